@@ -1,0 +1,15 @@
+# vantrel_module(NAME [PUBLIC libs...] [PRIVATE libs...]): one static library of every .cpp in
+# the calling folder (an interface library while the folder holds headers only).
+function(vantrel_module name)
+  cmake_parse_arguments(M "" "" "PUBLIC;PRIVATE" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${M_PUBLIC} PRIVATE ${M_PRIVATE})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${M_PUBLIC})
+  endif()
+endfunction()

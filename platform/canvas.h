@@ -1,0 +1,52 @@
+#pragma once
+// The drawing context every view and plot draws on. Semantics follow the classic GDI rules the
+// window layouts were drawn for: a rectangle is filled with the brush and outlined with the
+// pen, its right and bottom edge excluded; lineTo draws up to but not including its end point.
+
+#include <cstdint>
+#include <string_view>
+
+namespace vantrel {
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    friend bool operator==(Rgb, Rgb) = default;
+};
+
+enum class PenStyle { Solid, Dot, Dash, Null };
+
+struct Pen {
+    Rgb colour;
+    int width = 1;
+    PenStyle style = PenStyle::Solid;
+};
+
+struct Brush {
+    Rgb colour;
+    bool hollow = false; // the null brush: rectangles are outlined only
+};
+
+// The three fonts made at start: "Helv" 6 x 4, "Times" 30 x 16 bold, "Arial" 12 x 5, and the
+// window's default font.
+enum class Font { System, Helv, Times, Arial };
+
+class Canvas {
+public:
+    virtual ~Canvas() = default;
+
+    // Each setter returns what it replaced, so a view can restore what it found.
+    virtual Pen setPen(const Pen& pen) = 0;
+    virtual Brush setBrush(const Brush& brush) = 0;
+    virtual Font setFont(Font font) = 0;
+    virtual void setTextColour(Rgb colour) = 0;
+    // Opaque text fills its cell with the background colour first, so a shorter new text
+    // covers the old one.
+    virtual void setTextBackground(bool opaque, Rgb colour = {255, 255, 255}) = 0;
+
+    virtual void rectangle(int left, int top, int right, int bottom) = 0;
+    virtual void moveTo(int x, int y) = 0;
+    virtual void lineTo(int x, int y) = 0;
+    virtual void textOut(int x, int y, std::string_view text) = 0;
+};
+
+} // namespace vantrel

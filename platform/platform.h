@@ -1,0 +1,28 @@
+#pragma once
+// Everything the logic needs of the machine, handed to the application at start.
+
+#include "platform/audio_system.h"
+#include "platform/clock.h"
+#include "platform/event_log.h"
+#include "platform/serial_port.h"
+#include "platform/window_host.h"
+
+namespace vantrel {
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Creates the window described by spec; owner is the owning window (nullptr for the main
+    // window). A modal window blocks input to its owner but not the caller. The host lives
+    // until destroy().
+    virtual WindowHost& createWindow(const WindowSpec& spec, WindowClient& client, WindowHost* owner, bool modal) = 0;
+    virtual Clock& clock() = 0;
+    virtual SerialPorts& serialPorts() = 0;
+    virtual AudioSystem& audio() = 0;
+    virtual EventLog& log() = 0;
+    // Ends the event loop once the current event is handled.
+    virtual void quit() = 0;
+};
+
+} // namespace vantrel
