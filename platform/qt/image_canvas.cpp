@@ -1,0 +1,205 @@
+#include "platform/qt/image_canvas.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPainter>
+#include <cstdlib>
+#include <memory>
+
+namespace vantrel {
+
+namespace {
+
+QColor toQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
+
+// Fonts chosen to match the cell sizes the layouts were drawn for.
+QFont qtFont(Font font)
+{
+    QFont f;
+    f.setStyleStrategy(QFont::NoAntialias);
+    switch (font) {
+    case Font::System:
+        f.setFamily(QStringLiteral("DejaVu Sans"));
+        f.setPixelSize(12);
+        break;
+    case Font::Helv:
+        f.setFamily(QStringLiteral("DejaVu Sans"));
+        f.setPixelSize(8);
+        break;
+    case Font::Times:
+        f.setFamily(QStringLiteral("DejaVu Serif"));
+        f.setPixelSize(26);
+        f.setBold(true);
+        break;
+    case Font::Arial:
+        f.setFamily(QStringLiteral("DejaVu Sans Condensed"));
+        f.setPixelSize(11);
+        break;
+    }
+    return f;
+}
+
+// On/off run lengths in pixels of the dotted and dashed pens.
+bool patternOn(PenStyle style, unsigned phase)
+{
+    switch (style) {
+    case PenStyle::Dot: return (phase % 6) < 3;
+    case PenStyle::Dash: return (phase % 24) < 18;
+    case PenStyle::Null: return false;
+    case PenStyle::Solid: break;
+    }
+    return true;
+}
+
+} // namespace
+
+ImageCanvas::ImageCanvas(QImage& image) : image_(image) {}
+
+Pen ImageCanvas::setPen(const Pen& pen)
+{
+    const Pen old = pen_;
+    pen_ = pen;
+    return old;
+}
+
+Brush ImageCanvas::setBrush(const Brush& brush)
+{
+    const Brush old = brush_;
+    brush_ = brush;
+    return old;
+}
+
+Font ImageCanvas::setFont(Font font)
+{
+    const Font old = font_;
+    font_ = font;
+    return old;
+}
+
+void ImageCanvas::setTextColour(Rgb colour) { textColour_ = colour; }
+
+void ImageCanvas::setTextBackground(bool opaque, Rgb colour)
+{
+    opaqueText_ = opaque;
+    textBackground_ = colour;
+}
+
+void ImageCanvas::plot(int x, int y, QRgb colour)
+{
+    if (x >= 0 && y >= 0 && x < image_.width() && y < image_.height())
+        image_.setPixel(x, y, colour);
+}
+
+void ImageCanvas::erase(Rgb colour) { image_.fill(toQColor(colour)); }
+
+void ImageCanvas::rectangle(int left, int top, int right, int bottom)
+{
+    if (right < left)
+        std::swap(left, right);
+    if (bottom < top)
+        std::swap(top, bottom);
+    if (right - left < 1 || bottom - top < 1)
+        return;
+    QPainter p(&image_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    if (!brush_.hollow)
+        p.fillRect(QRect(left, top, right - left, bottom - top), toQColor(brush_.colour));
+    if (pen_.style == PenStyle::Null)
+        return;
+    const int w = std::max(1, pen_.width);
+    // The outline lies inside [left, right) x [top, bottom) for a 1-pixel pen; wider pens are
+    // centred on that outline.
+    QPen qpen(toQColor(pen_.colour));
+    qpen.setWidth(w);
+    qpen.setJoinStyle(Qt::MiterJoin);
+    qpen.setCapStyle(Qt::SquareCap);
+    if (pen_.style == PenStyle::Dot)
+        qpen.setStyle(Qt::DotLine);
+    else if (pen_.style == PenStyle::Dash)
+        qpen.setStyle(Qt::DashLine);
+    p.setPen(qpen);
+    p.setBrush(Qt::NoBrush);
+    if (w == 1)
+        p.drawRect(QRect(left, top, right - left - 1, bottom - top - 1));
+    else
+        p.drawRect(QRectF(left + 0.5, top + 0.5, right - left - 1, bottom - top - 1));
+}
+
+void ImageCanvas::moveTo(int x, int y)
+{
+    position_ = QPoint(x, y);
+    stylePhase_ = 0;
+}
+
+void ImageCanvas::lineTo(int x, int y)
+{
+    const QPoint from = position_;
+    const QPoint to(x, y);
+    position_ = to;
+    if (pen_.style == PenStyle::Null || from == to)
+        return;
+    const QRgb colour = toQColor(pen_.colour).rgb();
+    if (pen_.width <= 1) {
+        // Bresenham from the start point up to, not including, the end point.
+        int x0 = from.x(), y0 = from.y();
+        const int dx = std::abs(x - x0), sx = x0 < x ? 1 : -1;
+        const int dy = -std::abs(y - y0), sy = y0 < y ? 1 : -1;
+        int err = dx + dy;
+        while (!(x0 == x && y0 == y)) {
+            if (patternOn(pen_.style, stylePhase_))
+                plot(x0, y0, colour);
+            ++stylePhase_;
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x0 += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y0 += sy;
+            }
+        }
+        return;
+    }
+    QPainter p(&image_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QPen qpen(toQColor(pen_.colour));
+    qpen.setWidth(pen_.width);
+    qpen.setCapStyle(Qt::FlatCap);
+    if (pen_.style == PenStyle::Dot)
+        qpen.setStyle(Qt::DotLine);
+    else if (pen_.style == PenStyle::Dash)
+        qpen.setStyle(Qt::DashLine);
+    p.setPen(qpen);
+    p.drawLine(from, to);
+}
+
+void ImageCanvas::textOut(int x, int y, std::string_view text)
+{
+    if (text.empty())
+        return;
+    QPainter p(&image_);
+    const QFont f = qtFont(font_);
+    p.setFont(f);
+    const QFontMetrics fm(f);
+    const QString s = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    if (opaqueText_)
+        p.fillRect(QRect(x, y, fm.horizontalAdvance(s), fm.height()), toQColor(textBackground_));
+    p.setPen(toQColor(textColour_));
+    p.drawText(x, y + fm.ascent(), s);
+}
+
+void ensureGuiApplication()
+{
+    if (QGuiApplication::instance())
+        return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "vantrel";
+    static char* argv[] = {name, nullptr};
+    static std::unique_ptr<QGuiApplication> app = std::make_unique<QGuiApplication>(argc, argv);
+}
+
+} // namespace vantrel
