@@ -1,10 +1,10 @@
 #pragma once
-// Everything the logic needs of the machine, handed to the application at start.
+// The windowing side of the machine, handed to the application at start. The devices (serial
+// ports, sound card) are handed over separately, so that each turntable link can be bound to
+// its own port factory (a real port or a simulated controller).
 
-#include "platform/audio_system.h"
 #include "platform/clock.h"
 #include "platform/event_log.h"
-#include "platform/serial_port.h"
 #include "platform/window_host.h"
 
 namespace vantrel {
@@ -18,8 +18,6 @@ public:
     // until destroy().
     virtual WindowHost& createWindow(const WindowSpec& spec, WindowClient& client, WindowHost* owner, bool modal) = 0;
     virtual Clock& clock() = 0;
-    virtual SerialPorts& serialPorts() = 0;
-    virtual AudioSystem& audio() = 0;
     virtual EventLog& log() = 0;
     // Ends the event loop once the current event is handled.
     virtual void quit() = 0;

@@ -1,0 +1,158 @@
+#pragma once
+// The host for the session harness and the tests: in-memory controls, scripted answers for
+// message boxes and file dialogs (every one recorded), a virtual clock with a queue of timers
+// and deferred calls, and the same QImage canvas as the desktop windows.
+
+#include <QImage>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/qt/image_canvas.h"
+
+namespace vantrel {
+
+class HeadlessPlatform;
+
+struct HeadlessControl {
+    ControlKind kind = ControlKind::Static;
+    bool checked = false;
+    int rangeMin = 0, rangeMax = 0, position = 0;
+    std::vector<std::string> items;
+    int selection = -1;
+    int caret = 0;
+    std::string text;
+    bool enabled = true;
+};
+
+class HeadlessWindow final : public WindowHost {
+public:
+    HeadlessWindow(HeadlessPlatform& platform, const WindowSpec& spec, WindowClient& client);
+
+    void setCheck(int id, bool checked) override;
+    bool isChecked(int id) const override;
+    void setScrollRange(int id, int min, int max) override;
+    void setScrollPos(int id, int position) override;
+    int scrollPos(int id) const override;
+    void clearList(int id) override;
+    int insertListItem(int id, int index, std::string_view text) override;
+    void deleteListItem(int id, int index) override;
+    int listCount(int id) const override;
+    std::string listItem(int id, int index) const override;
+    void setListSelection(int id, int index) override;
+    int listSelection(int id) const override;
+    int listCaret(int id) const override;
+    void setText(int id, std::string_view text) override;
+    std::string text(int id) const override;
+    void enable(int id, bool enabled) override;
+
+    void setTitle(std::string_view title) override;
+    void raise() override;
+    void destroy() override;
+    MessageAnswer message(std::string_view text, std::string_view caption, MessageIcon icon,
+                          MessageButtons buttons) override;
+    void beep(BeepKind kind) override;
+    std::optional<std::string> fileDialog(const FileDialogSpec& spec) override;
+    void startTimer(int id, int intervalMs) override;
+    void killTimer(int id) override;
+    void setWaitCursor(bool on) override;
+    Canvas& surface() override { return canvas_; }
+    void invalidate() override { dirty_ = true; }
+    void repaintNow() override;
+    void post(std::function<void()> fn) override;
+
+    const std::string& name() const { return name_; }
+    const std::string& title() const { return title_; }
+    WindowClient& client() { return client_; }
+    bool destroyed() const { return destroyed_; }
+    bool hasControl(int id) const { return controls_.count(id) != 0; }
+    const HeadlessControl* control(int id) const;
+    HeadlessControl* control(int id);
+    bool dirty() const { return dirty_; }
+    const QImage& image() const { return image_; }
+
+private:
+    HeadlessPlatform& platform_;
+    std::string name_;
+    std::string title_;
+    Rgb background_;
+    WindowClient& client_;
+    std::map<int, HeadlessControl> controls_;
+    QImage image_;
+    ImageCanvas canvas_;
+    bool dirty_ = true;
+    bool destroyed_ = false;
+};
+
+class HeadlessPlatform final : public Platform, private Clock, private EventLog {
+public:
+    explicit HeadlessPlatform(std::ostream& events);
+    ~HeadlessPlatform() override;
+
+    WindowHost& createWindow(const WindowSpec& spec, WindowClient& client, WindowHost* owner, bool modal) override;
+    Clock& clock() override { return *this; }
+    EventLog& log() override { return *this; }
+    void quit() override;
+
+    // The open window of that name, or nullptr.
+    HeadlessWindow* window(std::string_view name);
+    void queueAnswer(MessageAnswer answer) { answers_.push_back(answer); }
+    void queueFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+    // Advances the virtual clock by ms, firing timers and deferred calls in time order.
+    void advance(std::uint32_t ms);
+    // Runs posted calls and repaints windows that need it, as an idle message loop would.
+    void settle();
+    bool quitRequested() const { return quit_; }
+    std::uint32_t now() const { return now_; }
+
+    // Used by the windows.
+    MessageAnswer nextAnswer(MessageButtons buttons);
+    std::optional<std::string> nextFile();
+    void startTimer(HeadlessWindow& window, int id, int intervalMs);
+    void killTimer(HeadlessWindow& window, int id);
+    void post(std::function<void()> fn) { posted_.push_back(std::move(fn)); }
+    void windowDestroyed(HeadlessWindow& window);
+
+private:
+    // Clock
+    std::uint32_t tickMs() const override { return now_; }
+    std::uint32_t delayMs(std::uint32_t ms) override;
+    void callAfter(std::chrono::milliseconds delay, std::function<void()> fn) override;
+    // EventLog
+    void record(std::string_view kind, std::string_view details) override;
+
+    struct Timer {
+        HeadlessWindow* window;
+        int id;
+        int interval;
+        std::uint64_t due;
+    };
+    struct Deferred {
+        std::uint64_t due;
+        std::uint64_t order;
+        std::function<void()> fn;
+    };
+    bool fireNext(std::uint64_t limit);
+
+    std::ostream& events_;
+    std::uint64_t now_ = 0;
+    std::uint64_t order_ = 0;
+    std::vector<std::unique_ptr<HeadlessWindow>> windows_;
+    std::vector<Timer> timers_;
+    std::vector<Deferred> deferred_;
+    std::deque<std::function<void()>> posted_;
+    std::deque<MessageAnswer> answers_;
+    std::deque<std::optional<std::string>> files_;
+    bool quit_ = false;
+};
+
+const char* answerName(MessageAnswer answer);
+
+} // namespace vantrel
