@@ -28,6 +28,8 @@ public:
     // True only when every byte was written.
     virtual bool write(std::span<const std::uint8_t> bytes) = 0;
     virtual bool close() = 0;
+    // Why the last call failed, for the event log; empty when the port cannot tell.
+    virtual std::string lastError() const { return {}; }
 };
 
 class SerialPorts {
@@ -35,6 +37,10 @@ public:
     virtual ~SerialPorts() = default;
     // Nothing when the port cannot be opened.
     virtual std::unique_ptr<SerialPort> open(std::string_view portName) = 0;
+    // The device a port name stands for ("/dev/ttyS4", "sim:1"), for the event log.
+    virtual std::string deviceFor(std::string_view portName) const { return std::string(portName); }
+    // Why the last open failed; empty when the factory cannot tell.
+    virtual std::string lastError() const { return {}; }
 };
 
 } // namespace vantrel
