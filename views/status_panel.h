@@ -1,0 +1,36 @@
+#pragma once
+// The static part of the main window's left panel, painted on every repaint: the
+// "Presentation" and "Repair" group frames, the two turntable link boxes and the selection
+// readouts.
+
+#include "balloon/selection_state.h"
+#include "platform/canvas.h"
+
+namespace vantrel {
+
+struct StatusPanelState {
+    SelectionState selection;
+    float binFrequency = 0;  // Hz, the frequency of selection.selectedBin
+    double binLevel = 0;     // last number of the bin readout: the level of row 0, column 0
+    bool turntable1Connected = false;
+    bool turntable2Connected = false;
+};
+
+// Link box rectangles (left, top, right, bottom) and their text origins.
+struct LinkBox {
+    int left, top, right, bottom;
+    int textX, textY;
+};
+inline constexpr LinkBox kLinkBox1{220, 15, 390, 40, 240, 20};
+inline constexpr LinkBox kLinkBox2{220, 430, 390, 455, 240, 435};
+
+inline constexpr Rgb kLinkConnected{0, 255, 0};
+inline constexpr Rgb kLinkDisconnected{255, 0, 0};
+
+// Fills a link box in colour, outlined with the black 1-pixel pen; pen and brush restored.
+void drawLinkBox(Canvas& canvas, const LinkBox& box, Rgb colour);
+
+// Leaves the text background opaque (white), as its readouts need it.
+void drawStatusPanel(Canvas& canvas, const StatusPanelState& state);
+
+} // namespace vantrel
