@@ -1,0 +1,1 @@
+vantrel_test(balloon_matrix_test SOURCES balloon_matrix_test.cpp LIBS vantrel_balloon)
