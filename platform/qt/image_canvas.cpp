@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <memory>
 
 namespace vantrel {
@@ -196,6 +197,12 @@ void ensureGuiApplication()
         return;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt complains on every start when a root session has no runtime directory.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray dir = "/tmp/runtime-" + qgetenv("USER");
+        mkdir(dir.constData(), 0700);
+        qputenv("XDG_RUNTIME_DIR", dir);
+    }
     static int argc = 1;
     static char name[] = "vantrel";
     static char* argv[] = {name, nullptr};

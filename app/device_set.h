@@ -1,0 +1,32 @@
+#pragma once
+// The devices a run uses: the real serial ports and sound card, or the simulated rig (two
+// motor controllers and a sound card with a virtual loudspeaker). Serial traffic is recorded
+// in the event log either way.
+
+#include <memory>
+
+#include "app/main_window.h"
+#include "platform/clock.h"
+#include "platform/event_log.h"
+#include "platform/logged_serial.h"
+#include "platform/sim/motor_rig.h"
+
+namespace vantrel {
+
+class DeviceSet {
+public:
+    DeviceSet(bool simulate, Clock& clock, EventLog& log);
+    ~DeviceSet();
+
+    Devices devices();
+    // The simulated turntables, or nullptr on real hardware.
+    SimulatedMotors* motors() { return motors_.get(); }
+
+private:
+    std::unique_ptr<SerialPorts> systemPorts_;
+    std::unique_ptr<SimulatedMotors> motors_;
+    std::unique_ptr<LoggingSerialPorts> link1_;
+    std::unique_ptr<LoggingSerialPorts> link2_;
+};
+
+} // namespace vantrel

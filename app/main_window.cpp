@@ -1,0 +1,266 @@
+#include "app/main_window.h"
+
+#include <cstdio>
+#include <new>
+
+#include "app/main_window_controls.h"
+#include "views/colour_map.h"
+#include "views/readout_text.h"
+#include "views/status_panel.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::string_view kCaption = "Karvell";
+constexpr int kMoveTimer1 = 4000;
+constexpr int kMoveTimer2 = 4001;
+
+// The view area the balloon views draw in (left, top, right, bottom).
+constexpr int kViewLeft = 420, kViewTop = 5, kViewRight = 1100, kViewBottom = 710;
+
+} // namespace
+
+std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices devices, const std::string& startDirectory)
+{
+    auto matrix = BalloonMatrix::create();
+    std::unique_ptr<CurveSet> curves;
+    try {
+        curves = std::make_unique<CurveSet>();
+    } catch (const std::bad_alloc&) {
+    }
+    if (!matrix || !curves) {
+        std::fprintf(stderr, "vantrel: not enough memory for the balloon and measurement buffers\n");
+        platform.log().record("error", quoted("Not enough memory for the balloon and measurement buffers"));
+        platform.quit();
+        return nullptr;
+    }
+    std::unique_ptr<MainWindow> window(new MainWindow(platform, devices, std::move(*matrix), std::move(curves), startDirectory));
+    window->createControls();
+    window->showRadioMarks();
+    // The operator sees the window before any start-up message.
+    window->host_->repaintNow();
+    if (!window->preferences_.load(window->settings_, window->calibration_))
+        window->host_->message("Unable To OPEN Preferences File", kCaption, MessageIcon::Warning);
+    return window;
+}
+
+MainWindow::MainWindow(Platform& platform, Devices devices, BalloonMatrix matrix, std::unique_ptr<CurveSet> curves,
+                       const std::string& startDirectory)
+    : platform_(platform),
+      devices_(devices),
+      matrix_(std::move(matrix)),
+      curves_(std::move(curves)),
+      preferences_(startDirectory)
+{
+    curves_->fill(Curve{});
+    host_ = &platform_.createWindow(kMainWindowSpec, *this, nullptr, false);
+    turntables_ = std::make_unique<Turntables>(*host_, platform_.clock(), devices_.link1Ports, devices_.link2Ports,
+                                               sequence_, [] {});
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createControls()
+{
+    using namespace main_ids;
+    host_->setScrollPos(kViewScrollH, selection_.viewScrollH);
+    host_->setScrollPos(kViewScrollV, selection_.viewScrollV);
+    host_->setScrollPos(kViewScrollSide, selection_.viewScrollSide);
+    axis_.buildFromIndexes(settings_.fromIndex, settings_.toIndex);
+    turntables_->fillPortList(1);
+    turntables_->fillPortList(2);
+    host_->setScrollPos(kSliceLimit, selection_.sliceLimit);
+    host_->setScrollPos(kSelectedBin, selection_.selectedBin);
+    host_->setScrollPos(kColourScale, selection_.colourScale);
+    host_->setScrollPos(kRepairSourceRow, selection_.repairSourceRow);
+    host_->setScrollPos(kRepairSourceColumn, selection_.repairSourceColumn);
+    host_->setScrollPos(kRepairTargetRow, selection_.repairTargetRow);
+    host_->setScrollPos(kRepairTargetColumn, selection_.repairTargetColumn);
+}
+
+void MainWindow::showRadioMarks()
+{
+    using namespace main_ids;
+    const int modes[] = {kMeasurementModeRadio, kRawModeRadio, kCoarseModeRadio, kFineModeRadio, kTestModeRadio};
+    for (int i = 0; i < 5; ++i)
+        host_->setCheck(modes[i], selection_.viewMode == i);
+    host_->setCheck(kSliceLeftRadio, selection_.sliceMode == 0);
+    host_->setCheck(kSliceRightRadio, selection_.sliceMode == 1);
+    host_->setCheck(kSliceFullRadio, selection_.sliceMode == 2);
+    host_->setCheck(kGrid5, angleGrid_ == AngleGrid::Grid5);
+    host_->setCheck(kGrid10, angleGrid_ == AngleGrid::Grid10);
+}
+
+void MainWindow::setViewMode(int mode)
+{
+    selection_.viewMode = mode;
+    showRadioMarks();
+}
+
+void MainWindow::drawCurrentView(Canvas& canvas)
+{
+    if (selection_.colourView())
+        return;
+    // The point view starts by clearing the view area to white inside a black frame.
+    const Pen oldPen = canvas.setPen({{0, 0, 0}, 1, PenStyle::Solid});
+    const Brush oldBrush = canvas.setBrush({{255, 255, 255}, false});
+    canvas.rectangle(kViewLeft, kViewTop, kViewRight, kViewBottom);
+    canvas.setPen(oldPen);
+    canvas.setBrush(oldBrush);
+}
+
+void MainWindow::paint(Canvas& canvas)
+{
+    StatusPanelState panel;
+    panel.selection = selection_;
+    panel.binFrequency = axis_[selection_.selectedBin];
+    panel.turntable1Connected = turntables_->connected(1);
+    panel.turntable2Connected = turntables_->connected(2);
+    drawStatusPanel(canvas, panel);
+    drawCurrentView(canvas);
+    drawColourLegend(canvas);
+}
+
+void MainWindow::command(int id, int code)
+{
+    using namespace main_ids;
+    if (destroyed_)
+        return;
+    if (turntables_->command(id, code))
+        return;
+    switch (id) {
+    case kGrid5:
+    case kGrid10:
+        angleGrid_ = id == kGrid10 ? AngleGrid::Grid10 : AngleGrid::Grid5;
+        showRadioMarks();
+        return;
+    case kMeasurementModeRadio:
+    case kRawModeRadio:
+    case kCoarseModeRadio:
+    case kFineModeRadio:
+    case kTestModeRadio:
+        setViewMode(id - kMeasurementModeRadio);
+        drawCurrentView(host_->surface());
+        return;
+    case kSliceLeftRadio:
+    case kSliceRightRadio:
+    case kSliceFullRadio:
+        selection_.sliceMode = id - kSliceLeftRadio;
+        showRadioMarks();
+        return;
+    default:
+        return;
+    }
+}
+
+void MainWindow::scroll(int id, ScrollCode code, int position)
+{
+    using namespace main_ids;
+    if (destroyed_)
+        return;
+    int* value = nullptr;
+    SelectionRange range{0, 0};
+    switch (id) {
+    case kColourScale: value = &selection_.colourScale; range = kColourScaleRange; break;
+    case kSelectedBin: value = &selection_.selectedBin; range = kBinRange; break;
+    case kSliceLimit: value = &selection_.sliceLimit; range = kSliceLimitRange; break;
+    case kSelectedRow: value = &selection_.selectedRow; range = kCellRowRange; break;
+    case kSelectedColumn: value = &selection_.selectedColumn; range = kCellColumnRange; break;
+    case kRepairSourceRow: value = &selection_.repairSourceRow; range = kCellRowRange; break;
+    case kRepairSourceColumn: value = &selection_.repairSourceColumn; range = kCellColumnRange; break;
+    case kRepairTargetRow: value = &selection_.repairTargetRow; range = kCellRowRange; break;
+    case kRepairTargetColumn: value = &selection_.repairTargetColumn; range = kCellColumnRange; break;
+    case kViewScrollH: value = &selection_.viewScrollH; range = kViewScrollRange; break;
+    case kViewScrollV: value = &selection_.viewScrollV; range = kViewScrollRange; break;
+    case kViewScrollSide: value = &selection_.viewScrollSide; range = kViewScrollSideRange; break;
+    default: return;
+    }
+    int v = host_->scrollPos(id);
+    bool changed = true;
+    switch (code) {
+    case ScrollCode::LineUp: v -= 1; break;
+    case ScrollCode::LineDown: v += 1; break;
+    case ScrollCode::PageUp: v -= 10; break;
+    case ScrollCode::PageDown: v += 10; break;
+    case ScrollCode::ThumbPosition:
+    case ScrollCode::ThumbTrack: v = position; break;
+    case ScrollCode::Top: v = range.min; break;
+    case ScrollCode::Bottom: v = range.max; break;
+    case ScrollCode::EndScroll: changed = false; break;
+    }
+    *value = range.clamp(v);
+    const bool repairBar = id >= kRepairSourceRow && id <= kRepairTargetColumn;
+    if (id == kSelectedRow || id == kSelectedColumn || repairBar)
+        setViewMode(kRawMode);
+    if (changed || repairBar)
+        drawCurrentView(host_->surface());
+    host_->setScrollPos(id, *value);
+
+    Canvas& c = host_->surface();
+    c.setTextBackground(true);
+    std::string text;
+    int x = -1, y = 0;
+    switch (id) {
+    case kColourScale:
+        text = colourMapText(selection_.colourScale), x = 10, y = 347;
+        break;
+    case kSelectedBin:
+        text = binText(selection_.selectedBin, axis_[selection_.selectedBin], matrix_.rawLevel(0, 0, selection_.selectedBin));
+        x = 10, y = 388;
+        break;
+    case kSliceLimit:
+        text = sliceText(selection_.sliceLimit), x = 265, y = 319;
+        break;
+    case kSelectedRow:
+    case kRepairSourceRow:
+    case kRepairTargetRow:
+        text = verticalText(*value);
+        x = id == kSelectedRow ? 265 : 260;
+        y = id == kSelectedRow ? 353 : id == kRepairSourceRow ? 591 : 675;
+        break;
+    case kSelectedColumn:
+    case kRepairSourceColumn:
+    case kRepairTargetColumn:
+        text = horizontalText(*value);
+        x = id == kSelectedColumn ? 265 : 260;
+        y = id == kSelectedColumn ? 388 : id == kRepairSourceColumn ? 626 : 711;
+        break;
+    default:
+        break;
+    }
+    if (x >= 0)
+        c.textOut(x, y, text);
+}
+
+void MainWindow::timer(int id)
+{
+    if (destroyed_)
+        return;
+    if (id == kMoveTimer1 || id == kMoveTimer2)
+        (void)turntables_->timer(id);
+}
+
+void MainWindow::closeRequested()
+{
+    if (destroyed_)
+        return;
+    if (!preferences_.save(settings_, calibration_))
+        host_->message("Unable To SAVE Preferences File", kCaption, MessageIcon::Warning);
+    host_->beep(BeepKind::Exclamation);
+    const MessageAnswer answer = host_->message("Last chance to save data !\n\nDO YOU WISH TO EXIT ?", kCaption,
+                                                MessageIcon::Question, MessageButtons::YesNo);
+    if (answer != MessageAnswer::Yes)
+        return;
+    destroyWindow();
+}
+
+void MainWindow::destroyWindow()
+{
+    turntables_->closeLinks();
+    destroyed_ = true;
+    host_->destroy();
+    platform_.quit();
+}
+
+} // namespace vantrel

@@ -1,0 +1,83 @@
+#pragma once
+// The main window: owner of every process-wide record (balloon, settings, curves, calibration
+// curve, selection, sequence state), the hub that forwards each control to its module, the
+// painter of the status panel, the view area and the legend, and the confirmed exit.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "balloon/angle_grid.h"
+#include "balloon/balloon_matrix.h"
+#include "balloon/frequency_axis.h"
+#include "balloon/selection_state.h"
+#include "mls/mls_settings.h"
+#include "platform/audio_system.h"
+#include "platform/platform.h"
+#include "platform/serial_port.h"
+#include "turntable/sequence_state.h"
+#include "turntable/turntables.h"
+#include "app/preferences.h"
+
+namespace vantrel {
+
+// The machine's devices; each turntable link may sit on its own port factory.
+struct Devices {
+    SerialPorts& link1Ports;
+    SerialPorts& link2Ports;
+    AudioSystem* audio = nullptr;
+};
+
+class MainWindow final : public WindowClient {
+public:
+    // Start-up: allocates the process-wide records, opens the window with its controls, loads
+    // the preferences from startDirectory. Nothing when the records cannot be allocated (the
+    // user has been told, and the platform asked to quit).
+    static std::unique_ptr<MainWindow> start(Platform& platform, Devices devices, const std::string& startDirectory);
+    ~MainWindow() override;
+
+    void command(int id, int code) override;
+    void scroll(int id, ScrollCode code, int position) override;
+    void paint(Canvas& canvas) override;
+    void timer(int id) override;
+    void closeRequested() override;
+
+    WindowHost& host() { return *host_; }
+    BalloonMatrix& matrix() { return matrix_; }
+    MlsSettings& settings() { return settings_; }
+    CurveSet& curves() { return *curves_; }
+    CalibrationCurve& calibration() { return calibration_; }
+    FrequencyAxis& axis() { return axis_; }
+    SelectionState& selection() { return selection_; }
+    SequenceState& sequence() { return sequence_; }
+    AngleGrid angleGrid() const { return angleGrid_; }
+    Turntables& turntables() { return *turntables_; }
+    bool destroyed() const { return destroyed_; }
+
+private:
+    MainWindow(Platform& platform, Devices devices, BalloonMatrix matrix, std::unique_ptr<CurveSet> curves,
+               const std::string& startDirectory);
+    void createControls();
+    void showRadioMarks();
+    void setViewMode(int mode);
+    void drawCurrentView(Canvas& canvas);
+    void destroyWindow();
+
+    Platform& platform_;
+    Devices devices_;
+    WindowHost* host_ = nullptr;
+
+    BalloonMatrix matrix_;
+    std::unique_ptr<CurveSet> curves_;
+    MlsSettings settings_;
+    CalibrationCurve calibration_{};
+    FrequencyAxis axis_;
+    SelectionState selection_;
+    AngleGrid angleGrid_ = AngleGrid::Grid5;
+    SequenceState sequence_;
+    std::unique_ptr<Turntables> turntables_;
+    PreferencesFile preferences_;
+    bool destroyed_ = false;
+};
+
+} // namespace vantrel
