@@ -2,7 +2,8 @@
 // The sound card: device lists, and one measurement at a time: play one buffer once while
 // capturing one buffer, both 2 channels of 32-bit samples carrying 24 valid bits. The steps
 // mirror the measurement's start sequence so that each failing step has its own error text.
-// Completions arrive on the user-interface thread.
+// Completions arrive on the user-interface thread, through the WindowHost the device was
+// opened for; none arrives for a device that has been closed.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <string>
 
 namespace vantrel {
+
+class WindowHost;
 
 struct AudioDeviceCaps {
     std::string name;
@@ -39,9 +42,9 @@ public:
 
     // Start sequence: openOutput, prepareOutput, openInput, prepareInput, queueInput,
     // startInput, play. The buffers stay owned by the caller until the completions.
-    virtual AudioStatus openOutput(int id, int rate, AudioCompletion& completion) = 0;
+    virtual AudioStatus openOutput(int id, int rate, WindowHost& window, AudioCompletion& completion) = 0;
     virtual AudioStatus prepareOutput(std::span<const std::int32_t> interleaved) = 0;
-    virtual AudioStatus openInput(int id, int rate, AudioCompletion& completion) = 0;
+    virtual AudioStatus openInput(int id, int rate, WindowHost& window, AudioCompletion& completion) = 0;
     virtual AudioStatus prepareInput(std::span<std::int32_t> interleaved) = 0;
     virtual AudioStatus queueInput() = 0;
     virtual AudioStatus startInput() = 0;

@@ -1,0 +1,55 @@
+#pragma once
+// The real sound card: the AudioSystem over PortAudio. Input and output devices are the
+// PortAudio devices with at least one input or output channel, in PortAudio's order. The two
+// devices of a measurement run as one full-duplex stream, so both share one frame clock: the
+// capture starts with the stream, the playback at the first period after play(), and the
+// lead-in between them is known to the frame.
+
+#include <memory>
+
+#include "platform/audio_system.h"
+
+namespace vantrel {
+
+class PortAudioSystem final : public AudioSystem {
+public:
+    // Enumerates the devices once; a machine without any (no card, no JACK server) has empty
+    // lists.
+    PortAudioSystem();
+    ~PortAudioSystem() override;
+    PortAudioSystem(const PortAudioSystem&) = delete;
+    PortAudioSystem& operator=(const PortAudioSystem&) = delete;
+
+    int inputDeviceCount() override;
+    int outputDeviceCount() override;
+    AudioStatus inputCaps(int id, AudioDeviceCaps& caps) override;
+    AudioStatus outputCaps(int id, AudioDeviceCaps& caps) override;
+    std::string errorText(AudioStatus status) override;
+
+    AudioStatus openOutput(int id, int rate, WindowHost& window, AudioCompletion& completion) override;
+    AudioStatus prepareOutput(std::span<const std::int32_t> interleaved) override;
+    AudioStatus openInput(int id, int rate, WindowHost& window, AudioCompletion& completion) override;
+    AudioStatus prepareInput(std::span<std::int32_t> interleaved) override;
+    AudioStatus queueInput() override;
+    AudioStatus startInput() override;
+    AudioStatus play() override;
+
+    AudioStatus resetOutput() override;
+    AudioStatus unprepareOutput() override;
+    AudioStatus closeOutput() override;
+    AudioStatus stopInput() override;
+    AudioStatus resetInput() override;
+    AudioStatus unprepareInput() override;
+    AudioStatus closeInput() override;
+
+    // Capture frames recorded before the first played frame of the last measurement, -1 before
+    // any playback. A recorded frame c holds played frame c - playbackStartFrame() - latency.
+    long playbackStartFrame() const;
+
+    struct Impl;
+
+private:
+    std::shared_ptr<Impl> impl_;
+};
+
+} // namespace vantrel

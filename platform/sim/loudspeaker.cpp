@@ -1,0 +1,84 @@
+#include "platform/sim/loudspeaker.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace vantrel {
+
+namespace {
+
+using Complex = std::complex<double>;
+
+constexpr double kRadPerDeg = std::numbers::pi / 180.0;
+
+// Second-order sections in p = j f / f0.
+Complex highPass2(double hz, double f0, double q)
+{
+    const Complex p(0.0, hz / f0);
+    return p * p / (p * p + p / q + 1.0);
+}
+
+Complex lowPass2(double hz, double f0, double q)
+{
+    const Complex p(0.0, hz / f0);
+    return 1.0 / (p * p + p / q + 1.0);
+}
+
+// Linkwitz-Riley 4th order: a squared Butterworth (Q = 1/sqrt 2) section; low and high parts
+// sum to an all-pass.
+Complex linkwitzRileyLow(double hz, double fc)
+{
+    const Complex b = lowPass2(hz, fc, std::numbers::sqrt2 / 2);
+    return b * b;
+}
+
+Complex linkwitzRileyHigh(double hz, double fc)
+{
+    const Complex b = highPass2(hz, fc, std::numbers::sqrt2 / 2);
+    return b * b;
+}
+
+} // namespace
+
+double pistonDirectivity(double x)
+{
+    if (std::abs(x) < 1e-6)
+        return 1.0 - x * x / 8.0;
+    return 2.0 * std::cyl_bessel_j(1.0, std::abs(x)) / std::abs(x);
+}
+
+VirtualLoudspeaker::VirtualLoudspeaker(const LoudspeakerDesign& design) : design_(design) {}
+
+// Each driver: filter x piston directivity 2 J1(k a sin t)/(k a sin t) x rear loss
+// x e^{+j k (p . u)}, with k = 2 pi f / c, t the angle between u and the axis (cos t = u_z),
+// p the driver's centre and u the unit vector of the direction. The rear loss
+// 1 / (1 + c^2 f / baffleHz), c = max(0, -cos t), is 1 in front and smooth across 90 degrees.
+std::complex<double> VirtualLoudspeaker::response(double hz, double hDeg, double vDeg) const
+{
+    const double h = hDeg * kRadPerDeg;
+    const double v = vDeg * kRadPerDeg;
+    const double uy = -std::sin(h) * std::sin(v);
+    const double cosT = std::cos(h);
+    const double sinT = std::sqrt(std::max(0.0, 1.0 - cosT * cosT));
+    const double k = 2.0 * std::numbers::pi * hz / design_.speedOfSound;
+    const double back = std::max(0.0, -cosT);
+    const double rear = 1.0 / (1.0 + back * back * hz / design_.baffleHz);
+
+    auto driver = [&](const PistonDriver& d, Complex filter) {
+        const double directivity = pistonDirectivity(k * d.radius * sinT);
+        return filter * directivity * rear * std::polar(1.0, k * d.heightY * uy);
+    };
+
+    const Complex woofer = highPass2(hz, design_.boxHz, design_.boxQ) * linkwitzRileyLow(hz, design_.crossoverHz);
+    const Complex tweeter =
+        highPass2(hz, design_.tweeterHz, design_.tweeterQ) * linkwitzRileyHigh(hz, design_.crossoverHz);
+    return driver(design_.woofer, woofer) + driver(design_.tweeter, tweeter);
+}
+
+std::complex<double> VirtualLoudspeaker::atDistance(double hz, double hDeg, double vDeg, double r) const
+{
+    const double k = 2.0 * std::numbers::pi * hz / design_.speedOfSound;
+    return response(hz, hDeg, vDeg) * std::polar(1.0 / r, -k * r);
+}
+
+} // namespace vantrel

@@ -1,0 +1,50 @@
+#pragma once
+// The virtual loudspeaker of the simulated rig: a two-way box whose complex far-field response
+// is known exactly at every frequency and direction. The simulated sound card plays through it,
+// and accuracy tests compare what the measurement recovers against it.
+//
+// Coordinates: +z on the loudspeaker's axis, +y up the front baffle, the baffle in z = 0. The
+// measuring direction of the turntable angles (H, V) is (sin H cos V, -sin H sin V, cos H):
+// H swings away from the axis, V turns the plane of that swing about the axis.
+
+#include <complex>
+
+namespace vantrel {
+
+struct PistonDriver {
+    double radius = 0;   // m
+    double heightY = 0;  // m, centre on the baffle above (+) or below (-) its centre
+};
+
+struct LoudspeakerDesign {
+    PistonDriver woofer{0.08, -0.07};
+    PistonDriver tweeter{0.013, 0.07};
+    double boxHz = 45, boxQ = 0.7;           // box high-pass of the woofer
+    double crossoverHz = 2200;               // 4th-order Linkwitz-Riley
+    double tweeterHz = 800, tweeterQ = 0.8;  // tweeter's own resonance high-pass
+    double baffleHz = 400;                   // rear loss: 1 / (1 + c^2 f / baffleHz), c = -cos t
+    double speedOfSound = 343;               // m/s
+};
+
+class VirtualLoudspeaker {
+public:
+    explicit VirtualLoudspeaker(const LoudspeakerDesign& design = {});
+
+    // Far-field pressure transfer (1 in the pass band on axis) at frequency hz in the
+    // direction (hDeg, vDeg), phase referred to the centre of the baffle.
+    std::complex<double> response(double hz, double hDeg, double vDeg) const;
+
+    // The same at a microphone at distance r (m) on that direction: the response times
+    // e^{-j 2 pi f r / c} / r.
+    std::complex<double> atDistance(double hz, double hDeg, double vDeg, double r) const;
+
+    const LoudspeakerDesign& design() const { return design_; }
+
+private:
+    LoudspeakerDesign design_;
+};
+
+// 2 J1(x) / x, the far-field directivity of a rigid piston with x = k a sin t; 1 at x = 0.
+double pistonDirectivity(double x);
+
+} // namespace vantrel
