@@ -1,0 +1,1 @@
+vantrel_test(views_drawing_test SOURCES views_drawing_test.cpp LIBS vantrel_views vantrel_image_canvas)
