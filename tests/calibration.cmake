@@ -1,0 +1,4 @@
+# Calibration-curve builder: filter sections, the curve computation, target files, the window.
+vantrel_test(calibration_sections_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/calibration_sections_test.cpp
+  LIBS vantrel_calibration)
