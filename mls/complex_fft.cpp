@@ -1,0 +1,156 @@
+#include "mls/complex_fft.h"
+
+#include <fftw3.h>
+
+#include <array>
+#include <atomic>
+#include <bit>
+#include <mutex>
+#include <new>
+#include <utility>
+
+namespace vantrel {
+
+namespace {
+
+// FFTW_ESTIMATE plans all sizes up to 2^18 in milliseconds; measured planning of 2^18 takes
+// seconds at start-up and gains little for a transform that runs a handful of times per point.
+constexpr unsigned kPlanFlags = FFTW_ESTIMATE;
+
+enum Direction { kForward = 0, kInverse = 1 };
+enum Alignment { kAligned = 0, kUnaligned = 1 };
+
+struct PlanCache {
+    // Written once under the mutex, read lock-free by every transform.
+    std::array<std::array<std::array<std::atomic<fftwf_plan>, 2>, 2>, ComplexFft::kMaxOrder + 1> plans{};
+    std::mutex planning; // FFTW's planner is not thread-safe
+    std::atomic<std::uint64_t> made{0};
+};
+
+PlanCache& cache()
+{
+    static PlanCache c;
+    return c;
+}
+
+int orderOf(int n)
+{
+    if (n < 1 || !std::has_single_bit(static_cast<unsigned>(n)))
+        return -1;
+    const int order = std::countr_zero(static_cast<unsigned>(n));
+    return order <= ComplexFft::kMaxOrder ? order : -1;
+}
+
+bool makePlans(int order)
+{
+    PlanCache& c = cache();
+    auto& slot = c.plans[static_cast<std::size_t>(order)];
+    if (slot[kInverse][kUnaligned].load(std::memory_order_acquire))
+        return true;
+    std::lock_guard lock(c.planning);
+    if (slot[kInverse][kUnaligned].load(std::memory_order_acquire))
+        return true;
+    const int n = 1 << order;
+    // Planning with FFTW_ESTIMATE leaves the scratch untouched; the buffer only fixes the
+    // alignment the aligned plans assume (fftwf_malloc gives the SIMD alignment). The unaligned
+    // plans are offset by one complex point (8 bytes) so that they are made for such data.
+    auto* scratch = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * static_cast<std::size_t>(n + 1)));
+    if (!scratch)
+        return false;
+    const int signs[2] = {FFTW_FORWARD, FFTW_BACKWARD};
+    for (int d = 0; d < 2; ++d) {
+        if (!slot[d][kAligned].load(std::memory_order_relaxed)) {
+            slot[d][kAligned].store(fftwf_plan_dft_1d(n, scratch, scratch, signs[d], kPlanFlags), std::memory_order_release);
+            c.made.fetch_add(1);
+        }
+    }
+    for (int d = 0; d < 2; ++d) {
+        slot[d][kUnaligned].store(fftwf_plan_dft_1d(n, scratch + 1, scratch + 1, signs[d], kPlanFlags | FFTW_UNALIGNED),
+                                  std::memory_order_release);
+        c.made.fetch_add(1);
+    }
+    fftwf_free(scratch);
+    return true;
+}
+
+} // namespace
+
+ComplexFft::ComplexFft(int minOrder, int maxOrder)
+{
+    if (minOrder < 0)
+        minOrder = 0;
+    if (maxOrder > kMaxOrder)
+        maxOrder = kMaxOrder;
+    for (int order = minOrder; order <= maxOrder; ++order)
+        makePlans(order);
+}
+
+bool ComplexFft::prepare(int n)
+{
+    const int order = orderOf(n);
+    return order >= 0 && makePlans(order);
+}
+
+std::uint64_t ComplexFft::planCount() { return cache().made.load(); }
+
+bool ComplexFft::transform(std::span<float> data, int n, int sign) const
+{
+    const int order = orderOf(n);
+    if (order < 0 || data.size() < 2 * static_cast<std::size_t>(n))
+        return false;
+    const int d = sign < 0 ? kForward : kInverse;
+    auto* points = reinterpret_cast<fftwf_complex*>(data.data());
+    const int a = fftwf_alignment_of(data.data()) == 0 ? kAligned : kUnaligned;
+    fftwf_plan plan = cache().plans[static_cast<std::size_t>(order)][d][a].load(std::memory_order_acquire);
+    if (!plan) {
+        if (!makePlans(order))
+            return false;
+        plan = cache().plans[static_cast<std::size_t>(order)][d][a].load(std::memory_order_acquire);
+    }
+    fftwf_execute_dft(plan, points, points);
+    if (d == kInverse) {
+        const float scale = 2.0f / (2.0f * static_cast<float>(n));
+        for (float& v : data.first(2 * static_cast<std::size_t>(n)))
+            v *= scale;
+    }
+    return true;
+}
+
+bool ComplexFft::fftForward(std::span<float> data, int n) const { return transform(data, n, -1); }
+
+bool ComplexFft::fftInverse(std::span<float> data, int n) const { return transform(data, n, +1); }
+
+namespace {
+constexpr std::align_val_t kBufferAlignment{64};
+}
+
+AlignedFloats::AlignedFloats(std::size_t count)
+    : data_(static_cast<float*>(::operator new(count * sizeof(float), kBufferAlignment))), size_(count)
+{
+    for (std::size_t i = 0; i < size_; ++i)
+        data_[i] = 0.0f;
+}
+
+AlignedFloats::~AlignedFloats()
+{
+    if (data_)
+        ::operator delete(data_, kBufferAlignment);
+}
+
+AlignedFloats::AlignedFloats(AlignedFloats&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0))
+{
+}
+
+AlignedFloats& AlignedFloats::operator=(AlignedFloats&& other) noexcept
+{
+    if (this != &other) {
+        if (data_)
+            ::operator delete(data_, kBufferAlignment);
+        data_ = std::exchange(other.data_, nullptr);
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+} // namespace vantrel
