@@ -191,18 +191,23 @@ void ImageCanvas::textOut(int x, int y, std::string_view text)
     p.drawText(x, y + fm.ascent(), s);
 }
 
-void ensureGuiApplication()
+void prepareQtEnvironment()
 {
-    if (QGuiApplication::instance())
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt complains on every start when a root session has no runtime directory.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QByteArray dir = "/tmp/runtime-" + qgetenv("USER");
         mkdir(dir.constData(), 0700);
         qputenv("XDG_RUNTIME_DIR", dir);
     }
+}
+
+void ensureGuiApplication()
+{
+    if (QGuiApplication::instance())
+        return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareQtEnvironment();
     static int argc = 1;
     static char name[] = "vantrel";
     static char* argv[] = {name, nullptr};

@@ -41,6 +41,9 @@ private:
     unsigned stylePhase_ = 0; // position in the dot/dash pattern, carried across segments
 };
 
+// Sets what Qt needs from the environment before an application object exists.
+void prepareQtEnvironment();
+
 // QPainter text needs a QGuiApplication; makes an offscreen one if the process has none.
 void ensureGuiApplication();
 

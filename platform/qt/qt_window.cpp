@@ -1,0 +1,443 @@
+#include "platform/qt/qt_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <cstdio>
+
+#include "platform/qt/qt_platform.h"
+
+namespace vantrel {
+
+namespace {
+
+// A radio button whose mark only the logic sets, as the window logic expects.
+class ManualRadioButton final : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    void nextCheckState() override {}
+};
+
+std::optional<ScrollCode> scrollCodeFor(int action)
+{
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub: return ScrollCode::LineUp;
+    case QAbstractSlider::SliderSingleStepAdd: return ScrollCode::LineDown;
+    case QAbstractSlider::SliderPageStepSub: return ScrollCode::PageUp;
+    case QAbstractSlider::SliderPageStepAdd: return ScrollCode::PageDown;
+    case QAbstractSlider::SliderToMinimum: return ScrollCode::Top;
+    case QAbstractSlider::SliderToMaximum: return ScrollCode::Bottom;
+    case QAbstractSlider::SliderMove: return ScrollCode::ThumbTrack;
+    default: return std::nullopt;
+    }
+}
+
+QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+} // namespace
+
+QtWindow::QtWindow(QtPlatform& platform, const WindowSpec& spec, WindowClient& client, QWidget* owner, bool modal)
+    : QWidget(owner, owner ? Qt::Dialog : Qt::Window),
+      platform_(platform),
+      name_(spec.name),
+      background_(spec.background),
+      client_(client),
+      image_(spec.width, spec.height, QImage::Format_RGB32),
+      canvas_(image_)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFixedSize(spec.width, spec.height);
+    setWindowTitle(qs(spec.title));
+    if (modal)
+        setWindowModality(Qt::ApplicationModal);
+    canvas_.erase(background_);
+    for (const ControlSpec& c : spec.controls)
+        build(c);
+    show();
+}
+
+QtWindow::~QtWindow() = default;
+
+void QtWindow::build(const ControlSpec& c)
+{
+    QWidget* w = nullptr;
+    const int id = c.id;
+    switch (c.kind) {
+    case ControlKind::PushButton: {
+        auto* b = new QPushButton(qs(c.caption), this);
+        connect(b, &QPushButton::clicked, this, [this, id] { client_.command(id, kNotifyClicked); });
+        w = b;
+        break;
+    }
+    case ControlKind::RadioButton: {
+        auto* b = new ManualRadioButton(qs(c.caption), this);
+        b->setAutoExclusive(false);
+        connect(b, &QRadioButton::clicked, this, [this, id] { client_.command(id, kNotifyClicked); });
+        w = b;
+        break;
+    }
+    case ControlKind::CheckBox: {
+        auto* b = new QCheckBox(qs(c.caption), this);
+        connect(b, &QCheckBox::clicked, this, [this, id] { client_.command(id, kNotifyClicked); });
+        w = b;
+        break;
+    }
+    case ControlKind::ListBox: {
+        auto* l = new QListWidget(this);
+        l->setSelectionMode(QAbstractItemView::SingleSelection);
+        connect(l, &QListWidget::itemClicked, this, [this, id] { client_.command(id, kNotifySelChange); });
+        connect(l, &QListWidget::itemActivated, this, [this, id] { client_.command(id, kNotifyDblClick); });
+        w = l;
+        break;
+    }
+    case ControlKind::HScrollBar:
+    case ControlKind::VScrollBar: {
+        auto* s = new QScrollBar(c.kind == ControlKind::HScrollBar ? Qt::Horizontal : Qt::Vertical, this);
+        s->setRange(c.rangeMin, c.rangeMax);
+        s->setSingleStep(1);
+        s->setPageStep(10);
+        // The logic moves the bar itself: undo Qt's own move and report the action instead.
+        connect(s, &QScrollBar::actionTriggered, this, [this, s, id](int action) {
+            const auto code = scrollCodeFor(action);
+            if (!code)
+                return;
+            const int position = s->sliderPosition();
+            s->setSliderPosition(s->value());
+            client_.scroll(id, *code, position);
+        });
+        connect(s, &QScrollBar::sliderReleased, this, [this, s, id] {
+            client_.scroll(id, ScrollCode::ThumbPosition, s->sliderPosition());
+            client_.scroll(id, ScrollCode::EndScroll, 0);
+        });
+        w = s;
+        break;
+    }
+    case ControlKind::Edit: {
+        auto* e = new QLineEdit(qs(c.caption), this);
+        connect(e, &QLineEdit::textEdited, this, [this, id] { client_.command(id, kNotifyEditChange); });
+        w = e;
+        break;
+    }
+    case ControlKind::Static: {
+        auto* l = new QLabel(qs(c.caption), this);
+        l->setAutoFillBackground(false);
+        w = l;
+        break;
+    }
+    case ControlKind::GroupBox:
+        w = new QGroupBox(qs(c.caption), this);
+        w->lower();
+        break;
+    case ControlKind::PlotArea:
+        return; // drawn on the window surface
+    }
+    w->setGeometry(c.x, c.y, c.width, c.height);
+    if (id >= 0)
+        controls_[id] = w;
+}
+
+QWidget* QtWindow::widget(int id) const
+{
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+void QtWindow::setCheck(int id, bool checked)
+{
+    if (auto* b = qobject_cast<QAbstractButton*>(widget(id))) {
+        const QSignalBlocker block(b);
+        b->setChecked(checked);
+    }
+}
+
+bool QtWindow::isChecked(int id) const
+{
+    auto* b = qobject_cast<QAbstractButton*>(widget(id));
+    return b && b->isChecked();
+}
+
+void QtWindow::setScrollRange(int id, int min, int max)
+{
+    if (auto* s = qobject_cast<QScrollBar*>(widget(id))) {
+        const QSignalBlocker block(s);
+        s->setRange(min, max);
+    }
+}
+
+void QtWindow::setScrollPos(int id, int position)
+{
+    if (auto* s = qobject_cast<QScrollBar*>(widget(id))) {
+        const QSignalBlocker block(s);
+        s->setValue(position);
+        s->setSliderPosition(s->value());
+    }
+}
+
+int QtWindow::scrollPos(int id) const
+{
+    auto* s = qobject_cast<QScrollBar*>(widget(id));
+    return s ? s->value() : 0;
+}
+
+void QtWindow::clearList(int id)
+{
+    if (auto* l = qobject_cast<QListWidget*>(widget(id))) {
+        const QSignalBlocker block(l);
+        l->clear();
+    }
+}
+
+int QtWindow::insertListItem(int id, int index, std::string_view text)
+{
+    auto* l = qobject_cast<QListWidget*>(widget(id));
+    if (!l)
+        return -1;
+    const QSignalBlocker block(l);
+    if (index < 0 || index > l->count())
+        index = l->count();
+    l->insertItem(index, qs(text));
+    return index;
+}
+
+void QtWindow::deleteListItem(int id, int index)
+{
+    auto* l = qobject_cast<QListWidget*>(widget(id));
+    if (!l || index < 0 || index >= l->count())
+        return;
+    const QSignalBlocker block(l);
+    delete l->takeItem(index);
+}
+
+int QtWindow::listCount(int id) const
+{
+    auto* l = qobject_cast<QListWidget*>(widget(id));
+    return l ? l->count() : 0;
+}
+
+std::string QtWindow::listItem(int id, int index) const
+{
+    auto* l = qobject_cast<QListWidget*>(widget(id));
+    if (!l || index < 0 || index >= l->count())
+        return {};
+    return l->item(index)->text().toStdString();
+}
+
+void QtWindow::setListSelection(int id, int index)
+{
+    auto* l = qobject_cast<QListWidget*>(widget(id));
+    if (!l)
+        return;
+    const QSignalBlocker block(l);
+    if (index < 0 || index >= l->count()) {
+        l->clearSelection();
+        return;
+    }
+    l->setCurrentRow(index);
+}
+
+int QtWindow::listSelection(int id) const
+{
+    auto* l = qobject_cast<QListWidget*>(widget(id));
+    if (!l || l->selectedItems().isEmpty())
+        return -1;
+    return l->row(l->selectedItems().front());
+}
+
+int QtWindow::listCaret(int id) const
+{
+    auto* l = qobject_cast<QListWidget*>(widget(id));
+    return l ? std::max(0, l->currentRow()) : 0;
+}
+
+void QtWindow::setText(int id, std::string_view text)
+{
+    QWidget* w = widget(id);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        const QSignalBlocker block(e);
+        e->setText(qs(text));
+    } else if (auto* l = qobject_cast<QLabel*>(w)) {
+        l->setText(qs(text));
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        b->setText(qs(text));
+    }
+}
+
+std::string QtWindow::text(int id) const
+{
+    QWidget* w = widget(id);
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        return e->text().toStdString();
+    if (auto* l = qobject_cast<QLabel*>(w))
+        return l->text().toStdString();
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        return b->text().toStdString();
+    return {};
+}
+
+void QtWindow::enable(int id, bool enabled)
+{
+    if (QWidget* w = widget(id))
+        w->setEnabled(enabled);
+}
+
+void QtWindow::setTitle(std::string_view title)
+{
+    setWindowTitle(qs(title));
+    platform_.log().record("title", quoted(title));
+}
+
+void QtWindow::raise()
+{
+    QWidget::raise();
+    activateWindow();
+}
+
+void QtWindow::destroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    for (auto& [id, t] : timers_)
+        t->stop();
+    std::erase(platform_.windows_, this);
+    hide();
+    deleteLater();
+}
+
+MessageAnswer QtWindow::message(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons)
+{
+    const MessageAnswer fallback = buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    if (platform_.options().autoAnswer) {
+        std::fprintf(stderr, "message \"%.*s\": %.*s -> %s\n", static_cast<int>(caption.size()), caption.data(),
+                     static_cast<int>(text.size()), text.data(), fallback == MessageAnswer::Yes ? "yes" : "ok");
+        return fallback;
+    }
+    QMessageBox box(this);
+    box.setWindowTitle(qs(caption));
+    box.setText(qs(text));
+    box.setIcon(icon == MessageIcon::Warning ? QMessageBox::Warning
+                : icon == MessageIcon::Question ? QMessageBox::Question
+                                                : QMessageBox::Information);
+    if (buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MessageAnswer::Ok;
+}
+
+void QtWindow::beep(BeepKind) { QApplication::beep(); }
+
+std::optional<std::string> QtWindow::fileDialog(const FileDialogSpec& spec)
+{
+    if (platform_.options().autoAnswer)
+        return std::nullopt;
+    const QString filter = qs(spec.filterName) + " (" + qs(spec.filterPattern) + ")";
+    const QString path = spec.save ? QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(spec.initialPath), filter)
+                                   : QFileDialog::getOpenFileName(this, QString(), QString::fromStdString(spec.initialPath), filter);
+    if (path.isEmpty())
+        return std::nullopt;
+    return path.toStdString();
+}
+
+void QtWindow::startTimer(int id, int intervalMs)
+{
+    QTimer*& t = timers_[id];
+    if (!t) {
+        t = new QTimer(this);
+        connect(t, &QTimer::timeout, this, [this, id] {
+            platform_.log().record("timer", name_ + " " + std::to_string(id) + " fire");
+            client_.timer(id);
+        });
+    }
+    platform_.log().record("timer", name_ + " " + std::to_string(id) + " start " + std::to_string(intervalMs));
+    t->start(platform_.scaled(intervalMs));
+}
+
+void QtWindow::killTimer(int id)
+{
+    auto it = timers_.find(id);
+    if (it == timers_.end() || !it->second->isActive())
+        return;
+    it->second->stop();
+    platform_.log().record("timer", name_ + " " + std::to_string(id) + " kill");
+}
+
+void QtWindow::setWaitCursor(bool on)
+{
+    if (on) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ++waitCursorDepth_;
+    } else if (waitCursorDepth_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --waitCursorDepth_;
+    }
+}
+
+void QtWindow::invalidate()
+{
+    dirty_ = true;
+    update();
+}
+
+void QtWindow::refreshSurface()
+{
+    dirty_ = false;
+    canvas_.erase(background_);
+    client_.paint(canvas_);
+}
+
+void QtWindow::repaintNow()
+{
+    if (destroyed_)
+        return;
+    refreshSurface();
+    repaint();
+}
+
+void QtWindow::post(std::function<void()> fn)
+{
+    QMetaObject::invokeMethod(this, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
+}
+
+void QtWindow::paintEvent(QPaintEvent*)
+{
+    if (dirty_ && !destroyed_)
+        refreshSurface();
+    QPainter p(this);
+    p.drawImage(0, 0, image_);
+    // Direct drawing lands on the image between paints; keep the widget showing it.
+}
+
+void QtWindow::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    if (!destroyed_)
+        client_.closeRequested();
+}
+
+void QtWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton)
+        client_.rightClick(event->position().toPoint().x(), event->position().toPoint().y());
+    QWidget::mousePressEvent(event);
+}
+
+} // namespace vantrel

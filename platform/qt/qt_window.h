@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <map>
+#include <memory>
+
+#include "platform/qt/image_canvas.h"
+#include "platform/window_host.h"
+
+class QTimer;
+
+namespace vantrel {
+
+class QtPlatform;
+
+class QtWindow final : public QWidget, public WindowHost {
+    Q_OBJECT
+public:
+    QtWindow(QtPlatform& platform, const WindowSpec& spec, WindowClient& client, QWidget* owner, bool modal);
+    ~QtWindow() override;
+
+    void setCheck(int id, bool checked) override;
+    bool isChecked(int id) const override;
+    void setScrollRange(int id, int min, int max) override;
+    void setScrollPos(int id, int position) override;
+    int scrollPos(int id) const override;
+    void clearList(int id) override;
+    int insertListItem(int id, int index, std::string_view text) override;
+    void deleteListItem(int id, int index) override;
+    int listCount(int id) const override;
+    std::string listItem(int id, int index) const override;
+    void setListSelection(int id, int index) override;
+    int listSelection(int id) const override;
+    int listCaret(int id) const override;
+    void setText(int id, std::string_view text) override;
+    std::string text(int id) const override;
+    void enable(int id, bool enabled) override;
+
+    void setTitle(std::string_view title) override;
+    void raise() override;
+    void destroy() override;
+    MessageAnswer message(std::string_view text, std::string_view caption, MessageIcon icon,
+                          MessageButtons buttons) override;
+    void beep(BeepKind kind) override;
+    std::optional<std::string> fileDialog(const FileDialogSpec& spec) override;
+    void startTimer(int id, int intervalMs) override;
+    void killTimer(int id) override;
+    void setWaitCursor(bool on) override;
+    Canvas& surface() override { return canvas_; }
+    void invalidate() override;
+    void repaintNow() override;
+    void post(std::function<void()> fn) override;
+
+    const std::string& name() const { return name_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QWidget* widget(int id) const;
+    void build(const ControlSpec& spec);
+    void refreshSurface();
+
+    QtPlatform& platform_;
+    std::string name_;
+    Rgb background_;
+    WindowClient& client_;
+    std::map<int, QWidget*> controls_;
+    std::map<int, QTimer*> timers_;
+    QImage image_;
+    ImageCanvas canvas_;
+    bool dirty_ = true;
+    bool destroyed_ = false;
+    int waitCursorDepth_ = 0;
+};
+
+} // namespace vantrel
