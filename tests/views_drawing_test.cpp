@@ -12,6 +12,7 @@
 #include "views/drawing_resources.h"
 #include "views/readout_text.h"
 #include "views/status_panel.h"
+#include "views/view_area.h"
 
 namespace vantrel {
 namespace {
@@ -309,6 +310,36 @@ TEST_F(ImageTest, StatusPanelLinkBoxesAndFrames)
     EXPECT_EQ(pixel(300, 747), black);
     EXPECT_EQ(pixel(200, 246), black);
     EXPECT_EQ(pixel(60, 246), (Rgb{158, 194, 216}));
+}
+
+TEST_F(ImageTest, ClearedViewAreaIsWhiteInABlackFrame)
+{
+    ImageCanvas canvas(image);
+    clearViewArea(canvas);
+    EXPECT_TRUE(filledWith(421, 6, 1099, 709, kWhite));
+    EXPECT_EQ(pixel(420, 5), kBlack);
+    EXPECT_EQ(pixel(1099, 709), kBlack);
+    EXPECT_EQ(pixel(1100, 300), (Rgb{158, 194, 216}));
+    EXPECT_EQ(pixel(700, 710), (Rgb{158, 194, 216}));
+}
+
+TEST(StatusPanel, StateTakesTheBinReadoutFromRowZeroColumnZero)
+{
+    auto matrix = BalloonMatrix::create();
+    ASSERT_TRUE(matrix);
+    FrequencyAxis axis;
+    SelectionState selection;
+    selection.selectedBin = 800; // clamped to 749, the axis's last point
+    matrix->cell(0, 0)[749] = encodeBin(50.0f, 0.0f);
+    const StatusPanelState state = makeStatusPanelState(selection, axis, *matrix, true, false);
+    EXPECT_EQ(state.selection.selectedBin, 749);
+    EXPECT_FLOAT_EQ(state.binFrequency, 50000.0f);
+    EXPECT_NEAR(state.binLevel, 20.0, 1e-4);
+    EXPECT_TRUE(state.turntable1Connected);
+    EXPECT_FALSE(state.turntable2Connected);
+    // An unmeasured cell shows the floor of the level rule, unclamped, as the scroll readout does.
+    selection.selectedBin = 0;
+    EXPECT_NEAR(makeStatusPanelState(selection, axis, *matrix, false, false).binLevel, -25.0, 1e-9);
 }
 
 } // namespace

@@ -17,6 +17,21 @@ inline constexpr Pen kPenBlack1{{0, 0, 0}, 1, PenStyle::Solid};
 inline constexpr Pen kPenBlack2{{0, 0, 0}, 2, PenStyle::Solid};
 inline constexpr Brush kBrushLightYellow{{255, 255, 64}, false};
 
+// The three fonts made at start, as the host should realise them (cell height and width in
+// pixels, weight 100 normal .. 700 bold; all variable pitch, Swiss family).
+struct FontSpec {
+    Font font;
+    const char* face;
+    int height;
+    int width;
+    int weight;
+};
+inline constexpr std::array<FontSpec, 3> kFontSpecs{{
+    {Font::Helv, "Helv", 6, 4, 100},
+    {Font::Times, "Times", 30, 16, 700},
+    {Font::Arial, "Arial", 12, 5, 100},
+}};
+
 inline constexpr Rgb kWhite{255, 255, 255};
 inline constexpr Rgb kBlack{0, 0, 0};
 inline constexpr Rgb kWindowBackground{158, 194, 216}; // main window class brush

@@ -3,6 +3,8 @@
 // "Presentation" and "Repair" group frames, the two turntable link boxes and the selection
 // readouts.
 
+#include "balloon/balloon_matrix.h"
+#include "balloon/frequency_axis.h"
 #include "balloon/selection_state.h"
 #include "platform/canvas.h"
 
@@ -15,6 +17,12 @@ struct StatusPanelState {
     bool turntable1Connected = false;
     bool turntable2Connected = false;
 };
+
+// The panel's values from the live state: the bin's frequency from the axis and, as the bin
+// scroll bar's readout shows it, the unclamped level of row 0, column 0 at that bin.
+StatusPanelState makeStatusPanelState(const SelectionState& selection, const FrequencyAxis& axis,
+                                      const BalloonMatrix& matrix, bool turntable1Connected,
+                                      bool turntable2Connected);
 
 // Link box rectangles (left, top, right, bottom) and their text origins.
 struct LinkBox {
