@@ -57,6 +57,10 @@ void SimulatedMotorController::receive(std::span<const std::uint8_t> bytes)
     }
     for (std::uint8_t b : bytes) {
         const char c = static_cast<char>(b);
+        if (discarding_) {
+            discarding_ = c != '\n';
+            continue;
+        }
         if (c == '\n') {
             if (line_.empty() || line_.back() != '\r') {
                 violation("malformed command: " + line_ + "\n");
@@ -71,6 +75,7 @@ void SimulatedMotorController::receive(std::span<const std::uint8_t> bytes)
         if (line_.size() > kMaxLine) {
             violation("malformed command: " + line_);
             line_.clear();
+            discarding_ = true; // resynchronise at the next line end
         }
     }
 }

@@ -63,6 +63,7 @@ private:
     Clock& clock_;
     EventLog& log_;
     std::string line_;           // bytes since the last CR LF
+    bool discarding_ = false;    // inside an overlong line
     bool listening_ = true;      // false after line settings the controller cannot read
     int speed_ = 0;              // "S.1" value; counts/s = speed x 100
     int aParameter_ = 0;
