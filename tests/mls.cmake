@@ -1,0 +1,5 @@
+# The MLS measurement engine: generator, FFT, capture, impulse and frequency responses,
+# matched filter, and the allocation-free processing path.
+vantrel_test(mls_generator_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/mls_generator_test.cpp LIBS vantrel_mls)
+vantrel_test(mls_capture_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/mls_capture_test.cpp LIBS vantrel_mls)
+vantrel_test(mls_response_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/mls_response_test.cpp LIBS vantrel_mls)

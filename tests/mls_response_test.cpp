@@ -1,0 +1,294 @@
+// Impulse responses from synthesised recordings, the time windows, the frequency-response
+// steps and the whole chain against filters of known response.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "mls/frequency_response.h"
+#include "mls/mls_engine.h"
+#include "mls/time_windows.h"
+#include "mls_test_signals.h"
+
+namespace vantrel {
+namespace {
+
+using test::OnePole;
+
+class MlsChain : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { engine = std::make_unique<MlsEngine>(); }
+    static void TearDownTestSuite() { engine.reset(); }
+
+    // Plays the sequence for the settings and records it with the given delays.
+    static void record(const MlsSettings& s, int refDelay, int inExtra, OnePole in = {}, double gain = 1.0)
+    {
+        ASSERT_TRUE(engine->generateMlsForPlayback(s).ok());
+        test::synthesiseCapture(engine->playBuffer(), engine->captureCopy(), refDelay, inExtra, in, gain);
+        engine->splitCapture(s);
+        engine->computeImpulseResponses(s);
+    }
+
+    static MlsSettings order(int mlsOrder)
+    {
+        MlsSettings s;
+        s.mlsLengthIndex = mlsOrder - 13;
+        return s;
+    }
+
+    static int peakIndex(std::span<const float> v)
+    {
+        return static_cast<int>(std::max_element(v.begin(), v.begin() + 300000, [](float a, float b) { return std::fabs(a) < std::fabs(b); }) - v.begin());
+    }
+
+    static inline std::unique_ptr<MlsEngine> engine;
+    static inline const double unit = 10.0 * kLevelStep * 256.0 / 42000.0; // converted amplitude at volume 10
+    FrequencyAxis axis;
+    CalibrationCurve calibration{};
+};
+
+TEST_F(MlsChain, LoopBackDelayIsFoundAndThePeakLandsAfterTheLead)
+{
+    const MlsSettings s = order(18);
+    for (int d : {10, 5000, 99999}) {
+        SCOPED_TRACE(d);
+        record(s, d, 0);
+        EXPECT_EQ(engine->refDelay(), d);
+        EXPECT_EQ(engine->inDelay(), d);
+        EXPECT_EQ(engine->alignLead(), 10);
+        EXPECT_EQ(peakIndex(engine->refSignal()), 60);
+        EXPECT_EQ(peakIndex(engine->inSignal()), 60);
+        if (d < 100) { // later, the 263,499-frame recording ends before the period does
+            EXPECT_NEAR(engine->refSignal()[60] / unit, 2.0, 0.01);
+        }
+        EXPECT_NEAR(engine->refPeak(), unit, 1e-3);
+        for (int i = 0; i < 50; ++i)
+            ASSERT_EQ(engine->refSignal()[static_cast<std::size_t>(i)], 0.0f);
+        EXPECT_EQ(engine->inImpulseCopy()[60], engine->inSignal()[60]);
+    }
+
+    record(s, 3, 0);
+    EXPECT_EQ(engine->alignLead(), 3);
+    EXPECT_EQ(peakIndex(engine->refSignal()), 53);
+}
+
+TEST_F(MlsChain, InLaterThanRefKeepsItsDelayAndInvertRefFlipsTheResponse)
+{
+    MlsSettings s = order(15);
+    record(s, 400, 20);
+    EXPECT_EQ(engine->inDelay(), 420);
+    EXPECT_EQ(peakIndex(engine->inSignal()), 80);
+    const float refPeak = engine->refSignal()[60];
+
+    s.refPolarity = -1;
+    record(s, 400, 20);
+    EXPECT_FLOAT_EQ(engine->refSignal()[60], -refPeak);
+    EXPECT_EQ(engine->refDelay(), 400);
+}
+
+TEST_F(MlsChain, SilentReferenceGivesNoImpulseResponse)
+{
+    const MlsSettings s = order(13);
+    ASSERT_TRUE(engine->generateMlsForPlayback(s).ok());
+    std::fill(engine->captureCopy().begin(), engine->captureCopy().end(), 0);
+    engine->splitCapture(s);
+    engine->computeImpulseResponses(s);
+    EXPECT_EQ(engine->refDelay(), 0);
+    EXPECT_TRUE(std::all_of(engine->refSignal().begin(), engine->refSignal().end(), [](float v) { return v == 0.0f; }));
+    EXPECT_EQ(engine->computeFrequencyResponse(s, axis, calibration).message, "Please Generate Impulse Response First");
+}
+
+TEST_F(MlsChain, IdenticalChannelsGiveAFlatLevelAtTheReferenceMaximum)
+{
+    MlsSettings s = order(15);
+    s.fftWindowPosition = 52; // IN enters the FFT where REF does
+    s.addDbText = "3.5";
+    record(s, 300, 0);
+    ASSERT_TRUE(engine->computeFrequencyResponse(s, axis, calibration).ok());
+    const float m = engine->refResponse()[100].level + engine->refCorrection()[100];
+    EXPECT_GT(m, 60.0f);
+    for (int j = 0; j < kAxisPoints; ++j) {
+        const auto& r = engine->response()[static_cast<std::size_t>(j)];
+        if (j + 2 < kAxisPoints && axis[j + 2] < 24000.0f) { // smoothing reaches 2 points aside
+            ASSERT_NEAR(r.level, m + 3.5f, 0.01f) << j;
+            ASSERT_NEAR(r.phase, 0.0f, 0.01f) << j;
+        } else if (axis[j - 2] >= 24000.0f) {
+            ASSERT_EQ(engine->refCorrection()[static_cast<std::size_t>(j)], 0.0f) << j;
+            ASSERT_NEAR(engine->inResponse()[static_cast<std::size_t>(j)].level, -130.0f, 0.5f) << j;
+        }
+    }
+
+    // Kaiser-Bessel starts at 1.242 where Rectangular is 1: the REF maximum, and so the level,
+    // rises by 20 log10(1.242).
+    s.windowTypeIndex = 2;
+    ASSERT_TRUE(engine->computeFrequencyResponse(s, axis, calibration).ok());
+    const float rectangular = engine->response()[300].level;
+    s.windowTypeIndex = 3;
+    ASSERT_TRUE(engine->computeFrequencyResponse(s, axis, calibration).ok());
+    EXPECT_NEAR(engine->response()[300].level - rectangular, 20 * std::log10(1.242), 0.02);
+
+    // Dividing by a calibration curve of +6 dB, +30 degrees.
+    s.windowTypeIndex = 0;
+    s.useCalibration = 1;
+    calibration.fill({6.0f, 30.0f});
+    ASSERT_TRUE(engine->computeFrequencyResponse(s, axis, calibration).ok());
+    EXPECT_NEAR(engine->response()[300].level, m + 3.5f - 6.0f, 0.01f);
+    EXPECT_NEAR(engine->response()[300].phase, -30.0f, 0.01f);
+}
+
+// IN through a one-pole low-pass: level - M follows 20 log10 |H| and the phase arg H.
+TEST_F(MlsChain, KnownFilterIsMeasuredWithItsLevelAndPhase)
+{
+    MlsSettings s = order(16);
+    s.fftWindowPosition = 52;
+    s.smoothingIndex = 5;
+    const OnePole filter{0.8};
+    record(s, 700, 0, filter);
+    ASSERT_TRUE(engine->computeFrequencyResponse(s, axis, calibration).ok());
+    const float m = engine->refResponse()[100].level + engine->refCorrection()[100];
+    for (int j = 50; j < kAxisPoints; ++j) {
+        if (axis[j] > 15000.0f)
+            break;
+        const std::complex<double> h = filter.response(axis[j], 48000.0);
+        const auto& r = engine->response()[static_cast<std::size_t>(j)];
+        ASSERT_NEAR(r.level - m, 20 * std::log10(std::abs(h)), 0.2) << axis[j];
+        ASSERT_NEAR(r.phase, std::arg(h) * kDegreesPerRadian, 1.5) << axis[j];
+    }
+}
+
+TEST_F(MlsChain, WindowChecksRefuseWithTheirMessages)
+{
+    MlsSettings s = order(18);
+    record(s, 100, 0);
+    s.windowWidthText = "300000";
+    EXPECT_EQ(engine->computeFrequencyResponse(s, axis, calibration).message, "Please reduce Timw Window Length");
+    s = order(13);
+    s.mlsLengthIndex = 0; // the default width exceeds 8191 points
+    EXPECT_EQ(engine->computeFrequencyResponse(s, axis, calibration).message, "Please reduce Timw Window Length");
+
+    s = order(18);
+    for (int type = 5; type <= 9; ++type) {
+        s.windowTypeIndex = type;
+        s.fftWindowPosition = 400;
+        EXPECT_EQ(engine->computeFrequencyResponse(s, axis, calibration).message,
+                  "Please reduce Time Window Length\n OR Re-position the Time Window");
+    }
+    s.windowWidthText = "300";
+    s.fftWindowPosition = 301;
+    EXPECT_TRUE(engine->computeFrequencyResponse(s, axis, calibration).ok());
+}
+
+TEST(MlsFrequencySteps, BandAverageDividesByBinsPlusOne)
+{
+    FrequencyAxis axis; // 10 Hz .. 50 kHz
+    std::vector<float> re(32768, 1.0f), im(32768, 0.0f);
+    AxisComplex out{};
+    const double binHz = 48000.0 / 32768;
+    bandAverage(re, im, axis, binHz, 16384, 24000.0, false, out);
+    int single = 0, six = 0;
+    for (int j = 1; j < 749; ++j) {
+        const long lo = static_cast<long>(axis[j - 1] / binHz), hi = static_cast<long>(axis[j] / binHz);
+        if (axis[j] >= 24000.0f) {
+            ASSERT_EQ(out[static_cast<std::size_t>(j)].real(), 0.0f);
+        } else if (lo == hi) {
+            ASSERT_FLOAT_EQ(out[static_cast<std::size_t>(j)].real(), 0.5f) << j;
+            ++single;
+        } else if (hi - lo >= 5) {
+            ASSERT_FLOAT_EQ(out[static_cast<std::size_t>(j)].real(), 6.0f / 7.0f) << j;
+            ++six;
+        }
+    }
+    EXPECT_GT(single, 10);
+    EXPECT_GT(six, 10);
+    EXPECT_EQ(out[0], out[1]);
+
+    // The REF pass fills points above Nyquist with the 1 kHz value.
+    bandAverage(re, im, axis, binHz, 16384, 24000.0, true, out);
+    EXPECT_EQ(out[748].real(), out[static_cast<std::size_t>(oneKilohertzIndex(axis))].real());
+    EXPECT_EQ(out[749], out[748]);
+}
+
+TEST(MlsFrequencySteps, SmoothingAndUnwrapping)
+{
+    AxisLevelPhase in{}, out{};
+    for (int j = 0; j < kAxisPoints; ++j)
+        in[static_cast<std::size_t>(j)] = {static_cast<float>(j) * j, static_cast<float>(j)};
+    smoothResponse(in, 5, out); // "1/3 oct": 11 points, mean of j^2 is j^2 + 10
+    EXPECT_FLOAT_EQ(out[100].level, 100.0f * 100 + 10);
+    EXPECT_FLOAT_EQ(out[100].phase, 100.0f);
+    EXPECT_EQ(out[0].level, out[5].level);
+    EXPECT_EQ(out[749].level, out[744].level);
+    smoothResponse(in, 0, out);
+    EXPECT_EQ(out[123].level, in[123].level);
+
+    // A steady -7 degree step per point, wrapped into -180..180, unwraps to the straight line.
+    AxisLevelPhase wrapped{};
+    for (int j = 0; j < kAxisPoints; ++j)
+        wrapped[static_cast<std::size_t>(j)].phase = static_cast<float>(std::remainder(-7.0 * j, 360.0));
+    unwrapPhase(wrapped);
+    for (int j = 1; j < kAxisPoints; ++j)
+        ASSERT_NEAR(wrapped[static_cast<std::size_t>(j)].phase, -7.0 * j, 1e-3) << j;
+    EXPECT_EQ(wrapped[0].phase, wrapped[1].phase);
+}
+
+TEST(MlsTimeWindows, ShapesStartEndAndRotateAsDescribed)
+{
+    const int n = 32768;
+    std::vector<float> ref(n, 9.0f), in(n, 9.0f);
+    MlsSettings s;
+    s.windowWidthText = "1000";
+    auto build = [&](int type, int front) {
+        s.windowTypeIndex = type;
+        s.frontWindowOn = front;
+        buildTimeWindows(s, n, ref, in);
+    };
+    build(0, 0);
+    EXPECT_NEAR(ref[0], 1.0f, 1e-4);
+    EXPECT_NEAR(ref[999], 0.0f, 1e-4);
+    EXPECT_EQ(ref[1000], 0.0f);
+    EXPECT_EQ(in, ref);
+    build(3, 0);
+    EXPECT_NEAR(ref[0], 1.242f, 1e-6);
+    EXPECT_NEAR(ref[999], 0.002f, 1e-3);
+    build(2, 0);
+    EXPECT_EQ(ref[999], 1.0f);
+    EXPECT_EQ(ref[1000], 0.0f);
+
+    build(1, 1); // front window of 6 samples, then the Hanning from 1 down
+    EXPECT_NEAR(ref[0], 0.0f, 1e-4);
+    EXPECT_NEAR(ref[5], 1 - (0.42323 - 0.49755 * std::cos(2 * M_PI / 11 * 5 + M_PI) - 0.07922 * std::cos(4 * M_PI / 11 * 5 + M_PI)), 1e-5);
+    EXPECT_NEAR(ref[6], 1.0f, 1e-6);
+    EXPECT_EQ(ref[1006], 0.0f);
+    build(3, 1);
+    EXPECT_NEAR(ref[6], 1.242f, 1e-6);
+
+    build(4, 0); // flat to 875, half cosine to 1000
+    EXPECT_EQ(ref[874], 1.0f);
+    EXPECT_NEAR(ref[875], 1.0f, 0.01);
+    EXPECT_NEAR(ref[999], 0.0f, 0.01);
+
+    build(6, 0); // symmetric Hanning, B = 1000, rotated: 0 at the ends, 1 at B
+    EXPECT_NEAR(in[0], 0.0f, 1e-4);
+    EXPECT_NEAR(in[1000], 1.0f, 1e-5);
+    EXPECT_NEAR(in[1999], 0.0f, 1e-4);
+    EXPECT_NEAR(in[500], in[1500], 2e-3);
+    EXPECT_EQ(in[2000], 0.0f);
+
+    build(8, 0);
+    EXPECT_NEAR(in[0], 0.0f, 1e-6);
+    EXPECT_EQ(in[1000], 1.0f);
+    EXPECT_NEAR(in[1999], 0.0f, 1e-3);
+    build(9, 0);
+    EXPECT_EQ(in[1999], 1.0f);
+    EXPECT_EQ(in[2000], 0.0f);
+    EXPECT_EQ(ref[1000], 0.0f);
+
+    s.windowWidthText = "abc"; // reads as 0: empty half windows, no failure
+    build(0, 0);
+    EXPECT_TRUE(std::all_of(ref.begin(), ref.end(), [](float v) { return v == 0.0f; }));
+}
+
+} // namespace
+} // namespace vantrel
