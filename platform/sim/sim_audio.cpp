@@ -1,0 +1,276 @@
+#include "platform/sim/sim_audio.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "mls/complex_fft.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int kFftOrder = 19; // 524288 points: the whole play buffer plus the loudspeaker's ring-out
+constexpr std::size_t kFftSize = std::size_t{1} << kFftOrder;
+constexpr double kFullScale = 2147483648.0;       // 2^31
+constexpr double kMaxCode = 8388607.0;            // 2^23 - 1, 24 valid bits
+constexpr const char* kDeviceName = "Simulated Rig";
+
+// 24 valid bits, left-justified: round(x 2^23) << 8, clipped to the 24-bit range.
+std::int32_t toSample(double x)
+{
+    const double code = std::clamp(std::nearbyint(x * kFullScale / 256.0), -kMaxCode - 1, kMaxCode);
+    return static_cast<std::int32_t>(code) * 256;
+}
+
+std::chrono::milliseconds framesToMs(std::size_t frames, int rate)
+{
+    return std::chrono::milliseconds((static_cast<std::uint64_t>(frames) * 1000 + static_cast<std::uint64_t>(rate) - 1) /
+                                     static_cast<std::uint64_t>(rate));
+}
+
+} // namespace
+
+SimAudioSystem::SimAudioSystem(Clock& clock, const RigAngles& angles, SimAudioOptions options)
+    : clock_(clock), angles_(angles), options_(options), loudspeaker_(options.loudspeaker),
+      alive_(std::make_shared<bool>(true))
+{
+}
+
+SimAudioSystem::~SimAudioSystem() = default;
+
+AudioStatus SimAudioSystem::inputCaps(int id, AudioDeviceCaps& caps)
+{
+    if (id != 0)
+        return kSimBadDevice;
+    caps = {kDeviceName, 2};
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::outputCaps(int id, AudioDeviceCaps& caps) { return inputCaps(id, caps); }
+
+std::string SimAudioSystem::errorText(AudioStatus status)
+{
+    switch (status) {
+    case kAudioOk: return "Success";
+    case kSimBadDevice: return "Simulated Rig: no such device";
+    case kSimBadRate: return "Simulated Rig: sampling rate not supported";
+    case kSimAlreadyOpen: return "Simulated Rig: device already open";
+    case kSimNotOpen: return "Simulated Rig: device not open";
+    case kSimNotPrepared: return "Simulated Rig: no buffer prepared";
+    case kSimBadBuffer: return "Simulated Rig: buffer too small";
+    default: return "Simulated Rig: unknown error " + std::to_string(status);
+    }
+}
+
+std::complex<double> SimAudioSystem::inTransfer(double hz, double hDeg, double vDeg) const
+{
+    return loudspeaker_.atDistance(hz, hDeg, vDeg, options_.distance);
+}
+
+AudioStatus SimAudioSystem::openOutput(int id, int rate, WindowHost&, AudioCompletion& completion)
+{
+    if (id != 0)
+        return kSimBadDevice;
+    if (rate < 8000 || rate > 192000)
+        return kSimBadRate;
+    if (out_.open)
+        return kSimAlreadyOpen;
+    out_ = Device{true, false, false, false, rate, &completion};
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::prepareOutput(std::span<const std::int32_t> interleaved)
+{
+    if (!out_.open)
+        return kSimNotOpen;
+    if (interleaved.size() < 2)
+        return kSimBadBuffer;
+    play_ = interleaved;
+    out_.prepared = true;
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::openInput(int id, int rate, WindowHost&, AudioCompletion& completion)
+{
+    if (id != 0)
+        return kSimBadDevice;
+    if (rate < 8000 || rate > 192000 || (out_.open && rate != out_.rate))
+        return kSimBadRate;
+    if (in_.open)
+        return kSimAlreadyOpen;
+    in_ = Device{true, false, false, false, rate, &completion};
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::prepareInput(std::span<std::int32_t> interleaved)
+{
+    if (!in_.open)
+        return kSimNotOpen;
+    if (interleaved.size() < 2)
+        return kSimBadBuffer;
+    capture_ = interleaved;
+    in_.prepared = true;
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::queueInput()
+{
+    if (!in_.open)
+        return kSimNotOpen;
+    if (!in_.prepared)
+        return kSimNotPrepared;
+    in_.queued = true;
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::startInput()
+{
+    if (!in_.open)
+        return kSimNotOpen;
+    if (!in_.queued)
+        return kSimNotPrepared;
+    ++measurement_;
+    in_.running = true;
+    record(false);
+    schedule(framesToMs(capture_.size() / 2, in_.rate), false);
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::play()
+{
+    if (!out_.open)
+        return kSimNotOpen;
+    if (!out_.prepared)
+        return kSimNotPrepared;
+    out_.running = true;
+    if (in_.running)
+        record(true);
+    schedule(framesToMs(static_cast<std::size_t>(options_.leadFrames) + play_.size() / 2, out_.rate), true);
+    return kAudioOk;
+}
+
+void SimAudioSystem::schedule(std::chrono::milliseconds delay, bool output)
+{
+    clock_.callAfter(delay, [this, alive = std::weak_ptr<bool>(alive_), number = measurement_, output] {
+        if (alive.expired() || number != measurement_)
+            return;
+        Device& device = output ? out_ : in_;
+        if (!device.running)
+            return;
+        device.running = false;
+        if (output)
+            device.completion->outputDone();
+        else
+            device.completion->captureDone(capture_.size_bytes());
+    });
+}
+
+// Capture frame c holds played frame p = c - leadFrames:
+//   REF[c] = left[p - loopbackDelay] + n_ref[c]
+//   IN[c]  = (right (*) h)[p] + n_mic[c],  H(f) = loudspeaker(f, H, V) e^{-j 2 pi f r / c} / r
+// The convolution runs as a product of spectra over 2^19 points, enough for the play buffer and
+// the loudspeaker's ring-out, so that the circular product equals the linear one.
+void SimAudioSystem::record(bool withPlayback)
+{
+    const std::size_t frames = capture_.size() / 2;
+    const std::size_t playFrames = std::min(play_.size() / 2, kFftSize);
+    const auto lead = static_cast<std::ptrdiff_t>(options_.leadFrames);
+    const auto loop = static_cast<std::ptrdiff_t>(options_.loopbackDelay);
+
+    if (withPlayback) {
+        spectrum_.assign(2 * kFftSize, 0.0f);
+        for (std::size_t p = 0; p < playFrames; ++p)
+            spectrum_[2 * p] = static_cast<float>(play_[2 * p + 1] / kFullScale);
+        const ComplexFft fft(kFftOrder, kFftOrder);
+        fft.fftForward(spectrum_, static_cast<int>(kFftSize));
+        const double h = angles_.hDegrees();
+        const double v = angles_.vDegrees();
+        const double binHz = static_cast<double>(in_.rate) / static_cast<double>(kFftSize);
+        for (std::size_t k = 0; k <= kFftSize / 2; ++k) {
+            std::complex<double> t = inTransfer(static_cast<double>(k) * binHz, h, v);
+            if (k == 0 || k == kFftSize / 2)
+                t = t.real();
+            const std::complex<double> x(spectrum_[2 * k], spectrum_[2 * k + 1]);
+            const std::complex<double> y = x * t;
+            spectrum_[2 * k] = static_cast<float>(y.real());
+            spectrum_[2 * k + 1] = static_cast<float>(y.imag());
+            if (k != 0 && k != kFftSize / 2) {
+                const std::size_t m = kFftSize - k;
+                const std::complex<double> xm(spectrum_[2 * m], spectrum_[2 * m + 1]);
+                const std::complex<double> ym = xm * std::conj(t);
+                spectrum_[2 * m] = static_cast<float>(ym.real());
+                spectrum_[2 * m + 1] = static_cast<float>(ym.imag());
+            }
+        }
+        fft.fftInverse(spectrum_, static_cast<int>(kFftSize));
+    }
+
+    std::mt19937 rng(options_.seed + static_cast<std::uint32_t>(measurement_));
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    for (std::size_t c = 0; c < frames; ++c) {
+        double ref = options_.refNoise * gauss(rng);
+        double in = options_.micNoise * gauss(rng);
+        if (withPlayback) {
+            const std::ptrdiff_t p = static_cast<std::ptrdiff_t>(c) - lead;
+            const std::ptrdiff_t q = p - loop;
+            if (q >= 0 && static_cast<std::size_t>(q) < play_.size() / 2)
+                ref += play_[2 * static_cast<std::size_t>(q)] / kFullScale;
+            if (p >= 0 && static_cast<std::size_t>(p) < kFftSize)
+                in += spectrum_[2 * static_cast<std::size_t>(p)];
+        }
+        capture_[2 * c] = toSample(ref);
+        capture_[2 * c + 1] = toSample(in);
+    }
+}
+
+AudioStatus SimAudioSystem::resetOutput()
+{
+    out_.running = false;
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::unprepareOutput()
+{
+    out_.running = false;
+    out_.prepared = false;
+    play_ = {};
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::closeOutput()
+{
+    out_ = Device{};
+    play_ = {};
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::stopInput()
+{
+    in_.running = false;
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::resetInput()
+{
+    in_.running = false;
+    in_.queued = false;
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::unprepareInput()
+{
+    (void)resetInput();
+    in_.prepared = false;
+    capture_ = {};
+    return kAudioOk;
+}
+
+AudioStatus SimAudioSystem::closeInput()
+{
+    in_ = Device{};
+    capture_ = {};
+    return kAudioOk;
+}
+
+} // namespace vantrel

@@ -1,0 +1,98 @@
+#pragma once
+// The simulated rig's sound card: one input and one output device, "Simulated Rig". When a
+// measurement starts it records what a real rig would: REF is the played left channel through
+// the amplifier loop-back (a few frames late, unity gain, a little noise); IN is the played
+// right channel through the virtual loudspeaker at the turntables' angles to a microphone at a
+// distance (delay r/c, level 1/r), plus microphone noise. The capture starts leadFrames before
+// the playback, as on a real card. Completions come on the session's clock after the capture's
+// and the playback's duration, as events of their own on the user-interface thread.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/audio_system.h"
+#include "platform/clock.h"
+#include "platform/sim/loudspeaker.h"
+#include "platform/sim/rig_angles.h"
+
+namespace vantrel {
+
+struct SimAudioOptions {
+    int leadFrames = 384;        // capture frames recorded before the first played frame
+    int loopbackDelay = 3;       // frames from the output to the REF input
+    double distance = 2.0;       // m, loudspeaker to microphone
+    double refNoise = 3e-6;      // rms, fraction of full scale
+    double micNoise = 3e-5;      // rms, fraction of full scale
+    std::uint32_t seed = 1;      // noise of the n-th measurement uses seed + n
+    LoudspeakerDesign loudspeaker;
+};
+
+// Failures of the simulated device (0 is success); errorText gives their texts.
+enum SimAudioError : AudioStatus {
+    kSimBadDevice = 1,
+    kSimBadRate,
+    kSimAlreadyOpen,
+    kSimNotOpen,
+    kSimNotPrepared,
+    kSimBadBuffer,
+};
+
+class SimAudioSystem final : public AudioSystem {
+public:
+    SimAudioSystem(Clock& clock, const RigAngles& angles, SimAudioOptions options = {});
+    ~SimAudioSystem() override;
+    SimAudioSystem(const SimAudioSystem&) = delete;
+    SimAudioSystem& operator=(const SimAudioSystem&) = delete;
+
+    int inputDeviceCount() override { return 1; }
+    int outputDeviceCount() override { return 1; }
+    AudioStatus inputCaps(int id, AudioDeviceCaps& caps) override;
+    AudioStatus outputCaps(int id, AudioDeviceCaps& caps) override;
+    std::string errorText(AudioStatus status) override;
+
+    AudioStatus openOutput(int id, int rate, WindowHost& window, AudioCompletion& completion) override;
+    AudioStatus prepareOutput(std::span<const std::int32_t> interleaved) override;
+    AudioStatus openInput(int id, int rate, WindowHost& window, AudioCompletion& completion) override;
+    AudioStatus prepareInput(std::span<std::int32_t> interleaved) override;
+    AudioStatus queueInput() override;
+    AudioStatus startInput() override;
+    AudioStatus play() override;
+
+    AudioStatus resetOutput() override;
+    AudioStatus unprepareOutput() override;
+    AudioStatus closeOutput() override;
+    AudioStatus stopInput() override;
+    AudioStatus resetInput() override;
+    AudioStatus unprepareInput() override;
+    AudioStatus closeInput() override;
+
+    const VirtualLoudspeaker& loudspeaker() const { return loudspeaker_; }
+    const SimAudioOptions& options() const { return options_; }
+    // The transfer from the played right channel to the recorded IN channel at frequency hz for
+    // the angles (hDeg, vDeg): the loudspeaker at the microphone distance. Ground truth.
+    std::complex<double> inTransfer(double hz, double hDeg, double vDeg) const;
+
+private:
+    struct Device {
+        bool open = false, prepared = false, queued = false, running = false;
+        int rate = 0;
+        AudioCompletion* completion = nullptr;
+    };
+
+    void record(bool withPlayback);
+    void schedule(std::chrono::milliseconds delay, bool output);
+
+    Clock& clock_;
+    const RigAngles& angles_;
+    SimAudioOptions options_;
+    VirtualLoudspeaker loudspeaker_;
+    Device out_, in_;
+    std::span<const std::int32_t> play_;
+    std::span<std::int32_t> capture_;
+    std::uint64_t measurement_ = 0; // counts starts; stale completions carry an older number
+    std::shared_ptr<bool> alive_;   // completions outliving the device do nothing
+    std::vector<float> spectrum_;   // interleaved complex: the played IN signal, then its recording
+};
+
+} // namespace vantrel
