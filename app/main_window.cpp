@@ -7,6 +7,7 @@
 #include "views/colour_map.h"
 #include "views/readout_text.h"
 #include "views/status_panel.h"
+#include "views/view_area.h"
 
 namespace vantrel {
 
@@ -16,8 +17,6 @@ constexpr std::string_view kCaption = "Karvell";
 constexpr int kMoveTimer1 = 4000;
 constexpr int kMoveTimer2 = 4001;
 
-// The view area the balloon views draw in (left, top, right, bottom).
-constexpr int kViewLeft = 420, kViewTop = 5, kViewRight = 1100, kViewBottom = 710;
 
 } // namespace
 
@@ -102,22 +101,12 @@ void MainWindow::drawCurrentView(Canvas& canvas)
 {
     if (selection_.colourView())
         return;
-    // The point view starts by clearing the view area to white inside a black frame.
-    const Pen oldPen = canvas.setPen({{0, 0, 0}, 1, PenStyle::Solid});
-    const Brush oldBrush = canvas.setBrush({{255, 255, 255}, false});
-    canvas.rectangle(kViewLeft, kViewTop, kViewRight, kViewBottom);
-    canvas.setPen(oldPen);
-    canvas.setBrush(oldBrush);
+    clearViewArea(canvas);
 }
 
 void MainWindow::paint(Canvas& canvas)
 {
-    StatusPanelState panel;
-    panel.selection = selection_;
-    panel.binFrequency = axis_[selection_.selectedBin];
-    panel.turntable1Connected = turntables_->connected(1);
-    panel.turntable2Connected = turntables_->connected(2);
-    drawStatusPanel(canvas, panel);
+    drawStatusPanel(canvas, makeStatusPanelState(selection_, axis_, matrix_, turntables_->connected(1), turntables_->connected(2)));
     drawCurrentView(canvas);
     drawColourLegend(canvas);
 }

@@ -6,13 +6,13 @@
 
 namespace vantrel {
 
-struct ScreenRect {
+struct ViewRect {
     int left, top, right, bottom;
     constexpr bool contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
 };
 
-inline constexpr ScreenRect kViewArea{420, 5, 1100, 710};
-inline constexpr ScreenRect kLegendArea{1130, 10, 1160, 709};
+inline constexpr ViewRect kViewArea{420, 5, 1100, 710};
+inline constexpr ViewRect kLegendArea{1130, 10, 1160, 709};
 
 // Fills the view area white inside a black 1-pixel frame; pen and brush restored.
 void clearViewArea(Canvas& canvas);

@@ -1,0 +1,9 @@
+vantrel_test(app_preferences_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_preferences_test.cpp
+  LIBS vantrel_app)
+
+vantrel_test(session_harness_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/session_harness_test.cpp
+  LIBS vantrel_app vantrel_headless vantrel_sim)
+target_compile_definitions(session_harness_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
+add_dependencies(session_harness_test vantrel-cli)
