@@ -1,0 +1,248 @@
+// The PortAudio sound card for real, on a JACK server with its dummy back end (started by
+// scripts/with-jack, which names it in JACK_DEFAULT_SERVER): the program's own output ports
+// are wired to its input ports, an order-15 sequence is played and recorded, and the recording
+// must be the played buffer, bit for bit, one JACK period late.
+
+#include <gtest/gtest.h>
+
+#include <jack/jack.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "mls/capture.h"
+#include "mls/complex_fft.h"
+#include "mls/impulse_response.h"
+#include "mls/mls_generator.h"
+#include "mls/sound_card.h"
+#include "platform/portaudio/portaudio_system.h"
+
+namespace vantrel {
+namespace {
+
+// Only what the sound card needs of a window: a post() that any thread may call, and the
+// messages it shows.
+class PostWindow final : public WindowHost {
+public:
+    void post(std::function<void()> fn) override
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(fn));
+    }
+    // Runs what was posted; false when nothing was.
+    bool pump()
+    {
+        std::deque<std::function<void()>> ready;
+        {
+            std::lock_guard lock(mutex_);
+            ready.swap(queue_);
+        }
+        for (auto& fn : ready)
+            fn();
+        return !ready.empty();
+    }
+    MessageAnswer message(std::string_view text, std::string_view, MessageIcon, MessageButtons) override
+    {
+        messages.emplace_back(text);
+        return MessageAnswer::Ok;
+    }
+    std::vector<std::string> messages;
+
+    void setCheck(int, bool) override {}
+    bool isChecked(int) const override { return false; }
+    void setScrollRange(int, int, int) override {}
+    void setScrollPos(int, int) override {}
+    int scrollPos(int) const override { return 0; }
+    void clearList(int) override {}
+    int insertListItem(int, int index, std::string_view) override { return index; }
+    void deleteListItem(int, int) override {}
+    int listCount(int) const override { return 0; }
+    std::string listItem(int, int) const override { return {}; }
+    void setListSelection(int, int) override {}
+    int listSelection(int) const override { return -1; }
+    int listCaret(int) const override { return 0; }
+    void setText(int, std::string_view) override {}
+    std::string text(int) const override { return {}; }
+    void enable(int, bool) override {}
+    void setTitle(std::string_view) override {}
+    void raise() override {}
+    void destroy() override {}
+    void beep(BeepKind) override {}
+    std::optional<std::string> fileDialog(const FileDialogSpec&) override { return std::nullopt; }
+    void startTimer(int, int) override {}
+    void killTimer(int) override {}
+    void setWaitCursor(bool) override {}
+    Canvas& surface() override { std::abort(); }
+    void invalidate() override {}
+    void repaintNow() override {}
+
+private:
+    std::mutex mutex_;
+    std::deque<std::function<void()>> queue_;
+};
+
+struct Completions final : AudioCompletion {
+    int outputs = 0, captures = 0;
+    std::size_t bytes = 0;
+    void outputDone() override { ++outputs; }
+    void captureDone(std::size_t b) override
+    {
+        ++captures;
+        bytes = b;
+    }
+};
+
+int jackDevice(AudioSystem& audio, bool input)
+{
+    const int count = input ? audio.inputDeviceCount() : audio.outputDeviceCount();
+    for (int i = 0; i < count; ++i) {
+        AudioDeviceCaps caps;
+        if ((input ? audio.inputCaps(i, caps) : audio.outputCaps(i, caps)) == kAudioOk &&
+            caps.name.find("JACK") != std::string::npos)
+            return i;
+    }
+    return -1;
+}
+
+// Disconnects the program's ports from the server's and wires out_k to in_k. Returns the
+// server's period in frames, 0 on failure.
+int wireLoopBack(std::string& error)
+{
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("vantrel-wiring", JackNoStartServer, &status);
+    if (!client) {
+        error = "cannot reach the JACK server";
+        return 0;
+    }
+    const char** outs = jack_get_ports(client, "^Vantrel[^:]*:", nullptr, JackPortIsOutput);
+    const char** ins = jack_get_ports(client, "^Vantrel[^:]*:", nullptr, JackPortIsInput);
+    int wired = 0;
+    for (int k = 0; outs && ins && outs[k] && ins[k]; ++k) {
+        for (const char* port : {outs[k], ins[k]}) {
+            jack_port_t* p = jack_port_by_name(client, port);
+            if (const char** peers = jack_port_get_all_connections(client, p)) {
+                for (int j = 0; peers[j]; ++j)
+                    jack_disconnect(client, p == jack_port_by_name(client, outs[k]) ? port : peers[j],
+                                    p == jack_port_by_name(client, outs[k]) ? peers[j] : port);
+                jack_free(peers);
+            }
+        }
+        if (jack_connect(client, outs[k], ins[k]) == 0)
+            ++wired;
+    }
+    const int period = static_cast<int>(jack_get_buffer_size(client));
+    if (outs)
+        jack_free(outs);
+    if (ins)
+        jack_free(ins);
+    jack_client_close(client);
+    if (wired != 2) {
+        error = "wired " + std::to_string(wired) + " of 2 port pairs";
+        return 0;
+    }
+    return period;
+}
+
+TEST(PortAudioOnJack, LoopBackRecordsThePlayedBufferOnePeriodLate)
+{
+    ASSERT_NE(std::getenv("JACK_DEFAULT_SERVER"), nullptr) << "run under scripts/with-jack";
+    PortAudioSystem audio;
+    const int inputId = jackDevice(audio, true);
+    const int outputId = jackDevice(audio, false);
+    ASSERT_GE(inputId, 0) << "PortAudio lists no JACK input device";
+    ASSERT_GE(outputId, 0) << "PortAudio lists no JACK output device";
+
+    MlsSettings settings;
+    settings.mlsLengthIndex = 2; // order 15
+    MlsGenerator generator;
+    ComplexFft fft;
+    std::vector<std::int32_t> play(2 * kPlayFrames);
+    ASSERT_TRUE(generator.generateMlsForPlayback(15, settings, play, fft));
+    std::vector<std::int32_t> capture(2 * kCaptureFrames, 0x5555);
+
+    PostWindow window;
+    Completions done;
+    ASSERT_EQ(audio.openOutput(outputId, 48000, window, done), kAudioOk);
+    ASSERT_EQ(audio.prepareOutput(play), kAudioOk);
+    ASSERT_EQ(audio.openInput(inputId, 48000, window, done), kAudioOk);
+    ASSERT_EQ(audio.prepareInput(capture), kAudioOk);
+    ASSERT_EQ(audio.queueInput(), kAudioOk);
+    ASSERT_EQ(audio.startInput(), kAudioOk);
+    std::string error;
+    const int period = wireLoopBack(error);
+    ASSERT_GT(period, 0) << error;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the new graph is in place
+    ASSERT_EQ(audio.play(), kAudioOk);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((done.outputs == 0 || done.captures == 0) && std::chrono::steady_clock::now() < deadline)
+        if (!window.pump())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(done.captures, 1);
+    ASSERT_EQ(done.outputs, 1);
+    EXPECT_EQ(done.bytes, kCaptureBufferBytes);
+    for (auto step : {&AudioSystem::stopInput, &AudioSystem::resetInput, &AudioSystem::unprepareInput,
+                      &AudioSystem::closeInput, &AudioSystem::resetOutput, &AudioSystem::unprepareOutput,
+                      &AudioSystem::closeOutput})
+        EXPECT_EQ((audio.*step)(), kAudioOk);
+    EXPECT_TRUE(window.messages.empty());
+
+    // Recorded frame c holds played frame c - start - period, both channels, every bit.
+    const long start = audio.playbackStartFrame();
+    ASSERT_GE(start, 0);
+    long mismatches = 0;
+    for (long c = 0; c < kCaptureFrames; ++c) {
+        const long p = c - start - period;
+        for (long ch = 0; ch < 2; ++ch) {
+            const std::int32_t expected = p >= 0 && p < kPlayFrames ? play[static_cast<std::size_t>(2 * p + ch)] : 0;
+            if (capture[static_cast<std::size_t>(2 * c + ch)] != expected && ++mismatches <= 5)
+                ADD_FAILURE() << "frame " << c << " channel " << ch << ": " << capture[static_cast<std::size_t>(2 * c + ch)]
+                              << " != " << expected;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+
+    // The measurement finds the same: the REF delay less the lead-in is one JACK period.
+    std::vector<std::int32_t> copy(kCaptureCopySamples, 0);
+    std::copy(capture.begin(), capture.end(), copy.begin());
+    std::vector<float> ref(kSignalLength), in(kSignalLength), inCopy(kSignalLength), scratch(kScratchLength),
+        firstPass(kScratchLength);
+    splitCapture(copy, ref, in, 1, 1);
+    const ImpulseDelays delays = computeImpulseResponses(generator, {ref, in, inCopy, scratch, firstPass}, "6");
+    EXPECT_EQ(delays.refDelay - kPlayLead - start, period);
+    EXPECT_EQ(delays.inDelay, delays.refDelay);
+}
+
+TEST(PortAudioWithoutServer, NoDevicesIsANormalState)
+{
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    const std::string saved = server ? server : "";
+    ::setenv("JACK_DEFAULT_SERVER", "vantrel-no-such-server", 1);
+    ::setenv("JACK_NO_START_SERVER", "1", 1);
+    {
+        PortAudioSystem audio;
+        EXPECT_EQ(jackDevice(audio, true), -1);
+        EXPECT_EQ(jackDevice(audio, false), -1);
+        PostWindow window;
+        Completions done;
+        // One past the last device: refused with the driver's text, nothing opened.
+        const AudioStatus status = audio.openOutput(audio.outputDeviceCount(), 48000, window, done);
+        EXPECT_NE(status, kAudioOk);
+        EXPECT_EQ(audio.errorText(status), "Invalid device");
+        EXPECT_EQ(audio.closeOutput(), kAudioOk);
+        EXPECT_EQ(audio.closeInput(), kAudioOk);
+    }
+    if (server)
+        ::setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
+    else
+        ::unsetenv("JACK_DEFAULT_SERVER");
+}
+
+} // namespace
+} // namespace vantrel
