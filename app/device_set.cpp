@@ -1,16 +1,10 @@
 #include "app/device_set.h"
 
+#include "platform/portaudio/portaudio_system.h"
+#include "platform/qt/serial_port_qt.h"
+#include "platform/sim/sim_audio.h"
+
 namespace vantrel {
-
-namespace {
-
-// Stands in for the system's serial ports where this build has none.
-class NoSerialPorts final : public SerialPorts {
-public:
-    std::unique_ptr<SerialPort> open(std::string_view) override { return nullptr; }
-};
-
-} // namespace
 
 DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log)
 {
@@ -18,15 +12,17 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log)
         motors_ = std::make_unique<SimulatedMotors>(clock, log);
         link1_ = std::make_unique<LoggingSerialPorts>(motors_->portsFor(1), log);
         link2_ = std::make_unique<LoggingSerialPorts>(motors_->portsFor(2), log);
+        audio_ = std::make_unique<SimAudioSystem>(clock, *motors_);
     } else {
-        systemPorts_ = std::make_unique<NoSerialPorts>();
+        systemPorts_ = std::make_unique<QtSerialPorts>();
         link1_ = std::make_unique<LoggingSerialPorts>(*systemPorts_, log);
         link2_ = std::make_unique<LoggingSerialPorts>(*systemPorts_, log);
+        audio_ = std::make_unique<PortAudioSystem>();
     }
 }
 
 DeviceSet::~DeviceSet() = default;
 
-Devices DeviceSet::devices() { return Devices{*link1_, *link2_, nullptr}; }
+Devices DeviceSet::devices() { return Devices{*link1_, *link2_, audio_.get()}; }
 
 } // namespace vantrel

@@ -22,8 +22,11 @@ public:
     // The simulated turntables, or nullptr on real hardware.
     SimulatedMotors* motors() { return motors_.get(); }
 
+    AudioSystem& audio() { return *audio_; }
+
 private:
     std::unique_ptr<SerialPorts> systemPorts_;
+    std::unique_ptr<AudioSystem> audio_;
     std::unique_ptr<SimulatedMotors> motors_;
     std::unique_ptr<LoggingSerialPorts> link1_;
     std::unique_ptr<LoggingSerialPorts> link2_;
