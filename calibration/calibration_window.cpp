@@ -15,9 +15,9 @@ constexpr std::array<std::string_view, kFilterSectionCount> kSectionTitles{
 
 constexpr std::string_view kFileCaption = "Karvell";
 
-// Each section is a band 106 pixels high: its title, then a group box with the order list on
+// Each section is a band 118 pixels high: its title, then a group box with the order list on
 // the left, the three edits in the middle and the family list on the right.
-constexpr int kSectionPitch = 106;
+constexpr int kSectionPitch = 118;
 constexpr int kControlsPerSection = 12;
 constexpr int kButtonRowY = 8 + kFilterSectionCount * kSectionPitch;
 constexpr int kControlCount = kFilterSectionCount * kControlsPerSection + 6;
@@ -46,17 +46,17 @@ constexpr std::array<ControlSpec, kControlCount> buildControls()
         const int y = 8 + k * kSectionPitch;
         c[n++] = control(-1, ControlKind::Static, kSectionTitles[static_cast<std::size_t>(k)], 14, y, 220, 16);
         c[n++] = control(-1, ControlKind::GroupBox, "Filter Configuration --------------------- Filter Type", 8,
-                         y + 16, 544, 86);
-        c[n++] = control(ids.order, ControlKind::ListBox, "", 16, y + 34, 120, 62, true);
-        c[n++] = control(-1, ControlKind::Static, "Cut-off frequency", 146, y + 46, 106, 16);
-        c[n++] = control(ids.cutoff, ControlKind::Edit, "", 146, y + 64, 76, 22, true);
-        c[n++] = control(-1, ControlKind::Static, "Hz", 226, y + 67, 24, 16);
-        c[n++] = control(-1, ControlKind::Static, "Q", 258, y + 46, 50, 16);
-        c[n++] = control(ids.q, ControlKind::Edit, "", 258, y + 64, 56, 22, true);
-        c[n++] = control(-1, ControlKind::Static, "Gain", 326, y + 30, 60, 16);
-        c[n++] = control(-1, ControlKind::Static, "Slope", 326, y + 46, 60, 16);
-        c[n++] = control(ids.gainOrSlope, ControlKind::Edit, "", 326, y + 64, 60, 22, true);
-        c[n++] = control(ids.family, ControlKind::ListBox, "", 398, y + 34, 146, 62, true);
+                         y + 18, 544, 94);
+        c[n++] = control(ids.order, ControlKind::ListBox, "", 16, y + 38, 120, 70, true);
+        c[n++] = control(-1, ControlKind::Static, "Cut-off frequency", 146, y + 57, 106, 16);
+        c[n++] = control(ids.cutoff, ControlKind::Edit, "", 146, y + 76, 76, 22, true);
+        c[n++] = control(-1, ControlKind::Static, "Hz", 226, y + 79, 24, 16);
+        c[n++] = control(-1, ControlKind::Static, "Q", 258, y + 57, 50, 16);
+        c[n++] = control(ids.q, ControlKind::Edit, "", 258, y + 76, 56, 22, true);
+        c[n++] = control(-1, ControlKind::Static, "Gain", 326, y + 42, 60, 16);
+        c[n++] = control(-1, ControlKind::Static, "Slope", 326, y + 57, 60, 16);
+        c[n++] = control(ids.gainOrSlope, ControlKind::Edit, "", 326, y + 76, 60, 22, true);
+        c[n++] = control(ids.family, ControlKind::ListBox, "", 398, y + 38, 146, 70, true);
     }
     c[n++] = control(kCalInvertCheck, ControlKind::CheckBox, "Invert Response", 14, kButtonRowY + 4, 132, 22);
     c[n++] = control(kCalShowButton, ControlKind::PushButton, "Show", 160, kButtonRowY + 2, 68, 26);
