@@ -4,13 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "platform/logged_serial.h"
 #include "platform/qt/serial_port_qt.h"
@@ -22,6 +16,7 @@ namespace {
 
 using testing::FakeClock;
 using testing::FakeWindow;
+using testing::Pty;
 using testing::RecordingLog;
 using Lines = std::vector<std::string>;
 
@@ -38,53 +33,6 @@ private:
     std::unique_ptr<QCoreApplication> app_;
 };
 const auto* const kQtApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
-
-class Pty {
-public:
-    Pty()
-    {
-        char name[256] = {};
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-            return;
-        termios t{};
-        tcgetattr(slave_, &t);
-        cfmakeraw(&t);
-        tcsetattr(slave_, TCSANOW, &t);
-        path_ = name;
-    }
-    ~Pty()
-    {
-        closeMaster();
-        if (slave_ >= 0)
-            ::close(slave_);
-    }
-    const std::string& path() const { return path_; }
-    void closeMaster()
-    {
-        if (master_ >= 0)
-            ::close(master_);
-        master_ = -1;
-    }
-    // Everything the peer can read until the line has been quiet for a moment.
-    std::string read()
-    {
-        std::string out;
-        pollfd p{master_, POLLIN, 0};
-        while (::poll(&p, 1, 100) > 0 && (p.revents & POLLIN)) {
-            char buf[256];
-            const ssize_t n = ::read(master_, buf, sizeof buf);
-            if (n <= 0)
-                break;
-            out.append(buf, static_cast<std::size_t>(n));
-        }
-        return out;
-    }
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    std::string path_;
-};
 
 TEST(SerialDeviceMap, MapsThePortListToDevices)
 {
