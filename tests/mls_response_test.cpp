@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "mls/frequency_response.h"
+#include "mls/matched_filter.h"
 #include "mls/mls_engine.h"
 #include "mls/time_windows.h"
 #include "mls_test_signals.h"
@@ -288,6 +289,81 @@ TEST(MlsTimeWindows, ShapesStartEndAndRotateAsDescribed)
     s.windowWidthText = "abc"; // reads as 0: empty half windows, no failure
     build(0, 0);
     EXPECT_TRUE(std::all_of(ref.begin(), ref.end(), [](float v) { return v == 0.0f; }));
+}
+
+TEST(MlsMatchedFilter, RangesAreCheckedInOrderWithInclusiveBounds)
+{
+    MatchedFilterModel model;
+    auto check = [&](const char* f, const char* q, const char* slope) {
+        MlsSettings s;
+        s.filterF3dbText = f;
+        s.filterQText = q;
+        s.filterSlopeText = slope;
+        return std::string(readMatchedFilterModel(s, model).message);
+    };
+    EXPECT_EQ(check("5", "0.25", "1"), "");
+    EXPECT_EQ(check("1000", "2", "6"), "");
+    EXPECT_EQ(check("4.99", "9", "9"), "Filter Cut-Off Frequency Out Of Range (5-1000Hz)");
+    EXPECT_EQ(check("80", "9", "6.01"), "Filter Slope Out Of Range (1.0-6.0)");
+    EXPECT_EQ(check("80", "0.2", "4"), "Filter Q-factor Out Of Range (0.25-2.0)");
+    EXPECT_EQ(check("abc", "0.7", "4"), "Filter Cut-Off Frequency Out Of Range (5-1000Hz)");
+}
+
+// The model is 20 log10(Q) at F, falls 6 S dB per octave far below and is flat far above; its
+// phase from the gain-phase relation matches the analytic phase of a true second-order
+// high-pass (S = 2).
+TEST(MlsMatchedFilter, ModelMagnitudeAndMinimumPhase)
+{
+    FrequencyAxis axis;
+    const int at = 300;
+    MatchedFilterModel model{axis[at], 0.7, 4};
+    AxisValues db{};
+    matchedFilterDb(axis, model, db);
+    EXPECT_NEAR(db[at], 20 * std::log10(0.7), 1e-4);
+    model.cutoffHz = 1000;
+    matchedFilterDb(axis, model, db);
+    const int octaveUp = static_cast<int>(std::lround(750 * std::log10(2.0) / std::log10(5000.0)));
+    EXPECT_NEAR(db[230 + octaveUp] - db[230], 6.02 * 4, 0.1); // about 140 Hz: x = 0.14
+    EXPECT_NEAR(db[0], -100.0, 0.01);                            // the 1e-10 floor
+    EXPECT_NEAR(db[749], 0.0, 0.01);
+
+    model = {80, 0.7, 2};
+    matchedFilterDb(axis, model, db);
+    WorkGrid grid;
+    AxisComplex response{};
+    minimumPhaseResponse(db, axis, model, grid, response);
+    for (int j = 0; j < kAxisPoints; ++j) {
+        const double x = axis[j] / 80.0;
+        const std::complex<double> h = -x * x / std::complex<double>(1 - x * x, x / 0.7);
+        const std::complex<double> r(response[static_cast<std::size_t>(j)]);
+        if (axis[j] > 20.0f && axis[j] < 20000.0f) {
+            ASSERT_NEAR(20 * std::log10(std::abs(r)), db[static_cast<std::size_t>(j)], 1e-3) << axis[j];
+            ASSERT_NEAR(std::remainder((std::arg(r) - std::arg(h)) * kDegreesPerRadian, 360.0), 0.0, 2.0) << axis[j];
+        }
+    }
+}
+
+TEST(MlsMatchedFilter, InterpolationFillsBinsLinearlyAndExtendsBelowTheAxis)
+{
+    FrequencyAxis axis;
+    axis.build(10.0, 20000.0);
+    AxisComplex values{};
+    for (int j = 0; j < kAxisPoints; ++j)
+        values[static_cast<std::size_t>(j)] = {axis[j], 0.0f}; // value = frequency
+    const int n = 65536;
+    const double binHz = 48000.0 / n;
+    std::vector<float> re(n, 9.0f), im(n, 9.0f);
+    interpolateOntoBins(values, axis, binHz, n, re, im);
+    for (int k : {14, 200, 5000, 27000})
+        EXPECT_NEAR(re[static_cast<std::size_t>(k)], k * binHz, 1.01 * binHz) << k; // axis points sit on truncated bins
+    // Below the first axis point the line continues with the step of the first bin divided by
+    // the first point's bin position.
+    const double first = axis[0] / binHz;
+    const auto k0 = static_cast<std::size_t>(first);
+    for (std::size_t k = 0; k < k0; ++k)
+        ASSERT_NEAR(re[k], re[k0] - static_cast<double>(k0 - k) * (re[k0 + 1] - re[k0]) / first, 1e-4) << k;
+    EXPECT_EQ(im[100], 0.0f);
+    EXPECT_EQ(re[static_cast<std::size_t>(20000 / binHz) + 1], 0.0f); // past the axis
 }
 
 } // namespace
