@@ -159,9 +159,9 @@ struct CliRun {
 CliRun runCli(const std::string& arguments)
 {
     const char* dir = std::getenv("VANTREL_BINARY_DIR");
-    const fs::path cli = fs::path(dir ? dir : "") / "vantrel-cli";
+    const fs::path cli = fs::path(dir ? dir : VANTREL_TEST_BINARY_DIR) / "vantrel-cli";
     CliRun r;
-    if (!dir || !fs::exists(cli))
+    if (!fs::exists(cli))
         return r;
     const std::string command = cli.string() + " " + arguments + " 2>&1";
     std::FILE* pipe = ::popen(command.c_str(), "r");
