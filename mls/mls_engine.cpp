@@ -121,7 +121,7 @@ MlsStatus MlsEngine::computeFrequencyResponse(const MlsSettings& settings, const
     if (n - 1 < textValue(settings.windowWidthText))
         return {kWindowTooLongText};
 
-    buildTimeWindows(settings, n, refWindow_, inWindow_);
+    vantrel::buildTimeWindows(settings, n, refWindow_, inWindow_);
     const bool symmetric = settings.windowTypeIndex >= 5;
     const int smoothing = settings.smoothingHalfWidth();
 
