@@ -76,9 +76,12 @@ inline constexpr int kCalibrationPhaseCurve = 26;
 using Curve = std::array<float, kCurveLength>;
 using CurveSet = std::array<Curve, kCurveCount>;
 
-// Where a curve keeps its in-use flag and attributes: SPL and phase slots from element 750,
-// the impulse curves from 752.
-inline constexpr int curveFlagIndex(int curve) { return curve >= kRefImpulseCurve ? 752 : 750; }
+// Where a curve keeps its in-use flag and attributes: the impulse and time-window curves
+// (20..22) hold 752 points and their flag at 752; every other curve its flag at 750.
+inline constexpr int curveFlagIndex(int curve)
+{
+    return curve >= kRefImpulseCurve && curve <= kTimeWindowCurve ? 752 : 750;
+}
 
 struct LineStyle {
     int red, green, blue;
