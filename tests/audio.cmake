@@ -7,7 +7,9 @@ vantrel_test(audio_sound_card_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/audio_sou
 
 # The real sound card needs a sound server: the test brings its own private JACK server (dummy
 # back end), so that it runs, and is never skipped, wherever ctest runs.
-pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
+if(NOT TARGET PkgConfig::JACK)
+  pkg_check_modules(JACK REQUIRED IMPORTED_TARGET jack)
+endif()
 add_executable(audio_jack_test ${CMAKE_CURRENT_SOURCE_DIR}/audio_jack_test.cpp)
 target_link_libraries(audio_jack_test PRIVATE vantrel_portaudio vantrel_mls PkgConfig::JACK GTest::gtest GTest::gtest_main)
 add_test(NAME audio_jack_test COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-jack $<TARGET_FILE:audio_jack_test>)

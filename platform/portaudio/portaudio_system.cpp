@@ -2,6 +2,8 @@
 
 #include <portaudio.h>
 #include <pa_jack.h>
+#include <jack/jack.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,6 +25,12 @@ constexpr unsigned kCaptureDone = 2;
 
 int paCallback(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
                PaStreamCallbackFlags, void* user);
+
+// While PortAudio probes every ALSA configuration and looks for a JACK server, the two
+// libraries report each miss on stderr; an absent card or server is a normal state here, and
+// the failures that matter come back as PortAudio results.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+void quietJack(const char*) {}
 
 } // namespace
 
@@ -294,6 +302,9 @@ PortAudioSystem::PortAudioSystem() : impl_(std::make_shared<Impl>())
 {
     Impl& s = *impl_;
     s.self = impl_;
+    snd_lib_error_set_handler(quietAlsa);
+    jack_set_error_function(quietJack);
+    jack_set_info_function(quietJack);
     PaJack_SetClientName("Vantrel");
     s.initialized = Pa_Initialize() == paNoError;
     if (s.initialized) {
@@ -542,5 +553,50 @@ AudioStatus PortAudioSystem::closeInput()
 }
 
 long PortAudioSystem::playbackStartFrame() const { return impl_->playStart.load(); }
+
+bool PortAudioSystem::wireJackLoopBack(std::string& error)
+{
+    const char* ownName = nullptr;
+    if (!impl_->stream || PaJack_GetClientName(&ownName) != paNoError || !ownName) {
+        error = "no JACK stream is open";
+        return false;
+    }
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("Vantrel wiring", JackNoStartServer, &status);
+    if (!client) {
+        error = "cannot reach the JACK server";
+        return false;
+    }
+    const std::string pattern = std::string("^") + ownName + ":";
+    const char** outs = jack_get_ports(client, pattern.c_str(), nullptr, JackPortIsOutput);
+    const char** ins = jack_get_ports(client, pattern.c_str(), nullptr, JackPortIsInput);
+    int wired = 0;
+    for (int k = 0; outs && ins && outs[k] && ins[k]; ++k) {
+        jack_port_t* out = jack_port_by_name(client, outs[k]);
+        jack_port_t* in = jack_port_by_name(client, ins[k]);
+        if (const char** peers = jack_port_get_all_connections(client, out)) {
+            for (int j = 0; peers[j]; ++j)
+                jack_disconnect(client, outs[k], peers[j]);
+            jack_free(peers);
+        }
+        if (const char** peers = jack_port_get_all_connections(client, in)) {
+            for (int j = 0; peers[j]; ++j)
+                jack_disconnect(client, peers[j], ins[k]);
+            jack_free(peers);
+        }
+        if (jack_connect(client, outs[k], ins[k]) == 0)
+            ++wired;
+    }
+    if (outs)
+        jack_free(outs);
+    if (ins)
+        jack_free(ins);
+    jack_client_close(client);
+    if (wired < kChannels) {
+        error = "wired " + std::to_string(wired) + " of " + std::to_string(kChannels) + " port pairs of " + ownName;
+        return false;
+    }
+    return true;
+}
 
 } // namespace vantrel

@@ -6,6 +6,7 @@
 // lead-in between them is known to the frame.
 
 #include <memory>
+#include <string>
 
 #include "platform/audio_system.h"
 
@@ -45,6 +46,10 @@ public:
     // Capture frames recorded before the first played frame of the last measurement, -1 before
     // any playback. A recorded frame c holds played frame c - playbackStartFrame() - latency.
     long playbackStartFrame() const;
+    // On a JACK server: disconnects the program's ports from the server's and wires each of its
+    // outputs to the input of the same number, a loop-back without cables. Call it after
+    // startInput, when the ports exist. False with the reason when that is not possible.
+    bool wireJackLoopBack(std::string& error);
 
     struct Impl;
 

@@ -1,0 +1,58 @@
+// vantrel-cli devices: the sound card's input and output device lists and the two device
+// labels, as the measurement window shows them for the stored device ids.
+
+#include <cstdio>
+#include <sstream>
+#include <string>
+
+#include "app/cli_command.h"
+#include "mls/sound_card.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/portaudio/portaudio_system.h"
+
+namespace vantrel {
+namespace {
+
+constexpr ControlSpec kDeviceControls[] = {
+    {kInputDeviceList, ControlKind::ListBox, "", 0, 0, 200, 80},
+    {kOutputDeviceList, ControlKind::ListBox, "", 0, 90, 200, 80},
+    {kInputDeviceLabel, ControlKind::Static, "Input", 0, 180, 200, 10},
+    {kOutputDeviceLabel, ControlKind::Static, "Output", 0, 190, 200, 10},
+};
+constexpr WindowSpec kDeviceWindow{"measure", "MLS Measurement", 400, 200, {255, 255, 255}, kDeviceControls};
+
+struct NoClient final : WindowClient {
+    void command(int, int) override {}
+};
+
+int run(std::span<const std::string_view> args)
+{
+    if (!args.empty()) {
+        std::fprintf(stderr, "vantrel-cli devices: takes no arguments\nusage: vantrel-cli devices\n");
+        return 2;
+    }
+    std::ostringstream events;
+    HeadlessPlatform platform(events);
+    NoClient client;
+    WindowHost& window = platform.createWindow(kDeviceWindow, client, nullptr, false);
+    PortAudioSystem audio;
+    MlsSettings settings;
+    std::int32_t none[2] = {};
+    SoundCard card(window, audio, settings, platform.log(), {{}, none, none}, {});
+    card.fillDeviceLists();
+
+    for (const bool input : {true, false}) {
+        const int list = input ? kInputDeviceList : kOutputDeviceList;
+        std::printf("%s devices (%d):\n", input ? "Input" : "Output", window.listCount(list));
+        for (int i = 0; i < window.listCount(list); ++i)
+            std::printf("  %c %s\n", window.listSelection(list) == i ? '*' : ' ', window.listItem(list, i).c_str());
+        std::printf("  %s: %s\n", input ? "Input" : "Output",
+                    window.text(input ? kInputDeviceLabel : kOutputDeviceLabel).c_str());
+    }
+    return 0;
+}
+
+const CliRegistration registration({"devices", "  the sound card's input and output devices as the measurement window lists them", run});
+
+} // namespace
+} // namespace vantrel
