@@ -14,6 +14,10 @@ namespace {
 std::atomic<long> allocations{0};
 }
 
+// The replacements pair malloc with free themselves; GCC cannot see that through the
+// sized and array forms.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 void* operator new(std::size_t size)
 {
     allocations.fetch_add(1, std::memory_order_relaxed);
