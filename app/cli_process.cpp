@@ -11,6 +11,7 @@
 
 #include "app/cli_command.h"
 #include "balloon/frequency_axis.h"
+#include "calibration/target_file.h"
 #include "mls/mls_engine.h"
 #include "mls/mls_settings.h"
 
@@ -35,51 +36,6 @@ bool parseIndex(std::string_view text, int low, int high, int& out)
     if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
         return false;
     out = value;
-    return true;
-}
-
-bool isNumberChar(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'E'; }
-
-// Target file: numbers are maximal runs of 0-9 + - . E; each of the first 749 lines gives
-// (frequency, level, phase), the frequency ignored and the phase held within +-179.9 degrees;
-// the last point repeats the one before.
-bool readTargetFile(const std::string& path, CalibrationCurve& curve, std::string& error)
-{
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) {
-        error = "cannot open the calibration file '" + path + "'";
-        return false;
-    }
-    std::string text;
-    char buffer[65536];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
-        text.append(buffer, got);
-    std::vector<double> numbers;
-    for (std::size_t i = 0; i < text.size();) {
-        if (!isNumberChar(text[i])) {
-            ++i;
-            continue;
-        }
-        std::size_t end = i;
-        while (end < text.size() && isNumberChar(text[end]))
-            ++end;
-        numbers.push_back(std::atof(text.substr(i, end - i).c_str()));
-        i = end;
-    }
-    constexpr std::size_t kLines = kAxisPoints - 1;
-    if (numbers.size() < 3 * kLines) {
-        error = "the calibration file '" + path + "' holds fewer than 749 lines of frequency, level and phase";
-        return false;
-    }
-    for (std::size_t i = 0; i < kLines; ++i) {
-        double phase = numbers[3 * i + 2];
-        if (phase < -180)
-            phase = -179.9;
-        if (phase > 180)
-            phase = 179.9;
-        curve[i] = {static_cast<float>(numbers[3 * i + 1]), static_cast<float>(phase)};
-    }
-    curve[kLines] = curve[kLines - 1];
     return true;
 }
 
@@ -161,9 +117,12 @@ int runProcess(std::span<const std::string_view> args)
 
     CalibrationCurve calibration{};
     if (!calibrationPath.empty()) {
-        std::string error;
-        if (!readTargetFile(calibrationPath, calibration, error))
-            return usageError(error);
+        const TargetReadResult read = readTargetFile(calibrationPath, calibration);
+        if (read.status == TargetReadStatus::CannotOpen)
+            return usageError("cannot open the calibration file '" + calibrationPath + "'");
+        if (read.status != TargetReadStatus::Complete)
+            return usageError("the calibration file '" + calibrationPath + "' holds only " + std::to_string(read.points) +
+                              " of " + std::to_string(kTargetFilePoints) + " points");
         settings.useCalibration = 1;
     }
 
@@ -198,11 +157,8 @@ int runProcess(std::span<const std::string_view> args)
             return usageError("cannot write '" + output + "'");
         out = file.get();
     }
-    for (int j = 0; j < kAxisPoints; ++j) {
-        const LevelPhase& r = engine->response()[static_cast<std::size_t>(j)];
-        std::fprintf(out, "%.2f    %.2f    %.2f  \r\n", static_cast<double>(axis[j]), static_cast<double>(r.level),
-                     static_cast<double>(r.phase));
-    }
+    const std::string text = formatTargetFile(axis, engine->response());
+    std::fwrite(text.data(), 1, text.size(), out);
     if (std::fflush(out) != 0 || std::ferror(out)) {
         std::fprintf(stderr, "vantrel-cli process: writing the response failed\n");
         return 2;
