@@ -4,6 +4,8 @@
 #include <new>
 
 #include "app/main_window_controls.h"
+#include "calibration/calibration_window.h"
+#include "mls/measurement_window.h"
 #include "views/colour_map.h"
 #include "views/readout_text.h"
 #include "views/status_panel.h"
@@ -119,6 +121,9 @@ void MainWindow::command(int id, int code)
     if (turntables_->command(id, code))
         return;
     switch (id) {
+    case kMeasurements:
+        openMeasurementWindow();
+        return;
     case kGrid5:
     case kGrid10:
         angleGrid_ = id == kGrid10 ? AngleGrid::Grid10 : AngleGrid::Grid5;
@@ -244,8 +249,40 @@ void MainWindow::closeRequested()
     destroyWindow();
 }
 
+MeasurementWindow* MainWindow::measurementDialog()
+{
+    return measurement_ && measurement_->isOpen() ? measurement_.get() : nullptr;
+}
+
+void MainWindow::openMeasurementWindow()
+{
+    if (!measurement_) {
+        MeasurementContext context{platform_, *host_, devices_.audio, settings_, *curves_, calibration_, axis_, matrix_,
+                                   sequence_, selection_, [this] { return angleGrid_; },
+                                   [this](WindowHost& owner) {
+                                       if (!calibrationWindow_)
+                                           calibrationWindow_ = std::make_unique<CalibrationWindow>(
+                                               calibrationSetup_, *curves_, calibration_, axis_,
+                                               [this] {
+                                                   if (MeasurementWindow* m = measurementDialog())
+                                                       m->redrawSplPlot();
+                                               },
+                                               nullptr);
+                                       calibrationWindow_->open(platform_, &owner);
+                                   },
+                                   [this] {
+                                       if (calibrationWindow_ && calibrationWindow_->isOpen())
+                                           calibrationWindow_->closeRequested();
+                                   }};
+        measurement_ = std::make_unique<MeasurementWindow>(std::move(context));
+    }
+    measurement_->open(); // brings an open window forward instead of making a second one
+}
+
 void MainWindow::destroyWindow()
 {
+    if (measurement_)
+        measurement_->close();
     turntables_->closeLinks();
     destroyed_ = true;
     host_->destroy();

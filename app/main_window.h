@@ -18,8 +18,12 @@
 #include "turntable/sequence_state.h"
 #include "turntable/turntables.h"
 #include "app/preferences.h"
+#include "calibration/calibration_builder.h"
 
 namespace vantrel {
+
+class CalibrationWindow;
+class MeasurementWindow;
 
 // The machine's devices; each turntable link may sit on its own port factory.
 struct Devices {
@@ -53,6 +57,8 @@ public:
     AngleGrid angleGrid() const { return angleGrid_; }
     Turntables& turntables() { return *turntables_; }
     bool destroyed() const { return destroyed_; }
+    // The open "MLS Measurement" window, or nullptr while it is closed.
+    MeasurementWindow* measurementDialog();
 
 private:
     MainWindow(Platform& platform, Devices devices, BalloonMatrix matrix, std::unique_ptr<CurveSet> curves,
@@ -62,6 +68,7 @@ private:
     void setViewMode(int mode);
     void drawCurrentView(Canvas& canvas);
     void destroyWindow();
+    void openMeasurementWindow();
 
     Platform& platform_;
     Devices devices_;
@@ -77,6 +84,11 @@ private:
     SequenceState sequence_;
     std::unique_ptr<Turntables> turntables_;
     PreferencesFile preferences_;
+    CalibrationSetup calibrationSetup_;
+    std::unique_ptr<CalibrationWindow> calibrationWindow_;
+    // Made at the first "Measurements" and kept (with its buffers) for the rest of the run;
+    // declared last so that it closes before anything it uses goes.
+    std::unique_ptr<MeasurementWindow> measurement_;
     bool destroyed_ = false;
 };
 

@@ -68,6 +68,24 @@ void MlsEngine::computeImpulseResponses(const MlsSettings& settings)
     delays_ = vantrel::computeImpulseResponses(generator_, buffers, settings.frontWindowText);
 }
 
+void MlsEngine::buildTimeWindows(const MlsSettings& settings)
+{
+    if (!validLengthIndex(settings))
+        return;
+    vantrel::buildTimeWindows(settings, settings.transformSize(), refWindow_, inWindow_);
+}
+
+void MlsEngine::clearWorkArrays()
+{
+    for (std::vector<float>* v : {&spectrumRe_, &spectrumIm_, &scratch_, &firstPass_, &refWindow_, &inWindow_})
+        std::fill(v->begin(), v->end(), 0.0f);
+    std::fill(generator_.hadamardBuffer().begin(), generator_.hadamardBuffer().end(), 0.0f);
+    std::fill(playBuffer_.begin(), playBuffer_.end(), 0);
+    refResponse_.fill({});
+    inResponse_.fill({});
+    refCorrection_.fill(0.0f);
+}
+
 // X[k] = FFT(signal[offset + j] w[j]) [k], times e^(+2 pi i r k/n) when the phase refers to r
 // samples later; into spectrumRe/spectrumIm. Samples outside the signal read as 0.
 void MlsEngine::transformChannel(std::span<const float> signal, long offset, std::span<const float> window, int n,

@@ -56,6 +56,11 @@ public:
     void computeImpulseResponses(const MlsSettings& settings);
     MlsStatus computeFrequencyResponse(const MlsSettings& settings, const FrequencyAxis& axis, const CalibrationCurve& calibration);
     void clearDelays() { delays_ = {}; }
+    // refWindow()/inWindow() for the settings' window type, width and transform size.
+    void buildTimeWindows(const MlsSettings& settings);
+    // Zeroes the spectra, the correlation scratch, both windows, the play buffer and the
+    // responses, so that a new measurement starts from nothing left by the previous one.
+    void clearWorkArrays();
 
     std::span<std::int32_t> playBuffer() { return playBuffer_; }
     std::span<std::int32_t> captureCopy() { return captureCopy_; }

@@ -1,0 +1,130 @@
+#pragma once
+// The modeless "MLS Measurement" window: configures a measurement, runs it (a sequence played
+// and recorded by the sound card, or a stored *.RES recording), shows the impulse responses,
+// turns them into a level and phase response on "IR -> SPL", keeps the last ten results in the
+// curve slots and stores each one into the balloon cell of the current turntable angles.
+//
+// The object lives for the whole run and keeps the measurement buffers; the window itself
+// exists from open() until close(). While the balloon sequence runs, the controls that would
+// change a measurement under it (lists, edits, window and filter check boxes) ignore the user.
+//
+// A live measurement: Run MLS -> sound card plays and records -> the completion, on the
+// user-interface thread, converts the recording and computes both impulse responses -> inside
+// a sequence IR -> SPL follows at once; outside it the user presses "IR -> SPL".
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "balloon/angle_grid.h"
+#include "balloon/balloon_matrix.h"
+#include "balloon/frequency_axis.h"
+#include "balloon/selection_state.h"
+#include "mls/mls_engine.h"
+#include "mls/mls_settings.h"
+#include "mls/sound_card.h"
+#include "platform/audio_system.h"
+#include "platform/platform.h"
+#include "turntable/sequence_state.h"
+
+namespace vantrel {
+
+inline constexpr int kMeasureTimerId = 7000; // the main window's timer of one sequenced point
+inline constexpr std::string_view kMlsCaption = "MLS Control";
+inline constexpr std::string_view kRateRefusalText = "Allowed Sampling Rates Are 48kHz and 96kHz";
+inline constexpr std::string_view kAcceptingText = "Accepting 24bit files only";
+inline constexpr std::string_view kScaleOrderText = "The \"From:\" frequency must lie below the \"To:\" frequency";
+
+// What the window works on; everything but the window is owned by the main window.
+struct MeasurementContext {
+    Platform& platform;
+    WindowHost& mainWindow;       // owner; its timer 7000 paces the sequence
+    AudioSystem* audio = nullptr; // nullptr: no sound card, a live measurement is refused
+    MlsSettings& settings;
+    CurveSet& curves;
+    CalibrationCurve& calibration;
+    FrequencyAxis& axis;
+    BalloonMatrix& matrix;
+    const SequenceState& sequence;
+    const SelectionState& selection;
+    std::function<AngleGrid()> angleGrid;
+    // The modal calibration window over owner; closeCalibration closes it when it is open.
+    std::function<void(WindowHost& owner)> openCalibration;
+    std::function<void()> closeCalibration;
+};
+
+class MeasurementWindow final : public WindowClient {
+public:
+    explicit MeasurementWindow(MeasurementContext context);
+    ~MeasurementWindow() override;
+    MeasurementWindow(const MeasurementWindow&) = delete;
+    MeasurementWindow& operator=(const MeasurementWindow&) = delete;
+
+    // Creates the window and fills every control from the settings; an open window is only
+    // brought forward.
+    void open();
+    bool isOpen() const { return host_ != nullptr; }
+    WindowHost* host() { return host_; }
+    // Abandons a recording in flight, closes the calibration window, destroys the window.
+    // Harmless when closed.
+    void close();
+
+    void redrawSplPlot();
+
+    void command(int id, int code) override;
+    void scroll(int id, ScrollCode code, int position) override;
+    void paint(Canvas& canvas) override;
+    void closeRequested() override { close(); }
+
+    MlsEngine& engine() { return engine_; }
+
+private:
+    void initialise();
+    bool guardedCommand(int id, int code);
+    void restoreControl(int id);
+    void freeCommand(int id, int code);
+
+    void runMls();
+    void processRecording();
+    bool importStoredRecording(); // false: stop, nothing more to compute
+    void irToSpl();
+    void storeResult();
+    void clearSlots();
+    void frequencyScaleChange(int list);
+
+    void widthUpdate();
+    void timeUpdate();
+    void windowsChanged();
+    void copyTimeWindowCurve();
+    void showVolume();
+    void showWindowPosition();
+    void showPreEmphasis();
+    void setChecks();
+
+    void redrawLevelMeter();
+    void redrawImpulsePlot();
+    void redrawTimeScale();
+    void redrawLevelScale();
+    void redrawFrequencyScale();
+
+    MeasurementContext ctx_;
+    MlsEngine engine_;
+    std::vector<std::int32_t> captureBuffer_; // what the sound card records into
+    std::unique_ptr<AudioSystem> noAudio_;
+    std::unique_ptr<SoundCard> card_;
+    WindowHost* host_ = nullptr;
+    std::string resFileName_; // the last *.RES name chosen, kept for the next dialog
+    bool widthFlag_ = true;   // off while the time edit writes the width edit
+    bool timeFlag_ = true;    // off while the width edit writes the time edit
+};
+
+// "Output = %.1fdB (%d%%)" of a volume in percent.
+std::string volumeText(int percent);
+// The first 7 characters of "%f" of width x 1000 / rate.
+std::string windowTimeText(std::string_view widthText, int rateHz);
+// "%d" of trunc(time x rate x 0.001) + 1, cut to 7 characters.
+std::string windowWidthText(std::string_view timeText, int rateHz);
+
+} // namespace vantrel
