@@ -70,7 +70,7 @@ struct PortAudioSystem::Impl {
 
     // Relay: the callback only raises flags and releases the semaphore; this thread turns them
     // into posts onto the user-interface thread.
-    std::binary_semaphore wake{0};
+    std::counting_semaphore<> wake{0};
     std::atomic<bool> quit{false};
     std::mutex postMutex; // guards the windows and posted
     WindowHost* outWindow = nullptr;
