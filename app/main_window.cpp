@@ -24,19 +24,13 @@ constexpr int kMoveTimer2 = 4001;
 
 std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices devices, const std::string& startDirectory)
 {
-    auto matrix = BalloonMatrix::create();
-    std::unique_ptr<CurveSet> curves;
-    try {
-        curves = std::make_unique<CurveSet>();
-    } catch (const std::bad_alloc&) {
-    }
-    if (!matrix || !curves) {
-        std::fprintf(stderr, "vantrel: not enough memory for the balloon and measurement buffers\n");
-        platform.log().record("error", quoted("Not enough memory for the balloon and measurement buffers"));
-        platform.quit();
+    std::unique_ptr<MainWindow> window(new MainWindow(platform, devices, startDirectory));
+    if (!window->allocateRecords()) {
+        window->host_->message("Not enough memory for the balloon and the measurement buffers.\n\nVantrel cannot start.",
+                               kCaption, MessageIcon::Warning);
+        window->destroyWindow();
         return nullptr;
     }
-    std::unique_ptr<MainWindow> window(new MainWindow(platform, devices, std::move(*matrix), std::move(curves), startDirectory));
     window->createControls();
     window->showRadioMarks();
     // The operator sees the window before any start-up message.
@@ -46,18 +40,26 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
     return window;
 }
 
-MainWindow::MainWindow(Platform& platform, Devices devices, BalloonMatrix matrix, std::unique_ptr<CurveSet> curves,
-                       const std::string& startDirectory)
-    : platform_(platform),
-      devices_(devices),
-      matrix_(std::move(matrix)),
-      curves_(std::move(curves)),
-      preferences_(startDirectory)
+MainWindow::MainWindow(Platform& platform, Devices devices, const std::string& startDirectory)
+    : platform_(platform), devices_(devices), preferences_(startDirectory)
 {
-    curves_->fill(Curve{});
     host_ = &platform_.createWindow(kMainWindowSpec, *this, nullptr, false);
     turntables_ = std::make_unique<Turntables>(*host_, platform_.clock(), devices_.link1Ports, devices_.link2Ports,
                                                sequence_, [] {});
+}
+
+bool MainWindow::allocateRecords()
+{
+    matrix_ = BalloonMatrix::create();
+    try {
+        curves_ = std::make_unique<CurveSet>();
+    } catch (const std::bad_alloc&) {
+        curves_.reset();
+    }
+    if (!matrix_ || !curves_)
+        return false;
+    curves_->fill(Curve{});
+    return true;
 }
 
 MainWindow::~MainWindow() = default;
@@ -108,7 +110,7 @@ void MainWindow::drawCurrentView(Canvas& canvas)
 
 void MainWindow::paint(Canvas& canvas)
 {
-    drawStatusPanel(canvas, makeStatusPanelState(selection_, axis_, matrix_, turntables_->connected(1), turntables_->connected(2)));
+    drawStatusPanel(canvas, makeStatusPanelState(selection_, axis_, *matrix_, turntables_->connected(1), turntables_->connected(2)));
     drawCurrentView(canvas);
     drawColourLegend(canvas);
 }
@@ -200,7 +202,7 @@ void MainWindow::scroll(int id, ScrollCode code, int position)
         text = colourMapText(selection_.colourScale), x = 10, y = 347;
         break;
     case kSelectedBin:
-        text = binText(selection_.selectedBin, axis_[selection_.selectedBin], matrix_.rawLevel(0, 0, selection_.selectedBin));
+        text = binText(selection_.selectedBin, axis_[selection_.selectedBin], matrix_->rawLevel(0, 0, selection_.selectedBin));
         x = 10, y = 388;
         break;
     case kSliceLimit:
@@ -257,7 +259,7 @@ MeasurementWindow* MainWindow::measurementDialog()
 void MainWindow::openMeasurementWindow()
 {
     if (!measurement_) {
-        MeasurementContext context{platform_, *host_, devices_.audio, settings_, *curves_, calibration_, axis_, matrix_,
+        MeasurementContext context{platform_, *host_, devices_.audio, settings_, *curves_, calibration_, axis_, *matrix_,
                                    sequence_, selection_, [this] { return angleGrid_; },
                                    [this](WindowHost& owner) {
                                        if (!calibrationWindow_)

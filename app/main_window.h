@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "balloon/angle_grid.h"
@@ -47,7 +48,7 @@ public:
     void closeRequested() override;
 
     WindowHost& host() { return *host_; }
-    BalloonMatrix& matrix() { return matrix_; }
+    BalloonMatrix& matrix() { return *matrix_; }
     MlsSettings& settings() { return settings_; }
     CurveSet& curves() { return *curves_; }
     CalibrationCurve& calibration() { return calibration_; }
@@ -61,8 +62,8 @@ public:
     MeasurementWindow* measurementDialog();
 
 private:
-    MainWindow(Platform& platform, Devices devices, BalloonMatrix matrix, std::unique_ptr<CurveSet> curves,
-               const std::string& startDirectory);
+    MainWindow(Platform& platform, Devices devices, const std::string& startDirectory);
+    [[nodiscard]] bool allocateRecords();
     void createControls();
     void showRadioMarks();
     void setViewMode(int mode);
@@ -74,7 +75,7 @@ private:
     Devices devices_;
     WindowHost* host_ = nullptr;
 
-    BalloonMatrix matrix_;
+    std::optional<BalloonMatrix> matrix_; // allocated right after the window opens
     std::unique_ptr<CurveSet> curves_;
     MlsSettings settings_;
     CalibrationCurve calibration_{};
