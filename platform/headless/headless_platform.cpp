@@ -385,11 +385,23 @@ void HeadlessPlatform::advance(std::uint32_t ms)
         now_ = std::max(now_, target);
 }
 
+void HeadlessPlatform::post(std::function<void()> fn)
+{
+    const std::lock_guard lock(postedMutex_);
+    posted_.push_back(std::move(fn));
+}
+
 void HeadlessPlatform::settle()
 {
-    while (!posted_.empty() && !quit_) {
-        auto fn = std::move(posted_.front());
-        posted_.pop_front();
+    while (!quit_) {
+        std::function<void()> fn;
+        {
+            const std::lock_guard lock(postedMutex_);
+            if (posted_.empty())
+                break;
+            fn = std::move(posted_.front());
+            posted_.pop_front();
+        }
         fn();
     }
     if (quit_)

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -117,7 +118,8 @@ public:
     std::optional<std::string> nextFile();
     void startTimer(HeadlessWindow& window, int id, int intervalMs);
     void killTimer(HeadlessWindow& window, int id);
-    void post(std::function<void()> fn) { posted_.push_back(std::move(fn)); }
+    // May be called from any thread (a sound card's completion); runs on the script's thread.
+    void post(std::function<void()> fn);
     void windowDestroyed(HeadlessWindow& window);
 
 private:
@@ -147,6 +149,7 @@ private:
     std::vector<std::unique_ptr<HeadlessWindow>> windows_;
     std::vector<Timer> timers_;
     std::vector<Deferred> deferred_;
+    std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
     std::deque<MessageAnswer> answers_;
     std::deque<std::optional<std::string>> files_;
