@@ -96,7 +96,7 @@ constexpr int kAx = 912, kBx = 1084, kCw = 160;
 inline constexpr std::array<ControlSpec, 64> kMeasureControls{{
     // Plots and the meter labels.
     measure_detail::plot(10000, kLevelMeterRect),
-    {20001, ControlKind::Static, "Ref", 14, 10, 22, 16},
+    {20001, ControlKind::Static, "Ref", 12, 10, 22, 16},
     {20002, ControlKind::Static, "In", 34, 10, 20, 16},
     measure_detail::plot(10017, kImpulsePlotRect),
     measure_detail::plot(10018, kTimeScaleRect),
