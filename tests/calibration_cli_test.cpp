@@ -12,6 +12,7 @@
 
 #include "calibration/calibration_builder.h"
 #include "calibration/target_file.h"
+#include "temp_dir.h"
 
 namespace vantrel {
 namespace {
@@ -21,11 +22,11 @@ struct CliRun {
     std::string err;
 };
 
+// ctest runs these cases in parallel processes: each process keeps its own scratch directory.
 std::filesystem::path scratch(const std::string& name)
 {
-    const auto dir = std::filesystem::temp_directory_path() / "vantrel_calibration_cli_test";
-    std::filesystem::create_directories(dir);
-    return dir / name;
+    static const testing::TempDir dir;
+    return dir.path() / name;
 }
 
 std::string readText(const std::filesystem::path& path)

@@ -8,16 +8,17 @@
 #include <fstream>
 #include <sstream>
 
+#include "temp_dir.h"
 #include "calibration/target_file.h"
 
 namespace vantrel {
 namespace {
 
-std::filesystem::path scratch(const std::string& name)
+// ctest runs the cases of one program in parallel processes: each keeps its own directory.
+static std::filesystem::path scratch(const std::string& name)
 {
-    const auto dir = std::filesystem::temp_directory_path() / "vantrel_calibration_test";
-    std::filesystem::create_directories(dir);
-    return dir / name;
+    static const testing::TempDir dir;
+    return dir.path() / name;
 }
 
 void writeText(const std::filesystem::path& path, const std::string& text)

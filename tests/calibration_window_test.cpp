@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "temp_dir.h"
 #include "calibration/calibration_window.h"
 #include "calibration/target_file.h"
 #include "platform/headless/headless_platform.h"
@@ -41,11 +42,11 @@ protected:
     // Every section By-Pass, so that one section can be looked at alone.
     void bypassAll() { run("select calibration 10604 8\nselect calibration 10623 8\nselect calibration 10613 8\n"); }
 
+    // ctest runs the cases of one program in parallel processes: each keeps its own directory.
     static std::filesystem::path scratch(const std::string& name)
     {
-        const auto dir = std::filesystem::temp_directory_path() / "vantrel_calibration_window_test";
-        std::filesystem::create_directories(dir);
-        return dir / name;
+        static const testing::TempDir dir;
+        return dir.path() / name;
     }
 
     std::ostringstream events;
