@@ -172,20 +172,8 @@ void MainWindow::scroll(int id, ScrollCode code, int position)
     case kViewScrollSide: value = &selection_.viewScrollSide; range = kViewScrollSideRange; break;
     default: return;
     }
-    int v = host_->scrollPos(id);
-    bool changed = true;
-    switch (code) {
-    case ScrollCode::LineUp: v -= 1; break;
-    case ScrollCode::LineDown: v += 1; break;
-    case ScrollCode::PageUp: v -= 10; break;
-    case ScrollCode::PageDown: v += 10; break;
-    case ScrollCode::ThumbPosition:
-    case ScrollCode::ThumbTrack: v = position; break;
-    case ScrollCode::Top: v = range.min; break;
-    case ScrollCode::Bottom: v = range.max; break;
-    case ScrollCode::EndScroll: changed = false; break;
-    }
-    *value = range.clamp(v);
+    const bool changed = code != ScrollCode::EndScroll;
+    *value = range.clamp(scrolledValue(host_->scrollPos(id), code, position, range.min, range.max));
     const bool repairBar = id >= kRepairSourceRow && id <= kRepairTargetColumn;
     if (id == kSelectedRow || id == kSelectedColumn || repairBar)
         setViewMode(kRawMode);

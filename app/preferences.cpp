@@ -130,6 +130,12 @@ int unpackPreferences(const PreferencesRecord& r, MlsSettings& s, CalibrationCur
     take(intSetting(r, kOutputDevice, 0, kMaxDevices - 1, s.outputDeviceId), s.outputDeviceId, initial.outputDeviceId);
     take(intSetting(r, kVolume, 0, 100, s.outputVolume), s.outputVolume, initial.outputVolume);
     take(intSetting(r, kMatchedFilter, 0, 1, s.useMatchedFilter), s.useMatchedFilter, initial.useMatchedFilter);
+    // An axis whose lower end is not below its upper end has no points to spread.
+    if (FrequencyAxis::fromHz(s.fromIndex) >= FrequencyAxis::toHz(s.toIndex)) {
+        s.fromIndex = initial.fromIndex;
+        s.toIndex = initial.toIndex;
+        ++replaced;
+    }
     s.windowWidthText = getText(r, kWidthText);
     s.frontWindowText = getText(r, kFrontText);
     s.filterF3dbText = getText(r, kF3dbText);

@@ -380,18 +380,7 @@ void MeasurementWindow::scroll(int id, ScrollCode code, int position)
         return;
     const bool volume = id == kVolumeBar;
     int& value = volume ? ctx_.settings.outputVolume : ctx_.settings.fftWindowPosition;
-    int v = value;
-    switch (code) {
-    case ScrollCode::LineUp: v -= 1; break;
-    case ScrollCode::LineDown: v += 1; break;
-    case ScrollCode::PageUp: v -= 10; break;
-    case ScrollCode::PageDown: v += 10; break;
-    case ScrollCode::ThumbPosition:
-    case ScrollCode::ThumbTrack: v = position; break;
-    case ScrollCode::Top: v = 0; break;
-    case ScrollCode::Bottom: v = volume ? kVolumeMax : kWindowPositionEnd; break;
-    case ScrollCode::EndScroll: break;
-    }
+    const int v = scrolledValue(value, code, position, 0, volume ? kVolumeMax : kWindowPositionEnd);
     value = std::clamp(v, 0, volume ? kVolumeMax : kWindowPositionMax);
     host_->setScrollPos(id, value);
     if (volume) {

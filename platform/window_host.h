@@ -52,6 +52,24 @@ inline constexpr int kNotifyEditChange = 0x300;
 
 enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, ThumbPosition, ThumbTrack, Top, Bottom, EndScroll };
 
+// A scroll bar's value after one action: a line is 1, a page 10, the thumb lands at position,
+// the two ends at top and bottom; the end of a scroll changes nothing. Not yet clamped.
+constexpr int scrolledValue(int current, ScrollCode code, int position, int top, int bottom)
+{
+    switch (code) {
+    case ScrollCode::LineUp: return current - 1;
+    case ScrollCode::LineDown: return current + 1;
+    case ScrollCode::PageUp: return current - 10;
+    case ScrollCode::PageDown: return current + 10;
+    case ScrollCode::ThumbPosition:
+    case ScrollCode::ThumbTrack: return position;
+    case ScrollCode::Top: return top;
+    case ScrollCode::Bottom: return bottom;
+    case ScrollCode::EndScroll: break;
+    }
+    return current;
+}
+
 enum class MessageIcon { Information, Warning, Question };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };

@@ -48,7 +48,7 @@ TEST(Preferences, RoundTripKeepsEverySettingAndTheCalibrationCurve)
     s.smoothingIndex = 5;
     s.fftWindowPosition = 399;
     s.mlsLengthIndex = 2;
-    s.fromIndex = 9;
+    s.fromIndex = 7;
     s.toIndex = 0;
     s.useSavedIr = 0;
     s.inputDeviceId = 3;
@@ -82,7 +82,7 @@ TEST(Preferences, RoundTripKeepsEverySettingAndTheCalibrationCurve)
     EXPECT_EQ(back.smoothingIndex, 5);
     EXPECT_EQ(back.fftWindowPosition, 399);
     EXPECT_EQ(back.mlsLengthIndex, 2);
-    EXPECT_EQ(back.fromIndex, 9);
+    EXPECT_EQ(back.fromIndex, 7);
     EXPECT_EQ(back.toIndex, 0);
     EXPECT_EQ(back.useSavedIr, 0);
     EXPECT_EQ(back.inputDeviceId, 3);
@@ -158,6 +158,21 @@ TEST(Preferences, DamagedFieldsTakeTheirInitialValuesAndTheRestStillLoads)
     EXPECT_EQ(curveLoaded[10].level, 3.0f);
     EXPECT_EQ(curveLoaded[20].level, 0.0f);
     EXPECT_EQ(curveLoaded[20].phase, 0.0f);
+}
+
+TEST(Preferences, AnAxisWithoutSpanFallsBackToTheInitialLimits)
+{
+    TempDir dir;
+    MlsSettings s;
+    s.fromIndex = 9; // 1000 Hz
+    s.toIndex = 0;   // 500 Hz
+    CalibrationCurve curve{};
+    PreferencesRecord r{};
+    packPreferences(s, curve, r);
+    MlsSettings loaded;
+    EXPECT_EQ(unpackPreferences(r, loaded, curve), 1);
+    EXPECT_EQ(loaded.fromIndex, MlsSettings{}.fromIndex);
+    EXPECT_EQ(loaded.toIndex, MlsSettings{}.toIndex);
 }
 
 TEST(Preferences, ShortFileFillsWhatItHoldsAndLeavesTheRest)
