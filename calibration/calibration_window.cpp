@@ -78,12 +78,12 @@ std::string oneDecimal(float value)
 
 FileDialogSpec targetFileDialog(bool save, const std::string& lastName)
 {
-    FileDialogSpec spec;
-    spec.save = save;
-    spec.filterName = "Target Files (*.trg)";
-    spec.filterPattern = "*.trg";
-    spec.initialPath = lastName;
-    return spec;
+    FileDialogSpec request;
+    request.save = save;
+    request.filterName = "Target Files (*.trg)";
+    request.filterPattern = "*.trg";
+    request.initialPath = lastName;
+    return request;
 }
 
 } // namespace

@@ -490,11 +490,11 @@ void MeasurementWindow::processRecording()
 
 bool MeasurementWindow::importStoredRecording()
 {
-    FileDialogSpec spec;
-    spec.filterName = "MLS Impulse (*.RES)";
-    spec.filterPattern = "*.res";
-    spec.initialPath = resFileName_;
-    const std::optional<std::string> chosen = host_->fileDialog(spec);
+    FileDialogSpec request;
+    request.filterName = "MLS Impulse (*.RES)";
+    request.filterPattern = "*.res";
+    request.initialPath = resFileName_;
+    const std::optional<std::string> chosen = host_->fileDialog(request);
     if (chosen)
         resFileName_ = *chosen;
     // Any other name reads nothing: the impulse responses are computed from the signals held.

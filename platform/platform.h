@@ -13,10 +13,10 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Creates the window described by spec; owner is the owning window (nullptr for the main
+    // Creates the window described by layout; owner is the owning window (nullptr for the main
     // window). A modal window blocks input to its owner but not the caller. The host lives
     // until destroy().
-    virtual WindowHost& createWindow(const WindowSpec& spec, WindowClient& client, WindowHost* owner, bool modal) = 0;
+    virtual WindowHost& createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal) = 0;
     virtual Clock& clock() = 0;
     virtual EventLog& log() = 0;
     // Ends the event loop once the current event is handled.

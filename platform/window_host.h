@@ -128,7 +128,7 @@ public:
                                   MessageButtons buttons = MessageButtons::Ok) = 0;
     virtual void beep(BeepKind kind) = 0;
     // The chosen full path, or nothing when the user cancelled.
-    virtual std::optional<std::string> fileDialog(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> fileDialog(const FileDialogSpec& request) = 0;
     virtual void startTimer(int id, int intervalMs) = 0; // restarts a running timer of that id
     virtual void killTimer(int id) = 0;
     virtual void setWaitCursor(bool on) = 0;

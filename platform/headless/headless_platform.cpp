@@ -32,17 +32,17 @@ const char* iconName(MessageIcon icon)
 
 // ---------------------------------------------------------------------------------------------
 
-HeadlessWindow::HeadlessWindow(HeadlessPlatform& platform, const WindowSpec& spec, WindowClient& client)
+HeadlessWindow::HeadlessWindow(HeadlessPlatform& platform, const WindowSpec& layout, WindowClient& client)
     : platform_(platform),
-      name_(spec.name),
-      title_(spec.title),
-      background_(spec.background),
+      name_(layout.name),
+      title_(layout.title),
+      background_(layout.background),
       client_(client),
-      image_(std::max(1, spec.width), std::max(1, spec.height), QImage::Format_RGB32),
+      image_(std::max(1, layout.width), std::max(1, layout.height), QImage::Format_RGB32),
       canvas_(image_)
 {
     canvas_.erase(background_);
-    for (const ControlSpec& c : spec.controls) {
+    for (const ControlSpec& c : layout.controls) {
         if (c.id < 0)
             continue;
         HeadlessControl& s = controls_[c.id];
@@ -218,10 +218,10 @@ MessageAnswer HeadlessWindow::message(std::string_view text, std::string_view ca
 
 void HeadlessWindow::beep(BeepKind) { platform_.log().record("beep", ""); }
 
-std::optional<std::string> HeadlessWindow::fileDialog(const FileDialogSpec& spec)
+std::optional<std::string> HeadlessWindow::fileDialog(const FileDialogSpec& request)
 {
     std::optional<std::string> path = platform_.nextFile();
-    const std::string kind = spec.save ? "save" : "open";
+    const std::string kind = request.save ? "save" : "open";
     if (path)
         platform_.log().record("file-dialog", name_ + " " + kind + " " + quoted(*path));
     else
@@ -252,9 +252,9 @@ HeadlessPlatform::HeadlessPlatform(std::ostream& events) : events_(events) { ens
 
 HeadlessPlatform::~HeadlessPlatform() = default;
 
-WindowHost& HeadlessPlatform::createWindow(const WindowSpec& spec, WindowClient& client, WindowHost*, bool)
+WindowHost& HeadlessPlatform::createWindow(const WindowSpec& layout, WindowClient& client, WindowHost*, bool)
 {
-    windows_.push_back(std::make_unique<HeadlessWindow>(*this, spec, client));
+    windows_.push_back(std::make_unique<HeadlessWindow>(*this, layout, client));
     return *windows_.back();
 }
 

@@ -35,7 +35,7 @@ struct HeadlessControl {
 
 class HeadlessWindow final : public WindowHost {
 public:
-    HeadlessWindow(HeadlessPlatform& platform, const WindowSpec& spec, WindowClient& client);
+    HeadlessWindow(HeadlessPlatform& platform, const WindowSpec& layout, WindowClient& client);
 
     void setCheck(int id, bool checked) override;
     bool isChecked(int id) const override;
@@ -60,7 +60,7 @@ public:
     MessageAnswer message(std::string_view text, std::string_view caption, MessageIcon icon,
                           MessageButtons buttons) override;
     void beep(BeepKind kind) override;
-    std::optional<std::string> fileDialog(const FileDialogSpec& spec) override;
+    std::optional<std::string> fileDialog(const FileDialogSpec& request) override;
     void startTimer(int id, int intervalMs) override;
     void killTimer(int id) override;
     void setWaitCursor(bool on) override;
@@ -97,7 +97,7 @@ public:
     explicit HeadlessPlatform(std::ostream& events);
     ~HeadlessPlatform() override;
 
-    WindowHost& createWindow(const WindowSpec& spec, WindowClient& client, WindowHost* owner, bool modal) override;
+    WindowHost& createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal) override;
     Clock& clock() override { return *this; }
     EventLog& log() override { return *this; }
     void quit() override;

@@ -19,10 +19,10 @@ QtPlatform::QtPlatform(QtPlatformOptions options) : options_(options)
 
 QtPlatform::~QtPlatform() = default;
 
-WindowHost& QtPlatform::createWindow(const WindowSpec& spec, WindowClient& client, WindowHost* owner, bool modal)
+WindowHost& QtPlatform::createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal)
 {
     auto* ownerWidget = dynamic_cast<QtWindow*>(owner);
-    auto* w = new QtWindow(*this, spec, client, ownerWidget, modal);
+    auto* w = new QtWindow(*this, layout, client, ownerWidget, modal);
     // Direct drawing lands on the window's image outside paint events; keep the screen current.
     auto* refresh = new QTimer(w);
     QObject::connect(refresh, &QTimer::timeout, w, [w] { w->update(); });

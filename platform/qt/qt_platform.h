@@ -24,7 +24,7 @@ public:
     explicit QtPlatform(QtPlatformOptions options = {});
     ~QtPlatform() override;
 
-    WindowHost& createWindow(const WindowSpec& spec, WindowClient& client, WindowHost* owner, bool modal) override;
+    WindowHost& createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal) override;
     Clock& clock() override { return *this; }
     EventLog& log() override { return *this; }
     void quit() override;

@@ -50,23 +50,23 @@ QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cas
 
 } // namespace
 
-QtWindow::QtWindow(QtPlatform& platform, const WindowSpec& spec, WindowClient& client, QWidget* owner, bool modal)
+QtWindow::QtWindow(QtPlatform& platform, const WindowSpec& layout, WindowClient& client, QWidget* owner, bool modal)
     : QWidget(owner, owner ? Qt::Dialog : Qt::Window),
       platform_(platform),
-      name_(spec.name),
-      background_(spec.background),
+      name_(layout.name),
+      background_(layout.background),
       client_(client),
-      image_(spec.width, spec.height, QImage::Format_RGB32),
+      image_(layout.width, layout.height, QImage::Format_RGB32),
       canvas_(image_)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setFixedSize(spec.width, spec.height);
-    setWindowTitle(qs(spec.title));
+    setFixedSize(layout.width, layout.height);
+    setWindowTitle(qs(layout.title));
     if (modal)
         setWindowModality(Qt::ApplicationModal);
     canvas_.erase(background_);
-    for (const ControlSpec& c : spec.controls)
+    for (const ControlSpec& c : layout.controls)
         build(c);
     show();
 }
@@ -345,13 +345,13 @@ MessageAnswer QtWindow::message(std::string_view text, std::string_view caption,
 
 void QtWindow::beep(BeepKind) { QApplication::beep(); }
 
-std::optional<std::string> QtWindow::fileDialog(const FileDialogSpec& spec)
+std::optional<std::string> QtWindow::fileDialog(const FileDialogSpec& request)
 {
     if (platform_.options().autoAnswer)
         return std::nullopt;
-    const QString filter = qs(spec.filterName) + " (" + qs(spec.filterPattern) + ")";
-    const QString path = spec.save ? QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(spec.initialPath), filter)
-                                   : QFileDialog::getOpenFileName(this, QString(), QString::fromStdString(spec.initialPath), filter);
+    const QString filter = qs(request.filterName) + " (" + qs(request.filterPattern) + ")";
+    const QString path = request.save ? QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(request.initialPath), filter)
+                                   : QFileDialog::getOpenFileName(this, QString(), QString::fromStdString(request.initialPath), filter);
     if (path.isEmpty())
         return std::nullopt;
     return path.toStdString();

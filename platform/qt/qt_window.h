@@ -17,7 +17,7 @@ class QtPlatform;
 class QtWindow final : public QWidget, public WindowHost {
     Q_OBJECT
 public:
-    QtWindow(QtPlatform& platform, const WindowSpec& spec, WindowClient& client, QWidget* owner, bool modal);
+    QtWindow(QtPlatform& platform, const WindowSpec& layout, WindowClient& client, QWidget* owner, bool modal);
     ~QtWindow() override;
 
     void setCheck(int id, bool checked) override;
@@ -43,7 +43,7 @@ public:
     MessageAnswer message(std::string_view text, std::string_view caption, MessageIcon icon,
                           MessageButtons buttons) override;
     void beep(BeepKind kind) override;
-    std::optional<std::string> fileDialog(const FileDialogSpec& spec) override;
+    std::optional<std::string> fileDialog(const FileDialogSpec& request) override;
     void startTimer(int id, int intervalMs) override;
     void killTimer(int id) override;
     void setWaitCursor(bool on) override;
@@ -61,7 +61,7 @@ protected:
 
 private:
     QWidget* widget(int id) const;
-    void build(const ControlSpec& spec);
+    void build(const ControlSpec& layout);
     void refreshSurface();
 
     QtPlatform& platform_;
