@@ -21,6 +21,7 @@
 #include "mls/mls_engine.h"
 #include "mls/sound_card.h"
 #include "platform/portaudio/portaudio_system.h"
+#include "platform/relay_window.h"
 
 namespace vantrel {
 namespace {
@@ -30,65 +31,6 @@ constexpr const char* kUsage =
     "  --wire-jack  on a JACK server, connect the program's outputs to its inputs (no cables)\n";
 constexpr double kFullScaleUnits = 2147483648.0 / 42000.0; // a full-scale sample after conversion
 
-// The completions of the sound card arrive from its own thread; this window queues them for
-// the command's loop, and prints what would be message boxes.
-class ConsoleWindow final : public WindowHost {
-public:
-    void post(std::function<void()> fn) override
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(fn));
-    }
-    bool pump()
-    {
-        std::deque<std::function<void()>> ready;
-        {
-            std::lock_guard lock(mutex_);
-            ready.swap(queue_);
-        }
-        for (auto& fn : ready)
-            fn();
-        return !ready.empty();
-    }
-    MessageAnswer message(std::string_view text, std::string_view caption, MessageIcon, MessageButtons) override
-    {
-        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(), static_cast<int>(text.size()),
-                     text.data());
-        return MessageAnswer::Ok;
-    }
-
-    void setCheck(int, bool) override {}
-    bool isChecked(int) const override { return false; }
-    void setScrollRange(int, int, int) override {}
-    void setScrollPos(int, int) override {}
-    int scrollPos(int) const override { return 0; }
-    void clearList(int) override {}
-    int insertListItem(int, int index, std::string_view) override { return index; }
-    void deleteListItem(int, int) override {}
-    int listCount(int) const override { return 0; }
-    std::string listItem(int, int) const override { return {}; }
-    void setListSelection(int, int) override {}
-    int listSelection(int) const override { return -1; }
-    int listCaret(int) const override { return 0; }
-    void setText(int, std::string_view) override {}
-    std::string text(int) const override { return {}; }
-    void enable(int, bool) override {}
-    void setTitle(std::string_view) override {}
-    void raise() override {}
-    void destroy() override {}
-    void beep(BeepKind) override {}
-    std::optional<std::string> fileDialog(const FileDialogSpec&) override { return std::nullopt; }
-    void startTimer(int, int) override {}
-    void killTimer(int) override {}
-    void setWaitCursor(bool) override {}
-    Canvas& surface() override { std::abort(); } // never drawn on
-    void invalidate() override {}
-    void repaintNow() override {}
-
-private:
-    std::mutex mutex_;
-    std::deque<std::function<void()>> queue_;
-};
 
 struct Completions final : AudioCompletion {
     bool output = false, capture = false;
@@ -161,7 +103,11 @@ int run(std::span<const std::string_view> args)
         return failure(std::string(status.message));
     std::vector<std::int32_t> capture(2 * kCaptureBufferFrames);
 
-    ConsoleWindow window;
+    // Completions arrive from the card's thread; what would be message boxes goes to stderr.
+    RelayWindow window([](std::string_view text, std::string_view caption) {
+        std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
+                     static_cast<int>(text.size()), text.data());
+    });
     Completions done;
     auto check = [&](AudioStatus status, const char* suffix = "") {
         if (status != kAudioOk)

@@ -22,70 +22,20 @@
 #include "mls/mls_generator.h"
 #include "mls/sound_card.h"
 #include "platform/portaudio/portaudio_system.h"
+#include "platform/relay_window.h"
 
 namespace vantrel {
 namespace {
 
 // Only what the sound card needs of a window: a post() that any thread may call, and the
 // messages it shows.
-class PostWindow final : public WindowHost {
-public:
-    void post(std::function<void()> fn) override
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(fn));
-    }
-    // Runs what was posted; false when nothing was.
-    bool pump()
-    {
-        std::deque<std::function<void()>> ready;
-        {
-            std::lock_guard lock(mutex_);
-            ready.swap(queue_);
-        }
-        for (auto& fn : ready)
-            fn();
-        return !ready.empty();
-    }
-    MessageAnswer message(std::string_view text, std::string_view, MessageIcon, MessageButtons) override
-    {
-        messages.emplace_back(text);
-        return MessageAnswer::Ok;
-    }
+struct PostWindow {
     std::vector<std::string> messages;
-
-    void setCheck(int, bool) override {}
-    bool isChecked(int) const override { return false; }
-    void setScrollRange(int, int, int) override {}
-    void setScrollPos(int, int) override {}
-    int scrollPos(int) const override { return 0; }
-    void clearList(int) override {}
-    int insertListItem(int, int index, std::string_view) override { return index; }
-    void deleteListItem(int, int) override {}
-    int listCount(int) const override { return 0; }
-    std::string listItem(int, int) const override { return {}; }
-    void setListSelection(int, int) override {}
-    int listSelection(int) const override { return -1; }
-    int listCaret(int) const override { return 0; }
-    void setText(int, std::string_view) override {}
-    std::string text(int) const override { return {}; }
-    void enable(int, bool) override {}
-    void setTitle(std::string_view) override {}
-    void raise() override {}
-    void destroy() override {}
-    void beep(BeepKind) override {}
-    std::optional<std::string> fileDialog(const FileDialogSpec&) override { return std::nullopt; }
-    void startTimer(int, int) override {}
-    void killTimer(int) override {}
-    void setWaitCursor(bool) override {}
-    Canvas& surface() override { std::abort(); }
-    void invalidate() override {}
-    void repaintNow() override {}
-
-private:
-    std::mutex mutex_;
-    std::deque<std::function<void()>> queue_;
+    RelayWindow relay{[this](std::string_view text, std::string_view) { messages.emplace_back(text); }};
+    bool pump() { return relay.pump(); }
+    operator WindowHost&() { return relay; }
 };
+
 
 struct Completions final : AudioCompletion {
     int outputs = 0, captures = 0;
