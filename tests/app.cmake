@@ -7,3 +7,8 @@ vantrel_test(session_harness_test
   LIBS vantrel_app vantrel_headless vantrel_sim)
 target_compile_definitions(session_harness_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
 add_dependencies(session_harness_test vantrel-cli)
+
+vantrel_test(qt_host_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/qt_host_test.cpp
+  LIBS vantrel_qt Qt6::Test)
+add_dependencies(qt_host_test vantrel)

@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <cstdlib>
 #include <sys/stat.h>
-#include <memory>
 
 namespace vantrel {
 
@@ -211,7 +210,9 @@ void ensureGuiApplication()
     static int argc = 1;
     static char name[] = "vantrel";
     static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QGuiApplication> app = std::make_unique<QGuiApplication>(argc, argv);
+    // Kept for the life of the process: tearing Qt down during exit races its own statics.
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    (void)app;
 }
 
 } // namespace vantrel

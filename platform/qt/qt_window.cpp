@@ -100,7 +100,11 @@ void QtWindow::build(const ControlSpec& c)
     case ControlKind::ListBox: {
         auto* l = new QListWidget(this);
         l->setSelectionMode(QAbstractItemView::SingleSelection);
-        connect(l, &QListWidget::itemClicked, this, [this, id] { client_.command(id, kNotifySelChange); });
+        // Mouse and keyboard alike move the selection; programmatic changes are blocked.
+        connect(l, &QListWidget::currentRowChanged, this, [this, id](int row) {
+            if (row >= 0)
+                client_.command(id, kNotifySelChange);
+        });
         connect(l, &QListWidget::itemActivated, this, [this, id] { client_.command(id, kNotifyDblClick); });
         w = l;
         break;

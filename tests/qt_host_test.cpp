@@ -1,0 +1,162 @@
+// The desktop host's controls behave as the window logic expects: radio buttons never mark
+// themselves, scroll bars only report and wait for the logic to move them, list changes made by
+// the logic do not echo back, and direct drawing survives until the next full repaint.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTest>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "platform/qt/image_canvas.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_window.h"
+#include "temp_dir.h"
+
+using namespace vantrel;
+
+namespace {
+
+QApplication& app()
+{
+    prepareQtEnvironment();
+    static int argc = 1;
+    static char name[] = "qt_host_test";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: Qt's teardown at process exit runs after its own statics are gone.
+    static QApplication* a = new QApplication(argc, argv);
+    return *a;
+}
+
+struct Recorder final : WindowClient {
+    std::vector<std::pair<int, int>> commands;
+    std::vector<std::tuple<int, ScrollCode, int>> scrolls;
+    std::vector<int> timers;
+    int paints = 0;
+    void command(int id, int code) override { commands.emplace_back(id, code); }
+    void scroll(int id, ScrollCode code, int position) override { scrolls.emplace_back(id, code, position); }
+    void timer(int id) override { timers.push_back(id); }
+    void paint(Canvas& canvas) override
+    {
+        ++paints;
+        canvas.setBrush({{0, 0, 255}, false});
+        canvas.setPen({{0, 0, 255}, 1, PenStyle::Solid});
+        canvas.rectangle(0, 0, 10, 10);
+    }
+};
+
+constexpr std::array<ControlSpec, 4> kControls{{
+    {1, ControlKind::RadioButton, "Radio", 10, 10, 100, 20},
+    {2, ControlKind::CheckBox, "Check", 10, 40, 100, 20},
+    {3, ControlKind::HScrollBar, "", 10, 70, 200, 16, 0, 100},
+    {4, ControlKind::ListBox, "", 10, 100, 100, 80},
+}};
+constexpr WindowSpec kLayout{"test", "Test", 300, 200, {158, 194, 216}, kControls};
+
+} // namespace
+
+TEST(QtHost, ControlsReportAndLeaveTheirStateToTheLogic)
+{
+    app();
+    QtPlatform platform;
+    Recorder client;
+    auto& host = static_cast<QtWindow&>(platform.createWindow(kLayout, client, nullptr, false));
+
+    auto* radio = host.findChild<QRadioButton*>();
+    ASSERT_NE(radio, nullptr);
+    radio->click();
+    EXPECT_FALSE(radio->isChecked()) << "a radio button does not mark itself";
+    ASSERT_EQ(client.commands.size(), 1u);
+    EXPECT_EQ(client.commands[0], std::make_pair(1, kNotifyClicked));
+    host.setCheck(1, true);
+    EXPECT_TRUE(host.isChecked(1));
+
+    auto* check = host.findChild<QCheckBox*>();
+    check->click();
+    EXPECT_TRUE(host.isChecked(2)) << "a check box toggles itself before reporting";
+    EXPECT_EQ(client.commands.back(), std::make_pair(2, kNotifyClicked));
+
+    auto* bar = host.findChild<QScrollBar*>();
+    host.setScrollPos(3, 40);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(host.scrollPos(3), 40) << "the bar waits for the logic to move it";
+    ASSERT_EQ(client.scrolls.size(), 3u);
+    EXPECT_EQ(std::get<1>(client.scrolls[0]), ScrollCode::LineDown);
+    EXPECT_EQ(std::get<2>(client.scrolls[0]), 41);
+    EXPECT_EQ(std::get<1>(client.scrolls[1]), ScrollCode::PageUp);
+    EXPECT_EQ(std::get<1>(client.scrolls[2]), ScrollCode::Bottom);
+    host.setScrollPos(3, 500);
+    EXPECT_EQ(host.scrollPos(3), 100) << "positions are clamped to the range";
+
+    client.commands.clear();
+    host.insertListItem(4, -1, "COM1");
+    host.insertListItem(4, -1, "COM2");
+    host.setListSelection(4, 1);
+    EXPECT_TRUE(client.commands.empty()) << "the logic's own changes do not echo back";
+    EXPECT_EQ(host.listSelection(4), 1);
+    EXPECT_EQ(host.listCaret(4), 1);
+    host.findChild<QListWidget*>()->setCurrentRow(0);
+    ASSERT_EQ(client.commands.size(), 1u);
+    EXPECT_EQ(client.commands[0], std::make_pair(4, kNotifySelChange));
+    EXPECT_EQ(host.listCaret(4), 0);
+    host.destroy();
+}
+
+TEST(QtHost, TimersFireUntilKilledAndDirectDrawingPersists)
+{
+    app();
+    QtPlatform platform;
+    Recorder client;
+    auto& host = static_cast<QtWindow&>(platform.createWindow(kLayout, client, nullptr, false));
+    host.repaintNow();
+    EXPECT_GE(client.paints, 1);
+    Canvas& c = host.surface();
+    c.setBrush({{255, 0, 0}, false});
+    c.setPen({{255, 0, 0}, 1, PenStyle::Solid});
+    c.rectangle(250, 150, 260, 160);
+    QApplication::processEvents();
+    const QImage shown = host.grab().toImage();
+    EXPECT_EQ(shown.pixel(255, 155), qRgb(255, 0, 0)) << "drawing outside a paint stays on screen";
+    EXPECT_EQ(shown.pixel(5, 5), qRgb(0, 0, 255));
+
+    host.startTimer(7, 5);
+    QTest::qWait(60);
+    host.killTimer(7);
+    const auto fired = client.timers.size();
+    EXPECT_GE(fired, 2u) << "window timers repeat until killed";
+    QTest::qWait(30);
+    EXPECT_EQ(client.timers.size(), fired);
+    host.destroy();
+}
+
+TEST(QtHost, ScreenshotOfTheMainWindowShowsBackgroundAndLegend)
+{
+    vantrel::testing::TempDir dir;
+    const std::string command = "cd '" + dir.path().string() + "' && QT_QPA_PLATFORM=offscreen '" VANTREL_TEST_BINARY_DIR
+                                "/vantrel' --screenshot shot.png > out.txt 2> err.txt";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    QImage shot((dir.path() / "shot.png").string().c_str());
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_EQ(shot.width(), 1210);
+    EXPECT_EQ(shot.height(), 790);
+    EXPECT_EQ(shot.pixel(1130, 694), qRgb(0, 0, 128));
+    EXPECT_EQ(shot.pixel(1159, 708), qRgb(0, 0, 128));
+    EXPECT_EQ(shot.pixel(1200, 780), qRgb(158, 194, 216));
+    std::FILE* err = std::fopen((dir.path() / "err.txt").string().c_str(), "r");
+    ASSERT_NE(err, nullptr);
+    char line[256] = {};
+    std::string text;
+    while (std::fgets(line, sizeof line, err))
+        text += line;
+    std::fclose(err);
+    EXPECT_NE(text.find("Unable To OPEN Preferences File"), std::string::npos) << "message boxes are printed";
+}
