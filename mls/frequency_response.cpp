@@ -46,6 +46,9 @@ void bandAverage(std::span<const float> re, std::span<const float> im, const Fre
 {
     const int k1k = oneKilohertzIndex(axis);
     const long lastBin = std::min<long>(half, static_cast<long>(std::min(re.size(), im.size())) - 1);
+    // Starts from zero: with the axis starting above 1 kHz the filler is point 0, which this
+    // pass sets only at the end.
+    out.fill({});
     for (int j = 1; j < static_cast<int>(kLast); ++j) {
         const long lo = binIndex(axis[j - 1] / binHz);
         long hi = binIndex(axis[j] / binHz);

@@ -35,7 +35,8 @@ int oneKilohertzIndex(const FrequencyAxis& axis);
 
 // For j = 1..748: bins lo = trunc(f[j-1]/df) .. hi = min(trunc(f[j]/df), lo + 5, half),
 // inclusive; out[j] = (sum re, sum im) / (bins + 1). Points at or above Nyquist get
-// (Re out[k1k], 0) with refFiller, 0 otherwise. out[0] = out[1], out[749] = out[748].
+// (Re out[k1k], 0) with refFiller (0 when k1k is 0), 0 otherwise. out[0] = out[1],
+// out[749] = out[748].
 void bandAverage(std::span<const float> re, std::span<const float> im, const FrequencyAxis& axis, double binHz, int half,
                  double nyquistHz, bool refFiller, AxisComplex& out);
 

@@ -65,14 +65,15 @@ void fillOnes(std::span<float> out, long end)
     std::fill_n(out.begin(), std::clamp(end, 0L, static_cast<long>(out.size())), 1.0f);
 }
 
-// SEMI: flat to 0.875 E, then half a cosine down to 0 at E.
+// SEMI: flat to 0.875 E, then half a cosine down to 0 at E. The cosine part starts at
+// trunc(0.875 E), so it also takes the last index below a fractional 0.875 E.
 void fillSemi(std::span<float> out, double length)
 {
-    const double g = 0.875 * length;
+    const long cosineFrom = static_cast<long>(std::clamp(0.875 * length, 0.0, 1e9));
     const double h = step(16 * kPi, 2 * length - 1);
     const long end = std::min(indexBelow(length), static_cast<long>(out.size()));
     for (long i = 0; i < end; ++i)
-        out[static_cast<std::size_t>(i)] = i < g ? 1.0f : static_cast<float>((1 - std::cos(h * static_cast<double>(i))) / 2);
+        out[static_cast<std::size_t>(i)] = i < cosineFrom ? 1.0f : static_cast<float>((1 - std::cos(h * static_cast<double>(i))) / 2);
 }
 
 // Symmetric kind over 0 <= x < 2B with step m, value at x stored at x + B (x < B) or x - B.

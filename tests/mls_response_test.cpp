@@ -209,6 +209,16 @@ TEST(MlsFrequencySteps, BandAverageDividesByBinsPlusOne)
     bandAverage(re, im, axis, binHz, 16384, 24000.0, true, out);
     EXPECT_EQ(out[748].real(), out[static_cast<std::size_t>(oneKilohertzIndex(axis))].real());
     EXPECT_EQ(out[749], out[748]);
+
+    // An axis from 1 kHz makes point 0 the filler; it is still 0 when the points above
+    // Nyquist take it, whatever an earlier pass left there.
+    FrequencyAxis high;
+    high.build(1000.0, 50000.0);
+    ASSERT_EQ(oneKilohertzIndex(high), 0);
+    out.fill({7.0f, 7.0f});
+    bandAverage(re, im, high, binHz, 16384, 24000.0, true, out);
+    EXPECT_EQ(out[748], std::complex<float>(0.0f, 0.0f));
+    EXPECT_GT(out[1].real(), 0.0f);
 }
 
 TEST(MlsFrequencySteps, SmoothingAndUnwrapping)
@@ -269,6 +279,13 @@ TEST(MlsTimeWindows, ShapesStartEndAndRotateAsDescribed)
     EXPECT_EQ(ref[874], 1.0f);
     EXPECT_NEAR(ref[875], 1.0f, 0.01);
     EXPECT_NEAR(ref[999], 0.0f, 0.01);
+    s.windowWidthText = "1001"; // 0.875 E = 875.875: the cosine already takes index 875
+    build(4, 0);
+    EXPECT_EQ(ref[874], 1.0f);
+    EXPECT_FLOAT_EQ(ref[875], static_cast<float>((1 - std::cos(16 * M_PI / 2001 * 875)) / 2));
+    EXPECT_LT(ref[875], 1.0f);
+    EXPECT_EQ(in, ref);
+    s.windowWidthText = "1000";
 
     build(6, 0); // symmetric Hanning, B = 1000, rotated: 0 at the ends, 1 at B
     EXPECT_NEAR(in[0], 0.0f, 1e-4);
