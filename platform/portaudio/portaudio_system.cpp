@@ -145,8 +145,10 @@ void PortAudioSystem::Impl::relayLoop()
         wake.acquire();
         if (quit.load())
             return;
-        const unsigned flags = done.load(std::memory_order_acquire);
+        // The flags are read under the lock: a new measurement clears them before it clears
+        // posted, so stale flags can never mark the new measurement's completions as posted.
         std::lock_guard lock(postMutex);
+        const unsigned flags = done.load(std::memory_order_acquire);
         for (unsigned flag : {kCaptureDone, kOutputDone}) {
             WindowHost* window = flag == kOutputDone ? outWindow : inWindow;
             if ((flags & flag) && !(posted & flag) && window) {
