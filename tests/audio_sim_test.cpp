@@ -143,6 +143,46 @@ TEST(SimulatedRig, EventsAndDeviceListsAsTheWindowShowsThem)
     EXPECT_LT(log.find("capture-done"), log.find("output-done"));
 }
 
+// The buffers do not depend on the rate: at 96 kHz the same 263500 captured and 268000 played
+// frames complete in half the time they take at 48 kHz.
+TEST(SimulatedRig, NinetySixKilohertzUsesTheSameBuffersInHalfTheTime)
+{
+    for (const int rateIndex : {5, 6}) {
+        std::ostringstream events;
+        HeadlessPlatform platform{events};
+        NoClient client;
+        WindowHost& window = platform.createWindow(kWindow, client, nullptr, false);
+        const FixedRigAngles angles(0, 0);
+        SimAudioOptions options;
+        options.leadFrames = 0;
+        SimAudioSystem audio(platform.clock(), angles, options);
+        MlsSettings settings;
+        settings.rateIndex = rateIndex;
+        std::vector<std::int32_t> play(2 * kPlayFrames), capture(2 * kCaptureFrames), copy(kCaptureCopySamples);
+        int ready = 0;
+        SoundCard card{window, audio, settings, platform.log(), {play, capture, copy}, [&ready] { ++ready; }};
+        const std::uint32_t captureMs = rateIndex == 5 ? 5490 : 2745; // 263500 frames, rounded up
+        const std::uint32_t playMs = rateIndex == 5 ? 5584 : 2792;    // 268000 frames, rounded up
+
+        ASSERT_TRUE(card.startPlayAndCapture());
+        platform.advance(captureMs - 1);
+        platform.settle();
+        EXPECT_EQ(ready, 0) << rateIndex;
+        platform.advance(1);
+        platform.settle();
+        EXPECT_EQ(ready, 1) << rateIndex;
+        EXPECT_TRUE(card.running()) << rateIndex; // the playback is still under way
+        platform.advance(playMs - captureMs);
+        platform.settle();
+        EXPECT_FALSE(card.running()) << rateIndex;
+        const std::string log = events.str();
+        EXPECT_NE(log.find("audio start " + std::string(kRateTexts[static_cast<std::size_t>(rateIndex)])),
+                  std::string::npos)
+            << log;
+        EXPECT_NE(log.find("audio capture-done 2108000"), std::string::npos) << log;
+    }
+}
+
 // Loudspeaker model
 TEST(VirtualLoudspeaker, PistonDirectivityAndLobing)
 {
