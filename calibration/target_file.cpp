@@ -1,6 +1,8 @@
 #include "calibration/target_file.h"
 
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -85,6 +87,10 @@ TargetReadResult parseTargetText(std::string_view text, CalibrationCurve& curve)
     for (int i = 0; i < kTargetFilePoints; ++i) {
         double frequency = 0, level = 0, phase = 0;
         if (!scanner.next(frequency) || !scanner.next(level) || !scanner.next(phase))
+            break;
+        // A level no float holds (1E999) would carry infinity into every corrected response:
+        // the reading ends there, as at the end of a short file.
+        if (!(std::fabs(level) <= std::numeric_limits<float>::max()))
             break;
         LevelPhase& p = curve[static_cast<std::size_t>(i)];
         p.level = static_cast<float>(level);

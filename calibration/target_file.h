@@ -33,7 +33,8 @@ struct TargetReadResult {
 };
 
 // A number is a maximal run of 0-9 + - . E read by its leading numeric part; everything else
-// separates. Triple i sets point i: level, then phase limited to ±179.9 beyond ±180.
+// separates. Triple i sets point i: level, then phase limited to ±179.9 beyond ±180. A level
+// beyond the range of a float ends the reading like the end of the text.
 TargetReadResult parseTargetText(std::string_view text, CalibrationCurve& curve);
 TargetReadResult readTargetFile(const std::string& path, CalibrationCurve& curve);
 

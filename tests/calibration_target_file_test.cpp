@@ -135,6 +135,16 @@ TEST(TargetFile, ShortAndEmptyFilesKeepWhatTheyDoNotSet)
     EXPECT_EQ(curve[10].level, 7.0f);
     EXPECT_EQ(curve[749].phase, 8.0f);
 
+    // A level out of a float's reach ends the reading there: no infinity enters the curve.
+    const TargetReadResult huge = parseTargetText("1 -2 3  4 1E999 5  6 -7 8", curve);
+    EXPECT_EQ(huge.status, TargetReadStatus::Short);
+    EXPECT_EQ(huge.points, 1);
+    EXPECT_EQ(curve[0].level, -2.0f);
+    EXPECT_EQ(curve[1].level, -1.0f);
+    EXPECT_EQ(curve[2].level, -1.0f);
+    EXPECT_EQ(parseTargetText("1 -1E39 3", curve).status, TargetReadStatus::NoNumbers);
+    EXPECT_EQ(curve[0].level, -2.0f);
+
     CalibrationCurve untouched;
     untouched.fill({7.0f, 8.0f});
     for (const std::string_view none : {"", "no numbers here", "12.5 3"}) {
