@@ -419,6 +419,29 @@ TEST(TurntableSequence, AFinishedMoveHandsOverToTheSequence)
     EXPECT_EQ(rig.window.canvas.textAt(10, 488), "Current V-Angle = 85 deg");
 }
 
+TEST(TurntableSequence, JogsAreIgnoredBeforeATurntableHasMovedInTheSequence)
+{
+    Rig rig;
+    rig.connectBoth();
+    rig.sequence.sequenceRunning = 1; // the first measurement: neither turntable busy yet
+    for (int id : {1000, 1011, 1042, 1020})
+        EXPECT_TRUE(rig.tt.command(id, 0)) << id;
+    EXPECT_TRUE(rig.serial().empty());
+    EXPECT_TRUE(rig.window.timerEvents.empty());
+    EXPECT_EQ(rig.tt.hAngleCounter(), 0);
+    EXPECT_EQ(rig.tt.vAngleCounter(), 0);
+
+    // The abort still works, and the sequencer's own moves are not guarded.
+    rig.tt.command(1021, 0);
+    EXPECT_EQ(rig.window.canvas.textAt(20, 68), "Aborted");
+    EXPECT_EQ(rig.tt.moveTurntable2(10, -1), 0);
+    EXPECT_EQ(rig.tt.vAngleCounter(), -10);
+
+    rig.sequence.sequenceRunning = 0;
+    rig.tt.command(1040, 0);
+    EXPECT_EQ(rig.tt.hAngleCounter(), 10);
+}
+
 TEST(TurntableSequence, AbortAllResetsAndPausesBothTurntablesEvenUnconnected)
 {
     Rig rig;

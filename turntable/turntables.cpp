@@ -6,7 +6,7 @@ namespace vantrel {
 
 Turntables::Turntables(WindowHost& mainWindow, Clock& clock, SerialPorts& forLink1, SerialPorts& forLink2,
                        const SequenceState& sequence, std::function<void()> sequenceStep)
-    : window_(mainWindow), link1_(turntable1Profile(), mainWindow, clock, forLink1, sequence),
+    : window_(mainWindow), sequence_(sequence), link1_(turntable1Profile(), mainWindow, clock, forLink1, sequence),
       link2_(turntable2Profile(), mainWindow, clock, forLink2, sequence), sequenceStep_(std::move(sequenceStep))
 {
 }
@@ -44,7 +44,9 @@ bool Turntables::linkCommand(TurntableLink& link, int id)
     for (const JogButton& jog : p.jogs) {
         if (jog.id != id)
             continue;
-        if (!link.busy())
+        // A turntable that has not yet moved in a sequence is not busy, but a jog now would
+        // turn the table off the grid point and its timer would start a second measurement.
+        if (!link.busy() && !sequence_.sequenceRunning)
             (void)link.move(jog.degrees, jog.direction); // a failure has shown its message
         return true;
     }

@@ -23,6 +23,7 @@ public:
     void fillPortList(int turntable);
 
     // Main-window commands 1000..1022, 1040..1043, 3000 and 3001; false for any other id.
+    // Jogs are ignored while the turntable is busy and while a sequence runs.
     bool command(int id, int code);
     // Main-window timers 4000 and 4001; false for any other id.
     bool timer(int id);
@@ -51,6 +52,7 @@ private:
     bool linkCommand(TurntableLink& link, int id);
 
     WindowHost& window_;
+    const SequenceState& sequence_;
     TurntableLink link1_;
     TurntableLink link2_;
     std::function<void()> sequenceStep_;
