@@ -178,14 +178,16 @@ void drawImpulsePlot(Canvas& surface, PlotRect area, const ImpulsePlotInput& in)
     for (int y = 11; y <= 187; y += 11)
         for (int x = 0; x <= 748; x += 2)
             dot(c, x, y);
-    for (int x = 20; x <= 740; x += 20)
-        for (int y = 1; y <= 197; y += 2)
-            dot(c, x, y);
     c.setPen(kPenRed1);
     for (const int y : {55, 143}) {
         c.moveTo(0, y);
         c.lineTo(750, y);
     }
+    // The column dots come after the zero lines and so stay visible where they cross them.
+    c.setPen({kGridDots, 1, PenStyle::Solid});
+    for (int x = 20; x <= 740; x += 20)
+        for (int y = 1; y <= 197; y += 2)
+            dot(c, x, y);
 
     titleBox(c, 290, "Input Voltage vs. Time");
     for (int i = 0; i <= 8; ++i)

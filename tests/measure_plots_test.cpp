@@ -249,6 +249,8 @@ TEST_F(Plot, ImpulsePlotClampsCurvesAndDrawsTheWindowFromItsPosition)
     EXPECT_EQ(at(r, 300, 63), qRgb(0, 128, 0)) << "window of 1.0 at 143 - 80";
     EXPECT_EQ(countInColumn(r, 20, qRgb(0, 128, 0)), 0) << "nothing before the position";
     EXPECT_EQ(at(r, 201, 143), qRgb(192, 0, 0)) << "IN zero line";
+    EXPECT_EQ(at(r, 20, 143), qRgb(164, 164, 0)) << "column dots stay visible on the zero line";
+    EXPECT_EQ(at(r, 21, 143), qRgb(192, 0, 0));
 
     drawImpulsePlot(canvas, r, {*curves, signal, signal, 40, false});
     EXPECT_EQ(countInColumn(r, 300, qRgb(0, 128, 0)), 0) << "window hidden";
@@ -272,4 +274,43 @@ TEST(CurvePens, StylesAndColoursFromTheAttributes)
     EXPECT_EQ(curvePen(*curves, 3).style, PenStyle::Solid);
     EXPECT_EQ(curveFlagElement(21), 752);
     EXPECT_EQ(curveFlagElement(26), 750);
+}
+
+// Every control inside the window, none over a plot area or another control, and each one in
+// a group box lies wholly inside it; the labels the plots draw outside their areas stay clear
+// of the controls as well.
+TEST(MeasureLayout, ControlsNeitherOverlapNorLeaveTheWindow)
+{
+    struct Box {
+        int left, top, right, bottom;
+    };
+    const auto box = [](const ControlSpec& c) { return Box{c.x, c.y, c.x + c.width, c.y + c.height}; };
+    const auto overlap = [](Box a, Box b) { return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom; };
+    const auto inside = [](Box inner, Box outer) {
+        return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right && inner.bottom <= outer.bottom;
+    };
+    const Box window{0, 0, kMeasureWidth, kMeasureHeight};
+    // The impulse plot's labels reach 33 pixels to its left and 5 above it.
+    const Box impulseLabels{kImpulsePlotRect.x - 33, kImpulsePlotRect.y - 5, kImpulsePlotRect.x, kImpulsePlotRect.y + 200};
+    for (const ControlSpec& a : kMeasureControls) {
+        EXPECT_TRUE(inside(box(a), window)) << a.id;
+        if (a.kind != ControlKind::PlotArea && a.kind != ControlKind::GroupBox) {
+            EXPECT_FALSE(overlap(box(a), impulseLabels)) << a.id;
+        }
+        for (const ControlSpec& b : kMeasureControls) {
+            if (&a >= &b)
+                continue;
+            const bool groupA = a.kind == ControlKind::GroupBox, groupB = b.kind == ControlKind::GroupBox;
+            if (!overlap(box(a), box(b)))
+                continue;
+            if (groupA != groupB) {
+                const ControlSpec& group = groupA ? a : b;
+                const ControlSpec& member = groupA ? b : a;
+                EXPECT_TRUE(inside(box(member), box(group))) << member.id << " straddles group " << group.id;
+                EXPECT_NE(member.kind, ControlKind::PlotArea) << "group " << group.id << " over a plot";
+            } else {
+                ADD_FAILURE() << a.id << " overlaps " << b.id;
+            }
+        }
+    }
 }
