@@ -141,6 +141,7 @@ TEST_F(MeasureWindow, StoredRecordingGivesBothImpulseResponsesAndIrToSplStoresSl
     EXPECT_EQ(curve(kInImpulseCurve)[753], 164.0f) << "IN takes entry 16";
     EXPECT_EQ(curve(kRefImpulseCurve)[755], 164.0f) << "REF takes entry 17";
     EXPECT_EQ(window().listItem(10003, window().listSelection(10003)), "65535") << "the file's MLS length";
+    EXPECT_EQ(window().listItem(10004, window().listSelection(10004)), "48000") << "the file's rate";
     EXPECT_EQ(settings().mlsLengthIndex, 3);
     EXPECT_EQ(curve(0)[750], 0.0f) << "no response before IR -> SPL outside a sequence";
 
@@ -153,6 +154,50 @@ TEST_F(MeasureWindow, StoredRecordingGivesBothImpulseResponsesAndIrToSplStoresSl
     const float level = 10 * std::log10(bin.re * bin.re + bin.im * bin.im) + 90;
     EXPECT_NEAR(level, curve(0)[300] + 90, 0.01);
     EXPECT_EQ(main().matrix().cell(18, 0)[300].re, 0.0f) << "only the cell of the current angles";
+}
+
+TEST_F(MeasureWindow, ImportTakesTheRateOfTheFileOverTheListsSelection)
+{
+    run("select measure 10004 6\n");
+    ASSERT_EQ(settings().rateIndex, 6);
+    importRecording(recording());
+    EXPECT_EQ(settings().rateIndex, 5);
+    EXPECT_EQ(window().listSelection(10004), 5);
+}
+
+TEST_F(MeasureWindow, ResultAtTheLowerPoleOnTheFiveDegreeGridFillsASlotButNoCell)
+{
+    main().sequence().currentVAngle = -90;
+    main().sequence().currentHAngle = 0;
+    importRecording(recording());
+    const SessionRun r = run("press measure 10009\n");
+    EXPECT_EQ(r.find("stored"), -1) << r.events;
+    EXPECT_EQ(r.find("message"), -1) << r.events;
+    EXPECT_EQ(curve(0)[750], 1.0f);
+    EXPECT_EQ(curve(10)[750], 1.0f);
+    EXPECT_EQ(settings().splSlot, 1);
+    for (int c : {0, 36, 72})
+        EXPECT_EQ(main().matrix().cell(36, c)[300].re, 0.0f) << c;
+}
+
+TEST_F(MeasureWindow, InvertChecksShowTheSignOfEachChannel)
+{
+    run("press measure 20038\n");
+    EXPECT_EQ(settings().inPolarity, -1);
+    EXPECT_TRUE(window().isChecked(20038));
+    EXPECT_EQ(settings().refPolarity, 1);
+    EXPECT_FALSE(window().isChecked(20039));
+    run("press measure 20039\npress measure 20038\n");
+    EXPECT_EQ(settings().inPolarity, 1);
+    EXPECT_FALSE(window().isChecked(20038));
+    EXPECT_EQ(settings().refPolarity, -1);
+    EXPECT_TRUE(window().isChecked(20039));
+
+    // Reopened, the marks follow the settings again.
+    run("close measure\n");
+    open();
+    EXPECT_FALSE(window().isChecked(20038));
+    EXPECT_TRUE(window().isChecked(20039));
 }
 
 TEST_F(MeasureWindow, EleventhResultReusesSlotZeroWithEntryZerosColour)
@@ -279,7 +324,19 @@ TEST_F(MeasureWindow, RunningSequenceLocksTheMeasurementSettingsOnly)
 
     // Run MLS stays live: inside a sequence the recording goes straight on to the balloon.
     run("press measure 20030\n");
-    const SessionRun r = importRecording(recording());
+    SessionRun r = importRecording(recording());
+    EXPECT_NE(r.find("stored 18 0"), -1) << r.events;
+    EXPECT_EQ(s.splSlot, 1);
+
+    // So do IR -> SPL, Clear SPL and the frequency scale.
+    r = run("press measure 10009\n");
+    EXPECT_NE(r.find("stored 18 0"), -1) << r.events;
+    EXPECT_EQ(s.splSlot, 2);
+    run("press measure 10008\n");
+    EXPECT_EQ(s.splSlot, 0);
+    EXPECT_EQ(curve(0)[750], 0.0f);
+    r = run("dblclick measure 20025 5\n");
+    EXPECT_EQ(s.toIndex, 5);
     EXPECT_NE(r.find("stored 18 0"), -1) << r.events;
 }
 
