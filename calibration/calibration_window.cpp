@@ -82,6 +82,7 @@ FileDialogSpec targetFileDialog(bool save, const std::string& lastName)
     request.save = save;
     request.filterName = "Target Files (*.trg)";
     request.filterPattern = "*.trg";
+    request.moreFilters = "Text Files (*.txt);;All Files (*.*)";
     request.initialPath = lastName;
     return request;
 }

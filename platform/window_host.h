@@ -80,6 +80,8 @@ struct FileDialogSpec {
     std::string_view filterName;   // "Balloon Files (*.BAL)"
     std::string_view filterPattern; // "*.bal"
     std::string initialPath;       // pre-filled name, empty for none
+    // Further filters offered after the first, each "Name (*.ext)", separated by ";;".
+    std::string_view moreFilters;
 };
 
 // What a window reports to its logic.

@@ -353,7 +353,9 @@ std::optional<std::string> QtWindow::fileDialog(const FileDialogSpec& request)
 {
     if (platform_.options().autoAnswer)
         return std::nullopt;
-    const QString filter = qs(request.filterName) + " (" + qs(request.filterPattern) + ")";
+    QString filter = qs(request.filterName) + " (" + qs(request.filterPattern) + ")";
+    if (!request.moreFilters.empty())
+        filter += ";;" + qs(request.moreFilters);
     const QString path = request.save ? QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(request.initialPath), filter)
                                    : QFileDialog::getOpenFileName(this, QString(), QString::fromStdString(request.initialPath), filter);
     if (path.isEmpty())
