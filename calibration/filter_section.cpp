@@ -119,7 +119,7 @@ Complex linkwitz(int orderIndex, double x)
 // E = A/m, B = 1/(m·A) with m = q/A for a boost, A·q for a cut, so |H(fc)| = E/B = 10^(g/20).
 Complex qParametric(const FilterSection& s, double x)
 {
-    if (s.q <= 0.001f)
+    if (static_cast<double>(s.q) <= 0.001)
         return 1.0;
     const double a = std::pow(10.0, s.gainOrSlope / 40.0);
     const double m = s.gainOrSlope >= 0 ? s.q / a : a * s.q;

@@ -159,6 +159,8 @@ TEST(FilterSection, QParametricBoostsAndCutsAtTheCentreOnly)
     const FilterSection off = section(kQParametric, 0, 1000.0f, 0.0005f, 6.0f);
     for (double f : {10.0, 999.0, 1000.0, 20000.0})
         EXPECT_EQ(sectionResponse(f, off, 1), std::complex<float>(1, 0));
+    // Typed as 0.001, q is held as a float just above 0.001: still a (very narrow) peak.
+    EXPECT_NEAR(levelDb(sectionResponse(1000.0, section(kQParametric, 0, 1000.0f, 0.001f, 6.0f), 1)), 6.0, 0.01);
 }
 
 TEST(FilterSection, ShelvesReachTheirGainOnTheirSide)
