@@ -228,6 +228,21 @@ TEST_F(MeasureWindow, EleventhResultReusesSlotZeroWithEntryZerosColour)
     EXPECT_EQ(settings().phaseSlot, 0);
 }
 
+TEST_F(MeasureWindow, WithoutSlotColoursEveryResultTakesTheFirstTwoEntries)
+{
+    settings().slotColours = 0;
+    importRecording(recording());
+    for (int i = 0; i < 3; ++i)
+        run("press measure 10009\n");
+    for (int slot : {0, 2}) {
+        EXPECT_EQ(curve(slot)[751], 196.0f) << slot;
+        EXPECT_EQ(curve(slot)[753], 0.0f) << slot;
+        EXPECT_EQ(curve(10 + slot)[751], 0.0f) << slot;
+        EXPECT_EQ(curve(10 + slot)[752], 164.0f) << slot;
+        EXPECT_EQ(curve(10 + slot)[754], 1.0f) << "phase curves take entry 1's width";
+    }
+}
+
 TEST_F(MeasureWindow, RefusedFilesLeaveNoImpulseResponse)
 {
     importRecording(recording());
