@@ -353,7 +353,15 @@ std::optional<std::string> QtWindow::fileDialog(const FileDialogSpec& request)
 {
     if (platform_.options().autoAnswer)
         return std::nullopt;
-    QString filter = qs(request.filterName) + " (" + qs(request.filterPattern) + ")";
+    // The names carry their own pattern ("Target Files (*.trg)"); Qt wants it once, and on a
+    // case-sensitive file system the upper-case spelling must match too.
+    QString name = qs(request.filterName);
+    if (const auto open = name.indexOf(" ("); open >= 0)
+        name.truncate(open);
+    QString patterns = qs(request.filterPattern);
+    if (patterns.toUpper() != patterns)
+        patterns += " " + patterns.toUpper();
+    QString filter = name + " (" + patterns + ")";
     if (!request.moreFilters.empty())
         filter += ";;" + qs(request.moreFilters);
     const QString path = request.save ? QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(request.initialPath), filter)
