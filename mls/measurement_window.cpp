@@ -495,6 +495,8 @@ bool MeasurementWindow::importStoredRecording()
     request.filterPattern = "*.res";
     request.initialPath = resFileName_;
     const std::optional<std::string> chosen = host_->fileDialog(request);
+    if (!host_) // closed while the file dialog was up
+        return false;
     if (chosen)
         resFileName_ = *chosen;
     // Any other name reads nothing: the impulse responses are computed from the signals held.
