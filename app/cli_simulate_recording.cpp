@@ -5,32 +5,16 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "app/cli_command.h"
-#include "mls/mls_engine.h"
-#include "mls/sound_card.h"
-#include "platform/headless/headless_platform.h"
-#include "platform/sim/rig_angles.h"
-#include "platform/sim/sim_audio.h"
+#include "app/simulated_recording.h"
 
 namespace vantrel {
 namespace {
 
 constexpr const char* kUsage =
     "usage: vantrel-cli simulate-recording --h DEG --v DEG [--order 13..18] [--rate-index 5|6] -o FILE.RES\n";
-
-constexpr ControlSpec kControls[] = {
-    {kInputDeviceList, ControlKind::ListBox, "", 0, 0, 100, 50},
-    {kOutputDeviceList, ControlKind::ListBox, "", 0, 60, 100, 50},
-};
-constexpr WindowSpec kWindow{"measure", "MLS Measurement", 400, 200, {255, 255, 255}, kControls};
-
-struct NoClient final : WindowClient {
-    void command(int, int) override {}
-};
 
 int usageError(const std::string& what)
 {
@@ -79,36 +63,9 @@ int run(std::span<const std::string_view> args)
     if (output.empty())
         return usageError("-o FILE.RES is needed");
 
-    std::ostringstream events;
-    HeadlessPlatform platform(events);
-    NoClient client;
-    WindowHost& window = platform.createWindow(kWindow, client, nullptr, false);
-    const FixedRigAngles angles(h, v);
-    SimAudioSystem audio(platform.clock(), angles);
-    MlsSettings settings;
-    settings.mlsLengthIndex = order - 13;
-    settings.rateIndex = rateIndex;
-    settings.inputDeviceId = settings.outputDeviceId = 0;
-    MlsEngine engine;
-    if (const MlsStatus status = engine.generateMlsForPlayback(settings); !status.ok()) {
-        std::fprintf(stderr, "vantrel-cli simulate-recording: %.*s\n", static_cast<int>(status.message.size()), status.message.data());
-        return 1;
-    }
-    std::vector<std::int32_t> capture(2 * kCaptureBufferFrames);
-    bool ready = false;
-    SoundCard card(window, audio, settings, platform.log(), {engine.playBuffer(), capture, engine.captureCopy()},
-                   [&ready] { ready = true; });
-    if (card.startPlayAndCapture()) {
-        platform.advance(7000);
-        platform.settle();
-    }
-    if (!ready) {
-        std::fprintf(stderr, "vantrel-cli simulate-recording: the recording failed\n%s", events.str().c_str());
-        return 1;
-    }
-    if (!writeResFile(output, engine.captureCopy(), rateIndex, settings.mlsLengthIndex)) {
-        std::fprintf(stderr, "vantrel-cli simulate-recording: cannot write '%s'\n", output.c_str());
-        return 2;
+    if (const auto error = recordOnSimulatedRig({h, v, order, rateIndex}, output)) {
+        std::fprintf(stderr, "vantrel-cli simulate-recording: %s\n", error->c_str());
+        return error->starts_with("cannot write") ? 2 : 1;
     }
     return 0;
 }

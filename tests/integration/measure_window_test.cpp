@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/simulated_recording.h"
 #include "integration/session_fixture.h"
 #include "mls/measurement_window.h"
 #include "mls/mls_plots.h"
@@ -19,39 +20,9 @@ using namespace vantrel::testing;
 
 namespace {
 
-struct NoClient final : WindowClient {
-    void command(int, int) override {}
-};
-
-constexpr ControlSpec kRecorderControls[] = {
-    {kInputDeviceList, ControlKind::ListBox, "", 0, 0, 100, 50},
-    {kOutputDeviceList, ControlKind::ListBox, "", 0, 60, 100, 50},
-};
-constexpr WindowSpec kRecorderWindow{"recorder", "recorder", 200, 120, {255, 255, 255}, kRecorderControls};
-
-// One sequence recorded on the simulated rig with the loudspeaker at (h, v), as a *.RES file.
 bool recordOnSimulatedRig(const std::string& path, double h, double v, int order)
 {
-    std::ostringstream events;
-    HeadlessPlatform platform(events);
-    NoClient client;
-    WindowHost& window = platform.createWindow(kRecorderWindow, client, nullptr, false);
-    const FixedRigAngles angles(h, v);
-    SimAudioSystem audio(platform.clock(), angles);
-    MlsSettings settings;
-    settings.mlsLengthIndex = order - 13;
-    MlsEngine engine;
-    if (!engine.generateMlsForPlayback(settings).ok())
-        return false;
-    std::vector<std::int32_t> capture(2 * kCaptureBufferFrames);
-    bool ready = false;
-    SoundCard card(window, audio, settings, platform.log(), {engine.playBuffer(), capture, engine.captureCopy()},
-                   [&ready] { ready = true; });
-    if (!card.startPlayAndCapture())
-        return false;
-    platform.advance(7000);
-    platform.settle();
-    return ready && writeResFile(path, engine.captureCopy(), settings.rateIndex, settings.mlsLengthIndex);
+    return !vantrel::recordOnSimulatedRig({h, v, order, 5}, path);
 }
 
 class MeasureWindow : public ::testing::Test {

@@ -1,0 +1,61 @@
+#include "app/simulated_recording.h"
+
+#include <sstream>
+#include <vector>
+
+#include "mls/mls_engine.h"
+#include "mls/sound_card.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/sim/rig_angles.h"
+#include "platform/sim/sim_audio.h"
+
+namespace vantrel {
+
+namespace {
+
+// The sound-card logic fills these two lists; nobody looks at them here.
+constexpr ControlSpec kControls[] = {
+    {kInputDeviceList, ControlKind::ListBox, "", 0, 0, 100, 50},
+    {kOutputDeviceList, ControlKind::ListBox, "", 0, 60, 100, 50},
+};
+constexpr WindowSpec kWindow{"measure", "MLS Measurement", 400, 200, {255, 255, 255}, kControls};
+
+struct NoClient final : WindowClient {
+    void command(int, int) override {}
+};
+
+// Long enough for the capture of any order at either rate (5.5 s at 48 kHz).
+constexpr std::uint32_t kRecordingWaitMs = 7000;
+
+} // namespace
+
+std::optional<std::string> recordOnSimulatedRig(const SimulatedRecordingRequest& request, const std::string& path)
+{
+    std::ostringstream events;
+    HeadlessPlatform platform(events);
+    NoClient client;
+    WindowHost& window = platform.createWindow(kWindow, client, nullptr, false);
+    const FixedRigAngles angles(request.hDegrees, request.vDegrees);
+    SimAudioSystem audio(platform.clock(), angles);
+    MlsSettings settings;
+    settings.mlsLengthIndex = request.order - 13;
+    settings.rateIndex = request.rateIndex;
+    auto engine = std::make_unique<MlsEngine>();
+    if (const MlsStatus status = engine->generateMlsForPlayback(settings); !status.ok())
+        return std::string(status.message);
+    std::vector<std::int32_t> capture(2 * kCaptureBufferFrames);
+    bool ready = false;
+    SoundCard card(window, audio, settings, platform.log(), {engine->playBuffer(), capture, engine->captureCopy()},
+                   [&ready] { ready = true; });
+    if (card.startPlayAndCapture()) {
+        platform.advance(kRecordingWaitMs);
+        platform.settle();
+    }
+    if (!ready)
+        return "the recording failed\n" + events.str();
+    if (!writeResFile(path, engine->captureCopy(), settings.rateIndex, settings.mlsLengthIndex))
+        return "cannot write '" + path + "'";
+    return std::nullopt;
+}
+
+} // namespace vantrel

@@ -1,0 +1,20 @@
+#pragma once
+// One sequence recorded on the simulated rig with the loudspeaker turned to (H, V), through the
+// same sound-card logic as a live measurement, stored as a *.RES file.
+
+#include <optional>
+#include <string>
+
+namespace vantrel {
+
+struct SimulatedRecordingRequest {
+    double hDegrees = 0;
+    double vDegrees = 0;
+    int order = 18;     // 13..18
+    int rateIndex = 5;  // 5 (48000 Hz) or 6 (96000 Hz)
+};
+
+// Nothing on success, else what went wrong.
+std::optional<std::string> recordOnSimulatedRig(const SimulatedRecordingRequest& request, const std::string& path);
+
+} // namespace vantrel
