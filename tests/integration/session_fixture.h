@@ -2,6 +2,7 @@
 // Runs the program under a session script in-process, exactly as `vantrel-cli session` does,
 // and hands back the recorded events.
 
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -73,6 +74,24 @@ private:
     DeviceSet devices_;
     std::unique_ptr<MainWindow> main_;
 };
+
+#ifdef VANTREL_CLI
+// The real `vantrel-cli session OPTIONS` in directory dir, fed script (printf escapes allowed);
+// standard output and error together.
+inline std::string runCliSession(const std::filesystem::path& dir, const std::string& options, const std::string& script)
+{
+    const std::string command =
+        "cd '" + dir.string() + "' && printf '" + script + "' | '" VANTREL_CLI "' session " + options + " 2>&1";
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+#endif
 
 inline SessionRun runSession(const std::filesystem::path& directory, const std::string& script, bool simulate = false)
 {

@@ -18,18 +18,6 @@ namespace {
 QRgb pixel(const HeadlessWindow& w, int x, int y) { return w.image().pixel(x, y); }
 QRgb rgb(int r, int g, int b) { return qRgb(r, g, b); }
 
-std::string runCli(const std::filesystem::path& dir, const std::string& script)
-{
-    const std::string command = "cd '" + dir.string() + "' && printf '" + script + "' | '" VANTREL_CLI "' session 2>&1";
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
-            out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
 
 } // namespace
 
@@ -214,7 +202,7 @@ TEST(SessionHarness, TextsUnescapeAndTimersFireInTimeOrder)
 TEST(SessionHarness, CommandLineToolRunsAScriptInAnEmptyDirectory)
 {
     TempDir dir;
-    const std::string first = runCli(dir.path(), "answer yes\\nclose main\\n");
+    const std::string first = runCliSession(dir.path(), "", "answer yes\\nclose main\\n");
     const auto warning = first.find("message main \"Karvell\" warning \"Unable To OPEN Preferences File\" -> ok");
     const auto question = first.find("question \"Last chance to save data !");
     const auto exit = first.find("0 exit");
@@ -223,8 +211,8 @@ TEST(SessionHarness, CommandLineToolRunsAScriptInAnEmptyDirectory)
     ASSERT_NE(exit, std::string::npos) << first;
     EXPECT_LT(warning, question);
     EXPECT_LT(question, exit);
-    const std::string second = runCli(dir.path(), "answer yes\\nclose main\\n");
+    const std::string second = runCliSession(dir.path(), "", "answer yes\\nclose main\\n");
     EXPECT_EQ(second.find("Unable To OPEN"), std::string::npos) << second;
-    const std::string bad = runCli(dir.path(), "press main 1\\n");
+    const std::string bad = runCliSession(dir.path(), "", "press main 1\\n");
     EXPECT_NE(bad.find("line 1: window 'main' has no control 1"), std::string::npos) << bad;
 }

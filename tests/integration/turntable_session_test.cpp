@@ -18,19 +18,6 @@ using namespace vantrel::testing;
 
 namespace {
 
-std::string runCli(const std::filesystem::path& dir, const std::string& options, const std::string& script)
-{
-    const std::string command =
-        "cd '" + dir.string() + "' && printf '" + script + "' | '" VANTREL_CLI "' session " + options + " 2>&1";
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        while (std::size_t n = std::fread(buf, 1, sizeof buf, p))
-            out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
 
 } // namespace
 
@@ -64,7 +51,7 @@ TEST(TurntableSession, SimulatedTurntable2ArrivesBeforeItsWaitEnds)
 {
     TempDir dir;
     const std::string out =
-        runCli(dir.path(), "--simulate", "press main 1004\\npress main 1012\\npress main 1042\\nwait 6000\\n");
+        runCliSession(dir.path(), "--simulate", "press main 1004\\npress main 1012\\npress main 1042\\nwait 6000\\n");
     const SessionRun run{out, {}};
     const int arrived = run.find("3913 motor 2 at 100.0"); // the go left at 440 ms
     const int fired = run.find("timer main 4001 fire");
