@@ -10,5 +10,5 @@ add_dependencies(session_harness_test vantrel-cli)
 
 vantrel_test(qt_host_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/qt_host_test.cpp
-  LIBS vantrel_qt Qt6::Test)
+  LIBS vantrel_app vantrel_qt Qt6::Test)
 add_dependencies(qt_host_test vantrel)

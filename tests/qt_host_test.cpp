@@ -15,6 +15,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "app/device_set.h"
+#include "app/main_window.h"
+#include "mls/measurement_window.h"
 #include "platform/qt/image_canvas.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_window.h"
@@ -159,4 +162,35 @@ TEST(QtHost, ScreenshotOfTheMainWindowShowsBackgroundAndLegend)
         text += line;
     std::fclose(err);
     EXPECT_NE(text.find("Unable To OPEN Preferences File"), std::string::npos) << "message boxes are printed";
+}
+
+// The desktop path end to end on the simulated rig: real Qt windows and timers, the rig's
+// completions on the desktop clock (sped up), and the result stored in the balloon.
+TEST(QtHost, SimulatedMeasurementCompletesOnTheDesktopClock)
+{
+    app();
+    vantrel::testing::TempDir dir;
+    QtPlatformOptions options;
+    options.speed = 20;
+    options.autoAnswer = true;
+    QtPlatform platform(options);
+    DeviceSet devices(true, platform.clock(), platform.log());
+    auto main = MainWindow::start(platform, devices.devices(), dir.path().string());
+    ASSERT_NE(main, nullptr);
+    main->command(1038, kNotifyClicked);
+    MeasurementWindow* measure = main->measurementDialog();
+    ASSERT_NE(measure, nullptr);
+    QtWindow* host = platform.window("measure");
+    ASSERT_NE(host, nullptr);
+    host->setCheck(20030, false); // "Saved IR" off: measure live
+    measure->command(20030, kNotifyClicked);
+    measure->command(10007, kNotifyClicked);
+    // 5.5 s of capture at 48 kHz is under 0.3 s at twenty times the speed.
+    for (int i = 0; i < 100 && main->matrix().cellLevel(18, 0, 400) == 0.0f; ++i) {
+        QTest::qWait(50);
+        measure->command(10009, kNotifyClicked);
+    }
+    EXPECT_GT(main->matrix().cellLevel(18, 0, 400), 10.0f) << "IR -> SPL stored the live measurement";
+    main->closeRequested();
+    EXPECT_TRUE(main->destroyed());
 }
