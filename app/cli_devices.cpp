@@ -13,18 +13,6 @@
 namespace vantrel {
 namespace {
 
-constexpr ControlSpec kDeviceControls[] = {
-    {kInputDeviceList, ControlKind::ListBox, "", 0, 0, 200, 80},
-    {kOutputDeviceList, ControlKind::ListBox, "", 0, 90, 200, 80},
-    {kInputDeviceLabel, ControlKind::Static, "Input", 0, 180, 200, 10},
-    {kOutputDeviceLabel, ControlKind::Static, "Output", 0, 190, 200, 10},
-};
-constexpr WindowSpec kDeviceWindow{"measure", "MLS Measurement", 400, 200, {255, 255, 255}, kDeviceControls};
-
-struct NoClient final : WindowClient {
-    void command(int, int) override {}
-};
-
 int run(std::span<const std::string_view> args)
 {
     if (!args.empty()) {
@@ -33,8 +21,8 @@ int run(std::span<const std::string_view> args)
     }
     std::ostringstream events;
     HeadlessPlatform platform(events);
-    NoClient client;
-    WindowHost& window = platform.createWindow(kDeviceWindow, client, nullptr, false);
+    SilentWindowClient client;
+    WindowHost& window = platform.createWindow(kSoundCardWindow, client, nullptr, false);
     PortAudioSystem audio;
     MlsSettings settings;
     std::int32_t none[2] = {};

@@ -14,16 +14,6 @@ namespace vantrel {
 namespace {
 
 // The sound-card logic fills these two lists; nobody looks at them here.
-constexpr ControlSpec kControls[] = {
-    {kInputDeviceList, ControlKind::ListBox, "", 0, 0, 100, 50},
-    {kOutputDeviceList, ControlKind::ListBox, "", 0, 60, 100, 50},
-};
-constexpr WindowSpec kWindow{"measure", "MLS Measurement", 400, 200, {255, 255, 255}, kControls};
-
-struct NoClient final : WindowClient {
-    void command(int, int) override {}
-};
-
 // Long enough for the capture of any order at either rate (5.5 s at 48 kHz).
 constexpr std::uint32_t kRecordingWaitMs = 7000;
 
@@ -33,8 +23,8 @@ std::optional<std::string> recordOnSimulatedRig(const SimulatedRecordingRequest&
 {
     std::ostringstream events;
     HeadlessPlatform platform(events);
-    NoClient client;
-    WindowHost& window = platform.createWindow(kWindow, client, nullptr, false);
+    SilentWindowClient client;
+    WindowHost& window = platform.createWindow(kSoundCardWindow, client, nullptr, false);
     const FixedRigAngles angles(request.hDegrees, request.vDegrees);
     SimAudioSystem audio(platform.clock(), angles);
     MlsSettings settings;

@@ -25,6 +25,16 @@ inline constexpr int kInputDeviceList = 20026;
 inline constexpr int kOutputDeviceList = 20027;
 inline constexpr int kInputDeviceLabel = 20016;
 inline constexpr int kOutputDeviceLabel = 20017;
+
+// The four controls the sound-card logic drives, laid out on a window of their own for work
+// without the measurement window (command-line tools, tests).
+inline constexpr ControlSpec kSoundCardControls[] = {
+    {kInputDeviceList, ControlKind::ListBox, "", 0, 0, 200, 80},
+    {kOutputDeviceList, ControlKind::ListBox, "", 0, 90, 200, 80},
+    {kInputDeviceLabel, ControlKind::Static, "Input", 0, 180, 200, 10},
+    {kOutputDeviceLabel, ControlKind::Static, "Output", 0, 190, 200, 10},
+};
+inline constexpr WindowSpec kSoundCardWindow{"measure", "MLS Measurement", 400, 200, {255, 255, 255}, kSoundCardControls};
 inline constexpr int kMaxListedDevices = 20;
 
 inline constexpr std::size_t kPlayBufferFrames = 268000;    // frames played

@@ -98,6 +98,12 @@ public:
     virtual void rightClick(int /*x*/, int /*y*/) {}
 };
 
+// A window whose user input nobody handles (a window only the program itself drives).
+class SilentWindowClient final : public WindowClient {
+public:
+    void command(int, int) override {}
+};
+
 class WindowHost {
 public:
     virtual ~WindowHost() = default;

@@ -22,25 +22,13 @@
 namespace vantrel {
 namespace {
 
-constexpr ControlSpec kControls[] = {
-    {kInputDeviceList, ControlKind::ListBox, "", 0, 0, 100, 50},
-    {kOutputDeviceList, ControlKind::ListBox, "", 0, 60, 100, 50},
-    {kInputDeviceLabel, ControlKind::Static, "Input", 0, 120, 100, 10},
-    {kOutputDeviceLabel, ControlKind::Static, "Output", 0, 130, 100, 10},
-};
-constexpr WindowSpec kWindow{"measure", "MLS Measurement", 400, 200, {255, 255, 255}, kControls};
-
-struct NoClient final : WindowClient {
-    void command(int, int) override {}
-};
-
 // One measurement on the simulated rig at fixed angles, processed up to the aligned impulse
 // responses.
 struct SimRecording {
     std::ostringstream events;
     HeadlessPlatform platform{events};
-    NoClient client;
-    WindowHost& window = platform.createWindow(kWindow, client, nullptr, false);
+    SilentWindowClient client;
+    WindowHost& window = platform.createWindow(kSoundCardWindow, client, nullptr, false);
     FixedRigAngles angles;
     SimAudioSystem audio;
     MlsSettings settings;
@@ -150,8 +138,8 @@ TEST(SimulatedRig, NinetySixKilohertzUsesTheSameBuffersInHalfTheTime)
     for (const int rateIndex : {5, 6}) {
         std::ostringstream events;
         HeadlessPlatform platform{events};
-        NoClient client;
-        WindowHost& window = platform.createWindow(kWindow, client, nullptr, false);
+        SilentWindowClient client;
+        WindowHost& window = platform.createWindow(kSoundCardWindow, client, nullptr, false);
         const FixedRigAngles angles(0, 0);
         SimAudioOptions options;
         options.leadFrames = 0;

@@ -19,18 +19,6 @@
 namespace vantrel {
 namespace {
 
-constexpr ControlSpec kControls[] = {
-    {kInputDeviceList, ControlKind::ListBox, "", 0, 0, 100, 50},
-    {kOutputDeviceList, ControlKind::ListBox, "", 0, 60, 100, 50},
-    {kInputDeviceLabel, ControlKind::Static, "Input", 0, 120, 100, 10},
-    {kOutputDeviceLabel, ControlKind::Static, "Output", 0, 130, 100, 10},
-};
-constexpr WindowSpec kWindow{"measure", "MLS Measurement", 400, 200, {255, 255, 255}, kControls};
-
-struct NoClient final : WindowClient {
-    void command(int, int) override {}
-};
-
 // A sound card whose devices, failures and completions the test decides. Every call is
 // recorded by name so that the order of the start and close sequences can be checked.
 class ScriptedAudio final : public AudioSystem {
@@ -81,8 +69,8 @@ private:
 struct Bench {
     std::ostringstream events;
     HeadlessPlatform platform{events};
-    NoClient client;
-    WindowHost& window = platform.createWindow(kWindow, client, nullptr, false);
+    SilentWindowClient client;
+    WindowHost& window = platform.createWindow(kSoundCardWindow, client, nullptr, false);
     ScriptedAudio audio;
     MlsSettings settings;
     std::vector<std::int32_t> play = std::vector<std::int32_t>(2 * kPlayBufferFrames);
