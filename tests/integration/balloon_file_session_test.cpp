@@ -292,6 +292,16 @@ TEST_F(CellInPlot, SlotsWrapFromNineToZeroAndRepairTargetBarsOnlyOnLineAndPage)
     EXPECT_EQ(settings().splSlot, 1) << "the end of a scroll changes nothing";
 }
 
+TEST(BalloonTrailer, FallsBackToTheMeasurementSettingsInitialValues)
+{
+    const MlsSettings initial;
+    EXPECT_EQ(kInitialBalloonTrailer, (BalloonTrailer{initial.windowTypeIndex, initial.rateIndex, initial.smoothingIndex,
+                                                      initial.fftWindowPosition, initial.fromIndex, initial.toIndex, 0}));
+    EXPECT_EQ(kWindowTypeCount, static_cast<int>(kWindowTypeTexts.size()));
+    EXPECT_EQ(kRateCount, static_cast<int>(kRateTexts.size()));
+    EXPECT_EQ(kSmoothingCount, static_cast<int>(kSmoothingTexts.size()));
+}
+
 #ifdef VANTREL_CLI
 TEST_F(BalloonFiles, AcceptanceThroughTheRealCli)
 {
