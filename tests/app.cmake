@@ -12,3 +12,7 @@ vantrel_test(qt_host_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/qt_host_test.cpp
   LIBS vantrel_app vantrel_qt Qt6::Test)
 add_dependencies(qt_host_test vantrel)
+
+vantrel_test(views_session_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/views_session_test.cpp
+  LIBS vantrel_app vantrel_headless vantrel_sim)
