@@ -20,6 +20,7 @@
 #include "turntable/turntables.h"
 #include "app/preferences.h"
 #include "calibration/calibration_builder.h"
+#include "views/balloon_display.h"
 
 namespace vantrel {
 
@@ -61,13 +62,27 @@ public:
     // The open "MLS Measurement" window, or nullptr while it is closed.
     MeasurementWindow* measurementDialog();
 
+    // The point view on the window, now: clear = 1 only clears the view area; otherwise
+    // vIndex and hIndex are the position being measured (angles divided by the grid step) and
+    // mark = 1 marks it among the measured positions.
+    void drawBalloonPoints(int clear, int vIndex, int hIndex, int mark);
+    // The colour or point view of viewMode, drawn on the window now.
+    void drawCurrentView();
+    BalloonDisplay& display() { return *display_; }
+
 private:
     MainWindow(Platform& platform, Devices devices, const std::string& startDirectory);
     [[nodiscard]] bool allocateRecords();
     void createControls();
     void showRadioMarks();
     void setViewMode(int mode);
-    void drawCurrentView(Canvas& canvas);
+    // Views and the controls that choose them (main_window_views.cpp).
+    void chooseViewMode(int id);
+    void chooseSliceMode(int id);
+    void clearBalloon();
+    void testBalloon();
+    void repairCell();
+    void writeScrollReadout(int id, int value);
     void destroyWindow();
     void openMeasurementWindow();
     // "Save Data" and "Load Data": the balloon file dialog, the transfer, and what follows
@@ -91,6 +106,7 @@ private:
     AngleGrid angleGrid_ = AngleGrid::Grid5;
     SequenceState sequence_;
     std::unique_ptr<Turntables> turntables_;
+    std::unique_ptr<BalloonDisplay> display_; // made with the balloon
     PreferencesFile preferences_;
     CalibrationSetup calibrationSetup_;
     std::unique_ptr<CalibrationWindow> calibrationWindow_;

@@ -1,6 +1,8 @@
 #include "views/readout_text.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace vantrel {
@@ -19,11 +21,24 @@ std::string format(const char* pattern, Args... args)
 
 } // namespace
 
-std::string colourMapText(int colourScale) { return format("Colour Map = %.3f    ", colourScale * 0.02); }
+std::string fixedText(double value, int decimals)
+{
+    if (std::isnan(value))
+        return std::signbit(value) ? "-nan" : "nan";
+    if (std::isinf(value))
+        return value < 0 ? "-inf" : "inf";
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc())
+        return {};
+    return std::string(text, result.ptr);
+}
+
+std::string colourMapText(int colourScale) { return "Colour Map = " + fixedText(colourScale * 0.02, 3) + "    "; }
 
 std::string binText(int bin, double frequencyHz, double level)
 {
-    return format("Bin = %d, Fr = %.1f, %.1f    ", bin, frequencyHz, level);
+    return format("Bin = %d, Fr = ", bin) + fixedText(frequencyHz, 1) + ", " + fixedText(level, 1) + "    ";
 }
 
 std::string sliceText(int sliceLimit) { return format("Slice = %d    ", sliceLimit); }

@@ -6,6 +6,10 @@
 
 namespace vantrel {
 
+// A decimal with a fixed number of decimals, as "%.Nf" writes it in the C locale, whatever
+// the process locale is (the same rounding of the binary value; "nan" and "inf" spelt out).
+std::string fixedText(double value, int decimals);
+
 // "Colour Map = %.3f    " of colourScale * 0.02.
 std::string colourMapText(int colourScale);
 // "Bin = %d, Fr = %.1f, %.1f    ": bin, its frequency in Hz, a level.

@@ -426,6 +426,13 @@ void QtWindow::repaintNow()
     repaint();
 }
 
+void QtWindow::showDrawing()
+{
+    if (destroyed_ || !isVisible())
+        return;
+    repaint(); // blits the surface at once, even from inside a blocking loop
+}
+
 void QtWindow::post(std::function<void()> fn)
 {
     QMetaObject::invokeMethod(this, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);

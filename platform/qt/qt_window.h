@@ -50,6 +50,7 @@ public:
     Canvas& surface() override { return canvas_; }
     void invalidate() override;
     void repaintNow() override;
+    void showDrawing() override;
     void post(std::function<void()> fn) override;
 
     const std::string& name() const { return name_; }
