@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mls/numeric_text.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -59,12 +60,14 @@ std::string formatTargetFile(const FrequencyAxis& axis, const CalibrationCurve& 
 {
     std::string text;
     text.reserve(kAxisPoints * 40);
-    char line[192];
     for (int i = 0; i < kAxisPoints; ++i) {
         const LevelPhase& p = curve[static_cast<std::size_t>(i)];
-        const int n = std::snprintf(line, sizeof line, "%.2f    %.2f    %.2f  \r\n", static_cast<double>(axis[i]),
-                                    static_cast<double>(p.level), static_cast<double>(p.phase));
-        text.append(line, static_cast<std::size_t>(n));
+        appendFixed(text, axis[i], 2);
+        text += "    ";
+        appendFixed(text, p.level, 2);
+        text += "    ";
+        appendFixed(text, p.phase, 2);
+        text += "  \r\n";
     }
     return text;
 }

@@ -8,6 +8,7 @@
 #include "mls/measurement_controls.h"
 #include "mls/mls_plots.h"
 #include "mls/numeric_text.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -88,17 +89,13 @@ void setAttributes(Curve& curve, int flagElement, const LineStyle& colour, const
 
 std::string volumeText(int percent)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "Output = %.1fdB (%d%%)", 20 * std::log10(percent * 0.01 + 1e-7), percent);
-    return text;
+    return "Output = " + fixedText(20 * std::log10(percent * 0.01 + 1e-7), 1) + "dB (" + std::to_string(percent) + "%)";
 }
 
 std::string windowTimeText(std::string_view widthText, int rateHz)
 {
-    char text[400];
     const double ms = rateHz > 0 ? textValue(widthText) * 1000 / rateHz : 0.0;
-    std::snprintf(text, sizeof text, "%f", ms);
-    return std::string(text).substr(0, 7);
+    return fixedText(ms, 6).substr(0, 7);
 }
 
 std::string windowWidthText(std::string_view timeText, int rateHz)
