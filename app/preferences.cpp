@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mls/frequency_response.h"
+
 namespace vantrel {
 
 namespace {
@@ -144,8 +146,9 @@ int unpackPreferences(const PreferencesRecord& r, MlsSettings& s, CalibrationCur
     for (std::size_t i = 0; i < curve.size(); ++i) {
         float level = getFloat(r, kCalibration + 8 * i);
         float phase = getFloat(r, kCalibration + 8 * i + 4);
-        if (!std::isfinite(level) || !std::isfinite(phase)) {
-            // A NaN here would poison every calibrated measurement.
+        if (!usableCalibrationLevel(level) || !std::isfinite(phase)) {
+            // A NaN, or a level whose linear value no float holds, would poison every
+            // calibrated measurement.
             level = 0;
             phase = 0;
             ++replaced;

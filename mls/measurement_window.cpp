@@ -566,17 +566,25 @@ void MeasurementWindow::irToSpl()
 
 void MeasurementWindow::storeResult()
 {
+    std::array<float, kAxisPoints> levels{}, phases{};
+    const AxisLevelPhase& r = engine_.response();
+    for (std::size_t j = 0; j < r.size(); ++j) {
+        levels[j] = r[j].level;
+        phases[j] = r[j].phase;
+    }
+    // Checked before anything is drawn or stored: a cell of the balloon holding infinity would
+    // spoil every view and file made from it.
+    if (!storableResponse(levels, phases)) {
+        host_->message(kResponseRangeText, kMlsCaption, MessageIcon::Warning);
+        return;
+    }
     MlsSettings& s = ctx_.settings;
     s.splSlot = slotIndex(s.splSlot);
     s.phaseSlot = slotIndex(s.phaseSlot);
     Curve& spl = ctx_.curves[static_cast<std::size_t>(kSplCurve0 + s.splSlot)];
     Curve& phase = ctx_.curves[static_cast<std::size_t>(kPhaseCurve0 + s.phaseSlot)];
 
-    std::array<float, kAxisPoints> levels{}, phases{};
-    const AxisLevelPhase& r = engine_.response();
     for (std::size_t j = 0; j < r.size(); ++j) {
-        levels[j] = r[j].level;
-        phases[j] = r[j].phase;
         spl[j] = r[j].level - 90.0f;
         phase[j] = r[j].phase;
     }
