@@ -434,6 +434,10 @@ void MeasurementWindow::copyTimeWindowCurve()
 
 void MeasurementWindow::runMls()
 {
+    // The sound card is still playing from the play buffer and will deliver into the capture
+    // copy: a second run must not clear or regenerate either.
+    if (card_ && card_->refuseWhileRunning())
+        return;
     MlsSettings& s = ctx_.settings;
     const int rate = s.sampleRate();
     if (rate != 48000 && rate != 96000) {
