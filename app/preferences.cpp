@@ -171,10 +171,17 @@ bool PreferencesFile::load(MlsSettings& settings, CalibrationCurve& curve)
     if (!f)
         return false;
     // Fields beyond the end of a short file keep the current settings.
-    packPreferences(settings, curve, record_);
-    const std::size_t got = std::fread(record_.data(), 1, record_.size(), f);
+    PreferencesRecord record = record_;
+    packPreferences(settings, curve, record);
+    const std::size_t got = std::fread(record.data(), 1, record.size(), f);
+    // A directory of that name opens but does not read; neither does a failing disk. Both are
+    // as unusable as a missing file.
+    const bool failed = std::ferror(f) != 0;
     std::fclose(f);
     (void)got;
+    if (failed)
+        return false;
+    record_ = record;
     unpackPreferences(record_, settings, curve);
     return true;
 }

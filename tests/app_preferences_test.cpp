@@ -200,6 +200,21 @@ TEST(Preferences, ShortFileFillsWhatItHoldsAndLeavesTheRest)
     EXPECT_EQ(curveLoaded[0].level, 1.0f);
 }
 
+TEST(Preferences, AFileThatOpensButDoesNotReadIsReportedAndChangesNothing)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / kPreferencesFileName);
+    MlsSettings s;
+    s.outputVolume = 33;
+    CalibrationCurve curve{};
+    curve[5] = {1.5f, 2.5f};
+    PreferencesFile file(dir.path().string());
+    EXPECT_FALSE(file.load(s, curve));
+    EXPECT_EQ(s.outputVolume, 33);
+    EXPECT_EQ(curve[5].level, 1.5f);
+    EXPECT_EQ(curve[6].level, 0.0f);
+}
+
 TEST(Preferences, MissingFileAndUnwritableDirectoryAreReported)
 {
     TempDir dir;
