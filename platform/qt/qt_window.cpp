@@ -15,9 +15,11 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/qt/qt_platform.h"
+#include "platform/window_events.h"
 
 namespace vantrel {
 
@@ -325,10 +327,19 @@ void QtWindow::destroy()
 
 MessageAnswer QtWindow::message(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons)
 {
+    const MessageAnswer answer = askMessage(text, caption, icon, buttons);
+    platform_.log().record("message", messageEventText(name_, caption, icon, text, answer));
+    return answer;
+}
+
+MessageAnswer QtWindow::askMessage(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons)
+{
     const MessageAnswer fallback = buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     if (platform_.options().autoAnswer) {
-        std::fprintf(stderr, "message \"%.*s\": %.*s -> %s\n", static_cast<int>(caption.size()), caption.data(),
-                     static_cast<int>(text.size()), text.data(), fallback == MessageAnswer::Yes ? "yes" : "ok");
+        // With --log the event line says it already.
+        if (!platform_.options().logEvents)
+            std::fprintf(stderr, "message \"%.*s\": %.*s -> %s\n", static_cast<int>(caption.size()), caption.data(),
+                         static_cast<int>(text.size()), text.data(), fallback == MessageAnswer::Yes ? "yes" : "ok");
         return fallback;
     }
     QMessageBox box(this);
@@ -347,9 +358,20 @@ MessageAnswer QtWindow::message(std::string_view text, std::string_view caption,
     return MessageAnswer::Ok;
 }
 
-void QtWindow::beep(BeepKind) { QApplication::beep(); }
+void QtWindow::beep(BeepKind)
+{
+    platform_.log().record("beep", "");
+    QApplication::beep();
+}
 
 std::optional<std::string> QtWindow::fileDialog(const FileDialogSpec& request)
+{
+    std::optional<std::string> path = askFile(request);
+    platform_.log().record("file-dialog", fileDialogEventText(name_, request.save, path));
+    return path;
+}
+
+std::optional<std::string> QtWindow::askFile(const FileDialogSpec& request)
 {
     if (platform_.options().autoAnswer)
         return std::nullopt;
