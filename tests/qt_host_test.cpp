@@ -208,6 +208,32 @@ TEST(QtHost, TheEventLogHoldsMessageBoxesAndFileDialogs)
     EXPECT_EQ(text.find("message \"Karvell\":"), std::string::npos) << "printed once, as an event";
 }
 
+// A list box shows whole rows of the font in use: no entry is cut at the bottom edge.
+TEST(QtHost, ListBoxesOfTheMeasurementWindowShowWholeRows)
+{
+    app();
+    vantrel::testing::TempDir dir;
+    QtPlatformOptions options;
+    options.autoAnswer = true;
+    QtPlatform platform(options);
+    DeviceSet devices(true, platform.clock(), platform.log());
+    auto main = MainWindow::start(platform, devices.devices(), dir.path().string());
+    ASSERT_NE(main, nullptr);
+    main->command(1038, kNotifyClicked);
+    QtWindow* host = platform.window("measure");
+    ASSERT_NE(host, nullptr);
+    const auto lists = host->findChildren<QListWidget*>();
+    ASSERT_GE(lists.size(), 8);
+    for (QListWidget* l : lists) {
+        ASSERT_GT(l->count(), 0);
+        const int row = l->sizeHintForRow(0);
+        const int inside = l->height() - 2 * l->frameWidth();
+        EXPECT_GT(inside / row, 0);
+        EXPECT_EQ(inside % row, 0) << l->item(0)->text().toStdString() << ": " << inside << " px for rows of " << row;
+    }
+    main->closeRequested();
+}
+
 // The desktop path end to end on the simulated rig: real Qt windows and timers, the rig's
 // completions on the desktop clock (sped up), and the result stored in the balloon.
 TEST(QtHost, SimulatedMeasurementCompletesOnTheDesktopClock)

@@ -108,8 +108,21 @@ void QtWindow::build(const ControlSpec& c)
                 client_.command(id, kNotifySelChange);
         });
         connect(l, &QListWidget::itemActivated, this, [this, id] { client_.command(id, kNotifyDblClick); });
-        w = l;
-        break;
+        // A list box shows whole rows only: its height shrinks to the rows of the font in use
+        // that fit, so that no entry is cut in half at the bottom.
+        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        {
+            const QSignalBlocker block(l);
+            l->addItem(QStringLiteral("Xg"));
+            const int row = std::max(1, l->sizeHintForRow(0));
+            l->clear();
+            const int frame = 2 * l->frameWidth();
+            const int rows = std::max(1, (c.height - frame) / row);
+            l->setGeometry(c.x, c.y, c.width, frame + rows * row);
+        }
+        if (id >= 0)
+            controls_[id] = l;
+        return;
     }
     case ControlKind::HScrollBar:
     case ControlKind::VScrollBar: {
