@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/number_text.h"
+
 namespace vantrel {
 
 namespace {
@@ -20,19 +22,6 @@ std::string format(const char* pattern, Args... args)
 }
 
 } // namespace
-
-std::string fixedText(double value, int decimals)
-{
-    if (std::isnan(value))
-        return std::signbit(value) ? "-nan" : "nan";
-    if (std::isinf(value))
-        return value < 0 ? "-inf" : "inf";
-    char text[400];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    if (result.ec != std::errc())
-        return {};
-    return std::string(text, result.ptr);
-}
 
 std::string colourMapText(int colourScale) { return "Colour Map = " + fixedText(colourScale * 0.02, 3) + "    "; }
 

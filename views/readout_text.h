@@ -4,11 +4,9 @@
 
 #include <string>
 
-namespace vantrel {
+#include "platform/number_text.h"
 
-// A decimal with a fixed number of decimals, as "%.Nf" writes it in the C locale, whatever
-// the process locale is (the same rounding of the binary value; "nan" and "inf" spelt out).
-std::string fixedText(double value, int decimals);
+namespace vantrel {
 
 // "Colour Map = %.3f    " of colourScale * 0.02.
 std::string colourMapText(int colourScale);

@@ -17,6 +17,7 @@
 
 #include "platform/platform.h"
 #include "platform/qt/image_canvas.h"
+#include "platform/window_events.h"
 
 namespace vantrel {
 
@@ -155,7 +156,5 @@ private:
     std::deque<std::optional<std::string>> files_;
     bool quit_ = false;
 };
-
-const char* answerName(MessageAnswer answer);
 
 } // namespace vantrel

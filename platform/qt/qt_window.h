@@ -63,6 +63,9 @@ protected:
 private:
     QWidget* widget(int id) const;
     void build(const ControlSpec& layout);
+    // The dialogs themselves; message() and fileDialog() log what they answered.
+    MessageAnswer askMessage(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons);
+    std::optional<std::string> askFile(const FileDialogSpec& request);
     void refreshSurface();
 
     QtPlatform& platform_;
