@@ -24,6 +24,7 @@
 namespace vantrel {
 
 class CalibrationWindow;
+class MainWindowPrinter;
 class MeasurementWindow;
 
 // The machine's devices; each turntable link may sit on its own port factory.
@@ -87,6 +88,7 @@ private:
     PreferencesFile preferences_;
     CalibrationSetup calibrationSetup_;
     std::unique_ptr<CalibrationWindow> calibrationWindow_;
+    std::unique_ptr<MainWindowPrinter> printer_;
     // Made at the first "Measurements" and kept (with its buffers) for the rest of the run;
     // declared last so that it closes before anything it uses goes.
     std::unique_ptr<MeasurementWindow> measurement_;
