@@ -61,6 +61,7 @@ void PrintSettingsWindow::open(Platform& platform, WindowHost& owner)
         raise();
         return;
     }
+    draft_ = layout_;
     host_ = &platform.createWindow(kPrintSettingsSpec, *this, &owner, true);
     host_->setText(kDriver, printer_.driver);
     host_->setText(kPrinterName, printer_.name);
@@ -87,8 +88,8 @@ void PrintSettingsWindow::raise()
 
 void PrintSettingsWindow::showTallMarks()
 {
-    host_->setCheck(kTallRadio, layout_.tallFlag == 1);
-    host_->setCheck(kWideRadio, layout_.tallFlag != 1);
+    host_->setCheck(kTallRadio, draft_.tallFlag == 1);
+    host_->setCheck(kWideRadio, draft_.tallFlag != 1);
 }
 
 void PrintSettingsWindow::command(int id, int code)
@@ -102,20 +103,21 @@ void PrintSettingsWindow::command(int id, int code)
         const int index = host_->listSelection(kScaleList);
         if (index < 0 || index >= static_cast<int>(kScalePercents.size()))
             return;
-        layout_.scaleCaption = std::string(kScaleTexts[static_cast<std::size_t>(index)]);
-        layout_.scalePercent = kScalePercents[static_cast<std::size_t>(index)];
-        host_->setText(kScaleCaption, layout_.scaleCaption);
+        draft_.scaleCaption = std::string(kScaleTexts[static_cast<std::size_t>(index)]);
+        draft_.scalePercent = kScalePercents[static_cast<std::size_t>(index)];
+        host_->setText(kScaleCaption, draft_.scaleCaption);
         return;
     }
     case kTallRadio:
     case kWideRadio:
-        layout_.tallFlag = id == kTallRadio ? 1 : 0;
+        draft_.tallFlag = id == kTallRadio ? 1 : 0;
         showTallMarks();
         return;
     case kOk:
-        layout_.leftText = clipped(host_->text(kLeftEdit), kMarginTextLimit);
-        layout_.topText = clipped(host_->text(kTopEdit), kMarginTextLimit);
-        layout_.colourCountText = clipped(host_->text(kColourCountEdit), kColourCountTextLimit);
+        draft_.leftText = clipped(host_->text(kLeftEdit), kMarginTextLimit);
+        draft_.topText = clipped(host_->text(kTopEdit), kMarginTextLimit);
+        draft_.colourCountText = clipped(host_->text(kColourCountEdit), kColourCountTextLimit);
+        layout_ = draft_;
         close(kPrintSettingsOk);
         return;
     case kCancel:

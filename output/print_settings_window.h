@@ -42,6 +42,8 @@ private:
     void close(int result);
 
     PrintLayout& layout_;
+    // What the window shows; it becomes the layout on OK only, so Cancel undoes every choice.
+    PrintLayout draft_;
     const PrinterDescription& printer_;
     std::function<void()> copyToClipboard_;
     std::function<void(int)> closed_;
