@@ -33,7 +33,7 @@ constexpr std::array<ControlSpec, 22> kPrintControls{{
     {-1, CK::Static, "Colours", 172, 207, 50, 16},
     {kColourCountEdit, CK::Edit, "", 228, 204, 100, 22},
     {-1, CK::Static, "Margins in printer pixels.", 12, 198, 150, 16},
-    {-1, CK::Static, "Right-click: copy the window.", 12, 216, 155, 16},
+    {-1, CK::Static, "Right-click: copy window.", 12, 216, 156, 16},
     {kOk, CK::PushButton, "OK", 168, 240, 76, 26},
     {kCancel, CK::PushButton, "Cancel", 252, 240, 76, 26},
 }};
@@ -47,7 +47,7 @@ std::string clipped(std::string text, std::size_t limit)
 
 } // namespace
 
-const WindowSpec kPrintSettingsSpec{"print", "Print", 340, 276, {236, 236, 236}, kPrintControls};
+const WindowSpec kPrintSettingsSpec{"print", "Print Settings", 340, 276, {236, 236, 236}, kPrintControls};
 
 PrintSettingsWindow::PrintSettingsWindow(PrintLayout& layout, const PrinterDescription& printer,
                                          std::function<void()> copyToClipboard, std::function<void(int)> closed)
