@@ -6,6 +6,7 @@
 #include "app/main_window_controls.h"
 #include "calibration/calibration_window.h"
 #include "mls/measurement_window.h"
+#include "output/main_window_printer.h"
 
 namespace vantrel {
 
@@ -42,6 +43,7 @@ MainWindow::MainWindow(Platform& platform, Devices devices, const std::string& s
     host_ = &platform_.createWindow(kMainWindowSpec, *this, nullptr, false);
     turntables_ = std::make_unique<Turntables>(*host_, platform_.clock(), devices_.link1Ports, devices_.link2Ports,
                                                sequence_, [] {});
+    printer_ = std::make_unique<MainWindowPrinter>(platform_, *host_);
 }
 
 bool MainWindow::allocateRecords()
@@ -119,6 +121,9 @@ void MainWindow::command(int id, int code)
         return;
     case kLoadData:
         loadData();
+        return;
+    case kPrintMainWindowCommand:
+        printer_->printMainWindow();
         return;
     case kGrid5:
     case kGrid10:

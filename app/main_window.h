@@ -25,6 +25,7 @@
 namespace vantrel {
 
 class CalibrationWindow;
+class MainWindowPrinter;
 class MeasurementWindow;
 
 // The machine's devices; each turntable link may sit on its own port factory.
@@ -112,6 +113,7 @@ private:
     std::unique_ptr<CalibrationWindow> calibrationWindow_;
     // Full path of the last balloon file chosen, shared by save and load, empty at start.
     std::string balloonFileName_;
+    std::unique_ptr<MainWindowPrinter> printer_;
     // Made at the first "Measurements" and kept (with its buffers) for the rest of the run;
     // declared last so that it closes before anything it uses goes.
     std::unique_ptr<MeasurementWindow> measurement_;

@@ -25,6 +25,7 @@ enum class ControlKind {
     Static,
     GroupBox,
     PlotArea,    // a region of the window surface the logic draws on
+    Shortcut,    // a key sequence (the caption, "Ctrl+P") that issues its id as a click; no widget
 };
 
 struct ControlSpec {

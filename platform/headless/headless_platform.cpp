@@ -1,7 +1,11 @@
 #include "platform/headless/headless_platform.h"
 
+#include <QPageSize>
+#include <QPdfWriter>
 #include <algorithm>
 #include <limits>
+
+#include "platform/qt/paged_print_job.h"
 
 namespace vantrel {
 
@@ -315,6 +319,43 @@ void HeadlessPlatform::record(std::string_view kind, std::string_view details)
         events_ << ' ' << details;
     events_ << '\n';
     events_.flush();
+}
+
+std::string HeadlessPlatform::defaultPrinterDescription() const { return "Vantrel PDF,PDF Writer,FILE:"; }
+
+std::optional<Picture> HeadlessPlatform::captureClient(WindowHost& window)
+{
+    auto* w = dynamic_cast<HeadlessWindow*>(&window);
+    if (!w || w->destroyed() || w->image().isNull())
+        return std::nullopt;
+    return toPicture(w->image());
+}
+
+std::unique_ptr<PrinterJob> HeadlessPlatform::choosePrinter(WindowHost& owner)
+{
+    std::optional<std::string> path;
+    if (!printers_.empty()) {
+        path = std::move(printers_.front());
+        printers_.pop_front();
+    }
+    const std::string name = dynamic_cast<HeadlessWindow*>(&owner) ? static_cast<HeadlessWindow&>(owner).name() : "";
+    record("print-dialog", name + " " + (path ? quoted(*path) : std::string("cancel")));
+    if (!path)
+        return nullptr;
+    // An A4 sheet at 600 dpi, the whole sheet printable, as a PDF printer driver offers.
+    auto writer = std::make_unique<QPdfWriter>(QString::fromStdString(*path));
+    writer->setPageSize(QPageSize(QPageSize::A4));
+    writer->setResolution(600);
+    writer->setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer->setCreator("Vantrel");
+    QPdfWriter* w = writer.get();
+    return std::make_unique<PagedPrinterJob>(std::move(writer), [w](const QString& title) { w->setTitle(title); });
+}
+
+bool HeadlessPlatform::setClipboardPicture(const Picture& picture)
+{
+    clipboard_ = picture;
+    return true;
 }
 
 bool HeadlessPlatform::fireNext(std::uint64_t limit)

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "platform/qt/paged_print_job.h"
+
 namespace vantrel {
 
 std::optional<std::vector<std::string>> splitScriptLine(const std::string& line, std::string& error)
@@ -114,6 +116,23 @@ public:
                 platform_.queueFile(w[1]);
             return {};
         }
+        if (cmd == "printer") {
+            if (w.size() != 2)
+                return "usage: printer \"<pdf>\" | printer cancel";
+            if (w[1] == "cancel")
+                platform_.queuePrinter(std::nullopt);
+            else
+                platform_.queuePrinter(w[1]);
+            return {};
+        }
+        if (cmd == "screenshot" && w.size() == 3 && w[1] == "clipboard") {
+            const auto& picture = platform_.clipboard();
+            if (!picture)
+                return "the clipboard holds no picture";
+            if (!toQImage(*picture).save(QString::fromStdString(w[2]), "PNG"))
+                return "cannot write '" + w[2] + "'";
+            return {};
+        }
         if (cmd == "wait") {
             long long ms = 0;
             if (w.size() != 2 || !parseNumber(w[1], ms) || ms < 0)
@@ -167,7 +186,7 @@ public:
             if (w.size() != 3)
                 return "usage: press <window> <id>";
             if (control->kind != ControlKind::PushButton && control->kind != ControlKind::CheckBox &&
-                control->kind != ControlKind::RadioButton)
+                control->kind != ControlKind::RadioButton && control->kind != ControlKind::Shortcut)
                 return "control " + w[2] + " is not a button";
             if (control->kind == ControlKind::CheckBox)
                 control->checked = !control->checked;

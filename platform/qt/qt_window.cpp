@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -164,6 +165,11 @@ void QtWindow::build(const ControlSpec& c)
         break;
     case ControlKind::PlotArea:
         return; // drawn on the window surface
+    case ControlKind::Shortcut: {
+        auto* s = new QShortcut(QKeySequence(qs(c.caption)), this);
+        connect(s, &QShortcut::activated, this, [this, id] { client_.command(id, kNotifyClicked); });
+        return;
+    }
     }
     w->setGeometry(c.x, c.y, c.width, c.height);
     if (id >= 0)
