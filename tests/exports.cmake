@@ -1,0 +1,1 @@
+vantrel_test(exports_test SOURCES exports_test.cpp LIBS vantrel_exports)
