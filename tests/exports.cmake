@@ -1,1 +1,2 @@
 vantrel_test(exports_test SOURCES exports_test.cpp LIBS vantrel_exports)
+vantrel_test(exports_sofa_reader_test SOURCES exports_sofa_reader_test.cpp LIBS vantrel_exports vantrel_sim)
