@@ -1,6 +1,7 @@
 #include "exports/sofa_export.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -105,6 +106,11 @@ std::string writeSofa(const ExportSource& source, const SofaMetadata& metadata, 
     const std::size_t receivers = directions.size();
 
     TemporaryOutput output(path);
+    // netCDF reports a missing directory as a permission problem: ask the system first.
+    if (std::FILE* probe = std::fopen(output.temporaryPath().c_str(), "wb"); probe != nullptr)
+        std::fclose(probe);
+    else
+        return writeFailure(path, errno);
     int ncid = -1;
     if (const int status = nc_create(output.temporaryPath().c_str(), NC_NETCDF4 | NC_CLOBBER, &ncid); status != NC_NOERR)
         return "cannot write " + path + ": " + nc_strerror(status);
