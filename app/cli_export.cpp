@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "app/cli_command.h"
-#include <span>
-#include <string_view>
 #include "balloon/balloon_file.h"
 #include "balloon/sphere_directions.h"
 #include "exports/frd_export.h"
@@ -23,19 +21,6 @@ struct ExportOptions {
     std::string balloon, sofa, frd, prefix, phase = "wrapped";
     SofaMetadata metadata;
 };
-
-int cliUsageError(std::string_view command, const std::string& message)
-{
-    std::fprintf(stderr, "vantrel-cli %.*s: %s\n", static_cast<int>(command.size()), command.data(), message.c_str());
-    return 2;
-}
-
-int cliRefusal(std::string_view command, std::string_view message)
-{
-    std::fprintf(stderr, "vantrel-cli %.*s: %.*s\n", static_cast<int>(command.size()), command.data(),
-                 static_cast<int>(message.size()), message.data());
-    return 1;
-}
 
 int runExport(const ExportOptions& o)
 {
@@ -82,45 +67,28 @@ int runExport(const ExportOptions& o)
     return 0;
 }
 
-int runExportArgs(std::span<const std::string_view> args)
+std::function<int()> setupExport(CLI::App& app)
 {
-    ExportOptions o;
-    SofaMetadata& m = o.metadata;
-    const std::pair<std::string_view, std::string*> options[] = {
-        {"--sofa", &o.sofa}, {"--frd", &o.frd}, {"--prefix", &o.prefix}, {"--phase", &o.phase},
-        {"--title", &m.title}, {"--author", &m.author}, {"--organization", &m.organization},
-        {"--license", &m.license}, {"--source-type", &m.sourceType}, {"--manufacturer", &m.manufacturer},
-        {"--description", &m.description}};
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        std::string* target = nullptr;
-        for (const auto& [flag, field] : options)
-            if (a == flag)
-                target = field;
-        if (target != nullptr) {
-            if (i + 1 >= args.size())
-                return cliUsageError(kCommand, std::string(a) + " needs a value");
-            *target = std::string(args[++i]);
-        } else if (a.starts_with("-")) {
-            return cliUsageError(kCommand, "unknown option '" + std::string(a) + "'");
-        } else if (o.balloon.empty()) {
-            o.balloon = std::string(a);
-        } else {
-            return cliUsageError(kCommand, "more than one balloon file given ('" + std::string(a) + "')");
-        }
-    }
-    if (o.balloon.empty())
-        return cliUsageError(kCommand, "no balloon file given");
-    if (o.phase != "wrapped" && o.phase != "unwrapped")
-        return cliUsageError(kCommand, "--phase is wrapped or unwrapped, not '" + o.phase + "'");
-    return runExport(o);
+    auto o = std::make_shared<ExportOptions>();
+    app.add_option("BALLOON", o->balloon, "the balloon file (*.BAL)")->required();
+    app.add_option("--sofa", o->sofa, "write an AES69 directivity file (FreeFieldDirectivityTF 1.1)");
+    app.add_option("--frd", o->frd, "write FRD files of the horizontal and vertical planes into this directory");
+    app.add_option("--prefix", o->prefix, "first part of the FRD file names (default: the balloon file's name)");
+    app.add_option("--phase", o->phase, "FRD phase: wrapped to -180..180 (default) or unwrapped")
+        ->check(CLI::IsMember({"wrapped", "unwrapped"}));
+    SofaMetadata& m = o->metadata;
+    app.add_option("--title", m.title, "SOFA Title");
+    app.add_option("--author", m.author, "SOFA AuthorContact");
+    app.add_option("--organization", m.organization, "SOFA Organization");
+    app.add_option("--license", m.license, "SOFA License");
+    app.add_option("--source-type", m.sourceType, "SOFA SourceType (default: Loudspeaker)");
+    app.add_option("--manufacturer", m.manufacturer, "SOFA SourceManufacturer");
+    app.add_option("--description", m.description, "SOFA Description (default: the measurement settings)");
+    return [o] { return runExport(*o); };
 }
 
-const CliRegistration registration({"export",
-                                    "BALLOON.BAL [--sofa OUT.sofa] [--frd DIR] [--prefix NAME] [--phase wrapped|unwrapped] "
-                                    "[--title T] [--author A] [--organization O] [--license L] [--source-type S] "
-                                    "[--manufacturer M] [--description D]  AES69 directivity file and FRD files per angle",
-                                    runExportArgs});
+const CliRegistration registration({"export", "A balloon file as an AES69 directivity file and FRD files per angle",
+                                    setupExport});
 
 } // namespace
 } // namespace vantrel

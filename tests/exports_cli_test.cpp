@@ -1,15 +1,13 @@
 // vantrel-cli export as a user runs it: exit statuses, messages and what lands on disk.
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
 #include "balloon/balloon_file.h"
+#include "cli_run.h"
 #include "temp_dir.h"
 
 namespace vantrel {
@@ -18,21 +16,16 @@ namespace {
 using testing::TempDir;
 namespace fs = std::filesystem;
 
+// Standard output and error together, for the checks that look for a text in either.
 struct CliRun {
     int status;
-    std::string output; // standard output and error together
+    std::string output;
 };
 
 CliRun cli(const std::string& arguments)
 {
-    const std::string command = "'" VANTREL_TEST_BINARY_DIR "/vantrel-cli' export " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
-    std::array<char, 4096> chunk{};
-    while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe))
-        output.append(chunk.data(), n);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    const auto result = testing::runCli("export " + arguments);
+    return {result.status, result.out + result.err};
 }
 
 std::string quoted(const fs::path& p)
