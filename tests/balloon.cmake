@@ -1,2 +1,3 @@
 vantrel_test(balloon_matrix_test SOURCES balloon_matrix_test.cpp LIBS vantrel_balloon)
 vantrel_test(balloon_sphere_directions_test SOURCES balloon_sphere_directions_test.cpp LIBS vantrel_balloon vantrel_sim)
+vantrel_test(balloon_file_test SOURCES balloon_file_test.cpp LIBS vantrel_balloon)
