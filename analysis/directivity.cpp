@@ -1,5 +1,6 @@
 #include "analysis/directivity.h"
 
+#include <cmath>
 #include <numbers>
 
 namespace vantrel {
@@ -46,17 +47,21 @@ std::optional<double> fallAngle(const OrbitLevels& orbit, int bin, double dropDb
     const double reference = orbit.db[axis][b];
     if (reference <= kSilentDb)
         return std::nullopt;
-    double previous = 0.0;
+    // Interpolated in pressure amplitude: on a lobe narrower than a few grid steps, dB
+    // would put the point far too close to the louder angle.
+    const double target = std::pow(10.0, -dropDb / 20.0);
+    double previous = 1.0;
     for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(axis) + direction;
          i >= 0 && i < static_cast<std::ptrdiff_t>(orbit.angles.size()); i += direction) {
         const auto k = static_cast<std::size_t>(i);
         const double relative = orbit.db[k][b] - reference;
+        const double amplitude = std::pow(10.0, relative / 20.0);
         if (relative <= -dropDb) {
             const auto j = static_cast<std::size_t>(i - direction);
-            const double t = (previous + dropDb) / (previous - relative);
+            const double t = (previous - target) / (previous - amplitude);
             return orbit.angles[j] + t * (orbit.angles[k] - orbit.angles[j]);
         }
-        previous = relative;
+        previous = amplitude;
     }
     return std::nullopt;
 }

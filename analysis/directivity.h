@@ -28,8 +28,8 @@ OrbitLevels orbitLevels(const BalloonMatrix& matrix, Plane plane, AngleGrid grid
 double soundPowerDb(const BalloonMatrix& matrix, std::span<const WeightedDirection> directions, int bin);
 
 // Full angle between the first points on either side of the axis where the level has fallen
-// dropDb below the axis, each found by linear interpolation in dB between the two measured
-// angles that straddle it; nothing when either side never falls that far.
+// dropDb below the axis, each found by linear interpolation in pressure amplitude between the
+// two measured angles that straddle it; nothing when either side never falls that far.
 std::optional<double> beamwidthDegrees(const OrbitLevels& orbit, int bin, double dropDb = 6.0);
 
 struct DirectivityRow {

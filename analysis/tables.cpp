@@ -24,7 +24,7 @@ std::string directivityText(const std::vector<DirectivityRow>& rows, std::string
     text += " unique directions of the ";
     text += std::to_string(gridStepDegrees(grid));
     text += "-degree grid weighted by solid angle; DI = on axis - sound power\n";
-    text += "# beamwidth: full angle between the -6 dB points, interpolated between measured angles; "
+    text += "# beamwidth: full angle between the -6 dB points, interpolated in amplitude between the measured angles that straddle it; "
             "- where the level never falls 6 dB\n";
     text += "# frequency_Hz on_axis_dB sound_power_dB DI_dB beamwidth_horizontal_deg beamwidth_vertical_deg\n";
     for (const DirectivityRow& r : rows) {

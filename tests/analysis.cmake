@@ -1,0 +1,2 @@
+vantrel_test(analysis_directivity_test SOURCES analysis_directivity_test.cpp LIBS vantrel_analysis vantrel_sim)
+vantrel_test(analysis_pictures_test SOURCES analysis_pictures_test.cpp LIBS vantrel_analysis vantrel_sim vantrel_image_canvas)
