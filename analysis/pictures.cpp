@@ -178,9 +178,9 @@ void drawPolarMap(Canvas& canvas, const OrbitLevels& orbit, Plane plane, const F
     drawLabel(canvas, field.left - 70, field.top - 22, "Angle (degrees)");
     drawLabel(canvas, field.left, field.bottom + 44,
               "Measured every " + std::to_string(step) + " degrees (" + planeSense(plane) +
-                  "); colours between measured angles are interpolated linearly in dB. Contours every 3 dB.");
+                  "); colours between measured angles are interpolated linearly in dB.");
     drawLabel(canvas, field.left, field.bottom + 62,
-              "Levels below the scale take its lowest colour, levels above it its highest.");
+              "Contours every 3 dB. Levels below the scale take its lowest colour, levels above it its highest.");
 }
 
 void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLevels& vertical,
@@ -265,7 +265,7 @@ void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLe
         canvas.setPen({colours[i % colours.size()], 2, PenStyle::Solid});
         canvas.moveTo(x, y + 8);
         canvas.lineTo(x + 28, y + 8);
-        const std::string label = frequencyLabel(std::round(axis[bins[i]])) + " Hz";
+        const std::string label = decimalText(axis[bins[i]], 0) + " Hz";
         drawLabel(canvas, x + 34, y + 1, label);
         x += 34 + labelWidth(label) + 26;
     }
@@ -342,12 +342,13 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows)
         const LinearAxis ay(360.0, 0.0, width.top, width.bottom);
         drawFrequencyGrid(canvas, width, fx, true);
         drawValueGrid(canvas, width, ay, 60.0, Side::Left);
-        drawCurve(canvas, width, fx, ay, hz, bwH, blue);
+        // Wider, so that where the planes agree the vertical line runs inside the horizontal.
+        drawCurve(canvas, width, fx, ay, hz, bwH, {blue.colour, 5, PenStyle::Solid});
         drawCurve(canvas, width, fx, ay, hz, bwV, red);
         drawFrame(canvas, width);
         drawLabel(canvas, width.left, width.top - 24,
                   "-6 dB beamwidth (degrees); no line where the level never falls 6 dB");
-        const std::array<LegendEntry, 2> legend{{{"Horizontal", blue}, {"Vertical", red}}};
+        const std::array<LegendEntry, 2> legend{{{"Horizontal", {blue.colour, 5, PenStyle::Solid}}, {"Vertical", red}}};
         drawLegend(canvas, width.right - 140, width.top + 10, legend);
     }
 }
@@ -410,7 +411,7 @@ void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows)
         {"Sound Power DI", powerDi},
         {"Early Reflections DI", earlyDi},
     }};
-    drawLegend(canvas, plot.left + 12, plot.bottom - 12 - (18 * 7 + 8), legend);
+    drawLegend(canvas, plot.right + 60, plot.top + 40, legend);
 }
 
 } // namespace vantrel

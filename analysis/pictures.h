@@ -13,7 +13,7 @@ namespace vantrel {
 inline constexpr PictureSize kPolarMapSize{960, 620};
 inline constexpr PictureSize kPolarPlotsSize{1040, 640};
 inline constexpr PictureSize kDirectivitySize{960, 900};
-inline constexpr PictureSize kCta2034Size{1000, 640};
+inline constexpr PictureSize kCta2034Size{1160, 640};
 
 // Where the polar map puts its level field and colour bar, for whoever checks the pixels.
 inline constexpr PlotRect kPolarMapField{80, 56, 820, 520};
