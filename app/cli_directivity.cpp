@@ -2,11 +2,11 @@
 // directivity analysis of a balloon file as pictures and tables in DIR: the horizontal and
 // vertical polar maps, polar plots, sound power, DI and beamwidth, and the CTA-2034-A curves.
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,17 +31,8 @@ struct DirectivityOptions {
     std::vector<double> frequencies{500, 1000, 2000, 4000, 8000, 16000};
 };
 
-int refuse(const std::string& message)
-{
-    std::fprintf(stderr, "vantrel-cli %s: %s\n", kName, message.c_str());
-    return 1;
-}
-
-int usageError(const std::string& message)
-{
-    std::fprintf(stderr, "vantrel-cli %s: %s\n", kName, message.c_str());
-    return 2;
-}
+int refuse(const std::string& message) { return cliRefusal(kName, message); }
+int usageError(const std::string& message) { return cliUsageError(kName, message); }
 
 std::optional<std::string> writeText(const std::filesystem::path& path, const std::string& text)
 {
@@ -124,65 +115,32 @@ int runDirectivity(const DirectivityOptions& options)
     ok = ok && table("directivity.txt", directivityText(rows, source, grid));
     ok = ok && picture("directivity.png", kDirectivitySize, [&](Canvas& c) { drawDirectivity(c, rows); });
     if (!ok)
-        return 2;
+        return kExitUsage;
 
     if (ctaRefusal)
         return refuse("no CTA-2034-A curves: " + *ctaRefusal);
     const std::vector<Cta2034Row> curves = cta2034Curves(matrix, grid, axis);
     ok = table("cta2034.txt", cta2034Text(curves, source));
     ok = ok && picture("cta2034.png", kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves); });
-    return ok ? 0 : 2;
+    return ok ? 0 : kExitUsage;
 }
 
-bool parseFrequencies(std::string_view text, std::vector<double>& out)
+std::function<int()> setupDirectivity(CLI::App& app)
 {
-    out.clear();
-    while (!text.empty()) {
-        const std::size_t comma = text.find(',');
-        const std::string_view item = text.substr(0, comma);
-        double value = 0;
-        const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), value);
-        if (error != std::errc() || end != item.data() + item.size())
-            return false;
-        out.push_back(value);
-        if (comma == std::string_view::npos)
-            break;
-        text.remove_prefix(comma + 1);
-    }
-    return !out.empty();
-}
-
-int run(std::span<const std::string_view> args)
-{
-    DirectivityOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (a == "--absolute") {
-            options.absolute = true;
-        } else if (a == "-o" || a == "--frequencies") {
-            if (i + 1 >= args.size())
-                return usageError("missing value after " + std::string(a));
-            const std::string_view value = args[++i];
-            if (a == "-o")
-                options.outDir = value;
-            else if (!parseFrequencies(value, options.frequencies))
-                return usageError("--frequencies needs frequencies in Hz separated by commas, not '" +
-                                  std::string(value) + "'");
-        } else if (!a.starts_with("-") && options.balloon.empty()) {
-            options.balloon = a;
-        } else {
-            return usageError("unexpected argument '" + std::string(a) + "'");
-        }
-    }
-    if (options.balloon.empty() || options.outDir.empty())
-        return usageError("usage: vantrel-cli directivity BALLOON.BAL -o DIR [--absolute] [--frequencies F,F,..]");
-    return runDirectivity(options);
+    auto o = std::make_shared<DirectivityOptions>();
+    app.add_option("balloon", o->balloon, "the balloon file (*.BAL)")->required();
+    app.add_option("-o,--output", o->outDir, "the directory for the pictures and tables (made if missing)")->required();
+    app.add_flag("--absolute", o->absolute, "polar maps in plain levels instead of relative to on axis");
+    addDecimalListOption(app, "--frequencies", o->frequencies,
+                         "polar plot frequencies in Hz, comma-separated, 1 to 8 (nearest axis points)")
+        ->default_str("500,1000,2000,4000,8000,16000");
+    return [o] { return runDirectivity(*o); };
 }
 
 const CliRegistration registration({"directivity",
-                                    "BALLOON.BAL -o DIR [--absolute] [--frequencies F,F,..]  polar maps, polar "
-                                    "plots, sound power, DI, beamwidth and CTA-2034-A curves",
-                                    run});
+                                    "Polar maps, polar plots, sound power, DI, beamwidth and CTA-2034-A curves of a "
+                                    "balloon file, as pictures and tables",
+                                    setupDirectivity});
 
 } // namespace
 } // namespace vantrel

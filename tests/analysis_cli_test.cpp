@@ -1,8 +1,6 @@
 // vantrel-cli directivity run the way a user runs it, on balloon files written with the
 // program's own saveBalloon: the simulated rig's model on the 5-degree grid, and refusals.
 
-#include <sys/wait.h>
-
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +13,7 @@
 #include "analysis/pictures.h"
 #include "analysis_balloons.h"
 #include "balloon/balloon_file.h"
+#include "cli_run.h"
 #include "temp_dir.h"
 
 namespace vantrel {
@@ -22,19 +21,7 @@ namespace {
 
 using testing::TempDir;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string readText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testing::readWholeFile;
 
 std::string quoted(const std::filesystem::path& path)
 {
@@ -44,21 +31,14 @@ std::string quoted(const std::filesystem::path& path)
     return text;
 }
 
-// BALLOON -o DIR and any further options.
-CliRun directivity(const TempDir& dir, const std::string& args)
+testing::CliResult directivity(const TempDir&, const std::string& args)
 {
-    const auto out = dir.path() / "stdout.txt";
-    const auto err = dir.path() / "stderr.txt";
-    std::string command = "'" VANTREL_CLI_PATH "' directivity ";
+    std::string command = "directivity ";
     command += args;
-    command += " > ";
-    command += quoted(out);
-    command += " 2> ";
-    command += quoted(err);
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readText(out), readText(err)};
+    return testing::runCli(command);
 }
 
+// BALLOON -o DIR and any further options.
 std::string arguments(const std::filesystem::path& balloon, const std::filesystem::path& out,
                       std::string_view more = {})
 {
@@ -94,7 +74,7 @@ TEST(DirectivityCli, SimulatedRigBalloonGivesEveryPictureAndTableAndTheTweeterNa
     });
     save(m, dir.path() / "rig.BAL", AngleGrid::Grid5);
     const auto out = dir.path() / "out";
-    const CliRun run = directivity(dir, arguments(dir.path() / "rig.BAL", out));
+    const testing::CliResult run = directivity(dir, arguments(dir.path() / "rig.BAL", out));
     ASSERT_EQ(run.status, 0) << run.err;
 
     const std::pair<const char*, PictureSize> pictures[] = {
@@ -111,7 +91,7 @@ TEST(DirectivityCli, SimulatedRigBalloonGivesEveryPictureAndTableAndTheTweeterNa
 
     // The -6 dB horizontal beamwidth narrows with the tweeter: none or wide at 4 kHz, under
     // 90 degrees at 16 kHz (13 mm piston: asin(2.215 / ka) = 35 degrees, ka = 3.8).
-    std::istringstream lines(readText(out / "directivity.txt"));
+    std::istringstream lines(readWholeFile(out / "directivity.txt"));
     std::string line;
     double narrowest16k = 0, at4k = 360;
     int data = 0;
@@ -135,7 +115,7 @@ TEST(DirectivityCli, SimulatedRigBalloonGivesEveryPictureAndTableAndTheTweeterNa
     EXPECT_GT(at4k, 120.0);
 
     int ctaLines = 0;
-    std::istringstream cta(readText(out / "cta2034.txt"));
+    std::istringstream cta(readWholeFile(out / "cta2034.txt"));
     while (std::getline(cta, line))
         ctaLines += !line.starts_with("#");
     EXPECT_EQ(ctaLines, kDataBins);
@@ -154,7 +134,7 @@ TEST(DirectivityCli, RefusalsSayWhyAndWriteNothingTheyCannot)
         bin = {0.0f, 0.0f};
     save(m, dir.path() / "gap.BAL", AngleGrid::Grid10);
     const auto out = dir.path() / "gap";
-    CliRun run = directivity(dir, arguments(dir.path() / "gap.BAL", out));
+    testing::CliResult run = directivity(dir, arguments(dir.path() / "gap.BAL", out));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("horizontal angle 40 degrees"), std::string::npos) << run.err;
     EXPECT_TRUE(std::filesystem::exists(out / "directivity.txt"));

@@ -6,6 +6,6 @@
 namespace vantrel {
 
 // Fixed notation with `decimals` digits after the point; "-0.00" is written "0.00".
-std::string decimalText(double value, int decimals);
+std::string plainDecimal(double value, int decimals);
 
 } // namespace vantrel

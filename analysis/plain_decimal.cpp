@@ -1,11 +1,11 @@
-#include "analysis/decimal_text.h"
+#include "analysis/plain_decimal.h"
 
 #include <charconv>
 #include <cmath>
 
 namespace vantrel {
 
-std::string decimalText(double value, int decimals)
+std::string plainDecimal(double value, int decimals)
 {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
