@@ -1,0 +1,30 @@
+#pragma once
+// The CTA-2034-A ("spinorama") curves from the horizontal and vertical 10-degree orbits.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "balloon/balloon_matrix.h"
+#include "balloon/frequency_axis.h"
+
+namespace vantrel {
+
+struct Cta2034Row {
+    double frequencyHz = 0;
+    double onAxis = 0; // dB
+    double listeningWindow = 0;
+    double earlyReflections = 0;
+    double soundPower = 0;
+    double predictedInRoom = 0;
+    double soundPowerDi = 0;        // listening window minus sound power
+    double earlyReflectionsDi = 0;  // listening window minus early reflections
+};
+
+// Why the balloon cannot supply the two 10-degree orbits (a cell they read holds no
+// measurement), or nothing when it can.
+std::optional<std::string> cta2034Refusal(const BalloonMatrix& matrix, AngleGrid grid);
+
+std::vector<Cta2034Row> cta2034Curves(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis);
+
+} // namespace vantrel

@@ -1,0 +1,146 @@
+// vantrel-cli directivity BALLOON.BAL -o DIR [--absolute] [--frequencies F,F,..]: the
+// directivity analysis of a balloon file as pictures and tables in DIR: the horizontal and
+// vertical polar maps, polar plots, sound power, DI and beamwidth, and the CTA-2034-A curves.
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/cta2034.h"
+#include "analysis/directivity.h"
+#include "analysis/pictures.h"
+#include "analysis/tables.h"
+#include "app/cli_command.h"
+#include "balloon/balloon_file.h"
+#include "platform/qt/picture_file.h"
+
+namespace vantrel {
+namespace {
+
+constexpr const char* kName = "directivity";
+constexpr std::size_t kMaxFrequencies = 8; // the polar plots' distinct colours
+
+struct DirectivityOptions {
+    std::string balloon;
+    std::string outDir;
+    bool absolute = false;
+    std::vector<double> frequencies{500, 1000, 2000, 4000, 8000, 16000};
+};
+
+int refuse(const std::string& message) { return cliRefusal(kName, message); }
+int usageError(const std::string& message) { return cliUsageError(kName, message); }
+
+std::optional<std::string> writeText(const std::filesystem::path& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out)
+        return "cannot write " + path.string();
+    return std::nullopt;
+}
+
+int runDirectivity(const DirectivityOptions& options)
+{
+    if (options.frequencies.empty() || options.frequencies.size() > kMaxFrequencies)
+        return usageError("--frequencies takes 1 to 8 frequencies");
+    for (double hz : options.frequencies)
+        if (!(hz > 0.0) || !std::isfinite(hz))
+            return usageError("--frequencies must be positive frequencies in Hz");
+
+    std::optional<BalloonMatrix> created = BalloonMatrix::create();
+    if (!created)
+        return refuse("not enough memory for a balloon");
+    BalloonMatrix matrix = std::move(*created);
+    const BalloonLoadResult loaded = loadBalloon(options.balloon, matrix);
+    if (!loaded)
+        return usageError(options.balloon + ": " + loaded.error);
+    const AngleGrid grid = angleGridFromFlag(loaded.settings->angleGridFlag);
+    FrequencyAxis axis;
+    axis.buildFromIndexes(loaded.settings->fromIndex, loaded.settings->toIndex);
+
+    const CellIndex onAxis = *orbitCell(Plane::Horizontal, grid, 0);
+    if (!cellHasData(matrix, onAxis))
+        return refuse("the balloon holds no on-axis measurement (H = 0, V = 0): nothing to refer the levels to");
+    const std::optional<std::string> ctaRefusal = cta2034Refusal(matrix, grid);
+
+    std::error_code ec;
+    const std::filesystem::path dir(options.outDir);
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir))
+        return usageError("cannot make the output directory " + options.outDir);
+
+    const std::string source = std::filesystem::path(options.balloon).filename().string();
+    const OrbitLevels horizontal = orbitLevels(matrix, Plane::Horizontal, grid);
+    const OrbitLevels vertical = orbitLevels(matrix, Plane::Vertical, grid);
+
+    auto picture = [&](const char* name, PictureSize size, const std::function<void(Canvas&)>& draw) {
+        const std::filesystem::path path = dir / name;
+        if (auto error = savePicturePng(size.width, size.height, draw, path.string())) {
+            std::fprintf(stderr, "vantrel-cli %s: %s\n", kName, error->c_str());
+            return false;
+        }
+        std::printf("wrote %s\n", path.string().c_str());
+        std::fflush(stdout);
+        return true;
+    };
+    auto table = [&](const char* name, const std::string& text) {
+        const std::filesystem::path path = dir / name;
+        if (auto error = writeText(path, text)) {
+            std::fprintf(stderr, "vantrel-cli %s: %s\n", kName, error->c_str());
+            return false;
+        }
+        std::printf("wrote %s\n", path.string().c_str());
+        std::fflush(stdout);
+        return true;
+    };
+
+    bool ok = picture("polar-map-horizontal.png", kPolarMapSize, [&](Canvas& c) {
+        drawPolarMap(c, horizontal, Plane::Horizontal, axis, grid, options.absolute);
+    });
+    ok = ok && picture("polar-map-vertical.png", kPolarMapSize, [&](Canvas& c) {
+        drawPolarMap(c, vertical, Plane::Vertical, axis, grid, options.absolute);
+    });
+    std::vector<int> bins;
+    for (double hz : options.frequencies)
+        bins.push_back(nearestBin(axis, hz));
+    ok = ok && picture("polar-plots.png", kPolarPlotsSize,
+                       [&](Canvas& c) { drawPolarPlots(c, horizontal, vertical, axis, bins); });
+
+    const std::vector<DirectivityRow> rows = directivityTable(matrix, grid, axis);
+    ok = ok && table("directivity.txt", directivityText(rows, source, grid));
+    ok = ok && picture("directivity.png", kDirectivitySize, [&](Canvas& c) { drawDirectivity(c, rows); });
+    if (!ok)
+        return kExitUsage;
+
+    if (ctaRefusal)
+        return refuse("no CTA-2034-A curves: " + *ctaRefusal);
+    const std::vector<Cta2034Row> curves = cta2034Curves(matrix, grid, axis);
+    ok = table("cta2034.txt", cta2034Text(curves, source));
+    ok = ok && picture("cta2034.png", kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves); });
+    return ok ? 0 : kExitUsage;
+}
+
+std::function<int()> setupDirectivity(CLI::App& app)
+{
+    auto o = std::make_shared<DirectivityOptions>();
+    app.add_option("balloon", o->balloon, "the balloon file (*.BAL)")->required();
+    app.add_option("-o,--output", o->outDir, "the directory for the pictures and tables (made if missing)")->required();
+    app.add_flag("--absolute", o->absolute, "polar maps in plain levels instead of relative to on axis");
+    addDecimalListOption(app, "--frequencies", o->frequencies,
+                         "polar plot frequencies in Hz, comma-separated, 1 to 8 (nearest axis points)")
+        ->default_str("500,1000,2000,4000,8000,16000");
+    return [o] { return runDirectivity(*o); };
+}
+
+const CliRegistration registration({"directivity",
+                                    "Polar maps, polar plots, sound power, DI, beamwidth and CTA-2034-A curves of a "
+                                    "balloon file, as pictures and tables",
+                                    setupDirectivity});
+
+} // namespace
+} // namespace vantrel

@@ -1,0 +1,5 @@
+vantrel_test(analysis_directivity_test SOURCES analysis_directivity_test.cpp LIBS vantrel_analysis vantrel_sim)
+vantrel_test(analysis_pictures_test SOURCES analysis_pictures_test.cpp LIBS vantrel_analysis vantrel_sim vantrel_image_canvas)
+vantrel_test(analysis_cli_test SOURCES analysis_cli_test.cpp LIBS vantrel_analysis vantrel_sim vantrel_image_canvas)
+add_dependencies(analysis_cli_test vantrel-cli)
+target_compile_definitions(analysis_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")

@@ -1,0 +1,167 @@
+// vantrel-cli directivity run the way a user runs it, on balloon files written with the
+// program's own saveBalloon: the simulated rig's model on the 5-degree grid, and refusals.
+
+#include <charconv>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+#include "analysis/pictures.h"
+#include "analysis_balloons.h"
+#include "balloon/balloon_file.h"
+#include "cli_run.h"
+#include "temp_dir.h"
+
+namespace vantrel {
+namespace {
+
+using testing::TempDir;
+
+using testing::readWholeFile;
+
+std::string quoted(const std::filesystem::path& path)
+{
+    std::string text = "'";
+    text += path.string();
+    text += '\'';
+    return text;
+}
+
+testing::CliResult directivity(const TempDir&, const std::string& args)
+{
+    std::string command = "directivity ";
+    command += args;
+    return testing::runCli(command);
+}
+
+// BALLOON -o DIR and any further options.
+std::string arguments(const std::filesystem::path& balloon, const std::filesystem::path& out,
+                      std::string_view more = {})
+{
+    std::string text = quoted(balloon);
+    text += " -o ";
+    text += quoted(out);
+    text += ' ';
+    text += more;
+    return text;
+}
+
+double number(const std::string& text)
+{
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+void save(BalloonMatrix& m, const std::filesystem::path& path, AngleGrid grid)
+{
+    BalloonTrailer trailer = kInitialBalloonTrailer;
+    trailer.angleGridFlag = angleGridFlag(grid);
+    ASSERT_FALSE(saveBalloon(path.string(), m, trailer).has_value());
+}
+
+TEST(DirectivityCli, SimulatedRigBalloonGivesEveryPictureAndTableAndTheTweeterNarrows)
+{
+    TempDir dir;
+    const FrequencyAxis axis;
+    const VirtualLoudspeaker speaker;
+    BalloonMatrix m = testing::synthesiseBalloon(AngleGrid::Grid5, axis, [&](double hz, double h, double v) {
+        return speaker.response(hz, h, v);
+    });
+    save(m, dir.path() / "rig.BAL", AngleGrid::Grid5);
+    const auto out = dir.path() / "out";
+    const testing::CliResult run = directivity(dir, arguments(dir.path() / "rig.BAL", out));
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const std::pair<const char*, PictureSize> pictures[] = {
+        {"polar-map-horizontal.png", kPolarMapSize}, {"polar-map-vertical.png", kPolarMapSize},
+        {"polar-plots.png", kPolarPlotsSize},        {"directivity.png", kDirectivitySize},
+        {"cta2034.png", kCta2034Size}};
+    for (const auto& [name, size] : pictures) {
+        const QImage image(QString::fromStdString((out / name).string()));
+        ASSERT_FALSE(image.isNull()) << name;
+        EXPECT_EQ(image.width(), size.width) << name;
+        EXPECT_EQ(image.height(), size.height) << name;
+        EXPECT_NE(run.out.find(name), std::string::npos) << "no progress line for " << name;
+    }
+
+    // The -6 dB horizontal beamwidth narrows with the tweeter: none or wide at 4 kHz, under
+    // 90 degrees at 16 kHz (13 mm piston: asin(2.215 / ka) = 35 degrees, ka = 3.8).
+    std::istringstream lines(readWholeFile(out / "directivity.txt"));
+    std::string line;
+    double narrowest16k = 0, at4k = 360;
+    int data = 0;
+    while (std::getline(lines, line)) {
+        if (line.starts_with("#"))
+            continue;
+        ++data;
+        std::istringstream fields(line);
+        std::string f[6];
+        for (auto& field : f)
+            fields >> field;
+        const double hz = number(f[0]);
+        if (std::abs(hz - 16000) < 200 && f[4] != "-")
+            narrowest16k = number(f[4]);
+        if (std::abs(hz - 4000) < 50)
+            at4k = f[4] == "-" ? 360.0 : number(f[4]);
+    }
+    EXPECT_EQ(data, kDataBins);
+    EXPECT_GT(narrowest16k, 40.0);
+    EXPECT_LT(narrowest16k, 90.0);
+    EXPECT_GT(at4k, 120.0);
+
+    int ctaLines = 0;
+    std::istringstream cta(readWholeFile(out / "cta2034.txt"));
+    while (std::getline(cta, line))
+        ctaLines += !line.starts_with("#");
+    EXPECT_EQ(ctaLines, kDataBins);
+}
+
+TEST(DirectivityCli, RefusalsSayWhyAndWriteNothingTheyCannot)
+{
+    TempDir dir;
+    const FrequencyAxis axis;
+    const testing::BaffledPiston piston{0.03};
+    BalloonMatrix m = testing::synthesiseBalloon(AngleGrid::Grid10, axis, [&](double hz, double h, double v) {
+        return piston(hz, h, v) + 0.05;
+    });
+    // The horizontal orbit's +40 degrees missing: CTA-2034-A refused, the rest written.
+    for (ComplexBin& bin : m.cell(rowForAngle(0, AngleGrid::Grid10), 4))
+        bin = {0.0f, 0.0f};
+    save(m, dir.path() / "gap.BAL", AngleGrid::Grid10);
+    const auto out = dir.path() / "gap";
+    testing::CliResult run = directivity(dir, arguments(dir.path() / "gap.BAL", out));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("horizontal angle 40 degrees"), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(out / "directivity.txt"));
+    EXPECT_TRUE(std::filesystem::exists(out / "polar-map-horizontal.png"));
+    EXPECT_FALSE(std::filesystem::exists(out / "cta2034.txt"));
+    EXPECT_FALSE(std::filesystem::exists(out / "cta2034.png"));
+
+    // No on-axis measurement: nothing to refer to, nothing written.
+    const auto empty = BalloonMatrix::create();
+    ASSERT_TRUE(empty.has_value());
+    BalloonMatrix blank = std::move(const_cast<BalloonMatrix&>(*empty));
+    save(blank, dir.path() / "blank.BAL", AngleGrid::Grid5);
+    run = directivity(dir, arguments(dir.path() / "blank.BAL", dir.path() / "blank"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no on-axis measurement"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "blank"));
+
+    // Not a balloon file.
+    std::ofstream(dir.path() / "short.BAL") << "too short";
+    run = directivity(dir, arguments(dir.path() / "short.BAL", dir.path() / "x"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("This Balloon File is NOT Recognized"), std::string::npos) << run.err;
+
+    run = directivity(dir, arguments(dir.path() / "gap.BAL", dir.path() / "y", "--frequencies 1000,abc"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("--frequencies"), std::string::npos) << run.err;
+}
+
+} // namespace
+} // namespace vantrel
