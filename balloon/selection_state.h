@@ -11,6 +11,7 @@ struct SelectionRange {
     int min;
     int max;
     constexpr int clamp(int value) const { return std::clamp(value, min, max); }
+    constexpr bool contains(int value) const { return value >= min && value <= max; }
 };
 
 inline constexpr SelectionRange kBinRange{0, 749};

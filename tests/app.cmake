@@ -22,3 +22,9 @@ vantrel_test(app_cli_test
   LIBS vantrel_platform)
 add_dependencies(app_cli_test vantrel-cli)
 target_compile_definitions(app_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
+
+vantrel_test(render_cli_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/render_cli_test.cpp
+  LIBS vantrel_app vantrel_headless vantrel_sim)
+target_compile_definitions(render_cli_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
+add_dependencies(render_cli_test vantrel-cli)

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include "platform/qt/image_canvas.h"
@@ -334,6 +335,55 @@ TEST(StatusPanel, StateClampsTheBinAndPaintsZeroAsItsLevel)
     EXPECT_EQ(state.binLevel, 0.0);
     EXPECT_TRUE(state.turntable1Connected);
     EXPECT_FALSE(state.turntable2Connected);
+}
+
+} // namespace
+} // namespace vantrel
+
+namespace vantrel {
+namespace {
+
+// The canvas writes solid squares straight into the image; they must be the pixels Qt's own
+// painter draws for a filled rectangle with a 1-pixel outline (right and bottom excluded).
+TEST_F(ImageTest, DirectSquaresMatchThePainter)
+{
+    QImage reference = image.copy();
+    ImageCanvas canvas(image);
+    struct Case {
+        int l, t, r, b;
+        bool hollow;
+    };
+    for (const Case& k : {Case{10, 10, 16, 14, false}, Case{100, 50, 102, 52, false}, 
+                          Case{40, 40, 52, 50, true}, Case{60, 60, 68, 68, false}}) {
+        canvas.setPen(Pen{{192, 0, 0}, 1, PenStyle::Solid});
+        canvas.setBrush(Brush{{0, 0, 255}, k.hollow});
+        canvas.rectangle(k.l, k.t, k.r, k.b);
+        QPainter p(&reference);
+        if (!k.hollow)
+            p.fillRect(QRect(k.l, k.t, k.r - k.l, k.b - k.t), QColor(0, 0, 255));
+        p.setPen(QPen(QColor(192, 0, 0), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRect(k.l, k.t, k.r - k.l - 1, k.b - k.t - 1));
+    }
+    canvas.setPen(Pen{{0, 0, 0}, 1, PenStyle::Null});
+    canvas.setBrush(Brush{{0, 255, 0}, false});
+    canvas.rectangle(200, 200, 205, 203);
+    QPainter(&reference).fillRect(QRect(200, 200, 5, 3), QColor(0, 255, 0));
+    EXPECT_EQ(image, reference);
+    EXPECT_EQ(pixel(11, 11), (Rgb{0, 0, 255}));
+    EXPECT_EQ(pixel(15, 13), (Rgb{192, 0, 0}));
+    EXPECT_EQ(pixel(16, 13), (Rgb{158, 194, 216}));
+
+    // Squares across the image's edges are clipped to it, the outline where the square has it.
+    canvas.setPen(Pen{{192, 0, 0}, 1, PenStyle::Solid});
+    canvas.setBrush(Brush{{0, 0, 255}, false});
+    canvas.rectangle(-3, -3, 2, 2);
+    canvas.rectangle(1205, 785, 1215, 795);
+    EXPECT_EQ(pixel(0, 0), (Rgb{0, 0, 255}));
+    EXPECT_EQ(pixel(1, 1), (Rgb{192, 0, 0}));
+    EXPECT_EQ(pixel(2, 2), (Rgb{158, 194, 216}));
+    EXPECT_EQ(pixel(1205, 785), (Rgb{192, 0, 0}));
+    EXPECT_EQ(pixel(1209, 789), (Rgb{0, 0, 255}));
 }
 
 } // namespace

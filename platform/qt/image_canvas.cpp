@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPainter>
+#include <algorithm>
 #include <cstdlib>
 #include <sys/stat.h>
 
@@ -101,6 +102,40 @@ void ImageCanvas::rectangle(int left, int top, int right, int bottom)
         std::swap(top, bottom);
     if (right - left < 1 || bottom - top < 1)
         return;
+    // The colour views draw tens of thousands of small squares a repaint; a painter per square
+    // would cost more than a frame, so solid squares with a thin solid outline are written
+    // straight into the image. They are the same pixels the painter draws.
+    const bool direct32 = image_.depth() == 32 && right - left >= 2 && bottom - top >= 2 &&
+                          (pen_.style == PenStyle::Null || (pen_.style == PenStyle::Solid && pen_.width <= 1));
+    if (direct32) {
+        const int x0 = std::max(left, 0), x1 = std::min(right, image_.width());
+        const int y0 = std::max(top, 0), y1 = std::min(bottom, image_.height());
+        if (x0 >= x1 || y0 >= y1)
+            return;
+        const QRgb fill = toQColor(brush_.colour).rgb();
+        const QRgb edge = toQColor(pen_.colour).rgb();
+        const bool outline = pen_.style != PenStyle::Null;
+        const int inner0 = outline ? std::max(x0, left + 1) : x0;
+        const int inner1 = outline ? std::min(x1, right - 1) : x1;
+        uchar* const bits = image_.bits(); // one detach check per square, not per row
+        const qsizetype stride = image_.bytesPerLine();
+        for (int y = y0; y < y1; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(bits + y * stride);
+            if (outline && (y == top || y == bottom - 1)) {
+                std::fill(line + x0, line + x1, edge);
+                continue;
+            }
+            if (!brush_.hollow && inner0 < inner1)
+                std::fill(line + inner0, line + inner1, fill);
+            if (outline) {
+                if (left >= x0)
+                    line[left] = edge;
+                if (right - 1 < x1)
+                    line[right - 1] = edge;
+            }
+        }
+        return;
+    }
     QPainter p(&image_);
     p.setRenderHint(QPainter::Antialiasing, false);
     if (!brush_.hollow)

@@ -139,6 +139,7 @@ void QtWindow::build(const ControlSpec& c)
             const int position = s->sliderPosition();
             s->setSliderPosition(s->value());
             client_.scroll(id, *code, position);
+            update(); // show what the scroll drew at the screen's pace, not the refresh timer's
         });
         connect(s, &QScrollBar::sliderReleased, this, [this, s, id] {
             client_.scroll(id, ScrollCode::ThumbPosition, s->sliderPosition());
