@@ -17,6 +17,7 @@
 
 #include "platform/platform.h"
 #include "platform/qt/image_canvas.h"
+#include "platform/window_events.h"
 
 namespace vantrel {
 
@@ -168,7 +169,5 @@ private:
     std::optional<Picture> clipboard_;
     bool quit_ = false;
 };
-
-const char* answerName(MessageAnswer answer);
 
 } // namespace vantrel
