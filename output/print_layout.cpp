@@ -6,28 +6,29 @@
 
 namespace vantrel {
 
+namespace {
+
+std::string_view skipBlanks(std::string_view s)
+{
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
+    return s;
+}
+
+} // namespace
+
 PrinterDescription splitPrinterDescription(std::string_view value)
 {
     value = value.substr(0, kPrinterDescriptionLimit);
     PrinterDescription d;
-    auto nextField = [&value](bool last) {
-        std::string_view f = value;
-        if (!last) {
-            const auto comma = value.find(',');
-            f = value.substr(0, comma);
-            value = comma == std::string_view::npos ? std::string_view{} : value.substr(comma + 1);
-            while (!value.empty() && value.front() == ' ')
-                value.remove_prefix(1);
-        } else {
-            value = {};
-        }
-        return std::string(f);
-    };
-    const bool hasComma = value.find(',') != std::string_view::npos;
-    d.name = nextField(false);
-    if (hasComma) {
-        d.driver = nextField(false);
-        d.port = nextField(true);
+    const auto first = value.find(',');
+    d.name = std::string(value.substr(0, first));
+    if (first != std::string_view::npos) {
+        const std::string_view rest = skipBlanks(value.substr(first + 1));
+        const auto second = rest.find(',');
+        d.driver = std::string(rest.substr(0, second));
+        if (second != std::string_view::npos)
+            d.port = std::string(skipBlanks(rest.substr(second + 1)));
     }
     if (!d.driver.empty())
         d.driverFile = d.driver + ".DRV";
