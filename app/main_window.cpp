@@ -126,6 +126,12 @@ void MainWindow::command(int id, int code)
     case kMeasurements:
         openMeasurementWindow();
         return;
+    case kSaveData:
+        saveData();
+        return;
+    case kLoadData:
+        loadData();
+        return;
     case kGrid5:
     case kGrid10:
         angleGrid_ = id == kGrid10 ? AngleGrid::Grid10 : AngleGrid::Grid5;
@@ -177,6 +183,11 @@ void MainWindow::scroll(int id, ScrollCode code, int position)
     const bool repairBar = id >= kRepairSourceRow && id <= kRepairTargetColumn;
     if (id == kSelectedRow || id == kSelectedColumn || repairBar)
         setViewMode(kRawMode);
+    const bool lineOrPage = code == ScrollCode::LineUp || code == ScrollCode::LineDown ||
+                            code == ScrollCode::PageUp || code == ScrollCode::PageDown;
+    if ((changed && (id == kSelectedRow || id == kSelectedColumn)) ||
+        (lineOrPage && (id == kRepairTargetRow || id == kRepairTargetColumn)))
+        showCellInMeasurementPlot();
     if (changed || repairBar)
         drawCurrentView(host_->surface());
     host_->setScrollPos(id, *value);

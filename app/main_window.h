@@ -70,6 +70,13 @@ private:
     void drawCurrentView(Canvas& canvas);
     void destroyWindow();
     void openMeasurementWindow();
+    // "Save Data" and "Load Data": the balloon file dialog, the transfer, and what follows
+    // either way (repaint, marks, title, selected cell, view).
+    void saveData();
+    void loadData();
+    [[nodiscard]] std::optional<std::string> chooseBalloonFile(bool save);
+    // The selected cell as one more curve pair of the measurement window's plot.
+    void showCellInMeasurementPlot();
 
     Platform& platform_;
     Devices devices_;
@@ -87,6 +94,8 @@ private:
     PreferencesFile preferences_;
     CalibrationSetup calibrationSetup_;
     std::unique_ptr<CalibrationWindow> calibrationWindow_;
+    // Full path of the last balloon file chosen, shared by save and load, empty at start.
+    std::string balloonFileName_;
     // Made at the first "Measurements" and kept (with its buffers) for the rest of the run;
     // declared last so that it closes before anything it uses goes.
     std::unique_ptr<MeasurementWindow> measurement_;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "mls/curve_slots.h"
 #include "mls/measurement_controls.h"
 #include "mls/mls_plots.h"
 #include "mls/numeric_text.h"
@@ -70,8 +71,6 @@ bool endsInRes(const std::string& name)
     const std::string tail = name.substr(name.size() - 3);
     return (tail[0] == 'r' || tail[0] == 'R') && (tail[1] == 'e' || tail[1] == 'E') && (tail[2] == 's' || tail[2] == 'S');
 }
-
-int slotIndex(int slot) { return ((slot % 10) + 10) % 10; }
 
 void setAttributes(Curve& curve, int flagElement, const LineStyle& colour, const LineStyle& pen)
 {
@@ -570,8 +569,7 @@ void MeasurementWindow::irToSpl()
 void MeasurementWindow::storeResult()
 {
     MlsSettings& s = ctx_.settings;
-    s.splSlot = slotIndex(s.splSlot);
-    s.phaseSlot = slotIndex(s.phaseSlot);
+    markResultSlots(s, ctx_.curves);
     Curve& spl = ctx_.curves[static_cast<std::size_t>(kSplCurve0 + s.splSlot)];
     Curve& phase = ctx_.curves[static_cast<std::size_t>(kPhaseCurve0 + s.phaseSlot)];
 
@@ -587,16 +585,7 @@ void MeasurementWindow::storeResult()
     if (const auto cell = ctx_.matrix.storeMeasurement(ctx_.sequence.currentHAngle, ctx_.sequence.currentVAngle, grid,
                                                        levels, phases))
         ctx_.platform.log().record("stored", std::to_string(cell->row) + " " + std::to_string(cell->column));
-
-    // Phase slot k takes the colour of SPL slot k + 1, so that both curves of one result differ.
-    const bool own = s.slotColours == 1;
-    const LineStyle& splColour = kLineStyleTable[static_cast<std::size_t>(own ? s.splSlot : 0)];
-    const LineStyle& phaseColour = kLineStyleTable[static_cast<std::size_t>(own ? (s.phaseSlot + 1) % 10 : 1)];
-    setAttributes(spl, 750, splColour, kLineStyleTable[0]);
-    setAttributes(phase, 750, phaseColour, kLineStyleTable[1]);
-
-    s.splSlot = (s.splSlot + 1) % 10;
-    s.phaseSlot = (s.phaseSlot + 1) % 10;
+    advanceResultSlots(s);
 }
 
 void MeasurementWindow::clearSlots()

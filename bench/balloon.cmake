@@ -1,0 +1,3 @@
+# Balloon files: save and load against a plain copy of a file of the same size.
+vantrel_bench(balloon_file_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/balloon_file_bench.cpp
+  LIBS vantrel_balloon)
