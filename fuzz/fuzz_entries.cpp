@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "app/preferences.h"
+#include "balloon/balloon_file.h"
+#include "balloon/selection_state.h"
+#include "views/colour_map.h"
 #include "calibration/target_file.h"
 #include "mls/capture.h"
 #include "mls/matched_filter.h"
@@ -249,11 +252,43 @@ int deviceNames(Bytes data)
     return 0;
 }
 
+int balloonFile(Bytes data)
+{
+    if (data.size() < sizeof(BalloonSettings))
+        return 0;
+    BalloonSettings words;
+    std::memcpy(&words, data.data() + data.size() - sizeof words, sizeof words);
+    const BalloonTrailer t = sanitizeTrailer(words);
+    require(t.windowTypeIndex >= 0 && t.windowTypeIndex < kWindowTypeCount, "window type");
+    require(t.rateIndex >= 0 && t.rateIndex < kRateCount, "rate");
+    require(t.smoothingIndex >= 0 && t.smoothingIndex < kSmoothingCount, "smoothing");
+    require(t.fftWindowPosition >= 0 && t.fftWindowPosition <= kFftWindowPositionMax, "window position");
+    require(t.angleGridFlag == 0 || t.angleGridFlag == 1, "grid flag");
+    // The axis a loaded file leads to runs upward through finite frequencies.
+    FrequencyAxis axis;
+    axis.buildFromIndexes(t.fromIndex, t.toIndex);
+    for (int i = 0; i < kAxisPoints; ++i) {
+        require(std::isfinite(axis[i]) && axis[i] > 0, "finite axis");
+        require(i == 0 || axis[i] > axis[i - 1], "axis runs upward");
+    }
+
+    const std::size_t cells = (data.size() - sizeof words) / sizeof(ComplexBin);
+    for (std::size_t i = 0; i < cells; ++i) {
+        ComplexBin bin;
+        std::memcpy(&bin, data.data() + i * sizeof bin, sizeof bin);
+        const float level = cellLevel(bin);
+        require(!(level < 0.0f), "levels are never negative");
+        for (const int scale : {kColourScaleRange.min, 60, kColourScaleRange.max})
+            require(colourIndex(level, scale) >= 0, "colour index never below the palette");
+    }
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
         {"res_recording", resRecording}, {"target_file", targetFile},     {"preferences", preferences},
-        {"session_script", sessionScript}, {"device_names", deviceNames},
+        {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
     };
     return all;
 }

@@ -27,6 +27,10 @@ int sessionScript(Bytes data);
 // VANTREL_PORT_ variable, a line-settings text and a sound device's name.
 int deviceNames(Bytes data);
 
+// A balloon file's end: the last 32 bytes are the settings trailer, the bytes before it cells
+// (float re, im pairs) as the views take their levels.
+int balloonFile(Bytes data);
+
 struct Target {
     std::string_view name;
     int (*entry)(Bytes);
