@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "output/main_window_printer.h"
 #include "platform/window_host.h"
 
 namespace vantrel {
@@ -29,7 +30,7 @@ inline constexpr int kSliceLeftRadio = 1061, kSliceRightRadio = 1062, kSliceFull
 
 using CK = ControlKind;
 
-inline constexpr std::array<ControlSpec, 56> kMainControls{{
+inline constexpr std::array<ControlSpec, 57> kMainControls{{
     {1141, CK::HScrollBar, "", 420, 715, 683, 20, 0, 720, true},
     {1140, CK::VScrollBar, "", 1105, 5, 20, 710, 0, 720, true},
     {1142, CK::VScrollBar, "", 395, 5, 20, 710, 0, 180, true},
@@ -86,6 +87,7 @@ inline constexpr std::array<ControlSpec, 56> kMainControls{{
     {1057, CK::HScrollBar, "", 260, 693, 120, 15, 0, 36},
     {1058, CK::HScrollBar, "", 260, 728, 120, 15, 0, 72},
     {1059, CK::PushButton, "Repair", 170, 700, 70, 40},
+    kPrintShortcut,
 }};
 
 inline constexpr WindowSpec kMainWindowSpec{"main", "Vantrel", kMainWidth, kMainHeight, kMainBackground, kMainControls};

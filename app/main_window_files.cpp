@@ -52,7 +52,7 @@ void MainWindow::saveData()
     // Whether saved, failed or cancelled.
     host_->repaintNow();
     host_->setTitle(std::string(kTitleName) + " - " + balloonFileName_);
-    drawCurrentView(host_->surface());
+    drawCurrentView();
 }
 
 void MainWindow::loadData()
@@ -78,7 +78,7 @@ void MainWindow::loadData()
     showRadioMarks();
     host_->setTitle(std::string(kTitleName) + " - " + balloonFileName_);
     showCellInMeasurementPlot();
-    drawCurrentView(host_->surface());
+    drawCurrentView();
 }
 
 void MainWindow::showCellInMeasurementPlot()

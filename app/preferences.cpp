@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mls/frequency_response.h"
+
 namespace vantrel {
 
 namespace {
@@ -145,8 +147,9 @@ int unpackPreferences(const PreferencesRecord& r, MlsSettings& s, CalibrationCur
     for (std::size_t i = 0; i < curve.size(); ++i) {
         float level = getFloat(r, kCalibration + 8 * i);
         float phase = getFloat(r, kCalibration + 8 * i + 4);
-        if (!std::isfinite(level) || !std::isfinite(phase)) {
-            // A NaN here would poison every calibrated measurement.
+        if (!usableCalibrationLevel(level) || !std::isfinite(phase)) {
+            // A NaN, or a level whose linear value no float holds, would poison every
+            // calibrated measurement.
             level = 0;
             phase = 0;
             ++replaced;
@@ -178,7 +181,12 @@ bool PreferencesFile::load(MlsSettings& settings, CalibrationCurve& curve)
         return false;
     PreferencesRecord bytes;
     const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
+    // A directory of that name opens but does not read; neither does a failing disk. Both are
+    // as unusable as a missing file.
+    const bool failed = std::ferror(f) != 0;
     std::fclose(f);
+    if (failed)
+        return false;
     readPreferenceBytes(std::span(bytes.data(), got), record_, settings, curve);
     return true;
 }

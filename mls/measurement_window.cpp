@@ -9,6 +9,7 @@
 #include "mls/measurement_controls.h"
 #include "mls/mls_plots.h"
 #include "mls/numeric_text.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -87,17 +88,13 @@ void setAttributes(Curve& curve, int flagElement, const LineStyle& colour, const
 
 std::string volumeText(int percent)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "Output = %.1fdB (%d%%)", 20 * std::log10(percent * 0.01 + 1e-7), percent);
-    return text;
+    return "Output = " + fixedText(20 * std::log10(percent * 0.01 + 1e-7), 1) + "dB (" + std::to_string(percent) + "%)";
 }
 
 std::string windowTimeText(std::string_view widthText, int rateHz)
 {
-    char text[400];
     const double ms = rateHz > 0 ? textValue(widthText) * 1000 / rateHz : 0.0;
-    std::snprintf(text, sizeof text, "%f", ms);
-    return std::string(text).substr(0, 7);
+    return fixedText(ms, 6).substr(0, 7);
 }
 
 std::string windowWidthText(std::string_view timeText, int rateHz)
@@ -436,6 +433,10 @@ void MeasurementWindow::copyTimeWindowCurve()
 
 void MeasurementWindow::runMls()
 {
+    // The sound card is still playing from the play buffer and will deliver into the capture
+    // copy: a second run must not clear or regenerate either.
+    if (card_ && card_->refuseWhileRunning())
+        return;
     MlsSettings& s = ctx_.settings;
     const int rate = s.sampleRate();
     if (rate != 48000 && rate != 96000) {
@@ -568,16 +569,24 @@ void MeasurementWindow::irToSpl()
 
 void MeasurementWindow::storeResult()
 {
-    MlsSettings& s = ctx_.settings;
-    markResultSlots(s, ctx_.curves);
-    Curve& spl = ctx_.curves[static_cast<std::size_t>(kSplCurve0 + s.splSlot)];
-    Curve& phase = ctx_.curves[static_cast<std::size_t>(kPhaseCurve0 + s.phaseSlot)];
-
     std::array<float, kAxisPoints> levels{}, phases{};
     const AxisLevelPhase& r = engine_.response();
     for (std::size_t j = 0; j < r.size(); ++j) {
         levels[j] = r[j].level;
         phases[j] = r[j].phase;
+    }
+    // Checked before anything is drawn or stored: a cell of the balloon holding infinity would
+    // spoil every view and file made from it.
+    if (!storableResponse(levels, phases)) {
+        host_->message(kResponseRangeText, kMlsCaption, MessageIcon::Warning);
+        return;
+    }
+    MlsSettings& s = ctx_.settings;
+    markResultSlots(s, ctx_.curves);
+    Curve& spl = ctx_.curves[static_cast<std::size_t>(kSplCurve0 + s.splSlot)];
+    Curve& phase = ctx_.curves[static_cast<std::size_t>(kPhaseCurve0 + s.phaseSlot)];
+
+    for (std::size_t j = 0; j < r.size(); ++j) {
         spl[j] = r[j].level - 90.0f;
         phase[j] = r[j].phase;
     }

@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/event_log.h"
+#include "platform/print_system.h"
 #include "platform/window_host.h"
 
 namespace vantrel {
@@ -19,6 +20,7 @@ public:
     virtual WindowHost& createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal) = 0;
     virtual Clock& clock() = 0;
     virtual EventLog& log() = 0;
+    virtual PrintSystem& printing() = 0;
     // Ends the event loop once the current event is handled.
     virtual void quit() = 0;
 };

@@ -13,6 +13,10 @@ vantrel_test(qt_host_test
   LIBS vantrel_app vantrel_qt Qt6::Test)
 add_dependencies(qt_host_test vantrel)
 
+vantrel_test(views_session_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/views_session_test.cpp
+  LIBS vantrel_app vantrel_headless vantrel_sim)
+
 vantrel_test(app_cli_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_cli_test.cpp
   LIBS vantrel_platform)

@@ -1,34 +1,13 @@
 #include "platform/headless/headless_platform.h"
 
+#include <QPageSize>
+#include <QPdfWriter>
 #include <algorithm>
 #include <limits>
 
+#include "platform/qt/paged_print_job.h"
+
 namespace vantrel {
-
-const char* answerName(MessageAnswer answer)
-{
-    switch (answer) {
-    case MessageAnswer::Ok: return "ok";
-    case MessageAnswer::Cancel: return "cancel";
-    case MessageAnswer::Yes: return "yes";
-    case MessageAnswer::No: return "no";
-    }
-    return "ok";
-}
-
-namespace {
-
-const char* iconName(MessageIcon icon)
-{
-    switch (icon) {
-    case MessageIcon::Information: return "information";
-    case MessageIcon::Warning: return "warning";
-    case MessageIcon::Question: return "question";
-    }
-    return "information";
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------------------------
 
@@ -211,8 +190,7 @@ MessageAnswer HeadlessWindow::message(std::string_view text, std::string_view ca
                                       MessageButtons buttons)
 {
     const MessageAnswer answer = platform_.nextAnswer(buttons);
-    platform_.log().record("message", name_ + " " + quoted(caption) + " " + iconName(icon) + " " + quoted(text) +
-                                          " -> " + answerName(answer));
+    platform_.log().record("message", messageEventText(name_, caption, icon, text, answer));
     return answer;
 }
 
@@ -221,11 +199,7 @@ void HeadlessWindow::beep(BeepKind) { platform_.log().record("beep", ""); }
 std::optional<std::string> HeadlessWindow::fileDialog(const FileDialogSpec& request)
 {
     std::optional<std::string> path = platform_.nextFile();
-    const std::string kind = request.save ? "save" : "open";
-    if (path)
-        platform_.log().record("file-dialog", name_ + " " + kind + " " + quoted(*path));
-    else
-        platform_.log().record("file-dialog", name_ + " " + kind + " cancel");
+    platform_.log().record("file-dialog", fileDialogEventText(name_, request.save, path));
     return path;
 }
 
@@ -345,6 +319,43 @@ void HeadlessPlatform::record(std::string_view kind, std::string_view details)
         events_ << ' ' << details;
     events_ << '\n';
     events_.flush();
+}
+
+std::string HeadlessPlatform::defaultPrinterDescription() const { return "Vantrel PDF,PDF Writer,FILE:"; }
+
+std::optional<Picture> HeadlessPlatform::captureClient(WindowHost& window)
+{
+    auto* w = dynamic_cast<HeadlessWindow*>(&window);
+    if (!w || w->destroyed() || w->image().isNull())
+        return std::nullopt;
+    return toPicture(w->image());
+}
+
+std::unique_ptr<PrinterJob> HeadlessPlatform::choosePrinter(WindowHost& owner)
+{
+    std::optional<std::string> path;
+    if (!printers_.empty()) {
+        path = std::move(printers_.front());
+        printers_.pop_front();
+    }
+    const std::string name = dynamic_cast<HeadlessWindow*>(&owner) ? static_cast<HeadlessWindow&>(owner).name() : "";
+    record("print-dialog", name + " " + (path ? quoted(*path) : std::string("cancel")));
+    if (!path)
+        return nullptr;
+    // An A4 sheet at 600 dpi, the whole sheet printable, as a PDF printer driver offers.
+    auto writer = std::make_unique<QPdfWriter>(QString::fromStdString(*path));
+    writer->setPageSize(QPageSize(QPageSize::A4));
+    writer->setResolution(600);
+    writer->setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer->setCreator("Vantrel");
+    QPdfWriter* w = writer.get();
+    return std::make_unique<PagedPrinterJob>(std::move(writer), [w](const QString& title) { w->setTitle(title); });
+}
+
+bool HeadlessPlatform::setClipboardPicture(const Picture& picture)
+{
+    clipboard_ = picture;
+    return true;
 }
 
 bool HeadlessPlatform::fireNext(std::uint64_t limit)

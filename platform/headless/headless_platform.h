@@ -17,6 +17,7 @@
 
 #include "platform/platform.h"
 #include "platform/qt/image_canvas.h"
+#include "platform/window_events.h"
 
 namespace vantrel {
 
@@ -92,7 +93,7 @@ private:
     bool destroyed_ = false;
 };
 
-class HeadlessPlatform final : public Platform, private Clock, private EventLog {
+class HeadlessPlatform final : public Platform, private Clock, private EventLog, private PrintSystem {
 public:
     explicit HeadlessPlatform(std::ostream& events);
     ~HeadlessPlatform() override;
@@ -100,12 +101,17 @@ public:
     WindowHost& createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal) override;
     Clock& clock() override { return *this; }
     EventLog& log() override { return *this; }
+    PrintSystem& printing() override { return *this; }
     void quit() override;
 
     // The open window of that name, or nullptr.
     HeadlessWindow* window(std::string_view name);
     void queueAnswer(MessageAnswer answer) { answers_.push_back(answer); }
     void queueFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+    // Answer for the next print dialog: print to that PDF file, or cancel (nothing).
+    void queuePrinter(std::optional<std::string> pdfPath) { printers_.push_back(std::move(pdfPath)); }
+    // What the program last put on the clipboard, or nothing.
+    const std::optional<Picture>& clipboard() const { return clipboard_; }
     // Advances the virtual clock by ms, firing timers and deferred calls in time order.
     void advance(std::uint32_t ms);
     // Runs posted calls and repaints windows that need it, as an idle message loop would.
@@ -129,6 +135,12 @@ private:
     void callAfter(std::chrono::milliseconds delay, std::function<void()> fn) override;
     // EventLog
     void record(std::string_view kind, std::string_view details) override;
+    // PrintSystem: a PDF printer answered by the script, a 32-bit screen, an in-memory clipboard.
+    int screenBitsPerPixel() const override { return 32; }
+    std::string defaultPrinterDescription() const override;
+    std::optional<Picture> captureClient(WindowHost& window) override;
+    std::unique_ptr<PrinterJob> choosePrinter(WindowHost& owner) override;
+    bool setClipboardPicture(const Picture& picture) override;
 
     struct Timer {
         HeadlessWindow* window;
@@ -153,9 +165,9 @@ private:
     std::deque<std::function<void()>> posted_;
     std::deque<MessageAnswer> answers_;
     std::deque<std::optional<std::string>> files_;
+    std::deque<std::optional<std::string>> printers_;
+    std::optional<Picture> clipboard_;
     bool quit_ = false;
 };
-
-const char* answerName(MessageAnswer answer);
 
 } // namespace vantrel

@@ -9,9 +9,11 @@
 //   rclick <window>                      right-button click inside the window
 //   answer <ok|cancel|yes|no>            answer for the next message box
 //   file "<path>" | file cancel          answer for the next file dialog
+//   printer "<pdf>" | printer cancel     answer for the next print dialog: print to that PDF
 //   wait <ms>                            advance the virtual clock
 //   close <window>                       close request
 //   screenshot <window> "<png>"          write the window's current picture
+//   screenshot clipboard "<png>"         write the picture on the clipboard
 // Texts are in double quotes with \n \r \" \\ escapes.
 
 #include <istream>

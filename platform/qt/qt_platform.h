@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/qt/qt_print_system.h"
 
 namespace vantrel {
 
@@ -27,6 +28,7 @@ public:
     WindowHost& createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal) override;
     Clock& clock() override { return *this; }
     EventLog& log() override { return *this; }
+    PrintSystem& printing() override { return printing_; }
     void quit() override;
 
     const QtPlatformOptions& options() const { return options_; }
@@ -42,6 +44,7 @@ private:
 
     QtPlatformOptions options_;
     QElapsedTimer elapsed_;
+    QtPrintSystem printing_{*this};
     std::vector<QtWindow*> windows_; // owned by Qt's object tree; removed when destroyed
     friend class QtWindow;
 };

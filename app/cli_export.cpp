@@ -1,0 +1,94 @@
+// vantrel-cli export: a balloon file as an AES69 directivity file and as FRD files per angle.
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/cli_command.h"
+#include "balloon/balloon_file.h"
+#include "balloon/sphere_directions.h"
+#include "exports/frd_export.h"
+#include "exports/sofa_export.h"
+
+namespace vantrel {
+namespace {
+
+constexpr std::string_view kCommand = "export";
+
+struct ExportOptions {
+    std::string balloon, sofa, frd, prefix, phase = "wrapped";
+    SofaMetadata metadata;
+};
+
+int runExport(const ExportOptions& o)
+{
+    if (o.sofa.empty() && o.frd.empty())
+        return cliUsageError(kCommand, "nothing to do: give --sofa OUT.sofa, --frd DIR or both");
+    const std::string prefix = o.prefix.empty() ? std::filesystem::path(o.balloon).stem().string() : o.prefix;
+    if (prefix.empty() || prefix.find('/') != std::string::npos)
+        return cliUsageError(kCommand, "--prefix must be a file name without '/', not '" + prefix + "'");
+
+    auto matrix = BalloonMatrix::create();
+    if (!matrix)
+        return cliRefusal(kCommand, "not enough memory for the balloon");
+    const BalloonLoadResult load = loadBalloon(o.balloon, *matrix);
+    if (!load) {
+        if (load.error == kBalloonNotRecognized)
+            return cliRefusal(kCommand, load.error);
+        // The warning text is laid out for a message box: "path\n\nreason".
+        std::string message = load.error;
+        for (std::size_t at; (at = message.find("\n\n")) != std::string::npos;)
+            message.replace(at, 2, ": ");
+        return cliUsageError(kCommand, message);
+    }
+    // The trailer as the file holds it: an export must not pass a replaced setting off as
+    // the measurement's own, so a frequency range off the lists is refused below.
+    const ExportSource source{*matrix, matrix->readTrailer(), o.balloon};
+    FrequencyAxis axis;
+    if (std::string error = exportAxis(source.trailer, axis); !error.empty())
+        return cliUsageError(kCommand, error);
+
+    if (!o.sofa.empty()) {
+        if (std::string error = writeSofa(source, o.metadata, o.sofa); !error.empty())
+            return cliUsageError(kCommand, error);
+        std::printf("%s: %zu directions x %d frequencies\n", o.sofa.c_str(),
+                    sphereDirections(exportGrid(source.trailer)).size(), kAxisPoints);
+    }
+    if (!o.frd.empty()) {
+        std::vector<std::string> written;
+        const FrdPhase phase = o.phase == "unwrapped" ? FrdPhase::Unwrapped : FrdPhase::Wrapped;
+        const std::string error = writeFrdSeries(source, o.frd, prefix, phase, &written);
+        std::printf("%s: %zu FRD files\n", o.frd.c_str(), written.size());
+        if (!error.empty())
+            return cliUsageError(kCommand, error);
+    }
+    return 0;
+}
+
+std::function<int()> setupExport(CLI::App& app)
+{
+    auto o = std::make_shared<ExportOptions>();
+    app.add_option("BALLOON", o->balloon, "the balloon file (*.BAL)")->required();
+    app.add_option("--sofa", o->sofa, "write an AES69 directivity file (FreeFieldDirectivityTF 1.1)");
+    app.add_option("--frd", o->frd, "write FRD files of the horizontal and vertical planes into this directory");
+    app.add_option("--prefix", o->prefix, "first part of the FRD file names (default: the balloon file's name)");
+    app.add_option("--phase", o->phase, "FRD phase: wrapped to -180..180 (default) or unwrapped")
+        ->check(CLI::IsMember({"wrapped", "unwrapped"}));
+    SofaMetadata& m = o->metadata;
+    app.add_option("--title", m.title, "SOFA Title");
+    app.add_option("--author", m.author, "SOFA AuthorContact");
+    app.add_option("--organization", m.organization, "SOFA Organization");
+    app.add_option("--license", m.license, "SOFA License");
+    app.add_option("--source-type", m.sourceType, "SOFA SourceType (default: Loudspeaker)");
+    app.add_option("--manufacturer", m.manufacturer, "SOFA SourceManufacturer");
+    app.add_option("--description", m.description, "SOFA Description (default: the measurement settings)");
+    return [o] { return runExport(*o); };
+}
+
+const CliRegistration registration({"export", "A balloon file as an AES69 directivity file and FRD files per angle",
+                                    setupExport});
+
+} // namespace
+} // namespace vantrel

@@ -1,0 +1,123 @@
+// vantrel-cli export as a user runs it: exit statuses, messages and what lands on disk.
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "balloon/balloon_file.h"
+#include "cli_run.h"
+#include "temp_dir.h"
+
+namespace vantrel {
+namespace {
+
+using testing::TempDir;
+namespace fs = std::filesystem;
+
+// Standard output and error together, for the checks that look for a text in either.
+struct CliRun {
+    int status;
+    std::string output;
+};
+
+CliRun cli(const std::string& arguments)
+{
+    const auto result = testing::runCli("export " + arguments);
+    return {result.status, result.out + result.err};
+}
+
+std::string quoted(const fs::path& p)
+{
+    std::string text(1, '\'');
+    return text.append(p.string()).append(1, '\'');
+}
+
+class ExportCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        auto m = BalloonMatrix::create();
+        ASSERT_TRUE(m);
+        balloon = dir.path() / "spk.BAL";
+        ASSERT_FALSE(saveBalloon(balloon.string(), *m, BalloonTrailer{0, 5, 3, 0, 3, 6, 1}));
+    }
+    std::size_t entries(const fs::path& p) const
+    {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(p), fs::directory_iterator{}));
+    }
+
+    TempDir dir;
+    fs::path balloon;
+};
+
+TEST_F(ExportCli, WritesBothOutputsAndNamesThem)
+{
+    const CliRun run = cli(quoted(balloon) + " --sofa " + quoted(dir.path() / "b.sofa") + " --frd " + quoted(dir.path() / "frd") +
+                        " --phase unwrapped --title 'My title'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("614 directions"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("74 FRD files"), std::string::npos) << run.output;
+    EXPECT_TRUE(fs::exists(dir.path() / "b.sofa"));
+    EXPECT_TRUE(fs::exists(dir.path() / "frd" / "spk hor +90.frd"));
+    EXPECT_TRUE(fs::exists(dir.path() / "frd" / "spk ver -180.frd"));
+    EXPECT_EQ(entries(dir.path() / "frd"), 74u);
+
+    ASSERT_EQ(cli(quoted(balloon) + " --frd " + quoted(dir.path() / "named") + " --prefix 'Two way'").status, 0);
+    EXPECT_TRUE(fs::exists(dir.path() / "named" / "Two way hor 0.frd"));
+}
+
+TEST_F(ExportCli, AWrongSizedBalloonIsRefusedAndWritesNothing)
+{
+    for (std::uintmax_t size : {std::uintmax_t{100}, BalloonMatrix::kBlockBytes - 1, BalloonMatrix::kBlockBytes + 1}) {
+        const fs::path bad = dir.path() / "bad.BAL";
+        { std::ofstream(bad, std::ios::binary | std::ios::trunc) << 'x'; }
+        fs::resize_file(bad, size);
+        const CliRun run = cli(quoted(bad) + " --sofa " + quoted(dir.path() / "b.sofa") + " --frd " + quoted(dir.path() / "frd"));
+        EXPECT_EQ(run.status, 1) << run.output;
+        EXPECT_NE(run.output.find("This Balloon File is NOT Recognized"), std::string::npos) << run.output;
+        EXPECT_FALSE(fs::exists(dir.path() / "b.sofa"));
+        EXPECT_FALSE(fs::exists(dir.path() / "frd"));
+    }
+}
+
+TEST_F(ExportCli, BadInputAndUnwritableOutputsExitWithStatusTwo)
+{
+    const fs::path missing = dir.path() / "missing.BAL";
+    CliRun run = cli(quoted(missing) + " --sofa " + quoted(dir.path() / "b.sofa"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find(missing.string()), std::string::npos) << run.output;
+
+    EXPECT_EQ(cli(quoted(balloon)).status, 2); // nothing asked for
+    EXPECT_EQ(cli(quoted(balloon) + " --frd " + quoted(dir.path() / "f") + " --phase sideways").status, 2);
+    EXPECT_EQ(cli(quoted(balloon) + " --frd " + quoted(dir.path() / "f") + " --prefix a/b").status, 2);
+
+    // Outputs under a path whose parent is a file: reported with the path, nothing left.
+    const fs::path blocker = dir.path() / "plain";
+    std::ofstream(blocker) << "x";
+    run = cli(quoted(balloon) + " --sofa " + quoted(blocker / "b.sofa"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find((blocker / "b.sofa").string()), std::string::npos) << run.output;
+    run = cli(quoted(balloon) + " --frd " + quoted(blocker / "frd"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find((blocker / "frd").string()), std::string::npos) << run.output;
+    EXPECT_EQ(entries(dir.path()), 2u); // the balloon and the blocker only
+}
+
+TEST_F(ExportCli, AFrequencyRangeTheMeasurementNeverOffersIsRefused)
+{
+    auto m = BalloonMatrix::create();
+    ASSERT_TRUE(m);
+    // The words as a foreign writer left them: From: index 12 is on no list.
+    m->writeTrailer(BalloonTrailer{0, 5, 3, 0, 12, 6, 1});
+    const fs::path odd = dir.path() / "odd.BAL";
+    std::ofstream(odd, std::ios::binary).write(reinterpret_cast<const char*>(m->bytes().data()), BalloonMatrix::kBlockBytes);
+    const CliRun run = cli(quoted(odd) + " --sofa " + quoted(dir.path() / "b.sofa"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("frequency range"), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(dir.path() / "b.sofa"));
+}
+
+} // namespace
+} // namespace vantrel
