@@ -11,11 +11,11 @@ namespace {
 TEST(SimFaultSession, APulledCableStopsTheJogWithTheLinkMessage)
 {
     TempDir dir;
-    const std::string out = runCliSession(dir.path(), "--simulate --fault serial-dies=60",
+    const std::string out = runCliSession(dir.path(), "--simulate --fault serial-dies=40",
                                           "press main 1004\\npress main 1012\\npress main 1042\\nwait 6000\\n");
     const SessionRun run{out, {}};
     ASSERT_GE(run.find("motor 2 line lost"), 0) << out;
-    const int said = run.find("message");
+    const int said = run.find("\"Failed to Transmitt 1\"");
     EXPECT_GT(said, run.find("motor 2 line lost")) << out;
     EXPECT_EQ(run.find("motor 2 at 100.0"), -1) << out; // the table never turned
     EXPECT_EQ(run.find("timer main 4001 start"), -1) << out;
