@@ -9,13 +9,14 @@
 #include "app/cli_command.h"
 #include "app/device_set.h"
 #include "app/main_window.h"
+#include "app/sim_fault_option.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"
 
 namespace vantrel {
 namespace {
 
-int runSession(bool simulate, const std::string& scriptPath)
+int runSession(bool simulate, const SimFaults& faults, const std::string& scriptPath)
 {
     std::ifstream file;
     std::istream* script = &std::cin;
@@ -29,7 +30,7 @@ int runSession(bool simulate, const std::string& scriptPath)
     }
 
     HeadlessPlatform platform(std::cout);
-    DeviceSet devices(simulate, platform.clock(), platform.log());
+    DeviceSet devices(simulate, platform.clock(), platform.log(), faults);
     std::error_code ec;
     const std::string directory = std::filesystem::current_path(ec).string();
     auto mainWindow = MainWindow::start(platform, devices.devices(), directory);
@@ -46,12 +47,14 @@ std::function<int()> setupSession(CLI::App& app)
 {
     struct Options {
         bool simulate = false;
+        SimFaults faults;
         std::string script;
     };
     auto o = std::make_shared<Options>();
     app.add_flag("--simulate", o->simulate, "bind both turntables and the sound card to the simulated rig");
+    addSimFaultOption(app, o->faults)->needs("--simulate");
     app.add_option("SCRIPT", o->script, "the script to run ('-' or none: standard input)");
-    return [o] { return runSession(o->simulate, o->script); };
+    return [o] { return runSession(o->simulate, o->faults, o->script); };
 }
 
 const CliRegistration registration({"session", "Drive the program by a script on a virtual clock, printing every event",

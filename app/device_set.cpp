@@ -6,13 +6,18 @@
 
 namespace vantrel {
 
-DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log)
+DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults& faults)
 {
     if (simulate) {
         motors_ = std::make_unique<SimulatedMotors>(clock, log);
+        motors_->rehearseFaults(faults);
         link1_ = std::make_unique<LoggingSerialPorts>(motors_->portsFor(1), log);
         link2_ = std::make_unique<LoggingSerialPorts>(motors_->portsFor(2), log);
-        audio_ = std::make_unique<SimAudioSystem>(clock, *motors_);
+        SimAudioOptions options;
+        options.seed = faults.seed;
+        options.errorAtMeasurement = faults.audioErrorAtMeasurement;
+        options.hangAtMeasurement = faults.hangAtMeasurement;
+        audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
     } else {
         systemPorts_ = std::make_unique<QtSerialPorts>();
         link1_ = std::make_unique<LoggingSerialPorts>(*systemPorts_, log);

@@ -10,12 +10,14 @@
 #include "platform/event_log.h"
 #include "platform/logged_serial.h"
 #include "platform/sim/motor_rig.h"
+#include "platform/sim/sim_faults.h"
 
 namespace vantrel {
 
 class DeviceSet {
 public:
-    DeviceSet(bool simulate, Clock& clock, EventLog& log);
+    // faults: what the simulated rig rehearses (ignored on real hardware).
+    DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults& faults = {});
     ~DeviceSet();
 
     Devices devices();

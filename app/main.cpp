@@ -1,5 +1,5 @@
 // vantrel: the desktop program.
-//   vantrel [--simulate] [--speed N] [--log] [--screenshot FILE]
+//   vantrel [--simulate [--fault KIND=N]...] [--speed N] [--log] [--screenshot FILE]
 // --simulate binds both turntables and the sound card to the built-in simulated rig; --speed
 // runs the clock N times faster; --screenshot renders the main window after start-up to FILE
 // (message boxes answered with their default) and exits.
@@ -16,12 +16,14 @@
 #include "platform/qt/image_canvas.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_window.h"
+#include "platform/sim/sim_faults.h"
 
 namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: vantrel [--simulate] [--speed N] [--log] [--screenshot FILE]\n");
+    std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]...] [--speed N] [--log] [--screenshot FILE]\n"
+                         "  --fault: %.*s\n", static_cast<int>(vantrel::kSimFaultHelp.size()), vantrel::kSimFaultHelp.data());
     return 2;
 }
 
@@ -31,12 +33,20 @@ int main(int argc, char** argv)
 {
     vantrel::QtPlatformOptions options;
     bool simulate = false;
+    vantrel::SimFaults faults;
+    bool rehearse = false;
     std::string screenshot;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--simulate")
             simulate = true;
-        else if (a == "--log")
+        else if (a == "--fault" && i + 1 < argc) {
+            if (const std::string error = vantrel::addSimFault(argv[++i], faults); !error.empty()) {
+                std::fprintf(stderr, "vantrel: %s\n", error.c_str());
+                return 2;
+            }
+            rehearse = true;
+        } else if (a == "--log")
             options.logEvents = true;
         else if (a == "--speed" && i + 1 < argc) {
             if (!vantrel::parseDecimal(argv[++i], options.speed) || options.speed <= 0)
@@ -47,6 +57,10 @@ int main(int argc, char** argv)
         } else
             return usage();
     }
+    if (rehearse && !simulate) {
+        std::fprintf(stderr, "vantrel: --fault needs --simulate (faults are rehearsed on the simulated rig)\n");
+        return 2;
+    }
     if (options.speed != 1.0 && !simulate) {
         std::fprintf(stderr, "vantrel: --speed needs --simulate (real turntables keep real time)\n");
         return 2;
@@ -55,7 +69,7 @@ int main(int argc, char** argv)
     vantrel::prepareQtEnvironment();
     QApplication app(argc, argv);
     vantrel::QtPlatform platform(options);
-    vantrel::DeviceSet devices(simulate, platform.clock(), platform.log());
+    vantrel::DeviceSet devices(simulate, platform.clock(), platform.log(), faults);
     auto mainWindow = vantrel::MainWindow::start(platform, devices.devices(), QDir::currentPath().toStdString());
     if (!mainWindow)
         return 1;

@@ -1,5 +1,6 @@
 #include "app/preferences.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -158,6 +159,14 @@ int unpackPreferences(const PreferencesRecord& r, MlsSettings& s, CalibrationCur
     return replaced;
 }
 
+int readPreferenceBytes(std::span<const std::uint8_t> bytes, PreferencesRecord& record, MlsSettings& settings,
+                        CalibrationCurve& curve)
+{
+    packPreferences(settings, curve, record);
+    std::memcpy(record.data(), bytes.data(), std::min(bytes.size(), record.size()));
+    return unpackPreferences(record, settings, curve);
+}
+
 PreferencesFile::PreferencesFile(std::string directory)
 {
     if (!directory.empty() && directory.back() != '/' && directory.back() != '\\')
@@ -170,19 +179,15 @@ bool PreferencesFile::load(MlsSettings& settings, CalibrationCurve& curve)
     std::FILE* f = std::fopen(path_.c_str(), "rb");
     if (!f)
         return false;
-    // Fields beyond the end of a short file keep the current settings.
-    PreferencesRecord record = record_;
-    packPreferences(settings, curve, record);
-    const std::size_t got = std::fread(record.data(), 1, record.size(), f);
+    PreferencesRecord bytes;
+    const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
     // A directory of that name opens but does not read; neither does a failing disk. Both are
     // as unusable as a missing file.
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
-    (void)got;
     if (failed)
         return false;
-    record_ = record;
-    unpackPreferences(record_, settings, curve);
+    readPreferenceBytes(std::span(bytes.data(), got), record_, settings, curve);
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "mls/mls_settings.h"
@@ -21,6 +22,11 @@ void packPreferences(const MlsSettings& settings, const CalibrationCurve& curve,
 // Copies every field of the record into the settings. A field outside its range (a damaged or
 // foreign file) takes its initial value instead; returns how many fields were replaced.
 int unpackPreferences(const PreferencesRecord& record, MlsSettings& settings, CalibrationCurve& curve);
+
+// A file's bytes laid over the record: a short file fills what it holds and the rest of the
+// record keeps the current settings; then unpacked. Returns unpackPreferences' count.
+int readPreferenceBytes(std::span<const std::uint8_t> bytes, PreferencesRecord& record, MlsSettings& settings,
+                        CalibrationCurve& curve);
 
 class PreferencesFile {
 public:

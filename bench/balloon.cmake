@@ -1,3 +1,5 @@
 # Balloon files: save and load against a plain copy of a file of the same size.
 vantrel_bench(balloon_file_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/balloon_file_bench.cpp
   LIBS vantrel_balloon)
+vantrel_bench(balloon_autosave_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/balloon_autosave_bench.cpp
+  LIBS vantrel_balloon)

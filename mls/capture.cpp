@@ -78,20 +78,26 @@ ResImport parseResIndexFields(std::span<const unsigned char, 8> fields)
 
 ResImport readResFile(const char* path, std::span<std::int32_t> captureCopy)
 {
-    ResImport refused;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
     if (!file) {
+        ResImport refused;
         refused.outcome = ResImport::Outcome::unableToOpen;
         return refused;
     }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0)
+    return readResStream(file.get(), captureCopy);
+}
+
+ResImport readResStream(std::FILE* file, std::span<std::int32_t> captureCopy)
+{
+    ResImport refused;
+    if (std::fseek(file, 0, SEEK_END) != 0)
         return refused;
-    const long size = std::ftell(file.get());
+    const long size = std::ftell(file);
     if ((size != kResShortSize && size != kResLongSize) || captureCopy.size_bytes() < static_cast<std::size_t>(kResSampleBytes))
         return refused;
 
     std::array<unsigned char, 8> fields{};
-    if (std::fseek(file.get(), kResSampleBytes, SEEK_SET) != 0 || std::fread(fields.data(), 1, fields.size(), file.get()) != fields.size())
+    if (std::fseek(file, kResSampleBytes, SEEK_SET) != 0 || std::fread(fields.data(), 1, fields.size(), file) != fields.size())
         return refused;
     ResImport indexes = parseResIndexFields(fields);
     if (!indexes.ok())
@@ -99,7 +105,7 @@ ResImport readResFile(const char* path, std::span<std::int32_t> captureCopy)
 
     // The sample bytes go in only once the whole file is known to be good. The last int32
     // entry they touch keeps its top byte, as the file does not hold it.
-    if (std::fseek(file.get(), 0, SEEK_SET) != 0)
+    if (std::fseek(file, 0, SEEK_SET) != 0)
         return refused;
     constexpr std::size_t kChunk = 65536;
     std::array<unsigned char, kChunk> bytes{};
@@ -107,7 +113,7 @@ ResImport readResFile(const char* path, std::span<std::int32_t> captureCopy)
     std::size_t done = 0;
     while (done < static_cast<std::size_t>(kResSampleBytes)) {
         const std::size_t want = std::min(kChunk, static_cast<std::size_t>(kResSampleBytes) - done);
-        if (std::fread(bytes.data(), 1, want, file.get()) != want)
+        if (std::fread(bytes.data(), 1, want, file) != want)
             return refused;
         if constexpr (std::endian::native == std::endian::little) {
             std::memcpy(target + done, bytes.data(), want);

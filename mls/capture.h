@@ -6,6 +6,7 @@
 // left-justified. The conversion divides by 42000, so full scale (2^31) reads 51130.56.
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string_view>
 
@@ -48,6 +49,8 @@ struct [[nodiscard]] ResImport {
 // that is not exactly 2,108,007 or 2,108,027 bytes, or whose index fields are not a number of
 // one to three digits within the lists, is refused and captureCopy is left untouched.
 ResImport readResFile(const char* path, std::span<std::int32_t> captureCopy);
+// The same on an open stream that can seek (a file, or a recording held in memory).
+ResImport readResStream(std::FILE* file, std::span<std::int32_t> captureCopy);
 
 // The two ASCII index fields: digits at the start of each 4-byte field, ended by a non-digit.
 ResImport parseResIndexFields(std::span<const unsigned char, 8> fields);

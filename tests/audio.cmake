@@ -14,3 +14,7 @@ add_executable(audio_jack_test ${CMAKE_CURRENT_SOURCE_DIR}/audio_jack_test.cpp)
 target_link_libraries(audio_jack_test PRIVATE vantrel_portaudio vantrel_mls PkgConfig::JACK GTest::gtest GTest::gtest_main)
 add_test(NAME audio_jack_test COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-jack $<TARGET_FILE:audio_jack_test>)
 set_tests_properties(audio_jack_test PROPERTIES TIMEOUT 120)
+
+# The rehearsed faults of the simulated rig.
+vantrel_test(sim_faults_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/sim_faults_test.cpp
+  LIBS vantrel_sim vantrel_mls vantrel_headless)

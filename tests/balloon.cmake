@@ -9,3 +9,4 @@ vantrel_test(balloon_info_cli_test SOURCES balloon_info_cli_test.cpp LIBS vantre
 add_dependencies(balloon_info_cli_test vantrel-cli)
 target_compile_definitions(balloon_info_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
 vantrel_test(balloon_sphere_directions_test SOURCES balloon_sphere_directions_test.cpp LIBS vantrel_balloon vantrel_sim)
+vantrel_test(balloon_autosave_test SOURCES balloon_autosave_test.cpp LIBS vantrel_balloon)

@@ -18,3 +18,12 @@ if(TARGET vantrel_app AND TARGET vantrel_headless)
   target_compile_definitions(turntable_session_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
   add_dependencies(turntable_session_test vantrel-cli)
 endif()
+
+# Rehearsed faults of the simulated rig through vantrel-cli session.
+if(TARGET vantrel_app AND TARGET vantrel_headless)
+  vantrel_test(sim_fault_session_test
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/sim_fault_session_test.cpp
+    LIBS vantrel_app vantrel_headless vantrel_sim)
+  target_compile_definitions(sim_fault_session_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
+  add_dependencies(sim_fault_session_test vantrel-cli)
+endif()

@@ -50,6 +50,27 @@ void SimulatedMotorController::lineSettings(const LineSettings& s)
     }
 }
 
+void SimulatedMotorController::rehearseFaults(std::int64_t lineBytes, std::function<bool()> stallsNow)
+{
+    lineLimit_ = lineBytes;
+    stallsNow_ = std::move(stallsNow);
+}
+
+std::size_t SimulatedMotorController::lineTakes(std::size_t n)
+{
+    if (!lineFault_.empty())
+        return 0;
+    std::size_t taken = n;
+    if (lineLimit_ > 0 && lineCarried_ + static_cast<std::int64_t>(n) > lineLimit_) {
+        taken = static_cast<std::size_t>(lineLimit_ - lineCarried_);
+        lineFault_ = "line to turntable " + std::to_string(turntable_) + " lost after " + std::to_string(lineLimit_) +
+                     " bytes (rehearsed fault)";
+        log_.record("motor", std::to_string(turntable_) + " line lost");
+    }
+    lineCarried_ += static_cast<std::int64_t>(taken);
+    return taken;
+}
+
 void SimulatedMotorController::receive(std::span<const std::uint8_t> bytes)
 {
     if (!listening_) {
@@ -130,9 +151,16 @@ void SimulatedMotorController::go()
         return;
     }
     const std::int64_t countsPerSecond = static_cast<std::int64_t>(speed_) * 100;
-    const std::int64_t distance = std::llabs(pending_);
+    std::int64_t counts = pending_;
+    if (stallsNow_ && stallsNow_()) {
+        // The motor stalls half-way; the drive trips and no longer listens.
+        counts /= 2;
+        lineFault_ = "drive of turntable " + std::to_string(turntable_) + " tripped: motor stalled (rehearsed fault)";
+        log_.record("motor", std::to_string(turntable_) + " stalled");
+    }
+    const std::int64_t distance = std::llabs(counts);
     moving_ = true;
-    moveCounts_ = pending_;
+    moveCounts_ = counts;
     moveStart_ = clock_.tickMs();
     moveRate_ = countsPerSecond;
     moveMs_ = static_cast<std::uint32_t>((distance * 1000 + countsPerSecond - 1) / countsPerSecond);

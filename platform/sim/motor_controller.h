@@ -14,6 +14,7 @@
 // 9600,n,8,1. Events go to the log as "motor <n> at <deg>" and "motor <n> violation "<what>"".
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -36,6 +37,15 @@ public:
     void receive(std::span<const std::uint8_t> bytes);
     // The line settings the sending side chose; the controller listens at 9600,n,8,1 only.
     void lineSettings(const LineSettings& settings);
+
+    // Rehearsed faults. The line carries at most lineBytes in all (0: no limit); stallsNow is
+    // asked at every move that starts and, when it says so, the table stops half-way and the
+    // drive trips, after which the line takes nothing.
+    void rehearseFaults(std::int64_t lineBytes, std::function<bool()> stallsNow);
+    // How many of n bytes offered now the line carries (all unless a fault cut it).
+    std::size_t lineTakes(std::size_t n);
+    // Why the line took nothing or only part; empty while it works.
+    const std::string& lineFault() const { return lineFault_; }
 
     int turntable() const { return turntable_; }
     // Where the table stands now (mid-move included).
@@ -78,6 +88,10 @@ private:
     std::int64_t moveRate_ = 0;    // counts/s of the running move
     std::vector<std::string> commands_;
     std::vector<std::string> violations_;
+    std::int64_t lineLimit_ = 0;   // bytes the line carries in all; 0: no limit
+    std::int64_t lineCarried_ = 0;
+    std::function<bool()> stallsNow_;
+    std::string lineFault_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0); // guards deferred calls
 };
 

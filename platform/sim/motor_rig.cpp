@@ -24,8 +24,9 @@ public:
     {
         if (closed_)
             return false;
-        controller_.receive(bytes);
-        return true;
+        const std::size_t taken = controller_.lineTakes(bytes.size());
+        controller_.receive(bytes.first(taken));
+        return taken == bytes.size();
     }
 
     bool close() override
@@ -36,7 +37,7 @@ public:
         return true;
     }
 
-    std::string lastError() const override { return closed_ ? "port closed" : ""; }
+    std::string lastError() const override { return closed_ ? "port closed" : controller_.lineFault(); }
 
 private:
     SimulatedMotorController& controller_;
@@ -67,6 +68,14 @@ SimulatedMotors::SimulatedMotors(Clock& clock, EventLog& log, double startH, dou
     : controller1_(1, clock, log, startH), controller2_(2, clock, log, startV),
       ports1_(std::make_unique<Ports>(controller1_)), ports2_(std::make_unique<Ports>(controller2_))
 {
+}
+
+void SimulatedMotors::rehearseFaults(const SimFaults& faults)
+{
+    const int stallAt = faults.stallAtMove;
+    auto stallsNow = [this, stallAt] { return stallAt > 0 && ++movesStarted_ == stallAt; };
+    controller1_.rehearseFaults(faults.serialDiesAfterBytes, stallsNow);
+    controller2_.rehearseFaults(faults.serialDiesAfterBytes, stallsNow);
 }
 
 SimulatedMotors::~SimulatedMotors() = default;

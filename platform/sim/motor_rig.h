@@ -11,6 +11,7 @@
 #include "platform/serial_port.h"
 #include "platform/sim/motor_controller.h"
 #include "platform/sim/rig_angles.h"
+#include "platform/sim/sim_faults.h"
 
 namespace vantrel {
 
@@ -18,6 +19,9 @@ class SimulatedMotors final : public RigAngles {
 public:
     SimulatedMotors(Clock& clock, EventLog& log, double startH = 0.0, double startV = 90.0);
     ~SimulatedMotors() override;
+
+    // Moves count across both turntables for the stall; each line counts its own bytes.
+    void rehearseFaults(const SimFaults& faults);
 
     // The factory whose every port is a line to controller 1 or 2.
     SerialPorts& portsFor(int turntable);
@@ -33,6 +37,7 @@ private:
     SimulatedMotorController controller2_;
     std::unique_ptr<Ports> ports1_;
     std::unique_ptr<Ports> ports2_;
+    int movesStarted_ = 0;
 };
 
 } // namespace vantrel

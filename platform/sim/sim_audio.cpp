@@ -59,6 +59,7 @@ std::string SimAudioSystem::errorText(AudioStatus status)
     case kSimNotOpen: return "Simulated Rig: device not open";
     case kSimNotPrepared: return "Simulated Rig: no buffer prepared";
     case kSimBadBuffer: return "Simulated Rig: buffer too small";
+    case kSimDeviceFault: return "Simulated Rig: the device stopped responding (rehearsed fault)";
     default: return "Simulated Rig: unknown error " + std::to_string(status);
     }
 }
@@ -99,6 +100,8 @@ AudioStatus SimAudioSystem::openInput(int id, int rate, WindowHost&, AudioComple
         return kSimBadRate;
     if (in_.open)
         return kSimAlreadyOpen;
+    if (++attempts_ == options_.errorAtMeasurement)
+        return kSimDeviceFault;
     in_ = Device{true, false, false, false, rate, &completion};
     return kAudioOk;
 }
@@ -152,6 +155,8 @@ AudioStatus SimAudioSystem::play()
 
 void SimAudioSystem::schedule(std::chrono::milliseconds delay, bool output)
 {
+    if (attempts_ == options_.hangAtMeasurement)
+        return; // the rehearsed hang: this recording never comes back
     clock_.callAfter(delay, [this, alive = std::weak_ptr<bool>(alive_), number = measurement_, output] {
         if (alive.expired() || number != measurement_)
             return;

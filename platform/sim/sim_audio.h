@@ -25,6 +25,9 @@ struct SimAudioOptions {
     double refNoise = 3e-6;      // rms, fraction of full scale
     double micNoise = 3e-5;      // rms, fraction of full scale
     std::uint32_t seed = 1;      // noise of the n-th measurement uses seed + n
+    // Rehearsed faults, counting measurements (input opens) from 1; 0 is never.
+    int errorAtMeasurement = 0;  // that recording fails to open: kSimDeviceFault
+    int hangAtMeasurement = 0;   // that recording and its playback never complete
     LoudspeakerDesign loudspeaker;
 };
 
@@ -36,6 +39,7 @@ enum SimAudioError : AudioStatus {
     kSimNotOpen,
     kSimNotPrepared,
     kSimBadBuffer,
+    kSimDeviceFault,
 };
 
 class SimAudioSystem final : public AudioSystem {
@@ -91,6 +95,7 @@ private:
     std::span<const std::int32_t> play_;
     std::span<std::int32_t> capture_;
     std::uint64_t measurement_ = 0; // counts starts; stale completions carry an older number
+    int attempts_ = 0;              // input opens, for the rehearsed faults
     std::shared_ptr<bool> alive_;   // completions outliving the device do nothing
     std::vector<float> spectrum_;   // interleaved complex: the played IN signal, then its recording
 };

@@ -1,0 +1,296 @@
+#include "fuzz/fuzz_entries.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/preferences.h"
+#include "balloon/balloon_file.h"
+#include "balloon/selection_state.h"
+#include "views/colour_map.h"
+#include "calibration/target_file.h"
+#include "mls/capture.h"
+#include "mls/matched_filter.h"
+#include "mls/time_windows.h"
+#include "mls/sound_card.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/headless/session_script.h"
+#include "platform/qt/serial_port_qt.h"
+#include "platform/serial_port.h"
+#include "turntable/port_list.h"
+
+namespace vantrel::fuzz {
+
+namespace {
+
+void require(bool promise, const char* what)
+{
+    if (!promise) {
+        std::fprintf(stderr, "fuzz: broken promise: %s\n", what);
+        std::abort();
+    }
+}
+
+std::string_view text(Bytes data) { return {reinterpret_cast<const char*>(data.data()), data.size()}; }
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+} // namespace
+
+int resRecording(Bytes data)
+{
+    // Longer tails only repeat what shorter ones test: every such file has the wrong size.
+    if (data.size() > 4096)
+        return 0;
+    // The sample bytes: the input repeated over the first 32 KB (every alignment of it reaches
+    // the conversion), then a fixed run of extreme values; built once, patched per input.
+    constexpr std::size_t kFuzzedBytes = 32768;
+    static std::vector<unsigned char> file = [] {
+        std::vector<unsigned char> f(static_cast<std::size_t>(kResLongSize));
+        const std::int32_t extremes[] = {INT32_MIN, INT32_MAX, 0, -1, 1, 0x7FFFFF00, -0x7FFFFF00, 256};
+        for (std::size_t at = 0; at + 4 <= f.size(); at += 4)
+            std::memcpy(f.data() + at, &extremes[(at / 4) % 8], 4);
+        return f;
+    }();
+    if (!data.empty())
+        for (std::size_t at = 0; at < kFuzzedBytes; at += data.size())
+            std::memcpy(file.data() + at, data.data(), std::min(data.size(), kFuzzedBytes - at));
+    const std::size_t size = static_cast<std::size_t>(kResSampleBytes) + data.size();
+    if (size > file.size())
+        file.resize(size);
+    std::memcpy(file.data() + kResSampleBytes, data.data(), data.size());
+    std::unique_ptr<std::FILE, FileCloser> stream(fmemopen(file.data(), size, "rb"));
+    require(stream != nullptr, "an in-memory file opens");
+
+    constexpr std::int32_t kUntouched = 0x5A5A5A5A;
+    static std::vector<std::int32_t> capture(kCaptureCopySamples, kUntouched);
+    const ResImport result = readResStream(stream.get(), capture);
+    if (!result.ok()) {
+        require(!result.message().empty(), "a refusal has its text");
+        // Both ends of the sample area stand for all of it: it is written in one pass or not.
+        const std::size_t last = static_cast<std::size_t>(kResSampleBytes) / 4;
+        require(capture[0] == kUntouched && capture[last - 1] == kUntouched && capture[last] == kUntouched,
+                "a refused recording leaves the capture untouched");
+        return 0;
+    }
+    require(size == static_cast<std::size_t>(kResShortSize) || size == static_cast<std::size_t>(kResLongSize),
+            "only the two sizes are accepted");
+    require(result.rateIndex >= 0 && result.rateIndex < static_cast<int>(kRateTexts.size()), "rate index on its list");
+    require(result.mlsLengthIndex >= 0 && result.mlsLengthIndex < static_cast<int>(kMlsLengthTexts.size()),
+            "length index on its list");
+    require(std::memcmp(capture.data(), file.data(), static_cast<std::size_t>(kResSampleBytes)) == 0,
+            "the samples arrive as stored");
+
+    static std::vector<float> ref(kConvertedFrames), in(kConvertedFrames);
+    const std::span<const std::int32_t> fuzzed(capture.data(), kFuzzedBytes / 4 + 16);
+    const CapturePeaks peaks = splitCapture(fuzzed, ref, in, 1, -1);
+    require(std::isfinite(peaks.refPeak) && std::isfinite(peaks.inPeak), "finite peaks");
+    require(peaks.refPeak <= 51131.0f && peaks.inPeak <= 51131.0f, "peaks within full scale");
+    // The capture returns to its untouched state for the next input.
+    std::fill(capture.begin(), capture.begin() + kResSampleBytes / 4 + 1, kUntouched);
+    return 0;
+}
+
+int targetFile(Bytes data)
+{
+    CalibrationCurve curve;
+    for (std::size_t i = 0; i < curve.size(); ++i)
+        curve[i] = {static_cast<float>(i), -static_cast<float>(i) / 10.0f};
+    const CalibrationCurve before = curve;
+    const TargetReadResult result = parseTargetText(text(data), curve);
+    require(result.points >= 0 && result.points <= kTargetFilePoints, "point count within the axis");
+    for (std::size_t i = 0; i < curve.size(); ++i) {
+        const bool read = static_cast<int>(i) < result.points ||
+                          (result.status == TargetReadStatus::Complete && static_cast<int>(i) == kAxisPoints - 1);
+        if (!read) {
+            require(curve[i].level == before[i].level && curve[i].phase == before[i].phase, "unread points unchanged");
+            continue;
+        }
+        require(std::isfinite(curve[i].level), "finite level");
+        require(!(std::fabs(curve[i].phase) > 180.0f), "phase within +-180");
+    }
+    (void)targetReadMessage(result);
+    return 0;
+}
+
+int preferences(Bytes data)
+{
+    MlsSettings settings;
+    CalibrationCurve curve{};
+    PreferencesRecord record{};
+    readPreferenceBytes(data, record, settings, curve);
+    require(settings.windowTypeIndex >= 0 && settings.windowTypeIndex < static_cast<int>(kWindowTypeTexts.size()), "window type");
+    require(settings.rateIndex >= 0 && settings.rateIndex < static_cast<int>(kRateTexts.size()), "rate");
+    require(settings.smoothingIndex >= 0 && settings.smoothingIndex < static_cast<int>(kSmoothingTexts.size()), "smoothing");
+    require(settings.fftWindowPosition >= 0 && settings.fftWindowPosition <= 400, "window position");
+    require(settings.mlsLengthIndex >= 0 && settings.mlsLengthIndex < static_cast<int>(kMlsLengthTexts.size()), "length");
+    require(settings.fromIndex >= 0 && settings.fromIndex < static_cast<int>(kFromTexts.size()), "from");
+    require(settings.toIndex >= 0 && settings.toIndex < static_cast<int>(kToTexts.size()), "to");
+    require(FrequencyAxis::fromHz(settings.fromIndex) < FrequencyAxis::toHz(settings.toIndex), "axis runs upward");
+    require(settings.outputVolume >= 0 && settings.outputVolume <= 100, "volume");
+    for (const std::string* t : {&settings.windowWidthText, &settings.frontWindowText, &settings.filterF3dbText,
+                                 &settings.filterQText, &settings.filterSlopeText})
+        require(t->size() <= 10 && t->find('\0') == std::string::npos, "texts of at most 10 characters");
+    for (const LevelPhase& p : curve)
+        require(std::isfinite(p.level) && std::isfinite(p.phase), "finite calibration curve");
+    // What the measurement window derives from the loaded settings at once.
+    require(settings.sampleRate() > 0, "sample rate");
+    require(settings.transformSize() >= 8192 && settings.transformSize() <= 262144, "transform size");
+    (void)settings.smoothingValue();
+    (void)settings.smoothingHalfWidth();
+    // The loaded window texts shape the time windows (at the shortest sequence, to stay quick).
+    MlsSettings shortest = settings;
+    shortest.mlsLengthIndex = 0;
+    const int n = shortest.transformSize();
+    static std::vector<float> refWindow(262144), inWindow(262144);
+    buildTimeWindows(shortest, n, std::span(refWindow).first(static_cast<std::size_t>(n)),
+                     std::span(inWindow).first(static_cast<std::size_t>(n)));
+    for (int i = 0; i < n; ++i)
+        require(std::isfinite(refWindow[static_cast<std::size_t>(i)]) && std::isfinite(inWindow[static_cast<std::size_t>(i)]),
+                "finite time windows");
+    MatchedFilterModel model;
+    if (readMatchedFilterModel(settings, model).ok())
+        require(model.cutoffHz >= 5 && model.cutoffHz <= 1000, "matched filter cut-off in range");
+
+    // Packing what was loaded and loading it again changes nothing.
+    PreferencesRecord again{};
+    packPreferences(settings, curve, again);
+    MlsSettings reloaded;
+    CalibrationCurve reloadedCurve{};
+    require(unpackPreferences(again, reloaded, reloadedCurve) == 0, "a packed record loads without replacements");
+    require(reloaded.rateIndex == settings.rateIndex && reloaded.windowWidthText == settings.windowWidthText &&
+                std::memcmp(reloadedCurve.data(), curve.data(), sizeof curve) == 0,
+            "a record round-trips");
+    return 0;
+}
+
+int sessionScript(Bytes data)
+{
+    static constexpr ControlSpec controls[] = {
+        {1, ControlKind::PushButton, "Push", 0, 0, 40, 10},
+        {2, ControlKind::CheckBox, "Check", 0, 10, 40, 10},
+        {3, ControlKind::RadioButton, "Radio", 0, 20, 40, 10},
+        {4, ControlKind::ListBox, "", 0, 30, 40, 30},
+        {5, ControlKind::HScrollBar, "", 0, 60, 40, 10, 0, 400},
+        {6, ControlKind::VScrollBar, "", 40, 0, 10, 60, -10, 10},
+        {7, ControlKind::Edit, "", 50, 0, 40, 10},
+        {8, ControlKind::Static, "Static", 50, 10, 40, 10},
+        {9, ControlKind::PlotArea, "", 50, 20, 40, 40},
+    };
+    static constexpr WindowSpec layout{"fuzz", "Fuzz", 100, 80, {255, 255, 255}, controls};
+
+    // A screenshot writes a file wherever the script names; everything else stays in memory.
+    std::string script;
+    std::istringstream lines{std::string(text(data))};
+    for (std::string line; std::getline(lines, line);) {
+        std::string error;
+        const auto words = vantrel::splitScriptLine(line, error);
+        if (words && !words->empty() && (*words)[0] == "screenshot")
+            continue;
+        script += line;
+        script += '\n';
+    }
+
+    std::ostringstream events;
+    HeadlessPlatform platform(events);
+    SilentWindowClient client;
+    WindowHost& window = platform.createWindow(layout, client, nullptr, false);
+    for (const char* item : {"one", "two", "three"})
+        window.insertListItem(4, -1, item);
+    std::istringstream input(script);
+    (void)runSessionScript(platform, input);
+    const int position = window.scrollPos(5);
+    require(position >= 0 && position <= 400, "scroll position within its range");
+    const int selection = window.listSelection(4);
+    require(selection >= -1 && selection < 3, "list selection on the list");
+    return 0;
+}
+
+int deviceNames(Bytes data)
+{
+    std::vector<std::string> fields(4);
+    {
+        std::size_t field = 0;
+        for (const std::uint8_t b : data) {
+            if (b == '\n' && field + 1 < fields.size())
+                ++field;
+            else
+                fields[field].push_back(static_cast<char>(b));
+        }
+    }
+    const std::string& port = fields[0];
+    const std::string& variableValue = fields[1];
+    const bool hasVariable = !variableValue.empty() && variableValue.find('\0') == std::string::npos;
+
+    const SerialDevice device = serialDeviceFor(port, [&](const char* name) -> const char* {
+        require(std::string_view(name).starts_with("VANTREL_PORT_"), "only the port's own variable is read");
+        return hasVariable ? variableValue.c_str() : nullptr;
+    });
+    require(device.path.empty() != device.error.empty(), "either a device or a reason");
+    if (!device.path.empty())
+        require(device.path.front() == '/', "a full device path");
+    if (!hasVariable && !device.path.empty())
+        require(std::find(kPortNames.begin(), kPortNames.end(), port) != kPortNames.end(),
+                "without a variable only the list's names map");
+
+    if (const auto settings = buildLineSettings(fields[2]))
+        require(settings->dataBits >= 5 && settings->dataBits <= 8 && settings->stopBits >= 1 && settings->stopBits <= 2,
+                "line settings in range");
+
+    const AudioDeviceCaps caps{fields[3], 2};
+    const std::string listed = deviceListText(&caps, true, 3);
+    const std::string label = deviceLabelText(caps, 3);
+    require(listed.size() < 300 && label.size() < 300, "device texts bounded");
+    return 0;
+}
+
+int balloonFile(Bytes data)
+{
+    if (data.size() < sizeof(BalloonSettings))
+        return 0;
+    BalloonSettings words;
+    std::memcpy(&words, data.data() + data.size() - sizeof words, sizeof words);
+    const BalloonTrailer t = sanitizeTrailer(words);
+    require(t.windowTypeIndex >= 0 && t.windowTypeIndex < kWindowTypeCount, "window type");
+    require(t.rateIndex >= 0 && t.rateIndex < kRateCount, "rate");
+    require(t.smoothingIndex >= 0 && t.smoothingIndex < kSmoothingCount, "smoothing");
+    require(t.fftWindowPosition >= 0 && t.fftWindowPosition <= kFftWindowPositionMax, "window position");
+    require(t.angleGridFlag == 0 || t.angleGridFlag == 1, "grid flag");
+    // The axis a loaded file leads to runs upward through finite frequencies.
+    FrequencyAxis axis;
+    axis.buildFromIndexes(t.fromIndex, t.toIndex);
+    for (int i = 0; i < kAxisPoints; ++i) {
+        require(std::isfinite(axis[i]) && axis[i] > 0, "finite axis");
+        require(i == 0 || axis[i] > axis[i - 1], "axis runs upward");
+    }
+
+    const std::size_t cells = (data.size() - sizeof words) / sizeof(ComplexBin);
+    for (std::size_t i = 0; i < cells; ++i) {
+        ComplexBin bin;
+        std::memcpy(&bin, data.data() + i * sizeof bin, sizeof bin);
+        const float level = cellLevel(bin);
+        require(!(level < 0.0f), "levels are never negative");
+        for (const int scale : {kColourScaleRange.min, 60, kColourScaleRange.max})
+            require(colourIndex(level, scale) >= 0, "colour index never below the palette");
+    }
+    return 0;
+}
+
+std::span<const Target> targets()
+{
+    static constexpr Target all[] = {
+        {"res_recording", resRecording}, {"target_file", targetFile},     {"preferences", preferences},
+        {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
+    };
+    return all;
+}
+
+} // namespace vantrel::fuzz

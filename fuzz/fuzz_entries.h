@@ -1,0 +1,40 @@
+#pragma once
+// One entry per reader of outside data, shared by the libFuzzer targets (fuzz/*_fuzzer.cpp,
+// clang only) and by the ordinary test suite, which replays every input under
+// tests/fuzz-regressions/<target>/ through the same entry. An entry returns 0; a broken
+// promise of the reader (a value outside its range, a refusal that changed something) aborts
+// with a line on standard error, so that the fuzzer keeps the input and a replay fails.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace vantrel::fuzz {
+
+using Bytes = std::span<const std::uint8_t>;
+
+// A *.RES recording. The input is the file's tail after the 2,107,999 sample bytes (the two
+// index fields and the optional 20 bytes, or anything else); the sample bytes before it repeat
+// the input, so extreme samples reach the conversion too.
+int resRecording(Bytes data);
+// A target file's text, read into a calibration curve.
+int targetFile(Bytes data);
+// "Pellant.pre": the bytes of the file, short, exact or long.
+int preferences(Bytes data);
+// A session script, against a window with one control of every kind.
+int sessionScript(Bytes data);
+// Device names from the command line: lines of a serial port name, the value of its
+// VANTREL_PORT_ variable, a line-settings text and a sound device's name.
+int deviceNames(Bytes data);
+
+// A balloon file's end: the last 32 bytes are the settings trailer, the bytes before it cells
+// (float re, im pairs) as the views take their levels.
+int balloonFile(Bytes data);
+
+struct Target {
+    std::string_view name;
+    int (*entry)(Bytes);
+};
+std::span<const Target> targets();
+
+} // namespace vantrel::fuzz

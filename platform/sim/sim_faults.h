@@ -1,0 +1,42 @@
+#pragma once
+// Faults the simulated rig can rehearse, chosen on the command line next to --simulate
+// ("--fault serial-dies=200"), so that the program's answer to each can be watched and tested:
+//   serial-dies=N   each turntable's line carries N bytes, then every write fails (a pulled cable)
+//   stall=N         the N-th move of either turntable stops half-way and its drive trips: the
+//                   line takes no more bytes (the only way a one-way link can notice)
+//   audio-error=N   the N-th measurement's recording fails to open with a device error
+//   hang=N          the N-th measurement's recording never completes
+//   disk-full=N     the autosave may hold N bytes; writes beyond fail as on a full disk
+//   seed=N          the noise of the rig's microphone and reference
+// N counts from 1; 0 (the default) is never.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vantrel {
+
+struct SimFaults {
+    std::int64_t serialDiesAfterBytes = 0;
+    int stallAtMove = 0;
+    int audioErrorAtMeasurement = 0;
+    int hangAtMeasurement = 0;
+    std::int64_t autosaveLimitBytes = 0;
+    std::uint32_t seed = 1;
+
+    bool any() const
+    {
+        return serialDiesAfterBytes || stallAtMove || audioErrorAtMeasurement || hangAtMeasurement || autosaveLimitBytes;
+    }
+};
+
+// Takes one "kind=N"; returns the reason when the text names no fault or N is not a whole
+// number in range (nothing changes then).
+std::string addSimFault(std::string_view spec, SimFaults& faults);
+
+// One line per fault for --help texts.
+inline constexpr std::string_view kSimFaultHelp =
+    "a rehearsed fault of the simulated rig, repeatable: serial-dies=BYTES, stall=MOVE, audio-error=MEASUREMENT, "
+    "hang=MEASUREMENT, disk-full=BYTES (autosave), seed=N (rig noise)";
+
+} // namespace vantrel
