@@ -97,8 +97,10 @@ TargetReadResult parseTargetText(std::string_view text, CalibrationCurve& curve)
         // A level no float holds (1E999), or whose linear value none holds (-10000 dB), would
         // carry infinity into every corrected response: the reading ends there, as at the end of
         // a short file.
-        if (!usableCalibrationLevel(level))
+        if (!usableCalibrationLevel(level)) {
+            result.unusableLevel = true;
             break;
+        }
         LevelPhase& p = curve[static_cast<std::size_t>(i)];
         p.level = static_cast<float>(level);
         p.phase = limitPhase(phase);

@@ -30,7 +30,8 @@ enum class TargetReadStatus {
 
 struct TargetReadResult {
     TargetReadStatus status = TargetReadStatus::CannotOpen;
-    int points = 0; // (frequency, level, phase) triples taken
+    int points = 0;             // (frequency, level, phase) triples taken
+    bool unusableLevel = false; // the reading ended at a level that is not usableCalibrationLevel
 };
 
 // A number is a maximal run of 0-9 + - . E read by its leading numeric part; everything else

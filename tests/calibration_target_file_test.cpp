@@ -131,6 +131,7 @@ TEST(TargetFile, ShortAndEmptyFilesKeepWhatTheyDoNotSet)
     const TargetReadResult shortResult = parseTargetText(text, curve);
     EXPECT_EQ(shortResult.status, TargetReadStatus::Short);
     EXPECT_EQ(shortResult.points, 10);
+    EXPECT_FALSE(shortResult.unusableLevel);
     EXPECT_EQ(targetReadMessage(shortResult), "Target file holds only 10 points");
     EXPECT_EQ(curve[9].level, -1.0f);
     EXPECT_EQ(curve[10].level, 7.0f);
@@ -140,6 +141,7 @@ TEST(TargetFile, ShortAndEmptyFilesKeepWhatTheyDoNotSet)
     const TargetReadResult huge = parseTargetText("1 -2 3  4 1E999 5  6 -7 8", curve);
     EXPECT_EQ(huge.status, TargetReadStatus::Short);
     EXPECT_EQ(huge.points, 1);
+    EXPECT_TRUE(huge.unusableLevel);
     EXPECT_EQ(curve[0].level, -2.0f);
     EXPECT_EQ(curve[1].level, -1.0f);
     EXPECT_EQ(curve[2].level, -1.0f);
@@ -171,6 +173,7 @@ TEST(TargetFile, ALevelWhoseLinearValueNoFloatHoldsEndsTheReading)
         const TargetReadResult r = parseTargetText(std::string("10 1 2  20 ") + bad + " 3  30 4 5", curve);
         EXPECT_EQ(r.status, TargetReadStatus::Short) << bad;
         EXPECT_EQ(r.points, 1) << bad;
+        EXPECT_TRUE(r.unusableLevel) << bad;
         EXPECT_EQ(targetReadMessage(r), "Target file holds only 1 points");
         EXPECT_EQ(curve[1].level, 7.0f) << bad;
         EXPECT_EQ(curve[2].level, 7.0f) << bad;
