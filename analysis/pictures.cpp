@@ -5,7 +5,7 @@
 #include <numbers>
 #include <string>
 
-#include "analysis/plain_decimal.h"
+#include "platform/number_text.h"
 #include "views/drawing_resources.h"
 
 namespace vantrel {
@@ -63,7 +63,7 @@ void drawColourBar(Canvas& canvas, const MapScale& scale, bool absolute)
         const int y = static_cast<int>(std::lround(levels.toPixel(v)));
         canvas.moveTo(bar.right, y);
         canvas.lineTo(bar.right + 4, y);
-        drawLabel(canvas, bar.right + 7, y - 7, plainDecimal(v, 0));
+        drawLabel(canvas, bar.right + 7, y - 7, cleanFixedText(v, 0));
     }
     canvas.setPen(tick);
     drawLabel(canvas, bar.left - 12, bar.top - 22, absolute ? "dB" : "dB re axis");
@@ -229,7 +229,7 @@ void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLe
                 canvas.lineTo(x, y);
             }
             if (ring > bottom)
-                drawLabel(canvas, cx + 3, static_cast<int>(cy - r) + 1, plainDecimal(ring, 0), Align::Left,
+                drawLabel(canvas, cx + 3, static_cast<int>(cy - r) + 1, cleanFixedText(ring, 0), Align::Left,
                           {90, 90, 90});
         }
         for (int a = -150; a <= 180; a += 30) {
@@ -265,7 +265,7 @@ void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLe
         canvas.setPen({colours[i % colours.size()], 2, PenStyle::Solid});
         canvas.moveTo(x, y + 8);
         canvas.lineTo(x + 28, y + 8);
-        const std::string label = plainDecimal(axis[bins[i]], 0) + " Hz";
+        const std::string label = cleanFixedText(axis[bins[i]], 0) + " Hz";
         drawLabel(canvas, x + 34, y + 1, label);
         x += 34 + labelWidth(label) + 26;
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/plain_decimal.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -54,10 +54,10 @@ std::string frequencyLabel(double hz)
     if (rounded >= 1000 && rounded % 1000 == 0)
         return std::to_string(rounded / 1000) + "k";
     if (rounded >= 1000)
-        return plainDecimal(hz / 1000.0, 1) + "k";
+        return cleanFixedText(hz / 1000.0, 1) + "k";
     if (std::abs(hz - static_cast<double>(rounded)) < 1e-9)
         return std::to_string(rounded);
-    return plainDecimal(hz, 1);
+    return cleanFixedText(hz, 1);
 }
 
 void drawFrequencyGrid(Canvas& canvas, PlotRect rect, const LogAxis& axis, bool withTitle)
@@ -95,7 +95,7 @@ void drawValueGrid(Canvas& canvas, PlotRect rect, const LinearAxis& axis, double
             canvas.moveTo(rect.left, y);
             canvas.lineTo(rect.right, y);
         }
-        const std::string text = plainDecimal(v, step < 1.0 ? 1 : 0);
+        const std::string text = cleanFixedText(v, step < 1.0 ? 1 : 0);
         if (side == Side::Left)
             drawLabel(canvas, rect.left - 6, y - 7, text, Align::Right);
         else

@@ -1,6 +1,6 @@
 #include "analysis/tables.h"
 
-#include "analysis/plain_decimal.h"
+#include "platform/number_text.h"
 #include "analysis/sphere_weights.h"
 
 namespace vantrel {
@@ -9,7 +9,7 @@ namespace {
 
 std::string optionalDegrees(const std::optional<double>& degrees)
 {
-    return degrees ? plainDecimal(*degrees, 1) : "-";
+    return degrees ? cleanFixedText(*degrees, 1) : "-";
 }
 
 } // namespace
@@ -28,13 +28,13 @@ std::string directivityText(const std::vector<DirectivityRow>& rows, std::string
             "- where the level never falls 6 dB\n";
     text += "# frequency_Hz on_axis_dB sound_power_dB DI_dB beamwidth_horizontal_deg beamwidth_vertical_deg\n";
     for (const DirectivityRow& r : rows) {
-        text += plainDecimal(r.frequencyHz, 2);
+        text += cleanFixedText(r.frequencyHz, 2);
         text += ' ';
-        text += plainDecimal(r.onAxisDb, 2);
+        text += cleanFixedText(r.onAxisDb, 2);
         text += ' ';
-        text += plainDecimal(r.soundPowerDb, 2);
+        text += cleanFixedText(r.soundPowerDb, 2);
         text += ' ';
-        text += plainDecimal(r.directivityIndexDb, 2);
+        text += cleanFixedText(r.directivityIndexDb, 2);
         text += ' ';
         text += optionalDegrees(r.beamwidthHorizontal);
         text += ' ';
@@ -55,10 +55,10 @@ std::string cta2034Text(const std::vector<Cta2034Row>& rows, std::string_view so
     for (const Cta2034Row& r : rows) {
         for (double v : {r.frequencyHz, r.onAxis, r.listeningWindow, r.earlyReflections, r.soundPower,
                          r.predictedInRoom, r.soundPowerDi}) {
-            text += plainDecimal(v, 2);
+            text += cleanFixedText(v, 2);
             text += ' ';
         }
-        text += plainDecimal(r.earlyReflectionsDi, 2);
+        text += cleanFixedText(r.earlyReflectionsDi, 2);
         text += '\n';
     }
     return text;

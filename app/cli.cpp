@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/cli_command.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -20,13 +21,6 @@ std::vector<CliCommand>& registry()
     return commands;
 }
 
-bool parseDecimal(std::string_view text, double& out)
-{
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return !text.empty() && error == std::errc() && end == text.data() + text.size();
-}
 } // namespace
 
 CliRegistration::CliRegistration(const CliCommand& command) { registry().push_back(command); }
@@ -43,16 +37,6 @@ int cliUsageError(std::string_view command, std::string_view message)
 {
     std::cerr << "vantrel-cli " << command << ": " << message << "\n";
     return kExitUsage;
-}
-
-std::string decimalText(double value, int decimals, bool sign)
-{
-    char text[64];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    std::string out = error == std::errc() ? std::string(text, end) : std::string("overflow");
-    if (sign && !out.starts_with('-'))
-        out.insert(out.begin(), '+');
-    return out;
 }
 
 CLI::Option* addDecimalOption(CLI::App& command, const std::string& flags, double& target, const std::string& help)

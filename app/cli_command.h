@@ -42,8 +42,4 @@ CLI::Option* addDecimalOption(CLI::App& command, const std::string& flags, doubl
 CLI::Option* addDecimalListOption(CLI::App& command, const std::string& flags, std::vector<double>& target,
                                   const std::string& help);
 
-// A decimal for output with a fixed number of decimals and the "." point whatever the locale;
-// `sign` adds "+" to positive values as printf's %+ does. Non-finite values read "inf"/"-inf"/"nan".
-std::string decimalText(double value, int decimals, bool sign = false);
-
 } // namespace vantrel

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/cli_command.h"
+#include "platform/number_text.h"
 #include "balloon/balloon_file.h"
 #include "mls/mls_settings.h"
 
@@ -111,7 +112,7 @@ std::string jsonString(std::string_view text)
 
 std::string jsonDecimal(double value, int decimals)
 {
-    return std::isfinite(value) ? decimalText(value, decimals) : "null";
+    return std::isfinite(value) ? fixedText(value, decimals) : "null";
 }
 
 void printText(const std::string& path, const BalloonSummary& s)
@@ -128,16 +129,16 @@ void printText(const std::string& path, const BalloonSummary& s)
     std::printf("Grid: %d degrees (%d rows x %d columns)\n", step, 180 / step + 1, 360 / step + 1);
     std::printf("Cells with data: %d of %d\n", s.cellsWithData, s.gridCells);
     if (s.cellsWithData > 0 && s.minDb <= s.maxDb)
-        std::printf("Level range: %s dB to %s dB\n", decimalText(s.minDb, 1).c_str(), decimalText(s.maxDb, 1).c_str());
+        std::printf("Level range: %s dB to %s dB\n", fixedText(s.minDb, 1).c_str(), fixedText(s.maxDb, 1).c_str());
     else
         std::printf("Level range: no data\n");
     if (s.bin1k < 0)
         std::printf("On-axis level at 1 kHz: 1 kHz is outside the frequency axis\n");
     else if (!s.onAxisHasData)
-        std::printf("On-axis level at 1 kHz: no data (bin %d, %s Hz)\n", s.bin1k, decimalText(s.hz1k, 1).c_str());
+        std::printf("On-axis level at 1 kHz: no data (bin %d, %s Hz)\n", s.bin1k, fixedText(s.hz1k, 1).c_str());
     else
-        std::printf("On-axis level at 1 kHz: %s dB (bin %d, %s Hz)\n", decimalText(s.onAxisDb, 1).c_str(), s.bin1k,
-                    decimalText(s.hz1k, 1).c_str());
+        std::printf("On-axis level at 1 kHz: %s dB (bin %d, %s Hz)\n", fixedText(s.onAxisDb, 1).c_str(), s.bin1k,
+                    fixedText(s.hz1k, 1).c_str());
 }
 
 void printJson(const std::string& path, const BalloonSummary& s)
@@ -154,9 +155,9 @@ void printJson(const std::string& path, const BalloonSummary& s)
     out += ",\"smoothing\":" + jsonString(entry(kSmoothingTexts, t.smoothingIndex));
     out += ",\"fftWindowPosition\":" + std::to_string(t.fftWindowPosition);
     out += ",\"fromIndex\":" + std::to_string(t.fromIndex);
-    out += ",\"fromHz\":" + decimalText(FrequencyAxis::fromHz(t.fromIndex), 1);
+    out += ",\"fromHz\":" + fixedText(FrequencyAxis::fromHz(t.fromIndex), 1);
     out += ",\"toIndex\":" + std::to_string(t.toIndex);
-    out += ",\"toHz\":" + decimalText(FrequencyAxis::toHz(t.toIndex), 1);
+    out += ",\"toHz\":" + fixedText(FrequencyAxis::toHz(t.toIndex), 1);
     out += ",\"gridDegrees\":" + std::to_string(gridStepDegrees(angleGridFromFlag(t.angleGridFlag)));
     out += ",\"cellsWithData\":" + std::to_string(s.cellsWithData);
     out += ",\"gridCells\":" + std::to_string(s.gridCells);
@@ -165,7 +166,7 @@ void printJson(const std::string& path, const BalloonSummary& s)
     if (s.bin1k < 0) {
         out += ",\"onAxis1kHz\":null";
     } else {
-        out += ",\"onAxis1kHz\":{\"bin\":" + std::to_string(s.bin1k) + ",\"hz\":" + decimalText(s.hz1k, 2) +
+        out += ",\"onAxis1kHz\":{\"bin\":" + std::to_string(s.bin1k) + ",\"hz\":" + fixedText(s.hz1k, 2) +
                ",\"levelDb\":" + (s.onAxisHasData ? jsonDecimal(s.onAxisDb, 2) : "null") + "}";
     }
     out += "}\n";

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/cli_command.h"
+#include "platform/number_text.h"
 #include "mls/mls_engine.h"
 #include "mls/sound_card.h"
 #include "platform/portaudio/portaudio_system.h"
@@ -132,16 +133,16 @@ int run(const LoopbackOptions& o)
     (void)audio.outputCaps(outputId, out);
     std::printf("Input:  %s\nOutput: %s\n", deviceLabelText(in, inputId).c_str(), deviceLabelText(out, outputId).c_str());
     std::printf("Rate %d Hz, MLS order %d (length %d), %zu bytes recorded\n", rate, order, settings.mlsLength(), done.bytes);
-    std::printf("REF peak: %s (%s dBFS)\nIN peak:  %s (%s dBFS)\n", decimalText(refPeak, 1).c_str(),
-                decimalText(dbfs(refPeak), 2).c_str(), decimalText(inPeak, 1).c_str(), decimalText(dbfs(inPeak), 2).c_str());
+    std::printf("REF peak: %s (%s dBFS)\nIN peak:  %s (%s dBFS)\n", fixedText(refPeak, 1).c_str(),
+                fixedText(dbfs(refPeak), 2).c_str(), fixedText(inPeak, 1).c_str(), fixedText(dbfs(inPeak), 2).c_str());
     const int refDelay = engine.refDelay();
     if (refDelay == 0)
         return failure("no REF impulse found: is the output connected to the REF input?");
-    std::printf("REF delay: %d samples (%s ms)\n", refDelay, decimalText(1000.0 * refDelay / rate, 2).c_str());
+    std::printf("REF delay: %d samples (%s ms)\n", refDelay, fixedText(1000.0 * refDelay / rate, 2).c_str());
     if (lead >= 0) {
         const long latency = refDelay - 25 - lead;
         std::printf("Loop-back latency: %ld samples (%s ms) after %ld frames recorded before playback\n", latency,
-                    decimalText(1000.0 * static_cast<double>(latency) / rate, 2).c_str(), lead);
+                    fixedText(1000.0 * static_cast<double>(latency) / rate, 2).c_str(), lead);
     }
     if (engine.inDelay() == 0) {
         std::printf("IN: no impulse found\n");
@@ -172,9 +173,9 @@ int run(const LoopbackOptions& o)
         phaseMin = std::min(phaseMin, phase);
         phaseMax = std::max(phaseMax, phase);
     }
-    std::printf("REF to IN, 100 Hz - %s Hz: level %s .. %s dB, phase %s .. %s degrees\n", decimalText(top, 0).c_str(),
-                decimalText(levelMin, 2, true).c_str(), decimalText(levelMax, 2, true).c_str(),
-                decimalText(phaseMin, 1, true).c_str(), decimalText(phaseMax, 1, true).c_str());
+    std::printf("REF to IN, 100 Hz - %s Hz: level %s .. %s dB, phase %s .. %s degrees\n", fixedText(top, 0).c_str(),
+                fixedText(levelMin, 2, true).c_str(), fixedText(levelMax, 2, true).c_str(),
+                fixedText(phaseMin, 1, true).c_str(), fixedText(phaseMax, 1, true).c_str());
     return 0;
 }
 

@@ -37,6 +37,9 @@ int runProcess(ProcessOptions& o)
         const TargetReadResult read = readTargetFile(calibrationPath, calibration);
         if (read.status == TargetReadStatus::CannotOpen)
             return cliUsageError("process", "cannot open the calibration file '" + calibrationPath + "'");
+        if (read.unusableLevel)
+            return cliRefusal("process", "the calibration file '" + calibrationPath + "' holds a level of no usable size at point " +
+                                             std::to_string(read.points + 1) + "; nothing was written");
         if (read.status != TargetReadStatus::Complete)
             return cliUsageError("process", "the calibration file '" + calibrationPath + "' holds only " + std::to_string(read.points) +
                               " of " + std::to_string(kTargetFilePoints) + " points");

@@ -3,10 +3,10 @@
 
 #include <string>
 
+#include "platform/number_text.h"
+
 namespace vantrel {
 
-// Fixed notation with the given number of decimals: fixedText(-3.14159, 2) == "-3.14".
-std::string fixedText(double value, int decimals);
 // The shortest text that reads back as the same float: the frequency axis round-trips exactly.
 std::string shortestText(float value);
 // Integer degrees with an explicit sign except for zero: "+30", "-180", "0".

@@ -59,7 +59,7 @@ std::string frdText(const ExportSource& source, const FrequencyAxis& axis, const
             degrees += offset;
             previous = degrees;
         }
-        text += shortestText(axis[b]) + " " + fixedText(binLevelDb(bin), 3) + " " + fixedText(degrees, 2) + "\n";
+        text += shortestText(axis[b]) + " " + cleanFixedText(binLevelDb(bin), 3) + " " + cleanFixedText(degrees, 2) + "\n";
     }
     return text;
 }

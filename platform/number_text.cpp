@@ -151,4 +151,12 @@ std::string fixedText(double value, int decimals, bool plusSign)
     return out;
 }
 
+std::string cleanFixedText(double value, int decimals)
+{
+    std::string text = fixedText(value, decimals);
+    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos)
+        text.erase(0, 1);
+    return text;
+}
+
 } // namespace vantrel

@@ -23,6 +23,9 @@ long leadingInteger(std::string_view text);
 // printf("%.{decimals}f", value) in the "C" locale ("inf", "-nan" included); with plusSign,
 // "%+.{decimals}f".
 std::string fixedText(double value, int decimals, bool plusSign = false);
+// fixedText for files and pictures: a value that rounds to zero is written without a sign
+// ("0.00", never "-0.00"), which would read as a level or angle below zero.
+std::string cleanFixedText(double value, int decimals);
 // The same, appended to out.
 void appendFixed(std::string& out, double value, int decimals, bool plusSign = false);
 

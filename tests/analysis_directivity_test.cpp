@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/cta2034.h"
-#include "analysis/plain_decimal.h"
+#include "platform/number_text.h"
 #include "analysis/directivity.h"
 #include "analysis/sphere_weights.h"
 #include "analysis/tables.h"
@@ -90,7 +90,7 @@ double worstPistonDiError(AngleGrid grid)
 TEST(PistonDirectivity, IntegratedDiMatchesTheClosedFormOnTheFiveDegreeGrid)
 {
     const double worst = worstPistonDiError(AngleGrid::Grid5);
-    RecordProperty("worst_error_db", plainDecimal(worst, 3));
+    RecordProperty("worst_error_db", cleanFixedText(worst, 3));
     EXPECT_LT(worst, 0.3);
 }
 
@@ -99,7 +99,7 @@ TEST(PistonDirectivity, IntegratedDiOnTheTenDegreeGridStaysWithinItsMeasuredErro
     // Measured: 0.37 dB, nearly all of it the 90-degree band that straddles the silent rear
     // (half of it is counted at the front's level); 0.19 dB on the 5-degree grid.
     const double worst = worstPistonDiError(AngleGrid::Grid10);
-    RecordProperty("worst_error_db", plainDecimal(worst, 3));
+    RecordProperty("worst_error_db", cleanFixedText(worst, 3));
     EXPECT_LT(worst, 0.4);
 }
 
@@ -210,7 +210,7 @@ TEST(Cta2034, OrbitSoundPowerMatchesThePistonsClosedForm)
     }
     // Measured: 0.68 dB, from the 90-degree points that carry a full weight at the front's
     // level next to the silent rear.
-    RecordProperty("worst_error_db", plainDecimal(worst, 3));
+    RecordProperty("worst_error_db", cleanFixedText(worst, 3));
     EXPECT_LT(worst, 0.75);
 }
 
@@ -256,7 +256,7 @@ TEST(Tables, OneLinePerAxisFrequencyAfterTheHeaderWithDashesForNoBeamwidth)
         EXPECT_EQ(f[4], "-");
         EXPECT_EQ(f[5], "-");
         if (data == 1) {
-            EXPECT_EQ(f[0], plainDecimal(axis[0], 2));
+            EXPECT_EQ(f[0], cleanFixedText(axis[0], 2));
         }
     }
     EXPECT_GE(headers, 2);
@@ -281,10 +281,10 @@ TEST(Tables, OneLinePerAxisFrequencyAfterTheHeaderWithDashesForNoBeamwidth)
 
 TEST(DecimalText, FixedDigitsWithoutANegativeZero)
 {
-    EXPECT_EQ(plainDecimal(1234.5678, 2), "1234.57");
-    EXPECT_EQ(plainDecimal(-0.001, 2), "0.00");
-    EXPECT_EQ(plainDecimal(-3.25, 1), "-3.2");
-    EXPECT_EQ(plainDecimal(90.0, 0), "90");
+    EXPECT_EQ(cleanFixedText(1234.5678, 2), "1234.57");
+    EXPECT_EQ(cleanFixedText(-0.001, 2), "0.00");
+    EXPECT_EQ(cleanFixedText(-3.25, 1), "-3.2");
+    EXPECT_EQ(cleanFixedText(90.0, 0), "90");
 }
 
 } // namespace

@@ -234,9 +234,9 @@ TEST(ExportSource, AFrequencyRangeOffTheListsOrEmptyIsRefused)
 
 TEST(DecimalText, IsIndependentOfTheLocaleAndSigned)
 {
-    EXPECT_EQ(fixedText(-3.14159, 2), "-3.14");
-    EXPECT_EQ(fixedText(-0.0001, 2), "0.00");
-    EXPECT_EQ(fixedText(1234.5, 3), "1234.500");
+    EXPECT_EQ(cleanFixedText(-3.14159, 2), "-3.14");
+    EXPECT_EQ(cleanFixedText(-0.0001, 2), "0.00");
+    EXPECT_EQ(cleanFixedText(1234.5, 3), "1234.500");
     EXPECT_EQ(shortestText(10.0462f), "10.0462");
     EXPECT_EQ(signedDegreesText(30), "+30");
     EXPECT_EQ(signedDegreesText(-180), "-180");
