@@ -18,6 +18,7 @@
 #include "platform/serial_port.h"
 #include "turntable/sequence_state.h"
 #include "turntable/turntables.h"
+#include "sequencer/balloon_sequencer.h"
 #include "app/preferences.h"
 #include "calibration/calibration_builder.h"
 
@@ -57,6 +58,7 @@ public:
     SequenceState& sequence() { return sequence_; }
     AngleGrid angleGrid() const { return angleGrid_; }
     Turntables& turntables() { return *turntables_; }
+    BalloonSequencer& sequencer() { return *sequencer_; }
     bool destroyed() const { return destroyed_; }
     // The open "MLS Measurement" window, or nullptr while it is closed.
     MeasurementWindow* measurementDialog();
@@ -70,6 +72,10 @@ private:
     void drawCurrentView(Canvas& canvas);
     void destroyWindow();
     void openMeasurementWindow();
+    // main_window_sequence.cpp: the automatic walk and the point view it marks.
+    void createSequencer();
+    bool sequenceCommand(int id);
+    void drawPointView(const PointViewRequest& request);
 
     Platform& platform_;
     Devices devices_;
@@ -84,6 +90,7 @@ private:
     AngleGrid angleGrid_ = AngleGrid::Grid5;
     SequenceState sequence_;
     std::unique_ptr<Turntables> turntables_;
+    std::unique_ptr<BalloonSequencer> sequencer_;
     PreferencesFile preferences_;
     CalibrationSetup calibrationSetup_;
     std::unique_ptr<CalibrationWindow> calibrationWindow_;
