@@ -1,1 +1,2 @@
 vantrel_test(balloon_matrix_test SOURCES balloon_matrix_test.cpp LIBS vantrel_balloon)
+vantrel_test(balloon_file_test SOURCES balloon_file_test.cpp LIBS vantrel_balloon)
