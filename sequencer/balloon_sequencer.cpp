@@ -93,7 +93,7 @@ void BalloonSequencer::run()
     s.sequenceRunning = 1;
     s.hLimit = grid() == AngleGrid::Grid10 ? 355 : 360;
     outstanding_ = advancePending_ = halted_ = false;
-    pointsStarted_ = 0;
+    pointsStarted_ = pointsDone_ = 0;
     ctx_.log.record("sequence", std::string("start grid ") + std::to_string(step()));
 
     if (ctx_.drawPoints)
@@ -151,6 +151,7 @@ void BalloonSequencer::measurementDone(bool ok)
         halt();
         return;
     }
+    ++pointsDone_;
     if (advancePending_) {
         advancePending_ = false;
         advance();

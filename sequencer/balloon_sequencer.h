@@ -77,6 +77,8 @@ public:
     bool measurementOutstanding() const { return outstanding_; }
     // Points at which a measurement was started since "RUN Test".
     int pointsStarted() const { return pointsStarted_; }
+    // Points whose result has been stored since "RUN Test".
+    int pointsDone() const { return pointsDone_; }
     // Points of the whole walk on the current grid: 667 or 2629.
     int totalPoints() const;
 
@@ -96,6 +98,7 @@ private:
     bool advancePending_ = false; // timer 7000 fired during the measurement: advance when it ends
     bool halted_ = false;
     int pointsStarted_ = 0;
+    int pointsDone_ = 0;
 };
 
 } // namespace vantrel

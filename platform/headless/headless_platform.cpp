@@ -1,5 +1,7 @@
 #include "platform/headless/headless_platform.h"
 
+#include <thread>
+
 #include <algorithm>
 #include <limits>
 
@@ -328,6 +330,8 @@ void HeadlessPlatform::windowDestroyed(HeadlessWindow& window)
 
 std::uint32_t HeadlessPlatform::delayMs(std::uint32_t ms)
 {
+    if (realTime_)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     now_ += ms;
     return ms;
 }

@@ -111,6 +111,9 @@ public:
     // Runs posted calls and repaints windows that need it, as an idle message loop would.
     void settle();
     bool quitRequested() const { return quit_; }
+    // Real hardware: the waits between commands really pass (the caller paces advance() to
+    // the real clock).
+    void setRealTime(bool on) { realTime_ = on; }
     std::uint32_t now() const { return now_; }
 
     // Used by the windows.
@@ -154,6 +157,7 @@ private:
     std::deque<MessageAnswer> answers_;
     std::deque<std::optional<std::string>> files_;
     bool quit_ = false;
+    bool realTime_ = false;
 };
 
 const char* answerName(MessageAnswer answer);
