@@ -18,17 +18,6 @@ namespace vantrel {
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "[--section K:FAMILY:ORDER:CUTOFF:Q:GAIN]... [--invert] [--from I] [--to I] -o OUT.trg  "
-    "build the calibration curve from filter sections (K 0..4, FAMILY 0..10, ORDER 0..15; "
-    "--from/--to index the axis lists) and write it as a target file";
-
-int usageError(const std::string& text)
-{
-    std::fprintf(stderr, "vantrel-cli calibrate: %s\n", text.c_str());
-    return 2;
-}
-
 std::optional<int> parseIndex(std::string_view text, int last)
 {
     int value = 0;
@@ -93,44 +82,27 @@ std::string parseSection(std::string_view text, FilterSections& sections)
     return {};
 }
 
-int runCalibrate(std::span<const std::string_view> args)
-{
+struct CalibrateOptions {
     FilterSections sections = kDefaultFilterSections;
+    std::vector<std::string> sectionTexts;
     bool invert = false;
     int fromIndex = MlsSettings{}.fromIndex;
     int toIndex = MlsSettings{}.toIndex;
     std::string out;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--invert") {
-            invert = true;
-        } else if (arg == "--section" || arg == "--from" || arg == "--to" || arg == "-o") {
-            if (!hasValue)
-                return usageError(std::string(arg) + " needs a value");
-            const std::string_view value = args[++i];
-            if (arg == "--section") {
-                if (const std::string error = parseSection(value, sections); !error.empty())
-                    return usageError(error);
-            } else if (arg == "--from") {
-                const auto index = parseIndex(value, static_cast<int>(kAxisFromHz.size()) - 1);
-                if (!index)
-                    return usageError("--from must be a \"From:\" list index 0..9");
-                fromIndex = *index;
-            } else if (arg == "--to") {
-                const auto index = parseIndex(value, static_cast<int>(kAxisToHz.size()) - 1);
-                if (!index)
-                    return usageError("--to must be a \"To:\" list index 0..7");
-                toIndex = *index;
-            } else {
-                out = std::string(value);
-            }
-        } else {
-            return usageError("unknown argument '" + std::string(arg) + "'");
-        }
-    }
-    if (out.empty())
-        return usageError("-o OUT.trg is required");
+};
+
+int usageError(const std::string& text) { return cliUsageError("calibrate", text); }
+
+int runCalibrate(CalibrateOptions& o)
+{
+    FilterSections& sections = o.sections;
+    for (const std::string& text : o.sectionTexts)
+        if (const std::string error = parseSection(text, sections); !error.empty())
+            return usageError(error);
+    const bool invert = o.invert;
+    const int fromIndex = o.fromIndex;
+    const int toIndex = o.toIndex;
+    const std::string& out = o.out;
     if (FrequencyAxis::fromHz(fromIndex) >= FrequencyAxis::toHz(toIndex))
         return usageError("the axis must run upwards: --from lies at or above --to");
 
@@ -149,7 +121,24 @@ int runCalibrate(std::span<const std::string_view> args)
     return 0;
 }
 
-const CliRegistration registration({"calibrate", kUsage, runCalibrate});
+std::function<int()> setupCalibrate(CLI::App& app)
+{
+    auto o = std::make_shared<CalibrateOptions>();
+    app.add_option("--section", o->sectionTexts,
+                   "a filter section K:FAMILY:ORDER:CUTOFF:Q:GAIN (K 0..4, FAMILY 0..10, ORDER 0..15 as the "
+                   "calibration window lists them; CUTOFF in Hz, GAIN in dB); may be repeated")
+        ->type_name("K:F:O:HZ:Q:DB");
+    app.add_flag("--invert", o->invert, "invert the combined curve");
+    app.add_option("--from", o->fromIndex, "lower frequency limit, index of the \"From:\" list")
+        ->check(CLI::Range(0, static_cast<int>(kAxisFromHz.size()) - 1));
+    app.add_option("--to", o->toIndex, "upper frequency limit, index of the \"To:\" list")
+        ->check(CLI::Range(0, static_cast<int>(kAxisToHz.size()) - 1));
+    app.add_option("-o,--output", o->out, "the target file to write (*.trg)")->required();
+    return [o] { return runCalibrate(*o); };
+}
+
+const CliRegistration registration({"calibrate", "Build the calibration curve from filter sections and write it as a target file",
+                                    setupCalibrate});
 
 } // namespace
 

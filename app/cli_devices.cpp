@@ -13,12 +13,8 @@
 namespace vantrel {
 namespace {
 
-int run(std::span<const std::string_view> args)
+int run()
 {
-    if (!args.empty()) {
-        std::fprintf(stderr, "vantrel-cli devices: takes no arguments\nusage: vantrel-cli devices\n");
-        return 2;
-    }
     std::ostringstream events;
     HeadlessPlatform platform(events);
     SilentWindowClient client;
@@ -40,7 +36,10 @@ int run(std::span<const std::string_view> args)
     return 0;
 }
 
-const CliRegistration registration({"devices", "  the sound card's input and output devices as the measurement window lists them", run});
+std::function<int()> setupDevices(CLI::App&) { return run; }
+
+const CliRegistration registration({"devices", "The sound card's input and output devices as the measurement window lists them",
+                                    setupDevices});
 
 } // namespace
 } // namespace vantrel

@@ -26,9 +26,6 @@
 namespace vantrel {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vantrel-cli loopback [--input N] [--output N] [--rate 48000|96000] [--order 13..18] [--wire-jack]\n"
-    "  --wire-jack  on a JACK server, connect the program's outputs to its inputs (no cables)\n";
 constexpr double kFullScaleUnits = 2147483648.0 / 42000.0; // a full-scale sample after conversion
 
 
@@ -43,50 +40,25 @@ struct Completions final : AudioCompletion {
     }
 };
 
-int usageError(const std::string& what)
-{
-    std::fprintf(stderr, "vantrel-cli loopback: %s\n%s", what.c_str(), kUsage);
-    return 2;
-}
-
 int failure(const std::string& what)
 {
     std::fprintf(stderr, "vantrel-cli loopback: %s\n", what.c_str());
     return 1;
 }
 
-bool parseInt(std::string_view text, int& out)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
 double dbfs(float peak) { return peak > 0 ? 20 * std::log10(peak / kFullScaleUnits) : -INFINITY; }
 
-int run(std::span<const std::string_view> args)
-{
+struct LoopbackOptions {
     int inputId = 0, outputId = 0, rate = 48000, order = 15;
     bool wire = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (a == "--wire-jack") {
-            wire = true;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return usageError("unknown option or missing value: '" + std::string(a) + "'");
-        const std::string_view value = args[++i];
-        int* target = a == "--input" ? &inputId : a == "--output" ? &outputId : a == "--rate" ? &rate : a == "--order" ? &order : nullptr;
-        if (!target)
-            return usageError("unknown option '" + std::string(a) + "'");
-        if (!parseInt(value, *target))
-            return usageError(std::string(a) + " needs a number, not '" + std::string(value) + "'");
-    }
-    if (rate != 48000 && rate != 96000)
-        return usageError("--rate must be 48000 or 96000");
-    if (order < 13 || order > 18)
-        return usageError("--order must be 13..18");
+};
 
+int usageError(const std::string& what) { return cliUsageError("loopback", what); }
+
+int run(const LoopbackOptions& o)
+{
+    const int inputId = o.inputId, outputId = o.outputId, rate = o.rate, order = o.order;
+    const bool wire = o.wire;
     PortAudioSystem audio;
     if (inputId < 0 || inputId >= audio.inputDeviceCount())
         return usageError("no input device " + std::to_string(inputId) + " (" + std::to_string(audio.inputDeviceCount()) +
@@ -160,15 +132,16 @@ int run(std::span<const std::string_view> args)
     (void)audio.outputCaps(outputId, out);
     std::printf("Input:  %s\nOutput: %s\n", deviceLabelText(in, inputId).c_str(), deviceLabelText(out, outputId).c_str());
     std::printf("Rate %d Hz, MLS order %d (length %d), %zu bytes recorded\n", rate, order, settings.mlsLength(), done.bytes);
-    std::printf("REF peak: %.1f (%.2f dBFS)\nIN peak:  %.1f (%.2f dBFS)\n", refPeak, dbfs(refPeak), inPeak, dbfs(inPeak));
+    std::printf("REF peak: %s (%s dBFS)\nIN peak:  %s (%s dBFS)\n", decimalText(refPeak, 1).c_str(),
+                decimalText(dbfs(refPeak), 2).c_str(), decimalText(inPeak, 1).c_str(), decimalText(dbfs(inPeak), 2).c_str());
     const int refDelay = engine.refDelay();
     if (refDelay == 0)
         return failure("no REF impulse found: is the output connected to the REF input?");
-    std::printf("REF delay: %d samples (%.2f ms)\n", refDelay, 1000.0 * refDelay / rate);
+    std::printf("REF delay: %d samples (%s ms)\n", refDelay, decimalText(1000.0 * refDelay / rate, 2).c_str());
     if (lead >= 0) {
         const long latency = refDelay - 25 - lead;
-        std::printf("Loop-back latency: %ld samples (%.2f ms) after %ld frames recorded before playback\n", latency,
-                    1000.0 * static_cast<double>(latency) / rate, lead);
+        std::printf("Loop-back latency: %ld samples (%s ms) after %ld frames recorded before playback\n", latency,
+                    decimalText(1000.0 * static_cast<double>(latency) / rate, 2).c_str(), lead);
     }
     if (engine.inDelay() == 0) {
         std::printf("IN: no impulse found\n");
@@ -199,15 +172,25 @@ int run(std::span<const std::string_view> args)
         phaseMin = std::min(phaseMin, phase);
         phaseMax = std::max(phaseMax, phase);
     }
-    std::printf("REF to IN, 100 Hz - %.0f Hz: level %+.2f .. %+.2f dB, phase %+.1f .. %+.1f degrees\n", top, levelMin,
-                levelMax, phaseMin, phaseMax);
+    std::printf("REF to IN, 100 Hz - %s Hz: level %s .. %s dB, phase %s .. %s degrees\n", decimalText(top, 0).c_str(),
+                decimalText(levelMin, 2, true).c_str(), decimalText(levelMax, 2, true).c_str(),
+                decimalText(phaseMin, 1, true).c_str(), decimalText(phaseMax, 1, true).c_str());
     return 0;
 }
 
-const CliRegistration registration({"loopback",
-                                    "[--input N] [--output N] [--rate 48000|96000] [--order 13..18] [--wire-jack]  check the "
-                                    "sound card and cabling with one sequence",
-                                    run});
+std::function<int()> setupLoopback(CLI::App& app)
+{
+    auto o = std::make_shared<LoopbackOptions>();
+    app.add_option("--input", o->inputId, "input device number, as `vantrel-cli devices` lists them")->capture_default_str();
+    app.add_option("--output", o->outputId, "output device number")->capture_default_str();
+    app.add_option("--rate", o->rate, "sampling rate in Hz, 48000 or 96000")->capture_default_str()->check(CLI::IsMember({48000, 96000}));
+    app.add_option("--order", o->order, "MLS order, 13..18")->capture_default_str()->check(CLI::Range(13, 18));
+    app.add_flag("--wire-jack", o->wire, "on a JACK server, connect the program's outputs to its inputs (no cables)");
+    return [o] { return run(*o); };
+}
+
+const CliRegistration registration({"loopback", "Check the sound card and cabling with one sequence played and recorded",
+                                    setupLoopback});
 
 } // namespace
 } // namespace vantrel

@@ -18,110 +18,27 @@
 namespace vantrel {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vantrel-cli process RECORDING.RES [--window I] [--width TEXT] [--front TEXT] [--front-window]\n"
-    "         [--position N] [--smoothing I] [--add TEXT] [--from I] [--to I] [--matched-filter] [--f3db TEXT]\n"
-    "         [--q TEXT] [--slope TEXT] [--calibration FILE.trg] [--invert-in] [--invert-ref] [-o OUT]\n";
-
-int usageError(const std::string& what)
-{
-    std::fprintf(stderr, "vantrel-cli process: %s\n%s", what.c_str(), kUsage);
-    return 2;
-}
-
-bool parseIndex(std::string_view text, int low, int high, int& out)
-{
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
-        return false;
-    out = value;
-    return true;
-}
-
-int runProcess(std::span<const std::string_view> args)
-{
+struct ProcessOptions {
     MlsSettings settings;
     std::string recording, output, calibrationPath;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        auto value = [&](std::string_view& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string_view v;
-        auto index = [&](int low, int high, int& field) {
-            if (!value(v))
-                return usageError(std::string(a) + " needs a value");
-            if (!parseIndex(v, low, high, field))
-                return usageError(std::string(a) + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
-                                  ", not '" + std::string(v) + "'");
-            return 0;
-        };
-        auto text = [&](std::string& field) {
-            if (!value(v))
-                return usageError(std::string(a) + " needs a value");
-            field = std::string(v);
-            return 0;
-        };
-        int bad = 0;
-        if (a == "--window")
-            bad = index(0, static_cast<int>(kWindowTypeTexts.size()) - 1, settings.windowTypeIndex);
-        else if (a == "--width")
-            bad = text(settings.windowWidthText);
-        else if (a == "--front")
-            bad = text(settings.frontWindowText);
-        else if (a == "--front-window")
-            settings.frontWindowOn = 1;
-        else if (a == "--position")
-            bad = index(0, 400, settings.fftWindowPosition);
-        else if (a == "--smoothing")
-            bad = index(0, static_cast<int>(kSmoothingTexts.size()) - 1, settings.smoothingIndex);
-        else if (a == "--add")
-            bad = text(settings.addDbText);
-        else if (a == "--from")
-            bad = index(0, static_cast<int>(kAxisFromHz.size()) - 1, settings.fromIndex);
-        else if (a == "--to")
-            bad = index(0, static_cast<int>(kAxisToHz.size()) - 1, settings.toIndex);
-        else if (a == "--matched-filter")
-            settings.useMatchedFilter = 1;
-        else if (a == "--f3db")
-            bad = text(settings.filterF3dbText);
-        else if (a == "--q")
-            bad = text(settings.filterQText);
-        else if (a == "--slope")
-            bad = text(settings.filterSlopeText);
-        else if (a == "--calibration")
-            bad = text(calibrationPath);
-        else if (a == "--invert-in")
-            settings.inPolarity = -1;
-        else if (a == "--invert-ref")
-            settings.refPolarity = -1;
-        else if (a == "-o")
-            bad = text(output);
-        else if (a.starts_with("-"))
-            bad = usageError("unknown option '" + std::string(a) + "'");
-        else if (recording.empty())
-            recording = std::string(a);
-        else
-            bad = usageError("more than one recording given ('" + std::string(a) + "')");
-        if (bad)
-            return bad;
-    }
-    if (recording.empty())
-        return usageError("no recording given");
+};
+
+int runProcess(ProcessOptions& o)
+{
+    MlsSettings& settings = o.settings;
+    const std::string& recording = o.recording;
+    const std::string& output = o.output;
+    const std::string& calibrationPath = o.calibrationPath;
     if (FrequencyAxis::fromHz(settings.fromIndex) >= FrequencyAxis::toHz(settings.toIndex))
-        return usageError("the lower frequency limit (--from) must lie below the upper one (--to)");
+        return cliUsageError("process", "the lower frequency limit (--from) must lie below the upper one (--to)");
 
     CalibrationCurve calibration{};
     if (!calibrationPath.empty()) {
         const TargetReadResult read = readTargetFile(calibrationPath, calibration);
         if (read.status == TargetReadStatus::CannotOpen)
-            return usageError("cannot open the calibration file '" + calibrationPath + "'");
+            return cliUsageError("process", "cannot open the calibration file '" + calibrationPath + "'");
         if (read.status != TargetReadStatus::Complete)
-            return usageError("the calibration file '" + calibrationPath + "' holds only " + std::to_string(read.points) +
+            return cliUsageError("process", "the calibration file '" + calibrationPath + "' holds only " + std::to_string(read.points) +
                               " of " + std::to_string(kTargetFilePoints) + " points");
         settings.useCalibration = 1;
     }
@@ -129,7 +46,7 @@ int runProcess(std::span<const std::string_view> args)
     auto engine = std::make_unique<MlsEngine>();
     const ResImport import = engine->importRecording(recording.c_str());
     if (import.outcome == ResImport::Outcome::unableToOpen)
-        return usageError("cannot open the recording '" + recording + "'");
+        return cliUsageError("process", "cannot open the recording '" + recording + "'");
     if (!import.ok()) {
         std::fprintf(stderr, "%.*s\n", static_cast<int>(import.message().size()), import.message().data());
         return 1;
@@ -154,7 +71,7 @@ int runProcess(std::span<const std::string_view> args)
     if (!output.empty()) {
         file.reset(std::fopen(output.c_str(), "wb"));
         if (!file)
-            return usageError("cannot write '" + output + "'");
+            return cliUsageError("process", "cannot write '" + output + "'");
         out = file.get();
     }
     const std::string text = formatTargetFile(axis, engine->response());
@@ -166,9 +83,39 @@ int runProcess(std::span<const std::string_view> args)
     return 0;
 }
 
-const CliRegistration registration({"process",
-                                    "RECORDING.RES [options] [-o OUT]  frequency response of a stored recording (750 lines)",
-                                    runProcess});
+std::function<int()> setupProcess(CLI::App& app)
+{
+    auto o = std::make_shared<ProcessOptions>();
+    MlsSettings& s = o->settings;
+    const int lastWindow = static_cast<int>(kWindowTypeTexts.size()) - 1;
+    const int lastSmoothing = static_cast<int>(kSmoothingTexts.size()) - 1;
+    app.add_option("RECORDING", o->recording, "the stored recording (*.RES)")->required();
+    app.add_option("--window", s.windowTypeIndex, "time window type, 0..9 as the measurement window lists them")
+        ->check(CLI::Range(0, lastWindow));
+    app.add_option("--width", s.windowWidthText, "time window width in samples (text, as typed in the edit)");
+    app.add_option("--front", s.frontWindowText, "front window width in samples (text)");
+    app.add_flag_callback("--front-window", [&s] { s.frontWindowOn = 1; }, "apply the front window");
+    app.add_option("--position", s.fftWindowPosition, "FFT window position in samples, 0..400")->check(CLI::Range(0, 400));
+    app.add_option("--smoothing", s.smoothingIndex, "smoothing, 0..5 as the measurement window lists them")
+        ->check(CLI::Range(0, lastSmoothing));
+    app.add_option("--add", s.addDbText, "level added to the response in dB (text)");
+    app.add_option("--from", s.fromIndex, "lower frequency limit, index of the \"From:\" list")
+        ->check(CLI::Range(0, static_cast<int>(kAxisFromHz.size()) - 1));
+    app.add_option("--to", s.toIndex, "upper frequency limit, index of the \"To:\" list")
+        ->check(CLI::Range(0, static_cast<int>(kAxisToHz.size()) - 1));
+    app.add_flag_callback("--matched-filter", [&s] { s.useMatchedFilter = 1; }, "apply the matched filter");
+    app.add_option("--f3db", s.filterF3dbText, "matched filter -3 dB frequency in Hz (text)");
+    app.add_option("--q", s.filterQText, "matched filter Q (text)");
+    app.add_option("--slope", s.filterSlopeText, "matched filter slope (text)");
+    app.add_option("--calibration", o->calibrationPath, "calibration curve to apply (*.trg target file)");
+    app.add_flag_callback("--invert-in", [&s] { s.inPolarity = -1; }, "invert the IN channel");
+    app.add_flag_callback("--invert-ref", [&s] { s.refPolarity = -1; }, "invert the REF channel");
+    app.add_option("-o,--output", o->output, "write the response here instead of standard output");
+    return [o] { return runProcess(*o); };
+}
+
+const CliRegistration registration({"process", "Frequency response of a stored recording (750 lines of Hz, dB, degrees)",
+                                    setupProcess});
 
 } // namespace
 } // namespace vantrel

@@ -15,23 +15,8 @@
 namespace vantrel {
 namespace {
 
-int runSession(std::span<const std::string_view> args)
+int runSession(bool simulate, const std::string& scriptPath)
 {
-    bool simulate = false;
-    std::string scriptPath;
-    for (std::string_view a : args) {
-        if (a == "--simulate")
-            simulate = true;
-        else if (!a.empty() && a[0] == '-' && a != "-") {
-            std::cerr << "vantrel-cli session: unknown option '" << a << "'\n";
-            return 2;
-        } else if (scriptPath.empty())
-            scriptPath = std::string(a);
-        else {
-            std::cerr << "vantrel-cli session: only one script may be given\n";
-            return 2;
-        }
-    }
     std::ifstream file;
     std::istream* script = &std::cin;
     if (!scriptPath.empty() && scriptPath != "-") {
@@ -57,7 +42,20 @@ int runSession(std::span<const std::string_view> args)
     return 0;
 }
 
-const CliRegistration registration({"session", "[--simulate] [SCRIPT]  drive the program by a script (standard input by default)", runSession});
+std::function<int()> setupSession(CLI::App& app)
+{
+    struct Options {
+        bool simulate = false;
+        std::string script;
+    };
+    auto o = std::make_shared<Options>();
+    app.add_flag("--simulate", o->simulate, "bind both turntables and the sound card to the simulated rig");
+    app.add_option("SCRIPT", o->script, "the script to run ('-' or none: standard input)");
+    return [o] { return runSession(o->simulate, o->script); };
+}
+
+const CliRegistration registration({"session", "Drive the program by a script on a virtual clock, printing every event",
+                                    setupSession});
 
 } // namespace
 } // namespace vantrel

@@ -2,7 +2,7 @@
 // one sequence recorded on the simulated rig with the loudspeaker turned to (H, V), stored as
 // a *.RES file that the measurement window's import (and vantrel-cli process) reads.
 
-#include <charconv>
+#include <memory>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -13,65 +13,37 @@
 namespace vantrel {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vantrel-cli simulate-recording --h DEG --v DEG [--order 13..18] [--rate-index 5|6] -o FILE.RES\n";
-
-int usageError(const std::string& what)
-{
-    std::fprintf(stderr, "vantrel-cli simulate-recording: %s\n%s", what.c_str(), kUsage);
-    return 2;
-}
-
-template <typename T>
-bool parse(std::string_view text, T& out)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
-int run(std::span<const std::string_view> args)
-{
-    double h = NAN, v = NAN;
+struct SimulateOptions {
+    double h = 0, v = 0;
     int order = 18, rateIndex = 5;
     std::string output;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (i + 1 >= args.size())
-            return usageError(std::string(a) == "-o" || a.starts_with("--") ? "missing value after " + std::string(a)
-                                                                             : "unexpected argument '" + std::string(a) + "'");
-        const std::string_view value = args[++i];
-        if (a == "--h") {
-            if (!parse(value, h) || !std::isfinite(h) || std::abs(h) > 360)
-                return usageError("--h needs an angle in degrees (-360..360), not '" + std::string(value) + "'");
-        } else if (a == "--v") {
-            if (!parse(value, v) || !std::isfinite(v) || std::abs(v) > 360)
-                return usageError("--v needs an angle in degrees (-360..360), not '" + std::string(value) + "'");
-        } else if (a == "--order") {
-            if (!parse(value, order) || order < 13 || order > 18)
-                return usageError("--order must be 13..18, not '" + std::string(value) + "'");
-        } else if (a == "--rate-index") {
-            if (!parse(value, rateIndex) || (rateIndex != 5 && rateIndex != 6))
-                return usageError("--rate-index must be 5 (48000 Hz) or 6 (96000 Hz), not '" + std::string(value) + "'");
-        } else if (a == "-o") {
-            output = value;
-        } else {
-            return usageError("unknown option '" + std::string(a) + "'");
-        }
-    }
-    if (std::isnan(h) || std::isnan(v))
-        return usageError("both --h and --v are needed");
-    if (output.empty())
-        return usageError("-o FILE.RES is needed");
+};
 
-    if (const auto error = recordOnSimulatedRig({h, v, order, rateIndex}, output)) {
+int run(const SimulateOptions& o)
+{
+    if (!std::isfinite(o.h) || std::abs(o.h) > 360 || !std::isfinite(o.v) || std::abs(o.v) > 360)
+        return cliUsageError("simulate-recording", "--h and --v take angles in degrees from -360 to 360");
+    if (const auto error = recordOnSimulatedRig({o.h, o.v, o.order, o.rateIndex}, o.output)) {
         std::fprintf(stderr, "vantrel-cli simulate-recording: %s\n", error->c_str());
-        return error->starts_with("cannot write") ? 2 : 1;
+        return error->starts_with("cannot write") ? kExitUsage : kExitRefused;
     }
     return 0;
 }
 
-const CliRegistration registration(
-    {"simulate-recording", "--h DEG --v DEG [--order 13..18] [--rate-index 5|6] -o FILE.RES  one recording on the simulated rig", run});
+std::function<int()> setupSimulate(CLI::App& app)
+{
+    auto o = std::make_shared<SimulateOptions>();
+    addDecimalOption(app, "--h", o->h, "horizontal angle H of the loudspeaker in degrees (-360..360)")->required();
+    addDecimalOption(app, "--v", o->v, "vertical angle V in degrees (-360..360)")->required();
+    app.add_option("--order", o->order, "MLS order, 13..18")->capture_default_str()->check(CLI::Range(13, 18));
+    app.add_option("--rate-index", o->rateIndex, "sampling rate: 5 for 48000 Hz, 6 for 96000 Hz")->capture_default_str()
+        ->check(CLI::IsMember({5, 6}));
+    app.add_option("-o,--output", o->output, "the recording to write (*.RES)")->required();
+    return [o] { return run(*o); };
+}
+
+const CliRegistration registration({"simulate-recording", "One recording on the simulated rig at (H, V), stored as a *.RES file",
+                                    setupSimulate});
 
 } // namespace
 } // namespace vantrel
