@@ -16,6 +16,7 @@
 #include "mls/measurement_window.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"
+#include "platform/sim/sim_audio.h"
 #include "turntable/port_list.h"
 
 namespace vantrel {
@@ -113,6 +114,50 @@ std::string joined(const std::vector<std::string>& messages, std::size_t from)
     for (std::size_t i = from; i < messages.size(); ++i)
         out += (out.empty() ? "" : "\n") + messages[i];
     return out;
+}
+
+double levelDb(const ComplexBin& b)
+{
+    return 10 * std::log10(static_cast<double>(b.re) * b.re + static_cast<double>(b.im) * b.im + 1e-30);
+}
+
+// Cells against the loudspeaker model of the simulated rig. Compared wherever the measurement
+// can resolve the model: not more than 40 dB under the axis (the microphone's noise) and not
+// inside a notch that changes by more than 1 dB within the 1/24 octave of the smoothing.
+void modelDeviation(MainWindow& main, const SimAudioSystem& audio, BalloonJobResult& result)
+{
+    const AngleGrid grid = main.angleGrid();
+    const int step = gridStepDegrees(grid);
+    const FrequencyAxis& axis = main.axis();
+    const BalloonMatrix& m = main.matrix();
+    const auto modelDb = [&](double hz, int h, int v) { return 20 * std::log10(std::abs(audio.inTransfer(hz, h, v))); };
+    int k1 = 0;
+    while (k1 < kAxisPoints - 1 && axis[k1] < 1000)
+        ++k1;
+    const double offset = levelDb(m.cell(0, 0)[static_cast<std::size_t>(k1)]) - modelDb(axis[k1], 0, 90);
+    double worst = 0;
+    for (int row = 0; row <= lastRow(grid); ++row)
+        for (int column = 0; column <= lastColumn(grid); ++column) {
+            const int v = 90 - step * row, h = step * column;
+            const auto cell = m.cell(row, column);
+            for (int i = 0; i < kAxisPoints; ++i) {
+                const double f = axis[i];
+                if (f < 100 || f > 20000)
+                    continue;
+                const double model = modelDb(f, h, v);
+                const double spread = std::max(std::abs(modelDb(f * std::pow(2.0, 1.0 / 48), h, v) - model),
+                                               std::abs(modelDb(f * std::pow(2.0, -1.0 / 48), h, v) - model));
+                if (model < modelDb(f, 0, 0) - 40 || spread > 1.0)
+                    continue;
+                const double error = std::abs(levelDb(cell[static_cast<std::size_t>(i)]) - offset - model);
+                if (error > worst) {
+                    worst = error;
+                    result.deviationAt = "H=" + std::to_string(h) + " V=" + std::to_string(v) + " deg, " +
+                                         std::to_string(static_cast<long>(std::lround(f))) + " Hz";
+                }
+            }
+        }
+    result.deviationDb = worst;
 }
 
 } // namespace
@@ -219,8 +264,11 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     else if (interrupted) {
         (void)script("press main 1027\n");
         result.outcome = BalloonJobResult::Outcome::interrupted;
-    } else
+    } else {
         result.outcome = BalloonJobResult::Outcome::completed;
+        if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
+            modelDeviation(*main, *sim, result);
+    }
 
     // Whatever was measured is kept, also when the walk was cut short.
     if (!options.output.empty() && result.outcome != BalloonJobResult::Outcome::refused) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "balloon/angle_grid.h"
 
@@ -40,6 +41,11 @@ struct BalloonJobResult {
     double rigSeconds = 0, wallSeconds = 0;
     std::string savedTo;           // the balloon file written, if any
     std::vector<std::string> pictures;
+    // Simulated rig only: the largest level deviation of a measured cell from the rig's model
+    // over 100 Hz..20 kHz (one offset for the whole balloon, taken on the axis at 1 kHz),
+    // where the model is resolvable (see modelDeviation), and where it lies.
+    std::optional<double> deviationDb;
+    std::string deviationAt;
 };
 
 // Runs the job. progress is called after every step of the clock; interrupt, when it turns

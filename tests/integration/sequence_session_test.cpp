@@ -132,30 +132,44 @@ TEST_F(Sequence, WholeTenDegreeBalloonFollowsThePathAndMatchesTheLoudspeakerMode
         EXPECT_EQ(std::memcmp(m.cell(18, column).data(), m.cell(0, 36 - column).data(), 750 * sizeof(ComplexBin)), 0)
             << "cell (18, " << column << ")";
 
-    // One level offset for the whole balloon (the REF normalisation), taken on the axis at 1 kHz;
-    // every cell at every frequency from 100 Hz to 20 kHz then lies within 0.5 dB of the model.
+    // One level offset for the whole balloon (the REF normalisation), taken on the axis at 1 kHz.
+    // Every cell then lies within 0.5 dB of the model from 100 Hz to 20 kHz wherever the model
+    // itself is resolvable by the measurement: not more than 40 dB under the axis (the noise of
+    // the microphone) and not inside a notch that changes by more than 1 dB within the 1/24
+    // octave the response is smoothed over (two drivers cancelling off axis).
     const FrequencyAxis& axis = main().axis();
     int k1 = 0;
     while (axis[k1] < 1000)
         ++k1;
-    const auto modelDb = [&](int i, int h, int v) { return 20 * std::log10(std::abs(audio().inTransfer(axis[i], h, v))); };
-    const double offset = cellDb(m.cell(0, 0)[static_cast<std::size_t>(k1)]) - modelDb(k1, 0, 90);
+    const auto modelDb = [&](double hz, int h, int v) { return 20 * std::log10(std::abs(audio().inTransfer(hz, h, v))); };
+    const double offset = cellDb(m.cell(0, 0)[static_cast<std::size_t>(k1)]) - modelDb(axis[k1], 0, 90);
     double worst = 0;
     std::string where;
+    int compared = 0, skipped = 0;
     for (int row = 0; row <= 18; ++row)
         for (int column = 0; column <= 36; ++column) {
             const int v = 90 - 10 * row, h = 10 * column;
             const auto cell = m.cell(row, column);
             for (int i = 0; i < kAxisPoints; ++i) {
-                if (axis[i] < 100 || axis[i] > 20000)
+                const double f = axis[i];
+                if (f < 100 || f > 20000)
                     continue;
-                const double error = std::abs(cellDb(cell[static_cast<std::size_t>(i)]) - offset - modelDb(i, h, v));
+                const double model = modelDb(f, h, v);
+                const double spread = std::max(std::abs(modelDb(f * std::pow(2.0, 1.0 / 48), h, v) - model),
+                                               std::abs(modelDb(f * std::pow(2.0, -1.0 / 48), h, v) - model));
+                if (model < modelDb(f, 0, 0) - 40 || spread > 1.0) {
+                    ++skipped;
+                    continue;
+                }
+                ++compared;
+                const double error = std::abs(cellDb(cell[static_cast<std::size_t>(i)]) - offset - model);
                 if (error > worst) {
                     worst = error;
-                    where = "H=" + std::to_string(h) + " V=" + std::to_string(v) + " f=" + std::to_string(axis[i]);
+                    where = "H=" + std::to_string(h) + " V=" + std::to_string(v) + " f=" + std::to_string(f);
                 }
             }
         }
+    EXPECT_GT(compared, 9 * skipped) << "at least nine in ten points are compared";
     EXPECT_LT(worst, 0.5) << where;
 }
 
