@@ -1,6 +1,5 @@
 #include "app/balloon_job.h"
 
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -280,27 +279,12 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         result.savedTo = options.output;
     }
 
-    if (!options.renderDirectory.empty() && result.outcome == BalloonJobResult::Outcome::completed) {
-        const auto binFor = [&](double hz) {
-            int best = 0;
-            for (int i = 0; i < kAxisPoints; ++i)
-                if (std::abs(main->axis()[i] - hz) < std::abs(main->axis()[best] - hz))
-                    best = i;
-            return best;
-        };
-        const std::string dir = options.renderDirectory + "/";
-        const std::array<std::pair<std::string, std::string>, 3> views{{
-            {"points.png", "press main 1050\n"},
-            {"fine-1000Hz.png", "press main 1053\nscroll main 1048 thumbposition " + std::to_string(binFor(1000)) + "\n"},
-            {"fine-8000Hz.png", "press main 1053\nscroll main 1048 thumbposition " + std::to_string(binFor(8000)) + "\n"},
-        }};
-        for (const auto& [name, select] : views) {
-            if (auto error = script(select + "screenshot main \"" + dir + name + "\"\n")) {
-                result.outcome = BalloonJobResult::Outcome::refused;
-                result.message = error->message;
-                return result;
-            }
-            result.pictures.push_back(dir + name);
+    if (!options.renderDirectory.empty() && options.render && result.outcome == BalloonJobResult::Outcome::completed) {
+        std::string error;
+        result.pictures = options.render(main->matrix(), main->axis(), main->angleGrid(), error);
+        if (!error.empty()) {
+            result.outcome = BalloonJobResult::Outcome::refused;
+            result.message = error;
         }
     }
     return result;

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "balloon/angle_grid.h"
+#include "balloon/balloon_matrix.h"
+#include "balloon/frequency_axis.h"
 
 namespace vantrel {
 
@@ -25,6 +27,10 @@ struct BalloonJobOptions {
     std::string preferencesFile;   // a "Pellant.pre" record: settings and calibration curve
     std::string output;            // *.BAL, saved safely; empty: not saved
     std::string renderDirectory;   // point view and "Fine Mode" at 1 kHz and 8 kHz as PNG
+    // Draws the views of the finished balloon into renderDirectory (the caller owns the
+    // pictures' format); returns the files written, or the reason none could be.
+    std::function<std::vector<std::string>(const BalloonMatrix&, const FrequencyAxis&, AngleGrid, std::string& error)>
+        render;
     std::string startDirectory;    // where the program keeps its own preferences
 };
 

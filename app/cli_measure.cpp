@@ -4,15 +4,23 @@
 
 #include <unistd.h>
 
+#include <QImage>
+#include <QString>
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/balloon_job.h"
 #include "app/cli_command.h"
+#include "app/main_window_controls.h"
+#include "platform/qt/image_canvas.h"
+#include "views/balloon_display.h"
+#include "views/view_area.h"
 
 namespace vantrel {
 namespace {
@@ -86,6 +94,53 @@ private:
     double lastDrawn_ = -1;
 };
 
+int nearestBin(const FrequencyAxis& axis, double hz)
+{
+    int best = 0;
+    for (int i = 1; i < kAxisPoints; ++i)
+        if (std::abs(axis[i] - hz) < std::abs(axis[best] - hz))
+            best = i;
+    return best;
+}
+
+// The views as `vantrel-cli render` draws them: the main window's own display on a window-sized
+// image, cut to the view area.
+std::vector<std::string> renderViews(const std::string& directory, const BalloonMatrix& matrix,
+                                     const FrequencyAxis& axis, AngleGrid grid, std::string& error)
+{
+    struct View {
+        const char* file;
+        int mode;
+        double hz; // 0: the selection's own frequency
+    };
+    constexpr View kViews[] = {{"points.png", kMeasurementMode, 0},
+                               {"fine-1000Hz.png", kFineMode, 1000},
+                               {"fine-8000Hz.png", kFineMode, 8000}};
+    ensureGuiApplication();
+    std::vector<std::string> written;
+    for (const View& v : kViews) {
+        SelectionState selection;
+        selection.viewMode = v.mode;
+        if (v.hz > 0)
+            selection.selectedBin = nearestBin(axis, v.hz);
+        QImage image(kMainWidth, kMainHeight, QImage::Format_RGB32);
+        ImageCanvas canvas(image);
+        canvas.erase(kMainBackground);
+        const int sequencePhase = 0;
+        BalloonDisplay display(matrix, selection, axis, grid, sequencePhase);
+        display.paint(canvas, false, false);
+        const QImage view = image.copy(kViewArea.left, kViewArea.top, kViewArea.right - kViewArea.left,
+                                       kViewArea.bottom - kViewArea.top);
+        const std::string path = (std::filesystem::path(directory) / v.file).string();
+        if (!view.save(QString::fromStdString(path), "PNG")) {
+            error = "cannot write '" + path + "'";
+            return written;
+        }
+        written.push_back(path);
+    }
+    return written;
+}
+
 int run(const MeasureOptions& o)
 {
     if (o.simulate && (!o.tt1.empty() || !o.tt2.empty()))
@@ -105,6 +160,8 @@ int run(const MeasureOptions& o)
     job.preferencesFile = o.preferences;
     job.output = o.balloon;
     job.renderDirectory = o.render;
+    job.render = [dir = o.render](const BalloonMatrix& matrix, const FrequencyAxis& axis, AngleGrid grid,
+                                  std::string& error) { return renderViews(dir, matrix, axis, grid, error); };
     std::error_code ec;
     job.startDirectory = std::filesystem::current_path(ec).string();
     // Explicit values win over a preferences file; without one the defaults apply.

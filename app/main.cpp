@@ -12,6 +12,7 @@
 
 #include "app/device_set.h"
 #include "app/main_window.h"
+#include "platform/number_text.h"
 #include "platform/qt/image_canvas.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_window.h"
@@ -38,9 +39,7 @@ int main(int argc, char** argv)
         else if (a == "--log")
             options.logEvents = true;
         else if (a == "--speed" && i + 1 < argc) {
-            char* end = nullptr;
-            options.speed = std::strtod(argv[++i], &end);
-            if (!end || *end || options.speed <= 0)
+            if (!vantrel::parseDecimal(argv[++i], options.speed) || options.speed <= 0)
                 return usage();
         } else if (a == "--screenshot" && i + 1 < argc) {
             screenshot = argv[++i];

@@ -6,10 +6,6 @@
 #include "app/main_window_controls.h"
 #include "calibration/calibration_window.h"
 #include "mls/measurement_window.h"
-#include "views/colour_map.h"
-#include "views/readout_text.h"
-#include "views/status_panel.h"
-#include "views/view_area.h"
 
 namespace vantrel {
 
@@ -63,6 +59,7 @@ bool MainWindow::allocateRecords()
     if (!matrix_ || !curves_)
         return false;
     curves_->fill(Curve{});
+    display_ = std::make_unique<BalloonDisplay>(*matrix_, selection_, axis_, angleGrid_, sequence_.sequencePhase);
     return true;
 }
 
@@ -105,18 +102,9 @@ void MainWindow::setViewMode(int mode)
     showRadioMarks();
 }
 
-void MainWindow::drawCurrentView(Canvas& canvas)
-{
-    if (selection_.colourView())
-        return;
-    clearViewArea(canvas);
-}
-
 void MainWindow::paint(Canvas& canvas)
 {
-    drawStatusPanel(canvas, makeStatusPanelState(selection_, axis_, *matrix_, turntables_->connected(1), turntables_->connected(2)));
-    drawCurrentView(canvas);
-    drawColourLegend(canvas);
+    display_->paint(canvas, turntables_->connected(1), turntables_->connected(2));
 }
 
 void MainWindow::command(int id, int code)
@@ -130,95 +118,42 @@ void MainWindow::command(int id, int code)
     case kMeasurements:
         openMeasurementWindow();
         return;
+    case kSaveData:
+        saveData();
+        return;
+    case kLoadData:
+        loadData();
+        return;
     case kGrid5:
     case kGrid10:
         angleGrid_ = id == kGrid10 ? AngleGrid::Grid10 : AngleGrid::Grid5;
         showRadioMarks();
+        host_->raise();
         return;
     case kMeasurementModeRadio:
     case kRawModeRadio:
     case kCoarseModeRadio:
     case kFineModeRadio:
     case kTestModeRadio:
-        setViewMode(id - kMeasurementModeRadio);
-        drawCurrentView(host_->surface());
+        chooseViewMode(id);
         return;
     case kSliceLeftRadio:
     case kSliceRightRadio:
     case kSliceFullRadio:
-        selection_.sliceMode = id - kSliceLeftRadio;
-        showRadioMarks();
+        chooseSliceMode(id);
+        return;
+    case kClearBalloon:
+        clearBalloon();
+        return;
+    case kTestBalloon:
+        testBalloon();
+        return;
+    case kRepair:
+        repairCell();
         return;
     default:
         return;
     }
-}
-
-void MainWindow::scroll(int id, ScrollCode code, int position)
-{
-    using namespace main_ids;
-    if (destroyed_)
-        return;
-    int* value = nullptr;
-    SelectionRange range{0, 0};
-    switch (id) {
-    case kColourScale: value = &selection_.colourScale; range = kColourScaleRange; break;
-    case kSelectedBin: value = &selection_.selectedBin; range = kBinRange; break;
-    case kSliceLimit: value = &selection_.sliceLimit; range = kSliceLimitRange; break;
-    case kSelectedRow: value = &selection_.selectedRow; range = kCellRowRange; break;
-    case kSelectedColumn: value = &selection_.selectedColumn; range = kCellColumnRange; break;
-    case kRepairSourceRow: value = &selection_.repairSourceRow; range = kCellRowRange; break;
-    case kRepairSourceColumn: value = &selection_.repairSourceColumn; range = kCellColumnRange; break;
-    case kRepairTargetRow: value = &selection_.repairTargetRow; range = kCellRowRange; break;
-    case kRepairTargetColumn: value = &selection_.repairTargetColumn; range = kCellColumnRange; break;
-    case kViewScrollH: value = &selection_.viewScrollH; range = kViewScrollRange; break;
-    case kViewScrollV: value = &selection_.viewScrollV; range = kViewScrollRange; break;
-    case kViewScrollSide: value = &selection_.viewScrollSide; range = kViewScrollSideRange; break;
-    default: return;
-    }
-    const bool changed = code != ScrollCode::EndScroll;
-    *value = range.clamp(scrolledValue(host_->scrollPos(id), code, position, range.min, range.max));
-    const bool repairBar = id >= kRepairSourceRow && id <= kRepairTargetColumn;
-    if (id == kSelectedRow || id == kSelectedColumn || repairBar)
-        setViewMode(kRawMode);
-    if (changed || repairBar)
-        drawCurrentView(host_->surface());
-    host_->setScrollPos(id, *value);
-
-    Canvas& c = host_->surface();
-    c.setTextBackground(true);
-    std::string text;
-    int x = -1, y = 0;
-    switch (id) {
-    case kColourScale:
-        text = colourMapText(selection_.colourScale), x = 10, y = 347;
-        break;
-    case kSelectedBin:
-        text = binText(selection_.selectedBin, axis_[selection_.selectedBin], matrix_->rawLevel(0, 0, selection_.selectedBin));
-        x = 10, y = 388;
-        break;
-    case kSliceLimit:
-        text = sliceText(selection_.sliceLimit), x = 265, y = 319;
-        break;
-    case kSelectedRow:
-    case kRepairSourceRow:
-    case kRepairTargetRow:
-        text = verticalText(*value);
-        x = id == kSelectedRow ? 265 : 260;
-        y = id == kSelectedRow ? 353 : id == kRepairSourceRow ? 591 : 675;
-        break;
-    case kSelectedColumn:
-    case kRepairSourceColumn:
-    case kRepairTargetColumn:
-        text = horizontalText(*value);
-        x = id == kSelectedColumn ? 265 : 260;
-        y = id == kSelectedColumn ? 388 : id == kRepairSourceColumn ? 626 : 711;
-        break;
-    default:
-        break;
-    }
-    if (x >= 0)
-        c.textOut(x, y, text);
 }
 
 void MainWindow::timer(int id)

@@ -21,6 +21,7 @@
 #include "sequencer/balloon_sequencer.h"
 #include "app/preferences.h"
 #include "calibration/calibration_builder.h"
+#include "views/balloon_display.h"
 
 namespace vantrel {
 
@@ -63,19 +64,40 @@ public:
     // The open "MLS Measurement" window, or nullptr while it is closed.
     MeasurementWindow* measurementDialog();
 
+    // The point view on the window, now: clear = 1 only clears the view area; otherwise
+    // vIndex and hIndex are the position being measured (angles divided by the grid step) and
+    // mark = 1 marks it among the measured positions.
+    void drawBalloonPoints(int clear, int vIndex, int hIndex, int mark);
+    // The colour or point view of viewMode, drawn on the window now.
+    void drawCurrentView();
+    BalloonDisplay& display() { return *display_; }
+
 private:
     MainWindow(Platform& platform, Devices devices, const std::string& startDirectory);
     [[nodiscard]] bool allocateRecords();
     void createControls();
     void showRadioMarks();
     void setViewMode(int mode);
-    void drawCurrentView(Canvas& canvas);
+    // Views and the controls that choose them (main_window_views.cpp).
+    void chooseViewMode(int id);
+    void chooseSliceMode(int id);
+    void clearBalloon();
+    void testBalloon();
+    void repairCell();
+    void writeScrollReadout(int id, int value);
     void destroyWindow();
     void openMeasurementWindow();
     // main_window_sequence.cpp: the automatic walk and the point view it marks.
     void createSequencer();
     bool sequenceCommand(int id);
     void drawPointView(const PointViewRequest& request);
+    // "Save Data" and "Load Data": the balloon file dialog, the transfer, and what follows
+    // either way (repaint, marks, title, selected cell, view).
+    void saveData();
+    void loadData();
+    [[nodiscard]] std::optional<std::string> chooseBalloonFile(bool save);
+    // The selected cell as one more curve pair of the measurement window's plot.
+    void showCellInMeasurementPlot();
 
     Platform& platform_;
     Devices devices_;
@@ -91,9 +113,12 @@ private:
     SequenceState sequence_;
     std::unique_ptr<Turntables> turntables_;
     std::unique_ptr<BalloonSequencer> sequencer_;
+    std::unique_ptr<BalloonDisplay> display_; // made with the balloon
     PreferencesFile preferences_;
     CalibrationSetup calibrationSetup_;
     std::unique_ptr<CalibrationWindow> calibrationWindow_;
+    // Full path of the last balloon file chosen, shared by save and load, empty at start.
+    std::string balloonFileName_;
     // Made at the first "Measurements" and kept (with its buffers) for the rest of the run;
     // declared last so that it closes before anything it uses goes.
     std::unique_ptr<MeasurementWindow> measurement_;

@@ -4,9 +4,14 @@
 #include "app/main_window.h"
 #include "app/main_window_controls.h"
 #include "mls/measurement_window.h"
-#include "views/view_area.h"
 
 namespace vantrel {
+
+namespace {
+
+constexpr int kOffGridIndex = -100;
+
+} // namespace
 
 void MainWindow::createSequencer()
 {
@@ -38,14 +43,18 @@ bool MainWindow::sequenceCommand(int id)
 void MainWindow::drawPointView(const PointViewRequest& request)
 {
     if (request.clear) {
-        clearViewArea(host_->surface());
+        drawBalloonPoints(1, 0, 0, 0);
         platform_.log().record("points", "clear");
-        return;
-    }
-    if (request.mark)
+    } else if (request.mark) {
+        drawBalloonPoints(0, request.vIndex, request.hIndex, 1);
         platform_.log().record("points", "mark " + std::to_string(request.vIndex) + " " + std::to_string(request.hIndex));
-    else
+    } else {
+        // The walk has left the grid: the marked view is drawn again with a position that
+        // lies on no grid, so nothing new is marked.
+        drawBalloonPoints(0, kOffGridIndex, kOffGridIndex, 1);
         platform_.log().record("points", "redraw");
+    }
+    host_->showDrawing();
 }
 
 } // namespace vantrel

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "mls/frequency_response.h"
+
 namespace vantrel {
 
 namespace {
@@ -144,8 +146,9 @@ int unpackPreferences(const PreferencesRecord& r, MlsSettings& s, CalibrationCur
     for (std::size_t i = 0; i < curve.size(); ++i) {
         float level = getFloat(r, kCalibration + 8 * i);
         float phase = getFloat(r, kCalibration + 8 * i + 4);
-        if (!std::isfinite(level) || !std::isfinite(phase)) {
-            // A NaN here would poison every calibrated measurement.
+        if (!usableCalibrationLevel(level) || !std::isfinite(phase)) {
+            // A NaN, or a level whose linear value no float holds, would poison every
+            // calibrated measurement.
             level = 0;
             phase = 0;
             ++replaced;
@@ -168,10 +171,17 @@ bool PreferencesFile::load(MlsSettings& settings, CalibrationCurve& curve)
     if (!f)
         return false;
     // Fields beyond the end of a short file keep the current settings.
-    packPreferences(settings, curve, record_);
-    const std::size_t got = std::fread(record_.data(), 1, record_.size(), f);
+    PreferencesRecord record = record_;
+    packPreferences(settings, curve, record);
+    const std::size_t got = std::fread(record.data(), 1, record.size(), f);
+    // A directory of that name opens but does not read; neither does a failing disk. Both are
+    // as unusable as a missing file.
+    const bool failed = std::ferror(f) != 0;
     std::fclose(f);
     (void)got;
+    if (failed)
+        return false;
+    record_ = record;
     unpackPreferences(record_, settings, curve);
     return true;
 }

@@ -29,7 +29,7 @@ public:
     explicit PreferencesFile(std::string directory);
 
     const std::string& path() const { return path_; }
-    // False when the file cannot be opened (the settings are untouched then). A short file
+    // False when the file cannot be opened or read (the settings are untouched then). A short file
     // fills what it holds; the rest keeps the current settings.
     bool load(MlsSettings& settings, CalibrationCurve& curve);
     // False when the file cannot be written completely.

@@ -25,6 +25,18 @@ ComplexBin encodeBin(float levelDb, float phaseDegrees)
     return {static_cast<float>(m * std::cos(t)), static_cast<float>(m * std::sin(t))};
 }
 
+bool storableResponse(std::span<const float> levelDb, std::span<const float> phaseDegrees)
+{
+    if (levelDb.size() != phaseDegrees.size())
+        return false;
+    for (std::size_t b = 0; b < levelDb.size(); ++b) {
+        const ComplexBin bin = encodeBin(levelDb[b], phaseDegrees[b]);
+        if (!std::isfinite(bin.re) || !std::isfinite(bin.im))
+            return false;
+    }
+    return true;
+}
+
 long double rawLevel(ComplexBin bin)
 {
     const long double re = bin.re;
@@ -93,6 +105,8 @@ std::optional<CellIndex> BalloonMatrix::storeMeasurement(int hDegrees, int vDegr
     const int row = rowForAngle(vDegrees, grid);
     const int column = columnForAngle(hDegrees, grid);
     if (row < 0 || row >= kStoreRowLimit || column < 0 || column >= kStoreColumnLimit)
+        return std::nullopt;
+    if (!storableResponse(levelDb, phaseDegrees))
         return std::nullopt;
     auto target = cell(row, column);
     for (std::size_t b = 0; b < kDataBins; ++b)

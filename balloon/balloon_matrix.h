@@ -72,6 +72,9 @@ struct CellIndex {
 //   t = P * 0.01745566261695294    (P / 57.288, the measurement's degrees-per-radian factor)
 //   re = m cos t, im = m sin t, rounded to float32.
 ComplexBin encodeBin(float levelDb, float phaseDegrees);
+// True when every pair encodes to finite re and im: a level beyond about 860 dB, or any NaN or
+// infinity, does not.
+bool storableResponse(std::span<const float> levelDb, std::span<const float> phaseDegrees);
 
 // Unclamped display level L = (10 log10(re^2 + im^2 + 1e-13) + 80) * 0.5 in extended
 // precision; one unit is 2 dB, 40 at 90 dB. The bin readout shows this value.
@@ -113,8 +116,8 @@ public:
     // rawLevel of one bin; the level of a zero bin (-25) outside the block.
     double rawLevel(int row, int column, int bin) const;
 
-    // Writes bins 0..749 of the cell of (H, V) when 0 <= row < 36 and 0 <= column < 73 and
-    // returns where; otherwise writes nothing.
+    // Writes bins 0..749 of the cell of (H, V) when 0 <= row < 36 and 0 <= column < 73 and the
+    // response is storableResponse, and returns where; otherwise writes nothing.
     std::optional<CellIndex> storeMeasurement(int hDegrees, int vDegrees, AngleGrid grid,
                                               std::span<const float, kDataBins> levelDb,
                                               std::span<const float, kDataBins> phaseDegrees);

@@ -3,11 +3,12 @@
 #include <cmath>
 #include <complex>
 
+#include "mls/frequency_response.h"
+
 namespace vantrel {
 
 namespace {
 
-constexpr double kDegreesPerRadian = 57.288; // the measurement engine's factor, kept for agreement
 constexpr int kCalibrationLevelStyle = 4;
 constexpr int kCalibrationPhaseStyle = 5;
 
@@ -65,7 +66,7 @@ bool computeCalibrationCurve(const FilterSections& sections, bool invert, const 
         LevelPhase& p = result[static_cast<std::size_t>(i)];
         p.level = static_cast<float>(level);
         p.phase = static_cast<float>(phase);
-        if (!std::isfinite(p.level) || !std::isfinite(p.phase))
+        if (!usableCalibrationLevel(p.level) || !std::isfinite(p.phase))
             return false;
     }
     curve = result;

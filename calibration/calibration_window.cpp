@@ -5,6 +5,7 @@
 
 #include "calibration/target_file.h"
 #include "mls/numeric_text.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -69,12 +70,7 @@ constexpr std::array<ControlSpec, kControlCount> buildControls()
 
 constexpr std::array<ControlSpec, kControlCount> kCalibrationControls = buildControls();
 
-std::string oneDecimal(float value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(value));
-    return text;
-}
+std::string oneDecimal(float value) { return fixedText(value, 1); }
 
 FileDialogSpec targetFileDialog(bool save, const std::string& lastName)
 {

@@ -6,7 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "mls/frequency_response.h"
 #include "mls/numeric_text.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -59,18 +61,22 @@ std::string formatTargetFile(const FrequencyAxis& axis, const CalibrationCurve& 
 {
     std::string text;
     text.reserve(kAxisPoints * 40);
-    char line[192];
     for (int i = 0; i < kAxisPoints; ++i) {
         const LevelPhase& p = curve[static_cast<std::size_t>(i)];
-        const int n = std::snprintf(line, sizeof line, "%.2f    %.2f    %.2f  \r\n", static_cast<double>(axis[i]),
-                                    static_cast<double>(p.level), static_cast<double>(p.phase));
-        text.append(line, static_cast<std::size_t>(n));
+        appendFixed(text, axis[i], 2);
+        text += "    ";
+        appendFixed(text, p.level, 2);
+        text += "    ";
+        appendFixed(text, p.phase, 2);
+        text += "  \r\n";
     }
     return text;
 }
 
 bool writeTargetFile(const std::string& path, const FrequencyAxis& axis, const CalibrationCurve& curve)
 {
+    if (!finiteResponse(curve))
+        return false; // "inf" or "nan" lines would be read back as something else
     const std::string text = formatTargetFile(axis, curve);
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
@@ -88,9 +94,10 @@ TargetReadResult parseTargetText(std::string_view text, CalibrationCurve& curve)
         double frequency = 0, level = 0, phase = 0;
         if (!scanner.next(frequency) || !scanner.next(level) || !scanner.next(phase))
             break;
-        // A level no float holds (1E999) would carry infinity into every corrected response:
-        // the reading ends there, as at the end of a short file.
-        if (!(std::fabs(level) <= std::numeric_limits<float>::max()))
+        // A level no float holds (1E999), or whose linear value none holds (-10000 dB), would
+        // carry infinity into every corrected response: the reading ends there, as at the end of
+        // a short file.
+        if (!usableCalibrationLevel(level))
             break;
         LevelPhase& p = curve[static_cast<std::size_t>(i)];
         p.level = static_cast<float>(level);

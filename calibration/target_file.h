@@ -16,7 +16,8 @@ namespace vantrel {
 inline constexpr int kTargetFilePoints = kAxisPoints - 1;
 
 std::string formatTargetFile(const FrequencyAxis& axis, const CalibrationCurve& curve);
-// False when the file cannot be created or not every byte reached it.
+// False, with no file created, when a level or phase is not finite; false when the file cannot
+// be created or not every byte reached it.
 [[nodiscard]] bool writeTargetFile(const std::string& path, const FrequencyAxis& axis,
                                    const CalibrationCurve& curve);
 
@@ -34,7 +35,8 @@ struct TargetReadResult {
 
 // A number is a maximal run of 0-9 + - . E read by its leading numeric part; everything else
 // separates. Triple i sets point i: level, then phase limited to ±179.9 beyond ±180. A level
-// beyond the range of a float ends the reading like the end of the text.
+// that is not usableCalibrationLevel (beyond the range of a float, or its linear value) ends the
+// reading like the end of the text.
 TargetReadResult parseTargetText(std::string_view text, CalibrationCurve& curve);
 TargetReadResult readTargetFile(const std::string& path, CalibrationCurve& curve);
 

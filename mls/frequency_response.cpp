@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vantrel {
 
@@ -135,6 +136,18 @@ void transferFunction(const AxisLevelPhase& ref, const AxisLevelPhase& in, const
         const std::complex<double> i = polar(in[j].level, in[j].phase);
         out[j] = levelPhaseOf(i * r, addDb);
     }
+}
+
+bool usableCalibrationLevel(double levelDb)
+{
+    return std::isfinite(levelDb) &&
+           std::pow(10.0, std::fabs(levelDb) / 20.0) <= static_cast<double>(std::numeric_limits<float>::max());
+}
+
+bool finiteResponse(const AxisLevelPhase& response)
+{
+    return std::all_of(response.begin(), response.end(),
+                       [](const LevelPhase& p) { return std::isfinite(p.level) && std::isfinite(p.phase); });
 }
 
 void applyCalibration(const CalibrationCurve& calibration, AxisLevelPhase& response)

@@ -29,6 +29,7 @@ struct [[nodiscard]] MlsStatus {
 inline constexpr std::string_view kNoImpulseResponseText = "Please Generate Impulse Response First";
 inline constexpr std::string_view kWindowTooLongText = "Please reduce Timw Window Length";
 inline constexpr std::string_view kRepositionWindowText = "Please reduce Time Window Length\n OR Re-position the Time Window";
+inline constexpr std::string_view kResponseRangeText = "Response Out Of Range: a level or phase is not a finite number";
 
 // First axis index at or above 1 kHz; -1 when the axis stays below.
 int oneKilohertzIndex(const FrequencyAxis& axis);
@@ -59,5 +60,11 @@ void transferFunction(const AxisLevelPhase& ref, const AxisLevelPhase& in, const
 
 // Divides the response by the calibration curve (level and phase).
 void applyCalibration(const CalibrationCurve& calibration, AxisLevelPhase& response);
+
+// A calibration level is usable when its linear value and the reciprocal both fit a float: a
+// response is divided by that value, and -10000 dB would make it infinite.
+bool usableCalibrationLevel(double levelDb);
+// True when every level and phase is a finite number.
+bool finiteResponse(const AxisLevelPhase& response);
 
 } // namespace vantrel

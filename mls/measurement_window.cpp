@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <utility>
 
+#include "mls/curve_slots.h"
 #include "mls/measurement_controls.h"
 #include "mls/mls_plots.h"
 #include "mls/numeric_text.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -72,8 +74,6 @@ bool endsInRes(const std::string& name)
     return (tail[0] == 'r' || tail[0] == 'R') && (tail[1] == 'e' || tail[1] == 'E') && (tail[2] == 's' || tail[2] == 'S');
 }
 
-int slotIndex(int slot) { return ((slot % 10) + 10) % 10; }
-
 void setAttributes(Curve& curve, int flagElement, const LineStyle& colour, const LineStyle& pen)
 {
     const auto at = [&](int offset) -> float& { return curve[static_cast<std::size_t>(flagElement + offset)]; };
@@ -89,17 +89,13 @@ void setAttributes(Curve& curve, int flagElement, const LineStyle& colour, const
 
 std::string volumeText(int percent)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "Output = %.1fdB (%d%%)", 20 * std::log10(percent * 0.01 + 1e-7), percent);
-    return text;
+    return "Output = " + fixedText(20 * std::log10(percent * 0.01 + 1e-7), 1) + "dB (" + std::to_string(percent) + "%)";
 }
 
 std::string windowTimeText(std::string_view widthText, int rateHz)
 {
-    char text[400];
     const double ms = rateHz > 0 ? textValue(widthText) * 1000 / rateHz : 0.0;
-    std::snprintf(text, sizeof text, "%f", ms);
-    return std::string(text).substr(0, 7);
+    return fixedText(ms, 6).substr(0, 7);
 }
 
 std::string windowWidthText(std::string_view timeText, int rateHz)
@@ -152,10 +148,14 @@ void MeasurementWindow::close()
 
 void MeasurementWindow::runSequencedMls()
 {
+    // A recording already under way (a manual "Run MLS") refuses this one; a hand press during
+    // a sequenced recording must not count as that recording's failure, so the refusal is
+    // judged here rather than in runMls.
+    const bool refused = card_ && card_->running();
     sequencedPending_ = true;
     command(kRunMls, 0);
     // A window that could not even take the command has nothing outstanding.
-    if (!host_)
+    if (!host_ || refused)
         finishSequenced(false);
 }
 
@@ -464,17 +464,15 @@ void MeasurementWindow::copyTimeWindowCurve()
 
 void MeasurementWindow::runMls()
 {
+    // The sound card is still playing from the play buffer and will deliver into the capture
+    // copy: a second run must not clear or regenerate either.
+    if (card_ && card_->refuseWhileRunning())
+        return;
     MlsSettings& s = ctx_.settings;
     const int rate = s.sampleRate();
     if (rate != 48000 && rate != 96000) {
         ctx_.mainWindow.killTimer(kMeasureTimerId);
         host_->message(kRateRefusalText, kMlsCaption, MessageIcon::Information);
-        finishSequenced(false);
-        return;
-    }
-    // A recording still under way keeps its buffers: the card refuses the second start.
-    if (card_->running()) {
-        (void)card_->startPlayAndCapture();
         finishSequenced(false);
         return;
     }
@@ -623,17 +621,24 @@ bool MeasurementWindow::irToSpl(std::optional<PointAngles> at)
 
 void MeasurementWindow::storeResult(PointAngles at)
 {
-    MlsSettings& s = ctx_.settings;
-    s.splSlot = slotIndex(s.splSlot);
-    s.phaseSlot = slotIndex(s.phaseSlot);
-    Curve& spl = ctx_.curves[static_cast<std::size_t>(kSplCurve0 + s.splSlot)];
-    Curve& phase = ctx_.curves[static_cast<std::size_t>(kPhaseCurve0 + s.phaseSlot)];
-
     std::array<float, kAxisPoints> levels{}, phases{};
     const AxisLevelPhase& r = engine_.response();
     for (std::size_t j = 0; j < r.size(); ++j) {
         levels[j] = r[j].level;
         phases[j] = r[j].phase;
+    }
+    // Checked before anything is drawn or stored: a cell of the balloon holding infinity would
+    // spoil every view and file made from it.
+    if (!storableResponse(levels, phases)) {
+        host_->message(kResponseRangeText, kMlsCaption, MessageIcon::Warning);
+        return;
+    }
+    MlsSettings& s = ctx_.settings;
+    markResultSlots(s, ctx_.curves);
+    Curve& spl = ctx_.curves[static_cast<std::size_t>(kSplCurve0 + s.splSlot)];
+    Curve& phase = ctx_.curves[static_cast<std::size_t>(kPhaseCurve0 + s.phaseSlot)];
+
+    for (std::size_t j = 0; j < r.size(); ++j) {
         spl[j] = r[j].level - 90.0f;
         phase[j] = r[j].phase;
     }
@@ -641,16 +646,7 @@ void MeasurementWindow::storeResult(PointAngles at)
     if (const auto cell = ctx_.matrix.storeMeasurement(at.h, at.v, grid,
                                                        levels, phases))
         ctx_.platform.log().record("stored", std::to_string(cell->row) + " " + std::to_string(cell->column));
-
-    // Phase slot k takes the colour of SPL slot k + 1, so that both curves of one result differ.
-    const bool own = s.slotColours == 1;
-    const LineStyle& splColour = kLineStyleTable[static_cast<std::size_t>(own ? s.splSlot : 0)];
-    const LineStyle& phaseColour = kLineStyleTable[static_cast<std::size_t>(own ? (s.phaseSlot + 1) % 10 : 1)];
-    setAttributes(spl, 750, splColour, kLineStyleTable[0]);
-    setAttributes(phase, 750, phaseColour, kLineStyleTable[1]);
-
-    s.splSlot = (s.splSlot + 1) % 10;
-    s.phaseSlot = (s.phaseSlot + 1) % 10;
+    advanceResultSlots(s);
 }
 
 void MeasurementWindow::clearSlots()

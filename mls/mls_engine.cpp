@@ -172,6 +172,9 @@ MlsStatus MlsEngine::computeFrequencyResponse(const MlsSettings& settings, const
     transferFunction(refResponse_, inResponse_, refCorrection_, textValue(settings.addDbText), workResponse_);
     if (settings.useCalibration == 1)
         applyCalibration(calibration, workResponse_);
+    // A damaged recording or curve must not reach a plot, a file or the balloon as inf or NaN.
+    if (!finiteResponse(workResponse_))
+        return {kResponseRangeText};
     return {};
 }
 

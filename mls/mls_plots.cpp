@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/number_text.h"
 #include "views/drawing_resources.h"
 
 namespace vantrel {
@@ -58,12 +59,7 @@ void titleBox(Canvas& c, int textX, std::string_view title)
     c.textOut(textX, 2, title);
 }
 
-std::string formatted(const char* pattern, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
+std::string formatted(double value, int decimals) { return fixedText(value, decimals); }
 
 std::string cut4(std::string text) { return text.substr(0, 4); }
 
@@ -90,10 +86,10 @@ std::string frequencyLabel(double f)
     static constexpr double kKilo[] = {1000, 2000, 3000, 4000, 6000, 8000, 10000, 20000, 30000, 40000, 60000, 80000};
     for (const double u : kUnits)
         if (f == u)
-            return formatted("%.0f", f);
+            return formatted(f, 0);
     for (const double k : kKilo)
         if (f == k)
-            return formatted("%.0fk", f / 1000);
+            return formatted(f / 1000, 0) + "k";
     return {};
 }
 
@@ -191,10 +187,10 @@ void drawImpulsePlot(Canvas& surface, PlotRect area, const ImpulsePlotInput& in)
 
     titleBox(c, 290, "Input Voltage vs. Time");
     for (int i = 0; i <= 8; ++i)
-        c.textOut(-15, 11 * i - 5, cut4(formatted("%.0f", 100 - 20 * i)));
+        c.textOut(-15, 11 * i - 5, cut4(formatted(100 - 20 * i, 0)));
     c.textOut(-33, 50, "In1");
     for (int i = 0; i <= 9; ++i)
-        c.textOut(-18, 11 * i + 92, cut4(formatted("%.0f", 80 - 20 * i)));
+        c.textOut(-18, 11 * i + 92, cut4(formatted(80 - 20 * i, 0)));
     c.textOut(-33, 137, "In2");
 
     c.setFont(Font::Helv);
@@ -203,8 +199,8 @@ void drawImpulsePlot(Canvas& surface, PlotRect area, const ImpulsePlotInput& in)
     const auto sample = [p](std::span<const float> s) {
         return p >= 0 && static_cast<std::size_t>(p) < s.size() ? static_cast<double>(s[static_cast<std::size_t>(p)]) : 0.0;
     };
-    char readout[128];
-    std::snprintf(readout, sizeof readout, "Ref = %.2f, In = %.2f, Bin = %d", sample(in.refSignal), sample(in.inSignal), p);
+    const std::string readout = "Ref = " + fixedText(sample(in.refSignal), 2) + ", In = " + fixedText(sample(in.inSignal), 2) +
+                                ", Bin = " + std::to_string(p);
     c.textOut(500, 3, readout);
 
     if (curveInUse(in.curves, 20)) {
@@ -239,7 +235,7 @@ void drawTimeScale(Canvas& surface, PlotRect area, Rgb background, double rateHz
     c.setFont(Font::Arial);
     if (rateHz > 0)
         for (int x = 0; x <= 720; x += 40)
-            c.textOut(x + 1, 2, formatted("%.2f", x * 1000.0 / rateHz));
+            c.textOut(x + 1, 2, formatted(x * 1000.0 / rateHz, 2));
     c.textOut(755, 2, "ms");
     c.setFont(Font::System);
 }
@@ -317,7 +313,7 @@ void drawLevelScale(Canvas& surface, PlotRect area, Rgb background)
     c.setTextBackground(false);
     c.setFont(Font::Arial);
     for (int i = 0; i <= 14; ++i)
-        c.textOut(3, 25 * i + 3, cut4(formatted("%.0f", 110 - 5 * i)));
+        c.textOut(3, 25 * i + 3, cut4(formatted(110 - 5 * i, 0)));
     c.textOut(3, 363, "dB");
     c.setFont(Font::System);
 }

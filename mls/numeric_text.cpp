@@ -1,19 +1,17 @@
 #include "mls/numeric_text.h"
 
-#include <cstdlib>
+#include "platform/number_text.h"
 
 namespace vantrel {
 
 double textValue(std::string_view text)
 {
-    const std::string s(text);
-    return std::strtod(s.c_str(), nullptr);
+    return leadingDecimal(text);
 }
 
 int textInt(std::string_view text)
 {
-    const std::string s(text);
-    const long v = std::strtol(s.c_str(), nullptr, 10);
+    const long v = leadingInteger(text);
     if (v > 2147483647L)
         return 2147483647;
     if (v < -2147483647L - 1)

@@ -1,6 +1,7 @@
 #pragma once
 // Numbers typed into edits are kept as text and converted where they are used: the leading
-// numeric part counts, and a text without one reads as 0 (the C library's atof/atoi rule).
+// numeric part counts, and a text without one reads as 0 (the C library's atof/atoi rule,
+// read with the "." decimal point whatever the locale).
 
 #include <string>
 #include <string_view>

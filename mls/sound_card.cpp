@@ -115,12 +115,20 @@ void SoundCard::closeAll()
     outputPending_ = capturePending_ = false;
 }
 
+bool SoundCard::refuseWhileRunning()
+{
+    if (!running())
+        return false;
+    (void)fail("Measurement still running");
+    return true;
+}
+
 bool SoundCard::startPlayAndCapture()
 {
     // One pair of devices and buffers: a second start would reopen devices under a running
     // measurement.
-    if (running())
-        return fail("Measurement still running");
+    if (refuseWhileRunning())
+        return false;
     if (buffers_.playBuffer.size() < kPlaySamples || buffers_.captureBuffer.size() < kCaptureSamples)
         return fail("Sound card buffers too small");
 

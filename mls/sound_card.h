@@ -77,6 +77,9 @@ public:
     [[nodiscard]] bool onCaptureDone(std::size_t bytesRecorded);
 
     bool running() const { return outputPending_ || capturePending_; }
+    // While running: shows and records "Measurement still running" and returns true, so that a
+    // new start is refused before its caller touches the buffers the card is playing from.
+    bool refuseWhileRunning();
 
 private:
     void outputDone() override;

@@ -146,6 +146,9 @@ public:
     virtual Canvas& surface() = 0;
     virtual void invalidate() = 0; // schedule a full repaint (erase, then client.paint)
     virtual void repaintNow() = 0; // full repaint before returning
+    // Puts what has been drawn on the surface on screen now, without a repaint of the client,
+    // for a walk that blocks the event loop but must be seen step by step.
+    virtual void showDrawing() {}
 
     // Runs fn on the user-interface thread after the current event.
     virtual void post(std::function<void()> fn) = 0;

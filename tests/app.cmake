@@ -12,3 +12,13 @@ vantrel_test(qt_host_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/qt_host_test.cpp
   LIBS vantrel_app vantrel_qt Qt6::Test)
 add_dependencies(qt_host_test vantrel)
+
+vantrel_test(views_session_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/views_session_test.cpp
+  LIBS vantrel_app vantrel_headless vantrel_sim)
+
+vantrel_test(app_cli_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_cli_test.cpp
+  LIBS vantrel_platform)
+add_dependencies(app_cli_test vantrel-cli)
+target_compile_definitions(app_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")

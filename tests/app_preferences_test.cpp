@@ -139,6 +139,7 @@ TEST(Preferences, DamagedFieldsTakeTheirInitialValuesAndTheRestStillLoads)
     put<std::int32_t>(r, 32, -1);                              // "To:" index
     put<std::int32_t>(r, 44, 1000);                            // input device
     put<float>(r, 116 + 8 * 20, std::numeric_limits<float>::infinity());
+    put<float>(r, 116 + 8 * 21, -10000.0f); // finite, but dividing by its linear value is not
     std::memcpy(r.data() + 60, "ABCDEFGHIJK", 11);             // a text slot without its zero
     writeBytes(dir.path() / kPreferencesFileName, r.data(), r.size());
 
@@ -158,6 +159,7 @@ TEST(Preferences, DamagedFieldsTakeTheirInitialValuesAndTheRestStillLoads)
     EXPECT_EQ(curveLoaded[10].level, 3.0f);
     EXPECT_EQ(curveLoaded[20].level, 0.0f);
     EXPECT_EQ(curveLoaded[20].phase, 0.0f);
+    EXPECT_EQ(curveLoaded[21].level, 0.0f);
 }
 
 TEST(Preferences, AnAxisWithoutSpanFallsBackToTheInitialLimits)
@@ -196,6 +198,21 @@ TEST(Preferences, ShortFileFillsWhatItHoldsAndLeavesTheRest)
     EXPECT_EQ(loaded.outputVolume, 77);
     EXPECT_EQ(loaded.windowWidthText, "500");
     EXPECT_EQ(curveLoaded[0].level, 1.0f);
+}
+
+TEST(Preferences, AFileThatOpensButDoesNotReadIsReportedAndChangesNothing)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / kPreferencesFileName);
+    MlsSettings s;
+    s.outputVolume = 33;
+    CalibrationCurve curve{};
+    curve[5] = {1.5f, 2.5f};
+    PreferencesFile file(dir.path().string());
+    EXPECT_FALSE(file.load(s, curve));
+    EXPECT_EQ(s.outputVolume, 33);
+    EXPECT_EQ(curve[5].level, 1.5f);
+    EXPECT_EQ(curve[6].level, 0.0f);
 }
 
 TEST(Preferences, MissingFileAndUnwritableDirectoryAreReported)

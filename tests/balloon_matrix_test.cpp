@@ -152,6 +152,24 @@ TEST_F(BalloonMatrixTest, StoreKeepsPerBinValues)
     }
 }
 
+TEST_F(BalloonMatrixTest, StoreRefusesAResponseThatDoesNotEncodeToFiniteBins)
+{
+    // 900 dB is a finite float, but 10^((900 - 90) / 20) is no float: the bin would be infinite.
+    for (const float bad : {900.0f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()}) {
+        Response level = filled(90.0f), phase = filled(0.0f);
+        stamp(m(), 18, 2, 500.0f);
+        level[321] = bad;
+        EXPECT_FALSE(storableResponse(level, phase)) << bad;
+        EXPECT_FALSE(m().storeMeasurement(10, 0, AngleGrid::Grid5, level, phase)) << bad;
+        level[321] = 90.0f;
+        phase[17] = bad;
+        EXPECT_EQ(storableResponse(level, phase), bad == 900.0f) << "900 degrees is a plain angle";
+        EXPECT_EQ(m().cell(18, 2)[0].re, 500.0f) << "nothing of the cell written";
+        EXPECT_EQ(m().cell(18, 2)[749].re, 1249.0f);
+    }
+    EXPECT_TRUE(storableResponse(filled(859.0f), filled(0.0f)));
+}
+
 TEST_F(BalloonMatrixTest, StoreRefusesCellsOutsideTheMeasuredGrid)
 {
     const Response level = filled(90.0f), phase = filled(0.0f);

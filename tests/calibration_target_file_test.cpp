@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "temp_dir.h"
@@ -158,6 +159,36 @@ TEST(TargetFile, ShortAndEmptyFilesKeepWhatTheyDoNotSet)
     writeText(empty, "");
     EXPECT_EQ(readTargetFile(empty.string(), untouched).status, TargetReadStatus::NoNumbers);
     EXPECT_EQ(untouched[749].level, 7.0f);
+}
+
+TEST(TargetFile, ALevelWhoseLinearValueNoFloatHoldsEndsTheReading)
+{
+    // Applying a level divides by 10^(level/20): -10000 dB gives infinity, and so does anything
+    // past about ±770.6 dB, where the linear value or its reciprocal leaves the float range.
+    for (const char* bad : {"-10000", "10000", "770.7", "-770.7", "1E5"}) {
+        CalibrationCurve curve;
+        curve.fill({7.0f, 8.0f});
+        const TargetReadResult r = parseTargetText(std::string("10 1 2  20 ") + bad + " 3  30 4 5", curve);
+        EXPECT_EQ(r.status, TargetReadStatus::Short) << bad;
+        EXPECT_EQ(r.points, 1) << bad;
+        EXPECT_EQ(targetReadMessage(r), "Target file holds only 1 points");
+        EXPECT_EQ(curve[1].level, 7.0f) << bad;
+        EXPECT_EQ(curve[2].level, 7.0f) << bad;
+    }
+    CalibrationCurve curve;
+    EXPECT_EQ(parseTargetText("10 770.6 2  20 -770.6 3", curve).points, 2) << "the edges still read";
+
+    // A curve holding infinity or NaN is never written: its "inf" would read back as nothing.
+    CalibrationCurve broken = rampCurve();
+    broken[300].level = std::numeric_limits<float>::infinity();
+    const auto path = scratch("broken.trg");
+    std::filesystem::remove(path);
+    EXPECT_FALSE(writeTargetFile(path.string(), FrequencyAxis{}, broken));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    broken[300].level = 0;
+    broken[12].phase = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_FALSE(writeTargetFile(path.string(), FrequencyAxis{}, broken));
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST(TargetFile, FilesThatCannotBeOpenedChangeNothing)

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -151,6 +152,25 @@ TEST_F(MlsProcess, MatchedFilterRangeIsCheckedAfterTheReferencePart)
     EXPECT_GT(engine->refResponse()[300].level, 0.0f);
 }
 
+TEST_F(MlsProcess, AResponseThatIsNotFiniteIsRefused)
+{
+    // A calibration level of -10000 dB turns into a division by 1e-500: the engine refuses the
+    // whole response rather than hand infinity to a plot, a file or the balloon.
+    (void)process(MlsSettings{});
+    MlsSettings s;
+    s.useCalibration = 1;
+    CalibrationCurve calibration{};
+    calibration[300].level = -10000.0f;
+    FrequencyAxis axis;
+    EXPECT_EQ(engine->computeFrequencyResponse(s, axis, calibration).message, kResponseRangeText);
+    calibration[300].level = 0;
+    EXPECT_TRUE(engine->computeFrequencyResponse(s, axis, calibration).ok());
+    EXPECT_FALSE(usableCalibrationLevel(-10000));
+    EXPECT_FALSE(usableCalibrationLevel(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_TRUE(usableCalibrationLevel(-770.6));
+    EXPECT_FALSE(usableCalibrationLevel(770.7));
+}
+
 struct CliRun {
     int status = -1;
     std::string out;
@@ -205,6 +225,21 @@ TEST_F(MlsProcess, CommandLineProcessesRefusesAndCaptions)
     EXPECT_EQ(runCli("process " + recording + " --window 10").status, 2);
     EXPECT_EQ(runCli("process " + recording + " --bogus").status, 2);
     EXPECT_EQ(runCli("process " + recording + ".missing").status, 2);
+
+    // A calibration file with a level no float can divide by writes nothing.
+    const std::string bad = recording + ".trg";
+    const std::string out = recording + ".out";
+    {
+        std::ofstream trg(bad, std::ios::binary);
+        for (int j = 0; j < kAxisPoints; ++j)
+            trg << "100.00    " << (j == 200 ? "-10000.00" : "0.00") << "    0.00  \r\n";
+    }
+    fs::remove(out);
+    const CliRun refused = runCli("process " + recording + " --calibration " + bad + " -o " + out);
+    EXPECT_NE(refused.status, 0) << refused.out;
+    EXPECT_NE(refused.out.find("holds only 200 of 749 points"), std::string::npos) << refused.out;
+    EXPECT_FALSE(fs::exists(out));
+    fs::remove(bad);
 }
 
 } // namespace

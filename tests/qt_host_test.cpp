@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/device_set.h"
 #include "app/main_window.h"
 #include "mls/measurement_window.h"
@@ -162,6 +164,74 @@ TEST(QtHost, ScreenshotOfTheMainWindowShowsBackgroundAndLegend)
         text += line;
     std::fclose(err);
     EXPECT_NE(text.find("Unable To OPEN Preferences File"), std::string::npos) << "message boxes are printed";
+}
+
+// Everything the user saw is in the log, in the harness's line form: `vantrel --log`.
+TEST(QtHost, TheEventLogHoldsMessageBoxesAndFileDialogs)
+{
+    app();
+    vantrel::testing::TempDir dir;
+    const std::string logPath = (dir.path() / "log.txt").string();
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    std::FILE* log = std::fopen(logPath.c_str(), "w");
+    ASSERT_NE(log, nullptr);
+    ::dup2(::fileno(log), 2);
+    {
+        QtPlatformOptions options;
+        options.logEvents = true;
+        options.autoAnswer = true;
+        QtPlatform platform(options);
+        DeviceSet devices(true, platform.clock(), platform.log());
+        auto main = MainWindow::start(platform, devices.devices(), dir.path().string());
+        ASSERT_NE(main, nullptr);
+        main->command(1038, kNotifyClicked);
+        ASSERT_NE(main->measurementDialog(), nullptr);
+        main->measurementDialog()->command(10007, kNotifyClicked); // "Saved IR" asks for a recording
+        main->closeRequested();
+    }
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::fclose(log);
+    std::string text;
+    if (std::FILE* f = std::fopen(logPath.c_str(), "r")) {
+        char line[512];
+        while (std::fgets(line, sizeof line, f))
+            text += line;
+        std::fclose(f);
+    }
+    EXPECT_NE(text.find(" message main \"Karvell\" warning \"Unable To OPEN Preferences File\" -> ok\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find(" file-dialog measure open cancel\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" message main \"Karvell\" question \"Last chance to save data !"), std::string::npos) << text;
+    EXPECT_EQ(text.find("message \"Karvell\":"), std::string::npos) << "printed once, as an event";
+}
+
+// A list box shows whole rows of the font in use: no entry is cut at the bottom edge.
+TEST(QtHost, ListBoxesOfTheMeasurementWindowShowWholeRows)
+{
+    app();
+    vantrel::testing::TempDir dir;
+    QtPlatformOptions options;
+    options.autoAnswer = true;
+    QtPlatform platform(options);
+    DeviceSet devices(true, platform.clock(), platform.log());
+    auto main = MainWindow::start(platform, devices.devices(), dir.path().string());
+    ASSERT_NE(main, nullptr);
+    main->command(1038, kNotifyClicked);
+    QtWindow* host = platform.window("measure");
+    ASSERT_NE(host, nullptr);
+    const auto lists = host->findChildren<QListWidget*>();
+    ASSERT_GE(lists.size(), 8);
+    for (QListWidget* l : lists) {
+        ASSERT_GT(l->count(), 0);
+        const int row = l->sizeHintForRow(0);
+        const int inside = l->height() - 2 * l->frameWidth();
+        EXPECT_GT(inside / row, 0);
+        EXPECT_EQ(inside % row, 0) << l->item(0)->text().toStdString() << ": " << inside << " px for rows of " << row;
+    }
+    main->closeRequested();
 }
 
 // The desktop path end to end on the simulated rig: real Qt windows and timers, the rig's

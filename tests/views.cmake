@@ -1,1 +1,2 @@
 vantrel_test(views_drawing_test SOURCES views_drawing_test.cpp LIBS vantrel_views vantrel_image_canvas)
+vantrel_test(views_balloon_test SOURCES views_balloon_test.cpp LIBS vantrel_views vantrel_image_canvas)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <span>
 
+#include "platform/number_text.h"
 #include "turntable/motor_commands.h"
 #include "turntable/port_list.h"
 
@@ -214,9 +215,7 @@ int TurntableLink::move(int degrees, int direction)
     if (profile_.computedWait) {
         const auto timing = turntable2Timing(degrees);
         interval = timing->intervalMs;
-        char rpsText[32];
-        std::snprintf(rpsText, sizeof rpsText, "%.2f", static_cast<double>(timing->rps));
-        text(profile_.rpmText, formatInt("RPM = ", timing->rpm, ", RPS = " + std::string(rpsText) + "   "), true);
+        text(profile_.rpmText, formatInt("RPM = ", timing->rpm, ", RPS = " + fixedText(timing->rps, 2) + "   "), true);
         text(profile_.waitText,
              formatInt("i = ", timing->i, formatInt(", Time  = ", timing->intervalMs, " ms   ")), true);
     } else {

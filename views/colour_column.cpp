@@ -16,7 +16,7 @@ struct SubPoint {
     float level;
 };
 
-SubPoint toSub(const ScreenPoint& p) { return {p.x, p.y, p.level}; }
+SubPoint toSub(const ScreenGridPoint& p) { return {p.x, p.y, p.level}; }
 
 SubPoint average(const SubPoint& a, const SubPoint& b)
 {
@@ -50,20 +50,20 @@ void drawColourColumn(Canvas& canvas, const ScreenPointGrid& points, AngleGrid g
     if (!centreColumn && neighbour >= kScreenGridSize)
         return;
 
-    auto at = [&](int r, int c) -> const ScreenPoint& {
+    auto at = [&](int r, int c) -> const ScreenGridPoint& {
         return points[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)];
     };
 
     for (int r = 0; r < n; ++r) {
-        const ScreenPoint& p00 = at(r, column);
+        const ScreenGridPoint& p00 = at(r, column);
         drawAt(canvas, p00.level, p00.x, p00.y, colourScale, viewMode);
         if (viewMode == kRawMode)
             continue;
         if (centreColumn)
             return;
-        const ScreenPoint& p01 = at(r, neighbour);
-        const ScreenPoint& p10 = at(r + 1, column);
-        const ScreenPoint& p11 = at(r + 1, neighbour);
+        const ScreenGridPoint& p01 = at(r, neighbour);
+        const ScreenGridPoint& p10 = at(r + 1, column);
+        const ScreenGridPoint& p11 = at(r + 1, neighbour);
 
         if (viewMode == kCoarseMode) {
             // Midpoints in double, level averaged inside the index rule.

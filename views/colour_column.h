@@ -11,18 +11,18 @@ namespace vantrel {
 
 // One projected cell: screen x and y in client pixels, z (kept 0), the cell's level (already
 // clamped at 0) and a flag the painter does not read.
-struct ScreenPoint {
+struct ScreenGridPoint {
     float x = 0;
     float y = 0;
     float z = 0;
     float level = 0;
     float flag = 0;
 };
-static_assert(sizeof(ScreenPoint) == 20);
+static_assert(sizeof(ScreenGridPoint) == 20);
 
 inline constexpr int kScreenGridSize = 100;
 // Indexed [row][column] with the balloon cell's row and column of the current grid.
-using ScreenPointGrid = std::array<std::array<ScreenPoint, kScreenGridSize>, kScreenGridSize>;
+using ScreenPointGrid = std::array<std::array<ScreenGridPoint, kScreenGridSize>, kScreenGridSize>;
 
 // Paints rows 0..n-1 of one column, n = 36 (Grid5) or 18 (Grid10); every row reads row r + 1
 // and the neighbouring column (column + 1 left of column n, column - 1 right of it).

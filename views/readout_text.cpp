@@ -1,7 +1,11 @@
 #include "views/readout_text.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
+
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -19,11 +23,11 @@ std::string format(const char* pattern, Args... args)
 
 } // namespace
 
-std::string colourMapText(int colourScale) { return format("Colour Map = %.3f    ", colourScale * 0.02); }
+std::string colourMapText(int colourScale) { return "Colour Map = " + fixedText(colourScale * 0.02, 3) + "    "; }
 
 std::string binText(int bin, double frequencyHz, double level)
 {
-    return format("Bin = %d, Fr = %.1f, %.1f    ", bin, frequencyHz, level);
+    return format("Bin = %d, Fr = ", bin) + fixedText(frequencyHz, 1) + ", " + fixedText(level, 1) + "    ";
 }
 
 std::string sliceText(int sliceLimit) { return format("Slice = %d    ", sliceLimit); }

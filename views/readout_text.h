@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/number_text.h"
+
 namespace vantrel {
 
 // "Colour Map = %.3f    " of colourScale * 0.02.

@@ -28,14 +28,14 @@ void drawLinkStatus(Canvas& canvas, const LinkBox& box, bool connected)
 } // namespace
 
 StatusPanelState makeStatusPanelState(const SelectionState& selection, const FrequencyAxis& axis,
-                                      const BalloonMatrix& matrix, bool turntable1Connected,
+                                      bool turntable1Connected,
                                       bool turntable2Connected)
 {
     StatusPanelState state;
     state.selection = selection;
     state.selection.clampAll();
     state.binFrequency = axis[state.selection.selectedBin];
-    state.binLevel = matrix.rawLevel(0, 0, state.selection.selectedBin);
+    state.binLevel = 0.0;
     state.turntable1Connected = turntable1Connected;
     state.turntable2Connected = turntable2Connected;
     return state;

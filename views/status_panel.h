@@ -13,15 +13,16 @@ namespace vantrel {
 struct StatusPanelState {
     SelectionState selection;
     float binFrequency = 0;  // Hz, the frequency of selection.selectedBin
-    double binLevel = 0;     // last number of the bin readout: the level of row 0, column 0
+    double binLevel = 0;     // last number of the painted bin readout: always 0.0
     bool turntable1Connected = false;
     bool turntable2Connected = false;
 };
 
-// The panel's values from the live state: the bin's frequency from the axis and, as the bin
-// scroll bar's readout shows it, the unclamped level of row 0, column 0 at that bin.
+// The panel's values from the live state: the bin's frequency from the axis. The painted bin
+// readout ends in 0.0; only the bin scroll bar's own readout shows a level (of row 0,
+// column 0), until the next repaint covers it.
 StatusPanelState makeStatusPanelState(const SelectionState& selection, const FrequencyAxis& axis,
-                                      const BalloonMatrix& matrix, bool turntable1Connected,
+                                      bool turntable1Connected,
                                       bool turntable2Connected);
 
 // Link box rectangles (left, top, right, bottom) and their text origins.

@@ -7,31 +7,6 @@
 
 namespace vantrel {
 
-const char* answerName(MessageAnswer answer)
-{
-    switch (answer) {
-    case MessageAnswer::Ok: return "ok";
-    case MessageAnswer::Cancel: return "cancel";
-    case MessageAnswer::Yes: return "yes";
-    case MessageAnswer::No: return "no";
-    }
-    return "ok";
-}
-
-namespace {
-
-const char* iconName(MessageIcon icon)
-{
-    switch (icon) {
-    case MessageIcon::Information: return "information";
-    case MessageIcon::Warning: return "warning";
-    case MessageIcon::Question: return "question";
-    }
-    return "information";
-}
-
-} // namespace
-
 // ---------------------------------------------------------------------------------------------
 
 HeadlessWindow::HeadlessWindow(HeadlessPlatform& platform, const WindowSpec& layout, WindowClient& client)
@@ -213,8 +188,7 @@ MessageAnswer HeadlessWindow::message(std::string_view text, std::string_view ca
                                       MessageButtons buttons)
 {
     const MessageAnswer answer = platform_.nextAnswer(buttons);
-    platform_.log().record("message", name_ + " " + quoted(caption) + " " + iconName(icon) + " " + quoted(text) +
-                                          " -> " + answerName(answer));
+    platform_.log().record("message", messageEventText(name_, caption, icon, text, answer));
     return answer;
 }
 
@@ -223,11 +197,7 @@ void HeadlessWindow::beep(BeepKind) { platform_.log().record("beep", ""); }
 std::optional<std::string> HeadlessWindow::fileDialog(const FileDialogSpec& request)
 {
     std::optional<std::string> path = platform_.nextFile();
-    const std::string kind = request.save ? "save" : "open";
-    if (path)
-        platform_.log().record("file-dialog", name_ + " " + kind + " " + quoted(*path));
-    else
-        platform_.log().record("file-dialog", name_ + " " + kind + " cancel");
+    platform_.log().record("file-dialog", fileDialogEventText(name_, request.save, path));
     return path;
 }
 

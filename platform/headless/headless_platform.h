@@ -17,6 +17,7 @@
 
 #include "platform/platform.h"
 #include "platform/qt/image_canvas.h"
+#include "platform/window_events.h"
 
 namespace vantrel {
 
@@ -159,7 +160,5 @@ private:
     bool quit_ = false;
     bool realTime_ = false;
 };
-
-const char* answerName(MessageAnswer answer);
 
 } // namespace vantrel

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <charconv>
+#include <cstdint>
 
 namespace vantrel {
 
@@ -67,6 +68,11 @@ bool parseNumber(const std::string& s, long long& out)
     return ec == std::errc() && p == s.data() + s.size();
 }
 
+// Ids, indexes and positions are 32-bit in every window; a larger number would wrap into a
+// different, valid one.
+bool fitsInt32(long long v) { return v >= INT32_MIN && v <= INT32_MAX; }
+std::string rangeError(const std::string& word) { return "number '" + word + "' is outside the 32-bit range"; }
+
 std::optional<ScrollCode> scrollCode(const std::string& s)
 {
     if (s == "lineup") return ScrollCode::LineUp;
@@ -110,8 +116,10 @@ public:
         }
         if (cmd == "wait") {
             long long ms = 0;
-            if (w.size() != 2 || !parseNumber(w[1], ms) || ms < 0 || ms > 0xFFFFFFFFLL)
+            if (w.size() != 2 || !parseNumber(w[1], ms) || ms < 0)
                 return "usage: wait <ms>";
+            if (ms > 0xFFFFFFFFLL)
+                return rangeError(w[1]);
             platform_.advance(static_cast<std::uint32_t>(ms));
             return {};
         }
@@ -147,6 +155,8 @@ public:
         long long id = 0;
         if (w.size() < 3 || !parseNumber(w[2], id))
             return "'" + cmd + "' needs a control id";
+        if (!fitsInt32(id))
+            return rangeError(w[2]);
         HeadlessControl* control = win->control(static_cast<int>(id));
         if (!control)
             return "window '" + w[1] + "' has no control " + w[2];
@@ -168,6 +178,8 @@ public:
             long long index = 0;
             if (w.size() != 4 || !parseNumber(w[3], index))
                 return "usage: " + cmd + " <window> <id> <index>";
+            if (!fitsInt32(index))
+                return rangeError(w[3]);
             if (control->kind != ControlKind::ListBox)
                 return "control " + w[2] + " is not a list box";
             if (index < 0 || index >= static_cast<long long>(control->items.size()))
@@ -187,6 +199,8 @@ public:
             long long pos = 0;
             if (w.size() == 5 && !parseNumber(w[4], pos))
                 return "bad scroll position '" + w[4] + "'";
+            if (!fitsInt32(pos))
+                return rangeError(w[4]);
             win->client().scroll(cid, *code, static_cast<int>(pos));
             return {};
         }

@@ -33,6 +33,7 @@ WindowHost& QtPlatform::createWindow(const WindowSpec& layout, WindowClient& cli
 
 void QtPlatform::quit()
 {
+    record("exit", "");
     QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
 }
 

@@ -15,9 +15,11 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/qt/qt_platform.h"
+#include "platform/window_events.h"
 
 namespace vantrel {
 
@@ -106,8 +108,21 @@ void QtWindow::build(const ControlSpec& c)
                 client_.command(id, kNotifySelChange);
         });
         connect(l, &QListWidget::itemActivated, this, [this, id] { client_.command(id, kNotifyDblClick); });
-        w = l;
-        break;
+        // A list box shows whole rows only: its height shrinks to the rows of the font in use
+        // that fit, so that no entry is cut in half at the bottom.
+        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        {
+            const QSignalBlocker block(l);
+            l->addItem(QStringLiteral("Xg"));
+            const int row = std::max(1, l->sizeHintForRow(0));
+            l->clear();
+            const int frame = 2 * l->frameWidth();
+            const int rows = std::max(1, (c.height - frame) / row);
+            l->setGeometry(c.x, c.y, c.width, frame + rows * row);
+        }
+        if (id >= 0)
+            controls_[id] = l;
+        return;
     }
     case ControlKind::HScrollBar:
     case ControlKind::VScrollBar: {
@@ -325,10 +340,19 @@ void QtWindow::destroy()
 
 MessageAnswer QtWindow::message(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons)
 {
+    const MessageAnswer answer = askMessage(text, caption, icon, buttons);
+    platform_.log().record("message", messageEventText(name_, caption, icon, text, answer));
+    return answer;
+}
+
+MessageAnswer QtWindow::askMessage(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons)
+{
     const MessageAnswer fallback = buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
     if (platform_.options().autoAnswer) {
-        std::fprintf(stderr, "message \"%.*s\": %.*s -> %s\n", static_cast<int>(caption.size()), caption.data(),
-                     static_cast<int>(text.size()), text.data(), fallback == MessageAnswer::Yes ? "yes" : "ok");
+        // With --log the event line says it already.
+        if (!platform_.options().logEvents)
+            std::fprintf(stderr, "message \"%.*s\": %.*s -> %s\n", static_cast<int>(caption.size()), caption.data(),
+                         static_cast<int>(text.size()), text.data(), fallback == MessageAnswer::Yes ? "yes" : "ok");
         return fallback;
     }
     QMessageBox box(this);
@@ -347,9 +371,20 @@ MessageAnswer QtWindow::message(std::string_view text, std::string_view caption,
     return MessageAnswer::Ok;
 }
 
-void QtWindow::beep(BeepKind) { QApplication::beep(); }
+void QtWindow::beep(BeepKind)
+{
+    platform_.log().record("beep", "");
+    QApplication::beep();
+}
 
 std::optional<std::string> QtWindow::fileDialog(const FileDialogSpec& request)
+{
+    std::optional<std::string> path = askFile(request);
+    platform_.log().record("file-dialog", fileDialogEventText(name_, request.save, path));
+    return path;
+}
+
+std::optional<std::string> QtWindow::askFile(const FileDialogSpec& request)
 {
     if (platform_.options().autoAnswer)
         return std::nullopt;
@@ -424,6 +459,13 @@ void QtWindow::repaintNow()
         return;
     refreshSurface();
     repaint();
+}
+
+void QtWindow::showDrawing()
+{
+    if (destroyed_ || !isVisible())
+        return;
+    repaint(); // blits the surface at once, even from inside a blocking loop
 }
 
 void QtWindow::post(std::function<void()> fn)

@@ -50,6 +50,7 @@ public:
     Canvas& surface() override { return canvas_; }
     void invalidate() override;
     void repaintNow() override;
+    void showDrawing() override;
     void post(std::function<void()> fn) override;
 
     const std::string& name() const { return name_; }
@@ -62,6 +63,9 @@ protected:
 private:
     QWidget* widget(int id) const;
     void build(const ControlSpec& layout);
+    // The dialogs themselves; message() and fileDialog() log what they answered.
+    MessageAnswer askMessage(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons);
+    std::optional<std::string> askFile(const FileDialogSpec& request);
     void refreshSurface();
 
     QtPlatform& platform_;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/number_text.h"
+
 namespace vantrel {
 
 namespace {
@@ -184,9 +186,7 @@ void SimulatedMotorController::logPosition()
     double deg = degrees();
     if (std::fabs(deg) < 0.05)
         deg = 0.0; // no "-0.0"
-    char details[64];
-    std::snprintf(details, sizeof details, "%d at %.1f", turntable_, deg);
-    log_.record("motor", details);
+    log_.record("motor", std::to_string(turntable_) + " at " + fixedText(deg, 1));
 }
 
 void SimulatedMotorController::violation(std::string what)

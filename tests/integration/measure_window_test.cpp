@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <memory>
@@ -324,6 +325,29 @@ TEST_F(MeasureWindow, RunningSequenceLocksTheMeasurementSettingsOnly)
     r = run("dblclick measure 20025 5\n");
     EXPECT_EQ(s.toIndex, 5);
     EXPECT_NE(r.find("stored 18 0"), -1) << r.events;
+}
+
+TEST_F(MeasureWindow, ASecondRunWhileRecordingIsRefusedBeforeTheBuffersAreTouched)
+{
+    run("select measure 10003 3\npress measure 20030\npress measure 10007\nwait 500\n");
+    const auto play = measurement().engine().playBuffer();
+    const std::vector<std::int32_t> playing(play.begin(), play.end());
+    const std::string title = window().title();
+    const Curve timeWindow = curve(kTimeWindowCurve);
+
+    // A second run with another length would regenerate a different sequence into the buffer.
+    const SessionRun second = run("select measure 10003 0\npress measure 10007\n");
+    EXPECT_NE(second.find(quotedMessage("MLS Control", "warning", "Measurement still running")), -1) << second.events;
+    EXPECT_EQ(second.find("audio start"), -1);
+    EXPECT_TRUE(std::equal(play.begin(), play.end(), playing.begin())) << "the sound card is still playing from it";
+    EXPECT_EQ(window().title(), title) << "no new sequence was generated";
+    EXPECT_EQ(curve(kTimeWindowCurve), timeWindow);
+
+    // The first recording still arrives whole and measures the rig.
+    const SessionRun done = run("select measure 10003 3\nwait 7000\npress measure 10009\n");
+    ASSERT_NE(done.find("stored 18 0"), -1) << done.events;
+    EXPECT_EQ(done.find("message"), -1) << done.events;
+    EXPECT_GT(main().matrix().cellLevel(18, 0, 400), 10.0f);
 }
 
 TEST_F(MeasureWindow, LiveMeasurementOnTheSimulatedRigMatchesTheLoudspeakerModel)

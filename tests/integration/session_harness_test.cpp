@@ -104,6 +104,15 @@ TEST(MainWindowExit, SecondStartFindsThePreferencesFile)
     EXPECT_NE(second.find("exit"), -1);
 }
 
+TEST(MainWindowStartup, APreferencesFileThatCannotBeReadWarnsLikeAMissingOne)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "Pellant.pre");
+    Session s(dir.path());
+    const auto startup = SessionRun{s.startupEvents(), {}};
+    EXPECT_TRUE(startup.has("0 message main \"Karvell\" warning \"Unable To OPEN Preferences File\" -> ok")) << startup.events;
+}
+
 TEST(MainWindowSelection, ScrollBarsClampAndWriteTheirReadouts)
 {
     TempDir dir;
@@ -161,6 +170,11 @@ TEST(SessionHarness, ScriptErrorsNameTheirLine)
         {"type main 1004 \"x\n", 1, "unterminated text"},
         {"wait soon\n", 1, "usage: wait <ms>"},
         {"answer maybe\n", 1, "unknown answer 'maybe'"},
+        // Numbers that do not fit 32 bits would wrap onto a valid id, item or position.
+        {"\npress main 4294968334\n", 2, "number '4294968334' is outside the 32-bit range"},
+        {"select main 3000 -4294967295\n", 1, "number '-4294967295' is outside the 32-bit range"},
+        {"scroll main 1048 thumbposition 4294967346\n", 1, "number '4294967346' is outside the 32-bit range"},
+        {"wait 4294967296\n", 1, "number '4294967296' is outside the 32-bit range"},
     };
     for (const auto& c : cases) {
         Session s(dir.path());
@@ -215,4 +229,7 @@ TEST(SessionHarness, CommandLineToolRunsAScriptInAnEmptyDirectory)
     EXPECT_EQ(second.find("Unable To OPEN"), std::string::npos) << second;
     const std::string bad = runCliSession(dir.path(), "", "press main 1\\n");
     EXPECT_NE(bad.find("line 1: window 'main' has no control 1"), std::string::npos) << bad;
+    const std::string wide = runCliSession(dir.path(), "2>&1; echo status $?", "press main 4294968334\n");
+    EXPECT_NE(wide.find("line 1: number '4294968334' is outside the 32-bit range"), std::string::npos) << wide;
+    EXPECT_NE(wide.find("status 2"), std::string::npos) << wide;
 }

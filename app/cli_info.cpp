@@ -1,0 +1,208 @@
+// vantrel-cli info BALLOON.BAL: a balloon file's settings trailer in plain words, how many
+// cells of its grid hold data, the level range and the on-axis level at 1 kHz.
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "app/cli_command.h"
+#include "balloon/balloon_file.h"
+#include "mls/mls_settings.h"
+
+namespace vantrel {
+namespace {
+
+struct InfoOptions {
+    std::string path;
+    bool json = false;
+};
+
+struct BalloonSummary {
+    BalloonTrailer settings;
+    int cellsWithData = 0;
+    int gridCells = 0;
+    double minDb = std::numeric_limits<double>::infinity();
+    double maxDb = -std::numeric_limits<double>::infinity();
+    // On axis (H = 0, V = 0) at the axis point nearest 1 kHz; bin -1 when 1 kHz is off the axis.
+    int bin1k = -1;
+    double hz1k = 0.0;
+    bool onAxisHasData = false;
+    double onAxisDb = 0.0;
+};
+
+// The measured level a stored bin stands for: 90 dB is magnitude 1.
+double levelDb(ComplexBin b)
+{
+    const double re = b.re, im = b.im;
+    return 10.0 * std::log10(re * re + im * im) + 90.0;
+}
+
+bool holdsData(std::span<const ComplexBin, kCellBins> cell)
+{
+    for (std::size_t b = 0; b < kDataBins; ++b)
+        if (cell[b].re != 0.0f || cell[b].im != 0.0f)
+            return true;
+    return false;
+}
+
+BalloonSummary summarise(const BalloonMatrix& m, const BalloonTrailer& settings)
+{
+    BalloonSummary s;
+    s.settings = settings;
+    const AngleGrid grid = angleGridFromFlag(settings.angleGridFlag);
+    for (int r = 0; r <= lastRow(grid); ++r) {
+        for (int c = 0; c <= lastColumn(grid); ++c) {
+            ++s.gridCells;
+            const auto cell = m.cell(r, c);
+            if (!holdsData(cell))
+                continue;
+            ++s.cellsWithData;
+            for (std::size_t b = 0; b < kDataBins; ++b) {
+                const double db = levelDb(cell[b]);
+                if (std::isfinite(db)) {
+                    s.minDb = std::min(s.minDb, db);
+                    s.maxDb = std::max(s.maxDb, db);
+                }
+            }
+        }
+    }
+    FrequencyAxis axis;
+    axis.buildFromIndexes(settings.fromIndex, settings.toIndex);
+    if (axis.from() < 1000.0 && axis.to() >= 1000.0) {
+        double best = std::numeric_limits<double>::infinity();
+        for (int i = 0; i < kAxisPoints; ++i) {
+            const double distance = std::fabs(std::log(axis[i] / 1000.0));
+            if (distance < best)
+                best = distance, s.bin1k = i;
+        }
+        s.hz1k = axis[s.bin1k];
+        const auto onAxis = m.cell(rowForAngle(0, grid), columnForAngle(0, grid));
+        s.onAxisHasData = holdsData(onAxis);
+        s.onAxisDb = levelDb(onAxis[static_cast<std::size_t>(s.bin1k)]);
+    }
+    return s;
+}
+
+template <std::size_t N>
+std::string_view entry(const std::array<std::string_view, N>& list, int index)
+{
+    return list[static_cast<std::size_t>(index)];
+}
+
+std::string jsonString(std::string_view text)
+{
+    std::string out = "\"";
+    for (const char ch : text) {
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (static_cast<unsigned char>(ch) < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(ch)));
+            out += esc;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonDecimal(double value, int decimals)
+{
+    return std::isfinite(value) ? decimalText(value, decimals) : "null";
+}
+
+void printText(const std::string& path, const BalloonSummary& s)
+{
+    const BalloonTrailer& t = s.settings;
+    const int step = gridStepDegrees(angleGridFromFlag(t.angleGridFlag));
+    std::printf("File: %s\n", path.c_str());
+    std::printf("Window type: %s\n", std::string(entry(kWindowTypeTexts, t.windowTypeIndex)).c_str());
+    std::printf("Sampling rate: %s Hz\n", std::string(entry(kRateTexts, t.rateIndex)).c_str());
+    std::printf("Smoothing: %s\n", std::string(entry(kSmoothingTexts, t.smoothingIndex)).c_str());
+    std::printf("FFT window position: %d samples\n", t.fftWindowPosition);
+    std::printf("From: %s\n", std::string(entry(kFromTexts, t.fromIndex)).c_str());
+    std::printf("To: %s\n", std::string(entry(kToTexts, t.toIndex)).c_str());
+    std::printf("Grid: %d degrees (%d rows x %d columns)\n", step, 180 / step + 1, 360 / step + 1);
+    std::printf("Cells with data: %d of %d\n", s.cellsWithData, s.gridCells);
+    if (s.cellsWithData > 0 && s.minDb <= s.maxDb)
+        std::printf("Level range: %s dB to %s dB\n", decimalText(s.minDb, 1).c_str(), decimalText(s.maxDb, 1).c_str());
+    else
+        std::printf("Level range: no data\n");
+    if (s.bin1k < 0)
+        std::printf("On-axis level at 1 kHz: 1 kHz is outside the frequency axis\n");
+    else if (!s.onAxisHasData)
+        std::printf("On-axis level at 1 kHz: no data (bin %d, %s Hz)\n", s.bin1k, decimalText(s.hz1k, 1).c_str());
+    else
+        std::printf("On-axis level at 1 kHz: %s dB (bin %d, %s Hz)\n", decimalText(s.onAxisDb, 1).c_str(), s.bin1k,
+                    decimalText(s.hz1k, 1).c_str());
+}
+
+void printJson(const std::string& path, const BalloonSummary& s)
+{
+    const BalloonTrailer& t = s.settings;
+    const bool levels = s.cellsWithData > 0 && s.minDb <= s.maxDb;
+    std::string out = "{";
+    out += "\"file\":" + jsonString(path);
+    out += ",\"windowTypeIndex\":" + std::to_string(t.windowTypeIndex);
+    out += ",\"windowType\":" + jsonString(entry(kWindowTypeTexts, t.windowTypeIndex));
+    out += ",\"rateIndex\":" + std::to_string(t.rateIndex);
+    out += ",\"rateHz\":" + std::string(entry(kRateTexts, t.rateIndex));
+    out += ",\"smoothingIndex\":" + std::to_string(t.smoothingIndex);
+    out += ",\"smoothing\":" + jsonString(entry(kSmoothingTexts, t.smoothingIndex));
+    out += ",\"fftWindowPosition\":" + std::to_string(t.fftWindowPosition);
+    out += ",\"fromIndex\":" + std::to_string(t.fromIndex);
+    out += ",\"fromHz\":" + decimalText(FrequencyAxis::fromHz(t.fromIndex), 1);
+    out += ",\"toIndex\":" + std::to_string(t.toIndex);
+    out += ",\"toHz\":" + decimalText(FrequencyAxis::toHz(t.toIndex), 1);
+    out += ",\"gridDegrees\":" + std::to_string(gridStepDegrees(angleGridFromFlag(t.angleGridFlag)));
+    out += ",\"cellsWithData\":" + std::to_string(s.cellsWithData);
+    out += ",\"gridCells\":" + std::to_string(s.gridCells);
+    out += ",\"levelMinDb\":" + (levels ? jsonDecimal(s.minDb, 2) : "null");
+    out += ",\"levelMaxDb\":" + (levels ? jsonDecimal(s.maxDb, 2) : "null");
+    if (s.bin1k < 0) {
+        out += ",\"onAxis1kHz\":null";
+    } else {
+        out += ",\"onAxis1kHz\":{\"bin\":" + std::to_string(s.bin1k) + ",\"hz\":" + decimalText(s.hz1k, 2) +
+               ",\"levelDb\":" + (s.onAxisHasData ? jsonDecimal(s.onAxisDb, 2) : "null") + "}";
+    }
+    out += "}\n";
+    std::fputs(out.c_str(), stdout);
+}
+
+int run(const InfoOptions& options)
+{
+    auto matrix = BalloonMatrix::create();
+    if (!matrix)
+        return cliRefusal("info", "not enough memory for a balloon");
+    const BalloonLoadResult loaded = loadBalloon(options.path, *matrix);
+    if (!loaded) {
+        if (loaded.error == kBalloonNotRecognized)
+            return cliRefusal("info", loaded.error);
+        std::string message = loaded.error;
+        if (const auto gap = message.find("\n\n"); gap != std::string::npos)
+            message.replace(gap, 2, ": ");
+        return cliUsageError("info", message);
+    }
+    const BalloonSummary summary = summarise(*matrix, *loaded.settings);
+    if (options.json)
+        printJson(options.path, summary);
+    else
+        printText(options.path, summary);
+    return 0;
+}
+
+std::function<int()> setupInfo(CLI::App& command)
+{
+    auto options = std::make_shared<InfoOptions>();
+    command.add_option("file", options->path, "The balloon file (*.BAL)")->required();
+    command.add_flag("--json", options->json, "Print the same as one JSON object");
+    return [options] { return run(*options); };
+}
+
+const CliRegistration registration({"info", "Print a balloon file's settings", setupInfo});
+
+} // namespace
+} // namespace vantrel

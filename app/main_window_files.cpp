@@ -1,0 +1,91 @@
+// The main window's balloon file commands, "Save Data" and "Load Data", and the hand-over of
+// the selected cell to the measurement window's plot.
+
+#include "app/main_window.h"
+
+#include "app/main_window_controls.h"
+#include "balloon/balloon_file.h"
+#include "mls/curve_slots.h"
+#include "mls/measurement_window.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::string_view kCaption = "Karvell";
+constexpr std::string_view kTitleName = "Vantrel";
+// The file-name buffer holds 2048 characters with the terminating zero.
+constexpr std::size_t kFileNameChars = 2047;
+
+BalloonTrailer trailerOf(const MlsSettings& s, AngleGrid grid)
+{
+    return {s.windowTypeIndex, s.rateIndex, s.smoothingIndex, s.fftWindowPosition,
+            s.fromIndex, s.toIndex, angleGridFlag(grid)};
+}
+
+} // namespace
+
+std::optional<std::string> MainWindow::chooseBalloonFile(bool save)
+{
+    FileDialogSpec dialog;
+    dialog.save = save; // the save dialog asks before overwriting
+    dialog.filterName = "Balloon Files (*.BAL)";
+    dialog.filterPattern = "*.bal";
+    dialog.initialPath = balloonFileName_;
+    std::optional<std::string> path = host_->fileDialog(dialog);
+    if (!path)
+        return std::nullopt;
+    if (path->size() > kFileNameChars) {
+        host_->message(*path + "\n\nThe path is longer than 2047 characters.", kCaption, MessageIcon::Warning);
+        return std::nullopt;
+    }
+    balloonFileName_ = *path;
+    return path;
+}
+
+void MainWindow::saveData()
+{
+    if (const auto path = chooseBalloonFile(true)) {
+        if (const auto error = saveBalloon(*path, *matrix_, trailerOf(settings_, angleGrid_)))
+            host_->message(*error, kCaption, MessageIcon::Warning);
+    }
+    // Whether saved, failed or cancelled.
+    host_->repaintNow();
+    host_->setTitle(std::string(kTitleName) + " - " + balloonFileName_);
+    drawCurrentView();
+}
+
+void MainWindow::loadData()
+{
+    if (const auto path = chooseBalloonFile(false)) {
+        const BalloonLoadResult loaded = loadBalloon(*path, *matrix_);
+        if (loaded) {
+            const BalloonTrailer& t = *loaded.settings;
+            settings_.windowTypeIndex = t.windowTypeIndex;
+            settings_.rateIndex = t.rateIndex;
+            settings_.smoothingIndex = t.smoothingIndex;
+            settings_.fftWindowPosition = t.fftWindowPosition;
+            // The axis follows the next time the measurement window computes it.
+            settings_.fromIndex = t.fromIndex;
+            settings_.toIndex = t.toIndex;
+            angleGrid_ = angleGridFromFlag(t.angleGridFlag);
+        } else {
+            host_->message(loaded.error, kCaption, MessageIcon::Warning);
+        }
+    }
+    // Whether loaded, refused or cancelled.
+    host_->repaintNow();
+    showRadioMarks();
+    host_->setTitle(std::string(kTitleName) + " - " + balloonFileName_);
+    showCellInMeasurementPlot();
+    drawCurrentView();
+}
+
+void MainWindow::showCellInMeasurementPlot()
+{
+    putCellInCurveSlots(*matrix_, {selection_.selectedRow, selection_.selectedColumn}, settings_, *curves_);
+    if (MeasurementWindow* m = measurementDialog())
+        m->redrawSplPlot();
+}
+
+} // namespace vantrel

@@ -1,0 +1,52 @@
+#pragma once
+// The main window's drawing of the balloon, over the window's own state: the full repaint
+// (status panel, current view, legend) and each view with the window's current selection.
+// The window and `vantrel-cli render` both draw through it, so a render has the window's
+// pixels.
+
+#include <memory>
+
+#include "balloon/angle_grid.h"
+#include "balloon/balloon_matrix.h"
+#include "balloon/frequency_axis.h"
+#include "balloon/selection_state.h"
+#include "platform/canvas.h"
+#include "views/balloon_views.h"
+
+namespace vantrel {
+
+class BalloonDisplay {
+public:
+    // Keeps references to the state; the point grids and screen grid are its own (all zero).
+    BalloonDisplay(const BalloonMatrix& matrix, const SelectionState& selection, const FrequencyAxis& axis,
+                   const AngleGrid& grid, const int& sequencePhase);
+
+    // Status panel, the view of viewMode, legend; on a surface erased to the background.
+    void paint(Canvas& canvas, bool turntable1Connected, bool turntable2Connected);
+    // The colour balloon in the colour modes, otherwise the point view cleared and redrawn.
+    void drawCurrentView(Canvas& canvas);
+
+    void drawBalloonPoints(Canvas& canvas, int clear, int vIndex, int hIndex, int mark);
+    void drawColourBalloon(Canvas& canvas);
+    void drawColumnView(Canvas& canvas);
+    void drawRepairMarks(Canvas& canvas);
+
+    // "Clear Balloon": the three point grids back to their cleared state.
+    void resetPointGrids();
+    void resetMeasuredPositions();
+
+    PointGrids& grids() { return *grids_; }
+
+private:
+    BalloonViewState viewState();
+
+    const BalloonMatrix& matrix_;
+    const SelectionState& selection_;
+    const FrequencyAxis& axis_;
+    const AngleGrid& grid_;
+    const int& sequencePhase_;
+    std::unique_ptr<PointGrids> grids_;
+    std::unique_ptr<ScreenPointGrid> screen_;
+};
+
+} // namespace vantrel
