@@ -43,6 +43,11 @@ bool MainWindow::sequenceCommand(int id)
 void MainWindow::drawPointView(const PointViewRequest& request)
 {
     if (request.clear) {
+        // A new walk starts from an empty balloon point grid: rows and points 0..75, all zero.
+        PointGrid& points = display_->grids().balloon;
+        for (int row = 0; row <= 75; ++row)
+            for (int point = 0; point <= 75; ++point)
+                points[static_cast<std::size_t>(row)][static_cast<std::size_t>(point)] = ModelPoint{};
         drawBalloonPoints(1, 0, 0, 0);
         platform_.log().record("points", "clear");
     } else if (request.mark) {

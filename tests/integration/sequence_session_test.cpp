@@ -284,3 +284,18 @@ TEST_F(Sequence, AMeasurementWaitThatEndsTooEarlyWaitsForTheResultBeforeTheMove)
     EXPECT_LT(stored, move) << "the table moves only after the store";
     EXPECT_EQ(r.find("stored 0 1"), -1) << "the result lands in the cell it was started at";
 }
+
+TEST_F(Sequence, EachPointIsMarkedOnThePointViewAndThePointGridIsClearedAtTheStart)
+{
+    prepare(true, 0, "4000");
+    main().display().grids().balloon[3][5].flag = 1.0f; // a point of an earlier view
+    const SessionRun r = run("press main 1024\nwait 14000\n"); // the second point is recording
+    ASSERT_EQ(main().sequence().currentHAngle, 10);
+    const PointGrid& marks = main().display().grids().measured;
+    EXPECT_EQ(marks[0][0].flag, 1.0f) << "H=0, V=+90";
+    EXPECT_EQ(marks[0][1].flag, 1.0f) << "H=10, V=+90";
+    EXPECT_EQ(marks[0][2].flag, 0.0f) << "not yet measured";
+    EXPECT_EQ(main().display().grids().balloon[3][5].flag, 0.0f) << "the balloon point grid is cleared at the start";
+    EXPECT_LT(r.find("points clear"), r.find("points mark 9 0"));
+    EXPECT_LT(r.find("points mark 9 0"), r.find("points mark 9 1"));
+}
