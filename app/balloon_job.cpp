@@ -121,8 +121,9 @@ double levelDb(const ComplexBin& b)
 }
 
 // Cells against the loudspeaker model of the simulated rig. Compared wherever the measurement
-// can resolve the model: not more than 40 dB under the axis (the microphone's noise) and not
-// inside a notch that changes by more than 1 dB within the 1/24 octave of the smoothing.
+// can resolve the model: not more than 40 dB under the axis (the microphone's noise) and where
+// the model changes by no more than 0.25 dB within half the 1/24 octave of the smoothing (a
+// smoothed response cannot follow the notches of the two drivers point by point).
 void modelDeviation(MainWindow& main, const SimAudioSystem& audio, BalloonJobResult& result)
 {
     const AngleGrid grid = main.angleGrid();
@@ -146,7 +147,7 @@ void modelDeviation(MainWindow& main, const SimAudioSystem& audio, BalloonJobRes
                 const double model = modelDb(f, h, v);
                 const double spread = std::max(std::abs(modelDb(f * std::pow(2.0, 1.0 / 48), h, v) - model),
                                                std::abs(modelDb(f * std::pow(2.0, -1.0 / 48), h, v) - model));
-                if (model < modelDb(f, 0, 0) - 40 || spread > 1.0)
+                if (model < modelDb(f, 0, 0) - 40 || spread > 0.25)
                     continue;
                 const double error = std::abs(levelDb(cell[static_cast<std::size_t>(i)]) - offset - model);
                 if (error > worst) {

@@ -58,8 +58,9 @@ public:
     {
         if (!terminal_) {
             // One plain line per V angle.
-            if (p.vAngle != lastV_ || p.done == p.total) {
+            if (!finalShown_ && (p.vAngle != lastV_ || p.done == p.total)) {
                 lastV_ = p.vAngle;
+                finalShown_ = p.done == p.total;
                 std::fprintf(stderr, "V=%d deg: %d of %d points, rig %s, wall %s\n", p.vAngle, p.done, p.total,
                              clockText(p.rigSeconds).c_str(), clockText(p.wallSeconds).c_str());
             }
@@ -91,6 +92,7 @@ public:
 private:
     bool terminal_;
     int lastV_ = 1000;
+    bool finalShown_ = false;
     double lastDrawn_ = -1;
 };
 
