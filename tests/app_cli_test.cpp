@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -69,23 +67,6 @@ TEST(CommandLine, BadUsageNamesTheProblemAndExitsTwo)
         EXPECT_NE(run.err.find(c.said), std::string::npos) << c.arguments << "\n" << run.err;
         EXPECT_TRUE(run.out.empty()) << c.arguments;
     }
-}
-
-TEST(CommandLine, ACalibrationWithAnUnusableLevelIsRefusedAndNothingWritten)
-{
-    const testing::TempDir dir;
-    const auto recording = dir.path() / "s.RES";
-    ASSERT_EQ(runCli("simulate-recording --h 0 --v 0 --order 13 -o '" + recording.string() + "'").status, 0);
-    std::string target;
-    for (int i = 0; i < 750; ++i)
-        target += "100.00    " + std::string(i == 10 ? "-10000.00" : "0.00") + "    0.00  \r\n";
-    std::ofstream(dir.path() / "bad.trg", std::ios::binary) << target;
-    const auto out = dir.path() / "out.trg";
-    const auto run = runCli("process '" + recording.string() + "' --calibration '" + (dir.path() / "bad.trg").string() +
-                            "' -o '" + out.string() + "'");
-    EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_NE(run.err.find("bad.trg"), std::string::npos) << run.err;
-    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 } // namespace

@@ -236,8 +236,8 @@ TEST_F(MlsProcess, CommandLineProcessesRefusesAndCaptions)
     }
     fs::remove(out);
     const CliRun refused = runCli("process " + recording + " --calibration " + bad + " -o " + out);
-    EXPECT_NE(refused.status, 0) << refused.out;
-    EXPECT_NE(refused.out.find("holds only 200 of 749 points"), std::string::npos) << refused.out;
+    EXPECT_EQ(refused.status, 1) << refused.out;
+    EXPECT_NE(refused.out.find("holds a level of no usable size at point 201"), std::string::npos) << refused.out;
     EXPECT_FALSE(fs::exists(out));
     fs::remove(bad);
 }
