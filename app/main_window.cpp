@@ -29,6 +29,7 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
         return nullptr;
     }
     window->createControls();
+    window->createSequencer();
     window->showRadioMarks();
     // The operator sees the window before any start-up message.
     window->host_->repaintNow();
@@ -42,7 +43,10 @@ MainWindow::MainWindow(Platform& platform, Devices devices, const std::string& s
 {
     host_ = &platform_.createWindow(kMainWindowSpec, *this, nullptr, false);
     turntables_ = std::make_unique<Turntables>(*host_, platform_.clock(), devices_.link1Ports, devices_.link2Ports,
-                                               sequence_, [] {});
+                                               sequence_, [this] {
+                                                   if (sequencer_)
+                                                       sequencer_->measurementStep();
+                                               });
     printer_ = std::make_unique<MainWindowPrinter>(platform_, *host_);
 }
 
@@ -110,7 +114,7 @@ void MainWindow::command(int id, int code)
     using namespace main_ids;
     if (destroyed_)
         return;
-    if (turntables_->command(id, code))
+    if (turntables_->command(id, code) || sequenceCommand(id))
         return;
     switch (id) {
     case kMeasurements:
@@ -163,6 +167,8 @@ void MainWindow::timer(int id)
         return;
     if (id == kMoveTimer1 || id == kMoveTimer2)
         (void)turntables_->timer(id);
+    else if (sequencer_)
+        (void)sequencer_->timer(id);
 }
 
 void MainWindow::closeRequested()
@@ -203,7 +209,8 @@ void MainWindow::openMeasurementWindow()
                                    [this] {
                                        if (calibrationWindow_ && calibrationWindow_->isOpen())
                                            calibrationWindow_->closeRequested();
-                                   }};
+                                   },
+                                   [this](bool ok) { sequencer_->measurementDone(ok); }};
         measurement_ = std::make_unique<MeasurementWindow>(std::move(context));
     }
     measurement_->open(); // brings an open window forward instead of making a second one

@@ -18,6 +18,7 @@
 #include "platform/serial_port.h"
 #include "turntable/sequence_state.h"
 #include "turntable/turntables.h"
+#include "sequencer/balloon_sequencer.h"
 #include "app/preferences.h"
 #include "calibration/calibration_builder.h"
 #include "views/balloon_display.h"
@@ -59,6 +60,7 @@ public:
     SequenceState& sequence() { return sequence_; }
     AngleGrid angleGrid() const { return angleGrid_; }
     Turntables& turntables() { return *turntables_; }
+    BalloonSequencer& sequencer() { return *sequencer_; }
     bool destroyed() const { return destroyed_; }
     // The open "MLS Measurement" window, or nullptr while it is closed.
     MeasurementWindow* measurementDialog();
@@ -86,6 +88,10 @@ private:
     void writeScrollReadout(int id, int value);
     void destroyWindow();
     void openMeasurementWindow();
+    // main_window_sequence.cpp: the automatic walk and the point view it marks.
+    void createSequencer();
+    bool sequenceCommand(int id);
+    void drawPointView(const PointViewRequest& request);
     // "Save Data" and "Load Data": the balloon file dialog, the transfer, and what follows
     // either way (repaint, marks, title, selected cell, view).
     void saveData();
@@ -107,6 +113,7 @@ private:
     AngleGrid angleGrid_ = AngleGrid::Grid5;
     SequenceState sequence_;
     std::unique_ptr<Turntables> turntables_;
+    std::unique_ptr<BalloonSequencer> sequencer_;
     std::unique_ptr<BalloonDisplay> display_; // made with the balloon
     PreferencesFile preferences_;
     CalibrationSetup calibrationSetup_;

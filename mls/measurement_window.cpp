@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "mls/curve_slots.h"
 #include "mls/measurement_controls.h"
@@ -126,7 +127,7 @@ void MeasurementWindow::open()
     host_ = &ctx_.platform.createWindow(kMeasureWindowSpec, *this, &ctx_.mainWindow, false);
     card_ = std::make_unique<SoundCard>(*host_, *ctx_.audio, ctx_.settings, ctx_.platform.log(),
                                         SoundCardBuffers{engine_.playBuffer(), captureBuffer_, engine_.captureCopy()},
-                                        [this] { processRecording(); });
+                                        [this] { processRecording(); }, [this] { captureFailed(); });
     initialise();
     host_->invalidate();
 }
@@ -137,10 +138,40 @@ void MeasurementWindow::close()
     if (!host)
         return;
     card_.reset(); // closes the devices of a recording still in flight
+    liveAngles_.reset();
     if (ctx_.closeCalibration)
         ctx_.closeCalibration();
     host_ = nullptr;
     host->destroy();
+    finishSequenced(false);
+}
+
+void MeasurementWindow::runSequencedMls()
+{
+    // A recording already under way (a manual "Run MLS") refuses this one; a hand press during
+    // a sequenced recording must not count as that recording's failure, so the refusal is
+    // judged here rather than in runMls.
+    const bool refused = card_ && card_->running();
+    sequencedPending_ = true;
+    command(kRunMls, 0);
+    // A window that could not even take the command has nothing outstanding.
+    if (!host_ || refused)
+        finishSequenced(false);
+}
+
+void MeasurementWindow::abandonSequencedMeasurement()
+{
+    liveAngles_.reset();
+    sequencedPending_ = false;
+}
+
+void MeasurementWindow::finishSequenced(bool ok)
+{
+    if (!sequencedPending_)
+        return;
+    sequencedPending_ = false;
+    if (ctx_.sequenceMeasurementDone)
+        ctx_.sequenceMeasurementDone(ok);
 }
 
 void MeasurementWindow::initialise()
@@ -442,6 +473,7 @@ void MeasurementWindow::runMls()
     if (rate != 48000 && rate != 96000) {
         ctx_.mainWindow.killTimer(kMeasureTimerId);
         host_->message(kRateRefusalText, kMlsCaption, MessageIcon::Information);
+        finishSequenced(false);
         return;
     }
     engine_.clearWorkArrays();
@@ -452,10 +484,22 @@ void MeasurementWindow::runMls()
     }
     if (const MlsStatus status = engine_.generateMlsForPlayback(s); !status.ok()) {
         host_->message(status.message, kMlsCaption, MessageIcon::Warning);
+        finishSequenced(false);
         return;
     }
     host_->setTitle(engine_.caption());
-    (void)card_->startPlayAndCapture(); // a refusal has been shown; the recording's arrival continues
+    // The angles are taken now: the result belongs to where the table stood when it played.
+    liveAngles_ = PointAngles{ctx_.sequence.currentHAngle, ctx_.sequence.currentVAngle};
+    if (!card_->startPlayAndCapture()) { // the refusal has been shown
+        liveAngles_.reset();
+        finishSequenced(false);
+    }
+}
+
+void MeasurementWindow::captureFailed()
+{
+    liveAngles_.reset();
+    finishSequenced(false);
 }
 
 void MeasurementWindow::processRecording()
@@ -463,10 +507,13 @@ void MeasurementWindow::processRecording()
     if (!host_)
         return;
     MlsSettings& s = ctx_.settings;
+    std::optional<PointAngles> at;
     if (s.useSavedIr == 0) {
+        at = std::exchange(liveAngles_, std::nullopt);
         engine_.splitCapture(s);
         redrawLevelMeter();
     } else if (!importStoredRecording()) {
+        finishSequenced(false);
         return;
     }
     engine_.computeImpulseResponses(s);
@@ -484,8 +531,11 @@ void MeasurementWindow::processRecording()
     copyTimeWindowCurve();
     redrawImpulsePlot();
 
-    if (ctx_.sequence.sequenceRunning == 1)
-        irToSpl();
+    // A live recording abandoned by "ABORT Test" belongs to no cell, even if a new sequence
+    // runs by the time it arrives.
+    const bool abandoned = s.useSavedIr == 0 && !at;
+    if (ctx_.sequence.sequenceRunning == 1 && !abandoned)
+        finishSequenced(irToSpl(at));
 }
 
 bool MeasurementWindow::importStoredRecording()
@@ -536,7 +586,7 @@ bool MeasurementWindow::importStoredRecording()
 
 // ---- IR -> SPL ----
 
-void MeasurementWindow::irToSpl()
+bool MeasurementWindow::irToSpl(std::optional<PointAngles> at)
 {
     const bool haveResponses = engine_.refDelay() != 0 && engine_.inDelay() != 0;
     if (haveResponses)
@@ -544,15 +594,16 @@ void MeasurementWindow::irToSpl()
     const MlsStatus status = engine_.computeFrequencyResponse(ctx_.settings, ctx_.axis, ctx_.calibration);
     if (haveResponses)
         copyTimeWindowCurve();
+    const PointAngles angles = at.value_or(PointAngles{ctx_.sequence.currentHAngle, ctx_.sequence.currentVAngle});
     if (status.ok())
-        storeResult();
+        storeResult(angles);
     host_->setWaitCursor(false);
     if (!status.ok()) {
         host_->message(status.message, kMlsCaption, MessageIcon::Warning);
-        return;
+        return false;
     }
 
-    const int v = ctx_.sequence.currentVAngle, hAngle = ctx_.sequence.currentHAngle;
+    const int v = angles.v, hAngle = angles.h;
     const AngleGrid grid = ctx_.angleGrid ? ctx_.angleGrid() : AngleGrid::Grid5;
     redrawSplPlot();
     AreaCanvas c(host_->surface(), kSplPlotRect);
@@ -565,9 +616,10 @@ void MeasurementWindow::irToSpl()
     std::snprintf(text, sizeof text, "[%d][%d]    ", rowForAngle(v, grid), columnForAngle(hAngle, grid));
     c.textOut(650, 2, text);
     c.setFont(Font::System);
+    return true;
 }
 
-void MeasurementWindow::storeResult()
+void MeasurementWindow::storeResult(PointAngles at)
 {
     std::array<float, kAxisPoints> levels{}, phases{};
     const AxisLevelPhase& r = engine_.response();
@@ -591,7 +643,7 @@ void MeasurementWindow::storeResult()
         phase[j] = r[j].phase;
     }
     const AngleGrid grid = ctx_.angleGrid ? ctx_.angleGrid() : AngleGrid::Grid5;
-    if (const auto cell = ctx_.matrix.storeMeasurement(ctx_.sequence.currentHAngle, ctx_.sequence.currentVAngle, grid,
+    if (const auto cell = ctx_.matrix.storeMeasurement(at.h, at.v, grid,
                                                        levels, phases))
         ctx_.platform.log().record("stored", std::to_string(cell->row) + " " + std::to_string(cell->column));
     advanceResultSlots(s);

@@ -53,6 +53,9 @@ struct MeasurementContext {
     // The modal calibration window over owner; closeCalibration closes it when it is open.
     std::function<void(WindowHost& owner)> openCalibration;
     std::function<void()> closeCalibration;
+    // How a measurement started by runSequencedMls ended: true once its result is stored,
+    // false when it was refused or failed (the reason has been shown).
+    std::function<void(bool ok)> sequenceMeasurementDone;
 };
 
 class MeasurementWindow final : public WindowClient {
@@ -73,6 +76,12 @@ public:
 
     void redrawSplPlot();
 
+    // The sequence's "Run MLS": the result is stored into the cell of the angles current now,
+    // and sequenceMeasurementDone reports the outcome.
+    void runSequencedMls();
+    // "ABORT Test": a recording still in flight is stored nowhere and reported to no one.
+    void abandonSequencedMeasurement();
+
     void command(int id, int code) override;
     void scroll(int id, ScrollCode code, int position) override;
     void paint(Canvas& canvas) override;
@@ -86,11 +95,17 @@ private:
     void restoreControl(int id);
     void freeCommand(int id, int code);
 
+    struct PointAngles {
+        int h = 0, v = 0;
+    };
+
     void runMls();
     void processRecording();
+    void captureFailed();
     bool importStoredRecording(); // false: stop, nothing more to compute
-    void irToSpl();
-    void storeResult();
+    bool irToSpl(std::optional<PointAngles> at = std::nullopt);
+    void storeResult(PointAngles at);
+    void finishSequenced(bool ok);
     void clearSlots();
     void frequencyScaleChange(int list);
 
@@ -118,6 +133,9 @@ private:
     std::string resFileName_; // the last *.RES name chosen, kept for the next dialog
     bool widthFlag_ = true;   // off while the time edit writes the width edit
     bool timeFlag_ = true;    // off while the width edit writes the time edit
+    // The angles a live recording was started at; empty once it is processed or abandoned.
+    std::optional<PointAngles> liveAngles_;
+    bool sequencedPending_ = false; // runSequencedMls has not been answered yet
 };
 
 // "Output = %.1fdB (%d%%)" of a volume in percent.

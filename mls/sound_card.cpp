@@ -40,9 +40,10 @@ std::string deviceLabelText(const AudioDeviceCaps& caps, int id)
 }
 
 SoundCard::SoundCard(WindowHost& window, AudioSystem& audio, MlsSettings& settings, EventLog& log,
-                     SoundCardBuffers buffers, std::function<void()> captureReady)
+                     SoundCardBuffers buffers, std::function<void()> captureReady,
+                     std::function<void()> captureFailed)
     : window_(window), audio_(audio), settings_(settings), log_(log), buffers_(buffers),
-      captureReady_(std::move(captureReady))
+      captureReady_(std::move(captureReady)), captureFailed_(std::move(captureFailed))
 {
 }
 
@@ -180,8 +181,13 @@ void SoundCard::outputDone() { onPlaybackDone(); }
 
 void SoundCard::captureDone(std::size_t bytesRecorded)
 {
-    if (onCaptureDone(bytesRecorded) && captureReady_)
-        captureReady_();
+    const bool pending = capturePending_;
+    if (onCaptureDone(bytesRecorded)) {
+        if (captureReady_)
+            captureReady_();
+    } else if (pending && captureFailed_) {
+        captureFailed_();
+    }
 }
 
 } // namespace vantrel

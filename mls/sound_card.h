@@ -50,9 +50,10 @@ struct SoundCardBuffers {
 class SoundCard final : private AudioCompletion {
 public:
     // captureReady runs on the user-interface thread once a recording has been copied to
-    // captureCopy and the input device closed cleanly.
+    // captureCopy and the input device closed cleanly; captureFailed when a capture came back
+    // but its device could not be closed (the failure has been shown).
     SoundCard(WindowHost& window, AudioSystem& audio, MlsSettings& settings, EventLog& log, SoundCardBuffers buffers,
-              std::function<void()> captureReady);
+              std::function<void()> captureReady, std::function<void()> captureFailed = {});
     // A measurement still in flight is abandoned: both devices are closed.
     ~SoundCard() override;
     SoundCard(const SoundCard&) = delete;
@@ -96,6 +97,7 @@ private:
     EventLog& log_;
     SoundCardBuffers buffers_;
     std::function<void()> captureReady_;
+    std::function<void()> captureFailed_;
     bool outputPending_ = false;
     bool capturePending_ = false;
 };

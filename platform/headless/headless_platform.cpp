@@ -2,6 +2,8 @@
 
 #include <QPageSize>
 #include <QPdfWriter>
+#include <thread>
+
 #include <algorithm>
 #include <limits>
 
@@ -302,6 +304,8 @@ void HeadlessPlatform::windowDestroyed(HeadlessWindow& window)
 
 std::uint32_t HeadlessPlatform::delayMs(std::uint32_t ms)
 {
+    if (realTime_)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     now_ += ms;
     return ms;
 }

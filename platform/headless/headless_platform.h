@@ -117,6 +117,9 @@ public:
     // Runs posted calls and repaints windows that need it, as an idle message loop would.
     void settle();
     bool quitRequested() const { return quit_; }
+    // Real hardware: the waits between commands really pass (the caller paces advance() to
+    // the real clock).
+    void setRealTime(bool on) { realTime_ = on; }
     std::uint32_t now() const { return now_; }
 
     // Used by the windows.
@@ -168,6 +171,7 @@ private:
     std::deque<std::optional<std::string>> printers_;
     std::optional<Picture> clipboard_;
     bool quit_ = false;
+    bool realTime_ = false;
 };
 
 } // namespace vantrel

@@ -55,30 +55,44 @@ VirtualLoudspeaker::VirtualLoudspeaker(const LoudspeakerDesign& design) : design
 // 1 / (1 + c^2 f / baffleHz), c = max(0, -cos t), is 1 in front and smooth across 90 degrees.
 std::complex<double> VirtualLoudspeaker::response(double hz, double hDeg, double vDeg) const
 {
+    const Geometry g = geometry(hDeg, vDeg);
+    const double k = wavenumber(hz);
+    return combine(hz, k, g, filters(hz), pistonDirectivity(k * design_.woofer.radius * g.sinT),
+                   pistonDirectivity(k * design_.tweeter.radius * g.sinT));
+}
+
+double VirtualLoudspeaker::wavenumber(double hz) const { return 2.0 * std::numbers::pi * hz / design_.speedOfSound; }
+
+VirtualLoudspeaker::Filters VirtualLoudspeaker::filters(double hz) const
+{
+    return {highPass2(hz, design_.boxHz, design_.boxQ) * linkwitzRileyLow(hz, design_.crossoverHz),
+            highPass2(hz, design_.tweeterHz, design_.tweeterQ) * linkwitzRileyHigh(hz, design_.crossoverHz)};
+}
+
+VirtualLoudspeaker::Geometry VirtualLoudspeaker::geometry(double hDeg, double vDeg)
+{
     const double h = hDeg * kRadPerDeg;
     const double v = vDeg * kRadPerDeg;
-    const double uy = -std::sin(h) * std::sin(v);
     const double cosT = std::cos(h);
-    const double sinT = std::sqrt(std::max(0.0, 1.0 - cosT * cosT));
-    const double k = 2.0 * std::numbers::pi * hz / design_.speedOfSound;
-    const double back = std::max(0.0, -cosT);
-    const double rear = 1.0 / (1.0 + back * back * hz / design_.baffleHz);
-
-    auto driver = [&](const PistonDriver& d, Complex filter) {
-        const double directivity = pistonDirectivity(k * d.radius * sinT);
-        return filter * directivity * rear * std::polar(1.0, k * d.heightY * uy);
-    };
-
-    const Complex woofer = highPass2(hz, design_.boxHz, design_.boxQ) * linkwitzRileyLow(hz, design_.crossoverHz);
-    const Complex tweeter =
-        highPass2(hz, design_.tweeterHz, design_.tweeterQ) * linkwitzRileyHigh(hz, design_.crossoverHz);
-    return driver(design_.woofer, woofer) + driver(design_.tweeter, tweeter);
+    return {-std::sin(h) * std::sin(v), cosT, std::sqrt(std::max(0.0, 1.0 - cosT * cosT))};
 }
+
+std::complex<double> VirtualLoudspeaker::combine(double hz, double k, const Geometry& g, const Filters& f,
+                                                 double wooferDirectivity, double tweeterDirectivity) const
+{
+    const double back = std::max(0.0, -g.cosT);
+    const double rear = 1.0 / (1.0 + back * back * hz / design_.baffleHz);
+    const auto driver = [&](const PistonDriver& d, Complex filter, double directivity) {
+        return filter * directivity * rear * std::polar(1.0, k * d.heightY * g.uy);
+    };
+    return driver(design_.woofer, f.woofer, wooferDirectivity) + driver(design_.tweeter, f.tweeter, tweeterDirectivity);
+}
+
+std::complex<double> VirtualLoudspeaker::distanceFactor(double k, double r) { return std::polar(1.0 / r, -k * r); }
 
 std::complex<double> VirtualLoudspeaker::atDistance(double hz, double hDeg, double vDeg, double r) const
 {
-    const double k = 2.0 * std::numbers::pi * hz / design_.speedOfSound;
-    return response(hz, hDeg, vDeg) * std::polar(1.0 / r, -k * r);
+    return response(hz, hDeg, vDeg) * distanceFactor(wavenumber(hz), r);
 }
 
 } // namespace vantrel

@@ -40,6 +40,24 @@ public:
 
     const LoudspeakerDesign& design() const { return design_; }
 
+    // The same response in parts, for a recording that evaluates it at every bin of a
+    // transform: what depends on the frequency alone, what on the direction alone, and the
+    // piston directivities, which depend on both only through k a sin t. response() is
+    // exactly combine() of these parts, so a caller that keeps parts gets the same bits.
+    struct Filters {
+        std::complex<double> woofer, tweeter;
+    };
+    struct Geometry {
+        double uy = 0, cosT = 1, sinT = 0;
+    };
+    double wavenumber(double hz) const;
+    Filters filters(double hz) const;
+    static Geometry geometry(double hDeg, double vDeg);
+    std::complex<double> combine(double hz, double k, const Geometry& g, const Filters& f, double wooferDirectivity,
+                                 double tweeterDirectivity) const;
+    // e^{-j k r} / r: from the baffle's centre to a microphone at distance r.
+    static std::complex<double> distanceFactor(double k, double r);
+
 private:
     LoudspeakerDesign design_;
 };

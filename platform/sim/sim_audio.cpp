@@ -15,6 +15,9 @@ constexpr std::size_t kFftSize = std::size_t{1} << kFftOrder;
 constexpr double kFullScale = 2147483648.0;       // 2^31
 constexpr double kMaxCode = 8388607.0;            // 2^23 - 1, 24 valid bits
 constexpr const char* kDeviceName = "Simulated Rig";
+// Directions whose Bessel tables are kept: the 41 values of sin t on the 5-degree grid, with
+// room to spare; about 4 MB each.
+constexpr std::size_t kDirectivityTables = 48;
 
 // 24 valid bits, left-justified: round(x 2^23) << 8, clipped to the 24-bit range.
 std::int32_t toSample(double x)
@@ -184,16 +187,15 @@ void SimAudioSystem::record(bool withPlayback)
     const auto loop = static_cast<std::ptrdiff_t>(options_.loopbackDelay);
 
     if (withPlayback) {
-        spectrum_.assign(2 * kFftSize, 0.0f);
-        for (std::size_t p = 0; p < playFrames; ++p)
-            spectrum_[2 * p] = static_cast<float>(play_[2 * p + 1] / kFullScale);
-        const ComplexFft fft(kFftOrder, kFftOrder);
-        fft.fftForward(spectrum_, static_cast<int>(kFftSize));
-        const double h = angles_.hDegrees();
-        const double v = angles_.vDegrees();
-        const double binHz = static_cast<double>(in_.rate) / static_cast<double>(kFftSize);
+        spectrum_ = playedSpectrum(playFrames);
+        const BinTable& bins = binTable(in_.rate);
+        const auto g = VirtualLoudspeaker::geometry(angles_.hDegrees(), angles_.vDegrees());
+        const DirectivityTable& directivity = directivityTable(in_.rate, g.sinT);
         for (std::size_t k = 0; k <= kFftSize / 2; ++k) {
-            std::complex<double> t = inTransfer(static_cast<double>(k) * binHz, h, v);
+            // inTransfer(k binHz, H, V), from the parts the model is made of
+            std::complex<double> t = loudspeaker_.combine(bins.hz[k], bins.k[k], g, bins.filters[k], directivity.woofer[k],
+                                                          directivity.tweeter[k]) *
+                                     bins.distance[k];
             if (k == 0 || k == kFftSize / 2)
                 t = t.real();
             const std::complex<double> x(spectrum_[2 * k], spectrum_[2 * k + 1]);
@@ -208,14 +210,25 @@ void SimAudioSystem::record(bool withPlayback)
                 spectrum_[2 * m + 1] = static_cast<float>(ym.imag());
             }
         }
+        const ComplexFft fft(kFftOrder, kFftOrder);
         fft.fftInverse(spectrum_, static_cast<int>(kFftSize));
     }
 
-    std::mt19937 rng(options_.seed + static_cast<std::uint32_t>(measurement_));
-    std::normal_distribution<double> gauss(0.0, 1.0);
+    // The capture's noise is drawn once per measurement: the start of the capture and the
+    // start of the playback record the same noise.
+    if (noiseMeasurement_ != measurement_ || noise_.size() != 2 * frames) {
+        noise_.resize(2 * frames);
+        std::mt19937 rng(options_.seed + static_cast<std::uint32_t>(measurement_));
+        std::normal_distribution<double> gauss(0.0, 1.0);
+        for (std::size_t c = 0; c < frames; ++c) {
+            noise_[2 * c] = options_.refNoise * gauss(rng);
+            noise_[2 * c + 1] = options_.micNoise * gauss(rng);
+        }
+        noiseMeasurement_ = measurement_;
+    }
     for (std::size_t c = 0; c < frames; ++c) {
-        double ref = options_.refNoise * gauss(rng);
-        double in = options_.micNoise * gauss(rng);
+        double ref = noise_[2 * c];
+        double in = noise_[2 * c + 1];
         if (withPlayback) {
             const std::ptrdiff_t p = static_cast<std::ptrdiff_t>(c) - lead;
             const std::ptrdiff_t q = p - loop;
@@ -227,6 +240,68 @@ void SimAudioSystem::record(bool withPlayback)
         capture_[2 * c] = toSample(ref);
         capture_[2 * c + 1] = toSample(in);
     }
+}
+
+const SimAudioSystem::BinTable& SimAudioSystem::binTable(int rate)
+{
+    if (bins_ && bins_->rate == rate)
+        return *bins_;
+    auto t = std::make_unique<BinTable>();
+    t->rate = rate;
+    const std::size_t n = kFftSize / 2 + 1;
+    t->hz.resize(n);
+    t->k.resize(n);
+    t->filters.resize(n);
+    t->distance.resize(n);
+    const double binHz = static_cast<double>(rate) / static_cast<double>(kFftSize);
+    for (std::size_t i = 0; i < n; ++i) {
+        t->hz[i] = static_cast<double>(i) * binHz;
+        t->k[i] = loudspeaker_.wavenumber(t->hz[i]);
+        t->filters[i] = loudspeaker_.filters(t->hz[i]);
+        t->distance[i] = VirtualLoudspeaker::distanceFactor(t->k[i], options_.distance);
+    }
+    bins_ = std::move(t);
+    return *bins_;
+}
+
+const SimAudioSystem::DirectivityTable& SimAudioSystem::directivityTable(int rate, double sinT)
+{
+    for (const auto& d : directivities_)
+        if (d->rate == rate && d->sinT == sinT)
+            return *d;
+    const BinTable& bins = binTable(rate);
+    auto d = std::make_unique<DirectivityTable>();
+    d->rate = rate;
+    d->sinT = sinT;
+    d->woofer.resize(bins.k.size());
+    d->tweeter.resize(bins.k.size());
+    const LoudspeakerDesign& design = loudspeaker_.design();
+    for (std::size_t i = 0; i < bins.k.size(); ++i) {
+        d->woofer[i] = pistonDirectivity(bins.k[i] * design.woofer.radius * sinT);
+        d->tweeter[i] = pistonDirectivity(bins.k[i] * design.tweeter.radius * sinT);
+    }
+    if (directivities_.size() >= kDirectivityTables)
+        directivities_.erase(directivities_.begin());
+    directivities_.push_back(std::move(d));
+    return *directivities_.back();
+}
+
+const std::vector<float>& SimAudioSystem::playedSpectrum(std::size_t playFrames)
+{
+    bool same = playedRight_.size() == playFrames && !playedSpectrum_.empty();
+    for (std::size_t p = 0; same && p < playFrames; ++p)
+        same = playedRight_[p] == play_[2 * p + 1];
+    if (same)
+        return playedSpectrum_;
+    playedRight_.resize(playFrames);
+    playedSpectrum_.assign(2 * kFftSize, 0.0f);
+    for (std::size_t p = 0; p < playFrames; ++p) {
+        playedRight_[p] = play_[2 * p + 1];
+        playedSpectrum_[2 * p] = static_cast<float>(play_[2 * p + 1] / kFullScale);
+    }
+    const ComplexFft fft(kFftOrder, kFftOrder);
+    fft.fftForward(playedSpectrum_, static_cast<int>(kFftSize));
+    return playedSpectrum_;
 }
 
 AudioStatus SimAudioSystem::resetOutput()

@@ -84,8 +84,27 @@ private:
         AudioCompletion* completion = nullptr;
     };
 
+    // The loudspeaker's parts at every bin of the recording's transform, kept between
+    // recordings: per rate what depends on the frequency alone, per rate and exact sin t the
+    // two piston directivities (the Bessel functions), and the played channel's spectrum while
+    // the play buffer stays the same. Each value is the one the model itself computes.
+    struct BinTable {
+        int rate = 0;
+        std::vector<double> hz, k;
+        std::vector<VirtualLoudspeaker::Filters> filters;
+        std::vector<std::complex<double>> distance;
+    };
+    struct DirectivityTable {
+        int rate = 0;
+        double sinT = 0;
+        std::vector<double> woofer, tweeter;
+    };
+
     void record(bool withPlayback);
     void schedule(std::chrono::milliseconds delay, bool output);
+    const BinTable& binTable(int rate);
+    const DirectivityTable& directivityTable(int rate, double sinT);
+    const std::vector<float>& playedSpectrum(std::size_t playFrames);
 
     Clock& clock_;
     const RigAngles& angles_;
@@ -98,6 +117,12 @@ private:
     int attempts_ = 0;              // input opens, for the rehearsed faults
     std::shared_ptr<bool> alive_;   // completions outliving the device do nothing
     std::vector<float> spectrum_;   // interleaved complex: the played IN signal, then its recording
+    std::unique_ptr<BinTable> bins_;
+    std::vector<std::unique_ptr<DirectivityTable>> directivities_; // oldest first
+    std::vector<std::int32_t> playedRight_; // the right channel whose spectrum is kept
+    std::vector<float> playedSpectrum_;
+    std::vector<double> noise_; // REF and IN noise of measurement noiseMeasurement_
+    std::uint64_t noiseMeasurement_ = 0;
 };
 
 } // namespace vantrel

@@ -1,0 +1,293 @@
+#include "app/balloon_job.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <streambuf>
+#include <thread>
+
+#include "app/device_set.h"
+#include "app/main_window.h"
+#include "app/preferences.h"
+#include "balloon/balloon_file.h"
+#include "mls/measurement_window.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/headless/session_script.h"
+#include "platform/sim/sim_audio.h"
+#include "turntable/port_list.h"
+
+namespace vantrel {
+
+namespace {
+
+using WallClock = std::chrono::steady_clock;
+
+// Watches the event log for message boxes, so that a refusal can be given to the user in the
+// system's own words.
+class MessageTap final : public std::streambuf {
+public:
+    std::vector<std::string> messages;
+
+private:
+    int overflow(int c) override
+    {
+        if (c == '\n') {
+            inspect();
+            line_.clear();
+        } else if (c != traits_type::eof()) {
+            line_ += static_cast<char>(c);
+        }
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override
+    {
+        for (std::streamsize i = 0; i < n; ++i)
+            overflow(static_cast<unsigned char>(s[i]));
+        return n;
+    }
+    // "<ms> message <window> "<caption>" <icon> "<text>" -> <answer>"
+    void inspect()
+    {
+        const auto at = line_.find(" message ");
+        if (at == std::string::npos)
+            return;
+        std::vector<std::string> quoted;
+        std::string current;
+        bool inside = false;
+        for (std::size_t i = at; i < line_.size(); ++i) {
+            const char ch = line_[i];
+            if (!inside) {
+                if (ch == '"')
+                    inside = true;
+                continue;
+            }
+            if (ch == '\\' && i + 1 < line_.size()) {
+                const char e = line_[++i];
+                current += e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e;
+            } else if (ch == '"') {
+                quoted.push_back(current);
+                current.clear();
+                inside = false;
+            } else {
+                current += ch;
+            }
+        }
+        if (quoted.size() >= 2)
+            messages.push_back(quoted[1]);
+    }
+    std::string line_;
+};
+
+BalloonTrailer trailerOf(const MlsSettings& s, AngleGrid grid)
+{
+    return {s.windowTypeIndex, s.rateIndex, s.smoothingIndex, s.fftWindowPosition, s.fromIndex, s.toIndex,
+            angleGridFlag(grid)};
+}
+
+// The port list index for a port given by its list name or, for any other device, a list name
+// pointed at the device.
+int portIndexFor(const std::string& port, int turntable)
+{
+    for (std::size_t i = 0; i < kPortNames.size(); ++i)
+        if (kPortNames[i] == port)
+            return static_cast<int>(i);
+    const int index = turntable == 1 ? 0 : 1; // "COM1" and "COM2"
+    const std::string variable = "VANTREL_PORT_" + std::string(kPortNames[static_cast<std::size_t>(index)]);
+    ::setenv(variable.c_str(), port.c_str(), 1);
+    return index;
+}
+
+int rateIndexFor(int hz)
+{
+    for (std::size_t i = 0; i < kRateTexts.size(); ++i)
+        if (kRateTexts[i] == std::to_string(hz))
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string joined(const std::vector<std::string>& messages, std::size_t from)
+{
+    std::string out;
+    for (std::size_t i = from; i < messages.size(); ++i)
+        out += (out.empty() ? "" : "\n") + messages[i];
+    return out;
+}
+
+double levelDb(const ComplexBin& b)
+{
+    return 10 * std::log10(static_cast<double>(b.re) * b.re + static_cast<double>(b.im) * b.im + 1e-30);
+}
+
+// Cells against the loudspeaker model of the simulated rig. Compared wherever the measurement
+// can resolve the model: not more than 40 dB under the axis (the microphone's noise) and not
+// inside a notch that changes by more than 1 dB within the 1/24 octave of the smoothing.
+void modelDeviation(MainWindow& main, const SimAudioSystem& audio, BalloonJobResult& result)
+{
+    const AngleGrid grid = main.angleGrid();
+    const int step = gridStepDegrees(grid);
+    const FrequencyAxis& axis = main.axis();
+    const BalloonMatrix& m = main.matrix();
+    const auto modelDb = [&](double hz, int h, int v) { return 20 * std::log10(std::abs(audio.inTransfer(hz, h, v))); };
+    int k1 = 0;
+    while (k1 < kAxisPoints - 1 && axis[k1] < 1000)
+        ++k1;
+    const double offset = levelDb(m.cell(0, 0)[static_cast<std::size_t>(k1)]) - modelDb(axis[k1], 0, 90);
+    double worst = 0;
+    for (int row = 0; row <= lastRow(grid); ++row)
+        for (int column = 0; column <= lastColumn(grid); ++column) {
+            const int v = 90 - step * row, h = step * column;
+            const auto cell = m.cell(row, column);
+            for (int i = 0; i < kAxisPoints; ++i) {
+                const double f = axis[i];
+                if (f < 100 || f > 20000)
+                    continue;
+                const double model = modelDb(f, h, v);
+                const double spread = std::max(std::abs(modelDb(f * std::pow(2.0, 1.0 / 48), h, v) - model),
+                                               std::abs(modelDb(f * std::pow(2.0, -1.0 / 48), h, v) - model));
+                if (model < modelDb(f, 0, 0) - 40 || spread > 1.0)
+                    continue;
+                const double error = std::abs(levelDb(cell[static_cast<std::size_t>(i)]) - offset - model);
+                if (error > worst) {
+                    worst = error;
+                    result.deviationAt = "H=" + std::to_string(h) + " V=" + std::to_string(v) + " deg, " +
+                                         std::to_string(static_cast<long>(std::lround(f))) + " Hz";
+                }
+            }
+        }
+    result.deviationDb = worst;
+}
+
+} // namespace
+
+BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::function<void(const BalloonProgress&)>& progress,
+                               const std::atomic<bool>* interrupt)
+{
+    BalloonJobResult result;
+    MessageTap tap;
+    std::ostream events(&tap);
+    HeadlessPlatform platform(events);
+    platform.setRealTime(!options.simulate);
+    DeviceSet devices(options.simulate, platform.clock(), platform.log());
+    auto main = MainWindow::start(platform, devices.devices(), options.startDirectory);
+    if (!main) {
+        result.message = joined(tap.messages, 0);
+        return result;
+    }
+    const std::size_t startupMessages = tap.messages.size(); // a missing own preferences file is no refusal
+    const auto refuse = [&](std::string fallback) {
+        result.outcome = BalloonJobResult::Outcome::refused;
+        result.message = joined(tap.messages, startupMessages);
+        if (result.message.empty())
+            result.message = std::move(fallback);
+        return result;
+    };
+    const auto script = [&](const std::string& text) {
+        std::istringstream in(text);
+        return runSessionScript(platform, in);
+    };
+
+    if (!options.preferencesFile.empty()) {
+        PreferencesRecord record{};
+        std::ifstream in(options.preferencesFile, std::ios::binary);
+        in.read(reinterpret_cast<char*>(record.data()), static_cast<std::streamsize>(record.size()));
+        if (!in || in.gcount() != static_cast<std::streamsize>(record.size()))
+            return refuse("cannot read the preferences file '" + options.preferencesFile + "' (" +
+                          std::to_string(kPreferencesSize) + " bytes expected)");
+        (void)unpackPreferences(record, main->settings(), main->calibration());
+    }
+
+    MlsSettings& s = main->settings();
+    const int order = options.order.value_or(options.preferencesFile.empty() ? 18 : s.mlsOrder());
+    const int rateIndex = options.rateHz ? rateIndexFor(*options.rateHz) : s.rateIndex;
+    std::string setup = std::string("press main ") + (options.grid == AngleGrid::Grid10 ? "1031" : "1030") + "\n";
+    if (!options.simulate) {
+        setup += "select main 3000 " + std::to_string(portIndexFor(options.tt1Port, 1)) + "\n";
+        setup += "select main 3001 " + std::to_string(portIndexFor(options.tt2Port, 2)) + "\n";
+    }
+    setup += "press main 1004\npress main 1012\n";
+    if (auto error = script(setup))
+        return refuse(error->message);
+    if (!main->turntables().connected(1) || !main->turntables().connected(2))
+        return refuse("a turntable could not be connected");
+
+    std::string measure = "press main 1038\n";
+    measure += "select measure 10003 " + std::to_string(order - 13) + "\n";
+    if (rateIndex >= 0)
+        measure += "select measure 10004 " + std::to_string(rateIndex) + "\n";
+    if (options.inputDevice >= 0)
+        measure += "select measure 20026 " + std::to_string(options.inputDevice) + "\n";
+    if (options.outputDevice >= 0)
+        measure += "select measure 20027 " + std::to_string(options.outputDevice) + "\n";
+    if (s.useSavedIr == 1)
+        measure += "press measure 20030\n";
+    if (auto error = script(measure))
+        return refuse(error->message);
+
+    const auto wallStart = WallClock::now();
+    const std::uint64_t rigStart = platform.now();
+    const auto report = [&] {
+        result.pointsDone = main->sequencer().pointsDone();
+        result.rigSeconds = static_cast<double>(platform.now() - rigStart) / 1000.0;
+        result.wallSeconds = std::chrono::duration<double>(WallClock::now() - wallStart).count();
+        if (progress)
+            progress({result.pointsDone, main->sequencer().totalPoints(), main->sequence().currentHAngle,
+                      main->sequence().currentVAngle, result.rigSeconds, result.wallSeconds});
+    };
+
+    if (auto error = script("press main 1024\n"))
+        return refuse(error->message);
+    if (!main->sequence().sequenceRunning)
+        return refuse("the sequence did not start");
+    // Steps of the clock: a virtual second on the simulated rig, short real steps on hardware.
+    const std::uint32_t stepMs = options.simulate ? 1000 : 20;
+    bool interrupted = false;
+    while (main->sequence().sequenceRunning && !main->sequencer().halted()) {
+        if (interrupt && interrupt->load()) {
+            interrupted = true;
+            break;
+        }
+        platform.advance(stepMs);
+        platform.settle();
+        if (!options.simulate) {
+            const auto due = wallStart + std::chrono::milliseconds(platform.now() - rigStart);
+            std::this_thread::sleep_until(due);
+        }
+        report();
+    }
+    report();
+
+    if (main->sequencer().halted())
+        (void)refuse("the sequence halted");
+    else if (interrupted) {
+        (void)script("press main 1027\n");
+        result.outcome = BalloonJobResult::Outcome::interrupted;
+    } else {
+        result.outcome = BalloonJobResult::Outcome::completed;
+        if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
+            modelDeviation(*main, *sim, result);
+    }
+
+    // Whatever was measured is kept, also when the walk was cut short.
+    if (!options.output.empty() && result.outcome != BalloonJobResult::Outcome::refused) {
+        if (auto error = saveBalloon(options.output, main->matrix(), trailerOf(s, main->angleGrid()))) {
+            result.outcome = BalloonJobResult::Outcome::refused;
+            result.message = *error;
+            return result;
+        }
+        result.savedTo = options.output;
+    }
+
+    if (!options.renderDirectory.empty() && options.render && result.outcome == BalloonJobResult::Outcome::completed) {
+        std::string error;
+        result.pictures = options.render(main->matrix(), main->axis(), main->angleGrid(), error);
+        if (!error.empty()) {
+            result.outcome = BalloonJobResult::Outcome::refused;
+            result.message = error;
+        }
+    }
+    return result;
+}
+
+} // namespace vantrel

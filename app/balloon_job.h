@@ -1,0 +1,62 @@
+#pragma once
+// The main job without a window: a whole balloon measured by the same main-window and
+// measurement-window logic as the desktop, driven through their controls (connect both
+// turntables, open the measurement window with "Saved IR" off, choose the grid, "RUN Test",
+// wait for "Process Completed"), then saved. On the simulated rig it runs on the virtual
+// clock; on real hardware the virtual clock is paced to the real one.
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "balloon/angle_grid.h"
+#include "balloon/balloon_matrix.h"
+#include "balloon/frequency_axis.h"
+
+namespace vantrel {
+
+struct BalloonJobOptions {
+    bool simulate = true;
+    std::string tt1Port, tt2Port;            // a port list name ("COM5") or a device path
+    int inputDevice = -1, outputDevice = -1; // -1: as the preferences have them
+    AngleGrid grid = AngleGrid::Grid10;
+    std::optional<int> order;      // 13..18; else the preferences', else 18
+    std::optional<int> rateHz;     // 48000 or 96000; else the preferences'
+    std::string preferencesFile;   // a "Pellant.pre" record: settings and calibration curve
+    std::string output;            // *.BAL, saved safely; empty: not saved
+    std::string renderDirectory;   // point view and "Fine Mode" at 1 kHz and 8 kHz as PNG
+    // Draws the views of the finished balloon into renderDirectory (the caller owns the
+    // pictures' format); returns the files written, or the reason none could be.
+    std::function<std::vector<std::string>(const BalloonMatrix&, const FrequencyAxis&, AngleGrid, std::string& error)>
+        render;
+    std::string startDirectory;    // where the program keeps its own preferences
+};
+
+struct BalloonProgress {
+    int done = 0, total = 0;
+    int hAngle = 0, vAngle = 0;
+    double rigSeconds = 0, wallSeconds = 0;
+};
+
+struct BalloonJobResult {
+    enum class Outcome { completed, interrupted, refused } outcome = Outcome::refused;
+    std::string message; // the system's own message when refused
+    int pointsDone = 0;
+    double rigSeconds = 0, wallSeconds = 0;
+    std::string savedTo;           // the balloon file written, if any
+    std::vector<std::string> pictures;
+    // Simulated rig only: the largest level deviation of a measured cell from the rig's model
+    // over 100 Hz..20 kHz (one offset for the whole balloon, taken on the axis at 1 kHz),
+    // where the model is resolvable (see modelDeviation), and where it lies.
+    std::optional<double> deviationDb;
+    std::string deviationAt;
+};
+
+// Runs the job. progress is called after every step of the clock; interrupt, when it turns
+// true, aborts the walk as "ABORT Test" does and saves what was measured.
+BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::function<void(const BalloonProgress&)>& progress,
+                               const std::atomic<bool>* interrupt);
+
+} // namespace vantrel

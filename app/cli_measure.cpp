@@ -1,0 +1,232 @@
+// vantrel-cli measure: the main job. A whole balloon measured unattended on the simulated rig
+// (--simulate, virtual clock) or on real turntables and a sound card (--tt1, --tt2, real
+// clock), with progress on standard error, saved as a balloon file.
+
+#include <unistd.h>
+
+#include <QImage>
+#include <QString>
+#include <atomic>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/balloon_job.h"
+#include "app/cli_command.h"
+#include "app/main_window_controls.h"
+#include "platform/qt/image_canvas.h"
+#include "views/balloon_display.h"
+#include "views/view_area.h"
+
+namespace vantrel {
+namespace {
+
+constexpr int kExitInterrupted = 130;
+constexpr std::string_view kName = "measure";
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int) { interrupted.store(true); }
+
+struct MeasureOptions {
+    bool simulate = false;
+    std::string tt1, tt2;
+    int input = -1, output = -1;
+    int grid = 10;
+    int order = 18, rate = 48000;
+    std::string preferences, balloon, render;
+};
+
+// "h:mm:ss" of whole seconds.
+std::string clockText(double seconds)
+{
+    const long s = seconds > 0 ? static_cast<long>(seconds + 0.5) : 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    return text;
+}
+
+class ProgressDisplay {
+public:
+    ProgressDisplay() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+
+    void show(const BalloonProgress& p)
+    {
+        if (!terminal_) {
+            // One plain line per V angle.
+            if (p.vAngle != lastV_ || p.done == p.total) {
+                lastV_ = p.vAngle;
+                std::fprintf(stderr, "V=%d deg: %d of %d points, rig %s, wall %s\n", p.vAngle, p.done, p.total,
+                             clockText(p.rigSeconds).c_str(), clockText(p.wallSeconds).c_str());
+            }
+            return;
+        }
+        if (p.wallSeconds - lastDrawn_ < 0.1 && p.done != p.total)
+            return;
+        lastDrawn_ = p.wallSeconds;
+        constexpr int kWidth = 30;
+        const int filled = p.total > 0 ? p.done * kWidth / p.total : 0;
+        std::string bar(static_cast<std::size_t>(filled), '#');
+        bar.resize(kWidth, '.');
+        std::string left = "--";
+        std::string leftWall = "--";
+        if (p.done > 0) {
+            const double share = static_cast<double>(p.total - p.done) / p.done;
+            left = clockText(p.rigSeconds * share);
+            leftWall = clockText(p.wallSeconds * share);
+        }
+        std::fprintf(stderr, "\r[%s] %d/%d  H=%d V=%d  elapsed %s  left: rig %s, wall %s \x1b[K", bar.c_str(), p.done,
+                     p.total, p.hAngle, p.vAngle, clockText(p.wallSeconds).c_str(), left.c_str(), leftWall.c_str());
+    }
+    void finish()
+    {
+        if (terminal_)
+            std::fputc('\n', stderr);
+    }
+
+private:
+    bool terminal_;
+    int lastV_ = 1000;
+    double lastDrawn_ = -1;
+};
+
+int nearestBin(const FrequencyAxis& axis, double hz)
+{
+    int best = 0;
+    for (int i = 1; i < kAxisPoints; ++i)
+        if (std::abs(axis[i] - hz) < std::abs(axis[best] - hz))
+            best = i;
+    return best;
+}
+
+// The views as `vantrel-cli render` draws them: the main window's own display on a window-sized
+// image, cut to the view area.
+std::vector<std::string> renderViews(const std::string& directory, const BalloonMatrix& matrix,
+                                     const FrequencyAxis& axis, AngleGrid grid, std::string& error)
+{
+    struct View {
+        const char* file;
+        int mode;
+        double hz; // 0: the selection's own frequency
+    };
+    constexpr View kViews[] = {{"points.png", kMeasurementMode, 0},
+                               {"fine-1000Hz.png", kFineMode, 1000},
+                               {"fine-8000Hz.png", kFineMode, 8000}};
+    ensureGuiApplication();
+    std::vector<std::string> written;
+    for (const View& v : kViews) {
+        SelectionState selection;
+        selection.viewMode = v.mode;
+        if (v.hz > 0)
+            selection.selectedBin = nearestBin(axis, v.hz);
+        QImage image(kMainWidth, kMainHeight, QImage::Format_RGB32);
+        ImageCanvas canvas(image);
+        canvas.erase(kMainBackground);
+        const int sequencePhase = 0;
+        BalloonDisplay display(matrix, selection, axis, grid, sequencePhase);
+        display.paint(canvas, false, false);
+        const QImage view = image.copy(kViewArea.left, kViewArea.top, kViewArea.right - kViewArea.left,
+                                       kViewArea.bottom - kViewArea.top);
+        const std::string path = (std::filesystem::path(directory) / v.file).string();
+        if (!view.save(QString::fromStdString(path), "PNG")) {
+            error = "cannot write '" + path + "'";
+            return written;
+        }
+        written.push_back(path);
+    }
+    return written;
+}
+
+int run(const MeasureOptions& o)
+{
+    if (o.simulate && (!o.tt1.empty() || !o.tt2.empty()))
+        return cliUsageError(kName, "--simulate uses the simulated rig; --tt1 and --tt2 are for real hardware");
+    if (!o.simulate && (o.tt1.empty() || o.tt2.empty()))
+        return cliUsageError(kName, "give --simulate, or both --tt1 PORT and --tt2 PORT");
+    if (!o.render.empty() && !std::filesystem::is_directory(o.render))
+        return cliUsageError(kName, "--render: '" + o.render + "' is not a directory");
+
+    BalloonJobOptions job;
+    job.simulate = o.simulate;
+    job.tt1Port = o.tt1;
+    job.tt2Port = o.tt2;
+    job.inputDevice = o.input;
+    job.outputDevice = o.output;
+    job.grid = o.grid == 5 ? AngleGrid::Grid5 : AngleGrid::Grid10;
+    job.preferencesFile = o.preferences;
+    job.output = o.balloon;
+    job.renderDirectory = o.render;
+    job.render = [dir = o.render](const BalloonMatrix& matrix, const FrequencyAxis& axis, AngleGrid grid,
+                                  std::string& error) { return renderViews(dir, matrix, axis, grid, error); };
+    std::error_code ec;
+    job.startDirectory = std::filesystem::current_path(ec).string();
+    // Explicit values win over a preferences file; without one the defaults apply.
+    if (o.preferences.empty() || o.order != 18)
+        job.order = o.order;
+    if (o.preferences.empty() || o.rate != 48000)
+        job.rateHz = o.rate;
+
+    interrupted.store(false);
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ::sigaction(SIGINT, &action, &previous);
+
+    ProgressDisplay display;
+    const BalloonJobResult r = runBalloonJob(job, [&](const BalloonProgress& p) { display.show(p); }, &interrupted);
+    display.finish();
+    ::sigaction(SIGINT, &previous, nullptr);
+
+    switch (r.outcome) {
+    case BalloonJobResult::Outcome::refused:
+        return cliRefusal(kName, r.message);
+    case BalloonJobResult::Outcome::interrupted:
+        std::fprintf(stderr, "vantrel-cli measure: interrupted after %d points (\"ABORT Test\")", r.pointsDone);
+        if (!r.savedTo.empty())
+            std::fprintf(stderr, "; what was measured is saved in %s", r.savedTo.c_str());
+        std::fputc('\n', stderr);
+        return kExitInterrupted;
+    case BalloonJobResult::Outcome::completed:
+        break;
+    }
+    std::printf("Process Completed\n");
+    std::printf("points measured: %d\nrig time: %s\nwall time: %s\n", r.pointsDone, clockText(r.rigSeconds).c_str(),
+                decimalText(r.wallSeconds, 1).c_str());
+    if (r.deviationDb)
+        std::printf("largest deviation from the rig's model, 100 Hz..20 kHz: %s dB (%s)\n",
+                    decimalText(*r.deviationDb, 2).c_str(), r.deviationAt.c_str());
+    if (!r.savedTo.empty())
+        std::printf("saved: %s\n", r.savedTo.c_str());
+    for (const std::string& picture : r.pictures)
+        std::printf("rendered: %s\n", picture.c_str());
+    return 0;
+}
+
+std::function<int()> setupMeasure(CLI::App& app)
+{
+    auto o = std::make_shared<MeasureOptions>();
+    app.add_flag("--simulate", o->simulate, "measure on the built-in simulated rig (virtual clock)");
+    app.add_option("--tt1", o->tt1, "turntable 1 (H): a port list name such as COM5, or a device path");
+    app.add_option("--tt2", o->tt2, "turntable 2 (V): a port list name or a device path");
+    app.add_option("--input", o->input, "input device number of the sound card")->check(CLI::Range(0, 19));
+    app.add_option("--output", o->output, "output device number of the sound card")->check(CLI::Range(0, 19));
+    app.add_option("--grid", o->grid, "angle step in degrees: 5 or 10")->capture_default_str()->check(CLI::IsMember({5, 10}));
+    app.add_option("--order", o->order, "MLS order, 13..18")->capture_default_str()->check(CLI::Range(13, 18));
+    app.add_option("--rate", o->rate, "sampling rate in Hz: 48000 or 96000")->capture_default_str()
+        ->check(CLI::IsMember({48000, 96000}));
+    app.add_option("--preferences", o->preferences, "measurement settings and calibration curve from a preferences file")
+        ->check(CLI::ExistingFile);
+    app.add_option("-o", o->balloon, "the balloon file to write (*.BAL)");
+    app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
+    return [o] { return run(*o); };
+}
+
+const CliRegistration registration({"measure", "Measure a whole balloon unattended and save it", setupMeasure});
+
+} // namespace
+} // namespace vantrel

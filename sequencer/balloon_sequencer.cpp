@@ -1,0 +1,250 @@
+#include "sequencer/balloon_sequencer.h"
+
+#include <algorithm>
+
+#include "mls/measurement_window.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::string_view kCaption = "Karvell";
+constexpr Rgb kOrange{255, 201, 0};
+constexpr Rgb kRed{255, 0, 0};
+constexpr Rgb kGreen{0, 255, 0};
+constexpr Pen kBluePen{{0, 0, 255}, 1, PenStyle::Solid};
+
+struct Box {
+    int left, top, right, bottom;
+};
+constexpr Box kHBox{5, 65, 205, 88};
+constexpr Box kVBox{5, 485, 205, 510};
+constexpr Box kBanner{215, 65, 392, 88};
+
+void paintBox(Canvas& canvas, const Box& box, Rgb fill)
+{
+    const Pen oldPen = canvas.setPen(kBluePen);
+    const Brush oldBrush = canvas.setBrush(Brush{fill, false});
+    canvas.rectangle(box.left, box.top, box.right, box.bottom);
+    canvas.setBrush(oldBrush);
+    canvas.setPen(oldPen);
+}
+
+void boxText(Canvas& canvas, int x, int y, const std::string& text)
+{
+    const Font oldFont = canvas.setFont(Font::System);
+    canvas.setTextColour({0, 0, 0});
+    canvas.setTextBackground(false);
+    canvas.textOut(x, y, text);
+    canvas.setFont(oldFont);
+}
+
+std::string angleText(std::string_view prefix, int h, int v)
+{
+    return std::string(prefix) + "H=" + std::to_string(h) + ", V=" + std::to_string(v) + " deg";
+}
+
+} // namespace
+
+// The capture always lasts 263,500 frames (5.49 s at 48 kHz) whatever the sequence length;
+// the length changes only the processing (correlation, windows, transforms), which roughly
+// doubles with each longer sequence. The two longest lengths fix the rule 6000 ms plus
+// 2000 ms x 2^(index - 4): 8000 and 10000 ms for indexes 4 and 5, 7000, 6500, 6250 and
+// 6125 ms for 3..0, each still past the capture with a second or more for processing and
+// store. A measurement that takes longer is waited for anyway.
+int measurementWaitMs(int mlsLengthIndex)
+{
+    const int index = std::clamp(mlsLengthIndex, 0, 5);
+    return 6000 + (8000 << index) / 64;
+}
+
+BalloonSequencer::BalloonSequencer(SequencerContext context) : ctx_(std::move(context)) {}
+
+int BalloonSequencer::totalPoints() const
+{
+    const int phases = lastPhase();
+    const int perSweep = lastColumn(grid()) + 1;
+    return phases * perSweep + 1;
+}
+
+void BalloonSequencer::run()
+{
+    Turntables& tt = ctx_.turntables;
+    // A walk under way has not necessarily moved a table yet; a second start would send a
+    // second measurement into the first one's recording.
+    if (tt.busy(1) || tt.busy(2) || ctx_.sequence.sequenceRunning)
+        return;
+    const bool tt1 = tt.everOpened(1), tt2 = tt.everOpened(2);
+    if (!tt1)
+        say("TT 1 Not Connected");
+    if (!tt2)
+        say("TT 2 Not Connected");
+    if (!tt1 || !tt2)
+        return;
+
+    ctx_.selection.viewMode = kMeasurementMode;
+    if (ctx_.showViewModeMarks)
+        ctx_.showViewModeMarks();
+
+    SequenceState& s = ctx_.sequence;
+    s.currentHAngle = 0;
+    s.currentVAngle = 90;
+    s.sequencePhase = 0;
+    s.sequenceRunning = 1;
+    s.hLimit = grid() == AngleGrid::Grid10 ? 355 : 360;
+    outstanding_ = advancePending_ = halted_ = false;
+    pointsStarted_ = pointsDone_ = 0;
+    ctx_.log.record("sequence", std::string("start grid ") + std::to_string(step()));
+
+    if (ctx_.drawPoints)
+        ctx_.drawPoints({.clear = true});
+    measurementStep();
+}
+
+void BalloonSequencer::measurementStep()
+{
+    const SequenceState& s = ctx_.sequence;
+    if (!s.sequenceRunning)
+        return;
+    if (ctx_.drawPoints)
+        ctx_.drawPoints({.mark = true, .vIndex = s.currentVAngle / step(), .hIndex = s.currentHAngle / step(),
+                         .cycle = s.sequencePhase});
+    paintMotionBoxes();
+
+    MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr;
+    if (!dialog) {
+        say("Measurement Dialoge Not Active");
+        return;
+    }
+    ctx_.mainWindow.startTimer(kMeasureTimer, measurementWaitMs(ctx_.settings.mlsLengthIndex));
+    outstanding_ = true;
+    advancePending_ = false;
+    ++pointsStarted_;
+    ctx_.log.record("sequence", angleText("point ", s.currentHAngle, s.currentVAngle));
+    dialog->runSequencedMls(); // command 10007; a refusal is reported before it returns
+    paintBanner(kRed, angleText("MLS ", s.currentHAngle, s.currentVAngle));
+}
+
+bool BalloonSequencer::timer(int id)
+{
+    if (id != kMeasureTimer)
+        return false;
+    ctx_.mainWindow.killTimer(kMeasureTimer);
+    if (!ctx_.sequence.sequenceRunning || halted_)
+        return true;
+    if (outstanding_) {
+        // The result belongs to these angles: the table stays until it is stored.
+        advancePending_ = true;
+        ctx_.log.record("sequence", "waits for the measurement");
+        return true;
+    }
+    advance();
+    return true;
+}
+
+void BalloonSequencer::measurementDone(bool ok)
+{
+    if (!outstanding_)
+        return;
+    outstanding_ = false;
+    if (!ok) {
+        halt();
+        return;
+    }
+    ++pointsDone_;
+    if (advancePending_) {
+        advancePending_ = false;
+        advance();
+    }
+}
+
+void BalloonSequencer::advance()
+{
+    SequenceState& s = ctx_.sequence;
+    const int p = s.sequencePhase;
+    const int d = step();
+    int failed = 0;
+    if (p < lastPhase()) {
+        const bool upward = p % 2 == 0;
+        if (upward ? s.currentHAngle < s.hLimit : s.currentHAngle > 0) {
+            s.currentHAngle += upward ? d : -d;
+            failed = ctx_.turntables.moveTurntable1(d, upward ? 1 : -1);
+        } else {
+            s.currentHAngle = upward ? 360 : 0;
+            s.currentVAngle -= d;
+            s.sequencePhase = p + 1;
+            failed = ctx_.turntables.moveTurntable2(d, -1);
+        }
+        if (failed) // the move has said why; no timer runs, so the walk stops here
+            ctx_.log.record("sequence", "stopped by a failed move");
+    } else {
+        complete();
+    }
+    paintBanner(kGreen, angleText("Rotating ", s.currentHAngle, s.currentVAngle));
+}
+
+void BalloonSequencer::complete()
+{
+    SequenceState& s = ctx_.sequence;
+    s.currentHAngle = 0;
+    s.currentVAngle = 0;
+    ctx_.matrix.fillPoleRow(grid());
+    // Redrawn without marking a position: the walk has left the grid.
+    if (ctx_.drawPoints)
+        ctx_.drawPoints({.mark = false, .cycle = s.sequencePhase});
+    s.sequenceRunning = 0;
+    ctx_.turntables.setBusy(2, false);
+    ctx_.turntables.setBusy(1, false);
+    ctx_.log.record("sequence", "complete");
+    say("Process Completed");
+}
+
+void BalloonSequencer::halt()
+{
+    const SequenceState& s = ctx_.sequence;
+    ctx_.mainWindow.killTimer(kMeasureTimer);
+    advancePending_ = false;
+    halted_ = true;
+    ctx_.log.record("sequence", angleText("halted at ", s.currentHAngle, s.currentVAngle));
+    say("Measurement failed at " + angleText("", s.currentHAngle, s.currentVAngle) +
+        "\n\nThe sequence is halted here; \"ABORT Test\" ends it.");
+}
+
+void BalloonSequencer::abort()
+{
+    ctx_.mainWindow.killTimer(kMeasureTimer);
+    SequenceState& s = ctx_.sequence;
+    s.sequenceRunning = 0;
+    s.currentHAngle = 0;
+    s.currentVAngle = 0;
+    // A recording still in flight belongs to no cell any more.
+    if (MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr)
+        dialog->abandonSequencedMeasurement();
+    outstanding_ = advancePending_ = halted_ = false;
+    ctx_.turntables.abortAll();
+    ctx_.log.record("sequence", "aborted");
+}
+
+void BalloonSequencer::paintMotionBoxes()
+{
+    const SequenceState& s = ctx_.sequence;
+    Canvas& c = ctx_.mainWindow.surface();
+    paintBox(c, kHBox, kOrange);
+    boxText(c, 10, 70, "Current H-Angle = " + std::to_string(s.currentHAngle) + " deg");
+    paintBox(c, kVBox, kOrange);
+    boxText(c, 10, 488, "Current V-Angle = " + std::to_string(s.currentVAngle) + " deg");
+}
+
+void BalloonSequencer::paintBanner(Rgb fill, const std::string& text)
+{
+    Canvas& c = ctx_.mainWindow.surface();
+    paintBox(c, kBanner, fill);
+    boxText(c, 218, 68, text);
+}
+
+void BalloonSequencer::say(const std::string& text)
+{
+    ctx_.mainWindow.message(text, kCaption, MessageIcon::Information);
+}
+
+} // namespace vantrel

@@ -1,0 +1,104 @@
+#pragma once
+// The automatic balloon measurement behind "RUN Test" and "ABORT Test": a serpentine walk over
+// the angle grid (H the inner loop, up on even phases and down on odd ones, V stepping down
+// at the end of each sweep), one measurement per point sent to the measurement window as its
+// "Run MLS" command, a measurement wait (timer 7000) and a move after each point, and at the
+// end the pole row copied from row 0.
+//
+// Point:  measurement step -> [measurement outstanding] -> timer 7000 -> advance -> move
+//         -> move timer (turntables) -> measurement step ...
+// The walk learns when a measurement ends: a timer 7000 that fires while the point's
+// recording or processing is still outstanding waits for it, so a result always lands in the
+// cell of the angles it was started at and the table never turns under a recording; a failed
+// measurement halts the walk at that point until "ABORT Test".
+
+#include <functional>
+#include <string>
+
+#include "balloon/angle_grid.h"
+#include "balloon/balloon_matrix.h"
+#include "balloon/selection_state.h"
+#include "mls/mls_settings.h"
+#include "platform/event_log.h"
+#include "platform/window_host.h"
+#include "turntable/sequence_state.h"
+#include "turntable/turntables.h"
+
+namespace vantrel {
+
+class MeasurementWindow;
+
+inline constexpr int kMeasureTimer = 7000;
+inline constexpr int kRunMlsCommand = 10007;
+
+// What the point view is asked to draw: clear the view area, or mark (or only redraw) the
+// grid of measured positions; vIndex and hIndex are angle / step.
+struct PointViewRequest {
+    bool clear = false;
+    bool mark = false;
+    int vIndex = 0;
+    int hIndex = 0;
+    int cycle = 0; // sequencePhase
+};
+
+struct SequencerContext {
+    WindowHost& mainWindow;
+    Turntables& turntables;
+    SequenceState& sequence;
+    SelectionState& selection;
+    BalloonMatrix& matrix;
+    const MlsSettings& settings;
+    EventLog& log;
+    std::function<AngleGrid()> angleGrid;
+    std::function<MeasurementWindow*()> measurementDialog; // nullptr while it is closed
+    std::function<void()> showViewModeMarks;                // the radio buttons follow viewMode
+    std::function<void(const PointViewRequest&)> drawPoints; // the point view
+};
+
+// The measurement wait of timer 7000 for an MLS length index.
+int measurementWaitMs(int mlsLengthIndex);
+
+class BalloonSequencer {
+public:
+    explicit BalloonSequencer(SequencerContext context);
+
+    // "RUN Test" (1024) and "ABORT Test" (1027).
+    void run();
+    void abort();
+    // Entered from "RUN Test" and from each move's timer while the sequence runs.
+    void measurementStep();
+    // Timer 7000; false for any other id.
+    bool timer(int id);
+    // The measurement window reports how a measurement it started for the sequence ended.
+    void measurementDone(bool ok);
+
+    // True once a failed measurement stopped the walk (until "ABORT Test" or a new run).
+    bool halted() const { return halted_; }
+    bool measurementOutstanding() const { return outstanding_; }
+    // Points at which a measurement was started since "RUN Test".
+    int pointsStarted() const { return pointsStarted_; }
+    // Points whose result has been stored since "RUN Test".
+    int pointsDone() const { return pointsDone_; }
+    // Points of the whole walk on the current grid: 667 or 2629.
+    int totalPoints() const;
+
+private:
+    void advance();
+    void complete();
+    void halt();
+    void paintBanner(Rgb fill, const std::string& text);
+    void paintMotionBoxes();
+    void say(const std::string& text);
+    int step() const { return gridStepDegrees(grid()); }
+    AngleGrid grid() const { return ctx_.angleGrid ? ctx_.angleGrid() : AngleGrid::Grid5; }
+    int lastPhase() const { return lastRow(grid()); }
+
+    SequencerContext ctx_;
+    bool outstanding_ = false;    // 10007 sent, the window has not reported yet
+    bool advancePending_ = false; // timer 7000 fired during the measurement: advance when it ends
+    bool halted_ = false;
+    int pointsStarted_ = 0;
+    int pointsDone_ = 0;
+};
+
+} // namespace vantrel
