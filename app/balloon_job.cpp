@@ -171,10 +171,8 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     HeadlessPlatform platform(events);
     platform.setRealTime(!options.simulate);
     DeviceSet devices(options.simulate, platform.clock(), platform.log(), options.faults);
-    // The start-up offer of an interrupted run is declined here: only --resume continues one.
-    if (const auto left = readAutosaveProgress(options.startDirectory); left && left->state == AutosaveState::running)
-        platform.queueAnswer(MessageAnswer::No);
-    auto main = MainWindow::start(platform, devices.devices(), options.startDirectory);
+    // No start-up offer of an interrupted run here: only --resume continues one.
+    auto main = MainWindow::start(platform, devices.devices(), options.startDirectory, false);
     if (!main) {
         result.message = joined(tap.messages, 0);
         return result;

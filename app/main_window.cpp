@@ -19,7 +19,8 @@ constexpr int kMoveTimer2 = 4001;
 
 } // namespace
 
-std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices devices, const std::string& startDirectory)
+std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices devices, const std::string& startDirectory,
+                                              bool offerResume)
 {
     std::unique_ptr<MainWindow> window(new MainWindow(platform, devices, startDirectory));
     if (!window->allocateRecords()) {
@@ -35,7 +36,8 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
     window->host_->repaintNow();
     if (!window->preferences_.load(window->settings_, window->calibration_))
         window->host_->message("Unable To OPEN Preferences File", kCaption, MessageIcon::Warning);
-    window->offerResume();
+    if (offerResume)
+        window->offerResume();
     return window;
 }
 

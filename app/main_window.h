@@ -46,7 +46,9 @@ public:
     // Start-up: allocates the process-wide records, opens the window with its controls, loads
     // the preferences from startDirectory. Nothing when the records cannot be allocated (the
     // user has been told, and the platform asked to quit).
-    static std::unique_ptr<MainWindow> start(Platform& platform, Devices devices, const std::string& startDirectory);
+    // offerResume: an interrupted autosave in startDirectory is offered for resuming.
+    static std::unique_ptr<MainWindow> start(Platform& platform, Devices devices, const std::string& startDirectory,
+                                             bool offerResume = true);
     ~MainWindow() override;
 
     void command(int id, int code) override;

@@ -43,8 +43,10 @@ public:
     std::string walkUntil(int points, bool abort = true)
     {
         std::string events = run("press main 1024\n").events;
-        while (main().sequencer().pointsDone() < points && main().sequence().sequenceRunning &&
-               !main().sequencer().halted() && main().sequencer().pointsStarted() < points + 5)
+        // A point takes about 11 s of rig time; a walk that stalls ends the loop too.
+        for (int second = 0; second < 20 * (points + 2) && main().sequencer().pointsDone() < points &&
+                             main().sequence().sequenceRunning && !main().sequencer().halted();
+             ++second)
             events += run("wait 1000\n").events;
         if (abort)
             events += run("press main 1027\n").events;
@@ -161,6 +163,7 @@ TEST(Autosave, NoKeepsTheInterruptedAutosaveAndStartsAsUsual)
         std::ostringstream out;
         HeadlessPlatform platform(out);
         DeviceSet devices(true, platform.clock(), platform.log());
+        platform.queueAnswer(MessageAnswer::Ok); // no preferences file yet
         platform.queueAnswer(MessageAnswer::No);
         auto main = MainWindow::start(platform, devices.devices(), dir.path().string());
         ASSERT_TRUE(main);
@@ -192,7 +195,7 @@ TEST(Autosave, EachRehearsedFaultHaltsNamingThePointAndKeepsEveryEarlierCell)
         EXPECT_TRUE(walk.main().sequencer().halted()) << events;
         EXPECT_NE(events.find(c.said), std::string::npos) << events;
         const int h = walk.main().sequence().currentHAngle, v = walk.main().sequence().currentVAngle;
-        EXPECT_NE(events.find("H=" + std::to_string(h) + ", V=" + std::to_string(v) + " deg\n\nThe sequence is halted"),
+        EXPECT_NE(events.find("H=" + std::to_string(h) + ", V=" + std::to_string(v) + " deg\\n\\nThe sequence is halted"),
                   std::string::npos)
             << "the point is named";
         const auto path = firstPoints(40);
