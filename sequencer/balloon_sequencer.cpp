@@ -150,16 +150,12 @@ bool BalloonSequencer::resume(int phase, int hAngle, int vAngle, int pointsDone)
     // The motor protocol cannot read back where the tables stopped.
     ctx_.mainWindow.message("Put the turntables at the home position of the sequence, H = 0, V = +90, then press OK.",
                             kCaption, MessageIcon::Information);
-    // V first, then H; each move's timer hands over to measurementStep.
+    // V first, then H, in the steps the motors take (90, 10, 5 degrees); each move's timer
+    // hands over to measurementStep, which sends the next one.
+    resumeVMove_ = 90 - v;
     resumeHMove_ = h;
-    int failed = 0;
-    if (v < 90)
-        failed = tt.moveTurntable2(90 - v, -1);
-    else
-        measurementStep();
-    if (failed)
-        ctx_.log.record("sequence", "stopped by a failed move");
-    return !failed;
+    measurementStep();
+    return s.sequenceRunning != 0;
 }
 
 void BalloonSequencer::measurementStep()
@@ -167,10 +163,14 @@ void BalloonSequencer::measurementStep()
     const SequenceState& s = ctx_.sequence;
     if (!s.sequenceRunning)
         return;
-    if (resumeHMove_ > 0) {
-        const int degrees = resumeHMove_;
-        resumeHMove_ = 0;
-        if (ctx_.turntables.moveTurntable1(degrees, 1))
+    if (resumeVMove_ > 0 || resumeHMove_ > 0) {
+        const bool vertical = resumeVMove_ > 0;
+        int& left = vertical ? resumeVMove_ : resumeHMove_;
+        const int degrees = left >= 90 ? 90 : left >= 10 ? 10 : 5;
+        left -= degrees;
+        const int failed = vertical ? ctx_.turntables.moveTurntable2(degrees, -1)
+                                    : ctx_.turntables.moveTurntable1(degrees, 1);
+        if (failed)
             ctx_.log.record("sequence", "stopped by a failed move");
         return;
     }
@@ -298,7 +298,7 @@ void BalloonSequencer::abort()
         dialog->abandonSequencedMeasurement();
     const bool wasRunning = outstanding_ || halted_ || pointsStarted_ > 0;
     outstanding_ = advancePending_ = halted_ = false;
-    resumeHMove_ = 0;
+    resumeHMove_ = resumeVMove_ = 0;
     ctx_.turntables.abortAll();
     ctx_.log.record("sequence", "aborted");
     if (wasRunning && ctx_.notify)

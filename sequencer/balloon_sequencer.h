@@ -113,7 +113,8 @@ private:
     bool halted_ = false;
     int pointsStarted_ = 0;
     int pointsDone_ = 0;
-    int resumeHMove_ = 0; // a resumed walk's H move from home, after its V move
+    int resumeVMove_ = 0; // a resumed walk's way from home still to go: V first, then H
+    int resumeHMove_ = 0;
 };
 
 } // namespace vantrel

@@ -130,7 +130,7 @@ TEST(Autosave, AnInterruptedWalkResumedEqualsAnUninterruptedOneCellForCell)
     EXPECT_NE(events.find("H = 0, V = +90"), std::string::npos) << "the operator is asked for the home position";
     // Driven from home straight to the next point, measured there first.
     const auto firstPoint = events.find("sequence point ");
-    ASSERT_NE(firstPoint, std::string::npos);
+    ASSERT_NE(firstPoint, std::string::npos) << events.substr(0, 3000);
     EXPECT_EQ(events.substr(firstPoint, 40).find("sequence point H=" + std::to_string(nextColumn * 10) +
                                                  ", V=" + std::to_string(90 - nextRow * 10) + " deg"),
               0u);
