@@ -11,6 +11,7 @@
 #include "app/device_set.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
+#include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "mls/measurement_window.h"
 #include "platform/headless/headless_platform.h"
@@ -170,8 +171,9 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     std::ostream events(&tap);
     HeadlessPlatform platform(events);
     platform.setRealTime(!options.simulate);
-    DeviceSet devices(options.simulate, platform.clock(), platform.log());
-    auto main = MainWindow::start(platform, devices.devices(), options.startDirectory);
+    DeviceSet devices(options.simulate, platform.clock(), platform.log(), options.faults);
+    // No start-up offer of an interrupted run here: only --resume continues one.
+    auto main = MainWindow::start(platform, devices.devices(), options.startDirectory, false);
     if (!main) {
         result.message = joined(tap.messages, 0);
         return result;
@@ -199,10 +201,17 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         (void)unpackPreferences(record, main->settings(), main->calibration());
     }
 
+    const bool resuming = !options.resumeDirectory.empty();
+    if (resuming)
+        if (auto error = main->prepareResume(options.resumeDirectory))
+            return refuse(*error);
+
     MlsSettings& s = main->settings();
     const int order = options.order.value_or(options.preferencesFile.empty() ? 18 : s.mlsOrder());
     const int rateIndex = options.rateHz ? rateIndexFor(*options.rateHz) : s.rateIndex;
-    std::string setup = std::string("press main ") + (options.grid == AngleGrid::Grid10 ? "1031" : "1030") + "\n";
+    std::string setup;
+    if (!resuming) // a resumed walk keeps its own grid
+        setup = std::string("press main ") + (options.grid == AngleGrid::Grid10 ? "1031" : "1030") + "\n";
     if (!options.simulate) {
         setup += "select main 3000 " + std::to_string(portIndexFor(options.tt1Port, 1)) + "\n";
         setup += "select main 3001 " + std::to_string(portIndexFor(options.tt2Port, 2)) + "\n";

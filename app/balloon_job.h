@@ -14,6 +14,7 @@
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
+#include "platform/sim/sim_faults.h"
 
 namespace vantrel {
 
@@ -32,6 +33,10 @@ struct BalloonJobOptions {
     std::function<std::vector<std::string>(const BalloonMatrix&, const FrequencyAxis&, AngleGrid, std::string& error)>
         render;
     std::string startDirectory;    // where the program keeps its own preferences
+    // The directory of an interrupted run's autosave to continue (grid and settings from it);
+    // empty: a new walk, autosaved in startDirectory.
+    std::string resumeDirectory;
+    SimFaults faults;              // rehearsed by the simulated rig
 };
 
 struct BalloonProgress {

@@ -18,6 +18,7 @@
 #include "app/balloon_job.h"
 #include "app/cli_command.h"
 #include "platform/number_text.h"
+#include "app/sim_fault_option.h"
 #include "app/main_window_controls.h"
 #include "platform/qt/image_canvas.h"
 #include "views/balloon_display.h"
@@ -39,7 +40,8 @@ struct MeasureOptions {
     int input = -1, output = -1;
     int grid = 10;
     int order = 18, rate = 48000;
-    std::string preferences, balloon, render;
+    std::string preferences, balloon, render, resume;
+    SimFaults faults;
 };
 
 // "h:mm:ss" of whole seconds.
@@ -154,6 +156,14 @@ int run(const MeasureOptions& o)
         return cliUsageError(kName, "--render: '" + o.render + "' is not a directory");
 
     BalloonJobOptions job;
+    if (!o.resume.empty()) {
+        std::error_code ec;
+        const std::filesystem::path given(o.resume);
+        job.resumeDirectory = (std::filesystem::is_directory(given, ec) ? given : given.parent_path()).string();
+        if (job.resumeDirectory.empty())
+            job.resumeDirectory = ".";
+    }
+    job.faults = o.faults;
     job.simulate = o.simulate;
     job.tt1Port = o.tt1;
     job.tt2Port = o.tt2;
@@ -225,6 +235,11 @@ std::function<int()> setupMeasure(CLI::App& app)
     app.add_option("--preferences", o->preferences, "measurement settings and calibration curve from a preferences file")
         ->check(CLI::ExistingFile);
     app.add_option("-o", o->balloon, "the balloon file to write (*.BAL)");
+    app.add_option("--resume", o->resume,
+                   "continue the interrupted measurement of this autosave (autosave.BAL, or its directory)")
+        ->check(CLI::ExistingPath)
+        ->excludes("--grid");
+    addSimFaultOption(app, o->faults)->needs("--simulate");
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };
 }

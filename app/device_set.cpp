@@ -18,6 +18,7 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
         options.errorAtMeasurement = faults.audioErrorAtMeasurement;
         options.hangAtMeasurement = faults.hangAtMeasurement;
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
+        autosaveLimitBytes_ = faults.autosaveLimitBytes;
     } else {
         systemPorts_ = std::make_unique<QtSerialPorts>();
         link1_ = std::make_unique<LoggingSerialPorts>(*systemPorts_, log);
@@ -28,6 +29,6 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
 
 DeviceSet::~DeviceSet() = default;
 
-Devices DeviceSet::devices() { return Devices{*link1_, *link2_, audio_.get()}; }
+Devices DeviceSet::devices() { return Devices{*link1_, *link2_, audio_.get(), autosaveLimitBytes_}; }
 
 } // namespace vantrel

@@ -32,6 +32,7 @@ private:
     std::unique_ptr<SimulatedMotors> motors_;
     std::unique_ptr<LoggingSerialPorts> link1_;
     std::unique_ptr<LoggingSerialPorts> link2_;
+    std::int64_t autosaveLimitBytes_ = 0;
 };
 
 } // namespace vantrel

@@ -19,7 +19,8 @@ constexpr int kMoveTimer2 = 4001;
 
 } // namespace
 
-std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices devices, const std::string& startDirectory)
+std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices devices, const std::string& startDirectory,
+                                              bool offerResume)
 {
     std::unique_ptr<MainWindow> window(new MainWindow(platform, devices, startDirectory));
     if (!window->allocateRecords()) {
@@ -35,11 +36,13 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
     window->host_->repaintNow();
     if (!window->preferences_.load(window->settings_, window->calibration_))
         window->host_->message("Unable To OPEN Preferences File", kCaption, MessageIcon::Warning);
+    if (offerResume)
+        window->offerResume();
     return window;
 }
 
 MainWindow::MainWindow(Platform& platform, Devices devices, const std::string& startDirectory)
-    : platform_(platform), devices_(devices), preferences_(startDirectory)
+    : platform_(platform), devices_(devices), preferences_(startDirectory), autosaveDirectory_(startDirectory)
 {
     host_ = &platform_.createWindow(kMainWindowSpec, *this, nullptr, false);
     turntables_ = std::make_unique<Turntables>(*host_, platform_.clock(), devices_.link1Ports, devices_.link2Ports,

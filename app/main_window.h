@@ -9,6 +9,7 @@
 #include <string>
 
 #include "balloon/angle_grid.h"
+#include "balloon/balloon_autosave.h"
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
 #include "balloon/selection_state.h"
@@ -34,14 +35,20 @@ struct Devices {
     SerialPorts& link1Ports;
     SerialPorts& link2Ports;
     AudioSystem* audio = nullptr;
+    std::int64_t autosaveLimitBytes = 0; // > 0: a rehearsed full disk under the autosave
 };
+
+// The settings a balloon file keeps.
+BalloonTrailer trailerOfSettings(const MlsSettings& s, AngleGrid grid);
 
 class MainWindow final : public WindowClient {
 public:
     // Start-up: allocates the process-wide records, opens the window with its controls, loads
     // the preferences from startDirectory. Nothing when the records cannot be allocated (the
     // user has been told, and the platform asked to quit).
-    static std::unique_ptr<MainWindow> start(Platform& platform, Devices devices, const std::string& startDirectory);
+    // offerResume: an interrupted autosave in startDirectory is offered for resuming.
+    static std::unique_ptr<MainWindow> start(Platform& platform, Devices devices, const std::string& startDirectory,
+                                             bool offerResume = true);
     ~MainWindow() override;
 
     void command(int id, int code) override;
@@ -73,6 +80,12 @@ public:
     void drawCurrentView();
     BalloonDisplay& display() { return *display_; }
 
+    // Loads an interrupted run's autosave (directory/"autosave.BAL" and its record): cells and
+    // settings; the next "RUN Test" continues that walk where it stopped and keeps autosaving
+    // there. The reason when there is nothing to resume.
+    std::optional<std::string> prepareResume(const std::string& directory);
+    const std::string& autosaveDirectory() const { return autosaveDirectory_; }
+
 private:
     MainWindow(Platform& platform, Devices devices, const std::string& startDirectory);
     [[nodiscard]] bool allocateRecords();
@@ -92,6 +105,9 @@ private:
     void createSequencer();
     bool sequenceCommand(int id);
     void drawPointView(const PointViewRequest& request);
+    std::optional<std::string> autosaveEvent(SequenceEvent event);
+    AutosaveProgress autosaveProgress(AutosaveState state) const;
+    void offerResume();
     // "Save Data" and "Load Data": the balloon file dialog, the transfer, and what follows
     // either way (repaint, marks, title, selected cell, view).
     void saveData();
@@ -125,6 +141,9 @@ private:
     // declared last so that it closes before anything it uses goes.
     std::unique_ptr<MeasurementWindow> measurement_;
     bool destroyed_ = false;
+    std::string autosaveDirectory_;
+    std::unique_ptr<BalloonAutosave> autosave_;
+    std::optional<AutosaveProgress> pendingResume_; // armed by prepareResume for the next "RUN Test"
 };
 
 } // namespace vantrel

@@ -17,13 +17,13 @@ constexpr std::string_view kTitleName = "Vantrel";
 // The file-name buffer holds 2048 characters with the terminating zero.
 constexpr std::size_t kFileNameChars = 2047;
 
-BalloonTrailer trailerOf(const MlsSettings& s, AngleGrid grid)
+} // namespace
+
+BalloonTrailer trailerOfSettings(const MlsSettings& s, AngleGrid grid)
 {
     return {s.windowTypeIndex, s.rateIndex, s.smoothingIndex, s.fftWindowPosition,
             s.fromIndex, s.toIndex, angleGridFlag(grid)};
 }
-
-} // namespace
 
 std::optional<std::string> MainWindow::chooseBalloonFile(bool save)
 {
@@ -46,7 +46,7 @@ std::optional<std::string> MainWindow::chooseBalloonFile(bool save)
 void MainWindow::saveData()
 {
     if (const auto path = chooseBalloonFile(true)) {
-        if (const auto error = saveBalloon(*path, *matrix_, trailerOf(settings_, angleGrid_)))
+        if (const auto error = saveBalloon(*path, *matrix_, trailerOfSettings(settings_, angleGrid_)))
             host_->message(*error, kCaption, MessageIcon::Warning);
     }
     // Whether saved, failed or cancelled.

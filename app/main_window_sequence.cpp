@@ -1,7 +1,12 @@
 // The main window's part of the automatic balloon walk: "RUN Test", "ABORT Test", timer 7000
 // and the point view the walk marks.
 
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
 #include "app/main_window.h"
+#include "balloon/balloon_file.h"
 #include "app/main_window_controls.h"
 #include "mls/measurement_window.h"
 
@@ -10,6 +15,7 @@ namespace vantrel {
 namespace {
 
 constexpr int kOffGridIndex = -100;
+constexpr std::string_view kSequenceCaption = "Karvell";
 
 } // namespace
 
@@ -25,19 +31,129 @@ void MainWindow::createSequencer()
                              [this] { return angleGrid_; },
                              [this] { return measurementDialog(); },
                              [this] { showRadioMarks(); },
-                             [this](const PointViewRequest& request) { drawPointView(request); }};
+                             [this](const PointViewRequest& request) { drawPointView(request); },
+                             [this](SequenceEvent event) { return autosaveEvent(event); }};
     sequencer_ = std::make_unique<BalloonSequencer>(std::move(context));
 }
 
 bool MainWindow::sequenceCommand(int id)
 {
-    if (id == main_ids::kRunTest)
+    if (id == main_ids::kRunTest && pendingResume_) {
+        const AutosaveProgress progress = *pendingResume_;
+        if (sequencer_->resume(progress.phase, progress.hAngle, progress.vAngle, progress.pointsDone)) {
+            pendingResume_.reset();
+            autosave_ = std::make_unique<BalloonAutosave>(autosaveDirectory_, devices_.autosaveLimitBytes);
+            if (auto warning = autosave_->resume(autosaveProgress(AutosaveState::running)))
+                host_->message(*warning + "\n\nThe measurement goes on without its autosave.", kSequenceCaption,
+                               MessageIcon::Warning);
+        }
+    } else if (id == main_ids::kRunTest)
         sequencer_->run();
     else if (id == main_ids::kAbortTest)
         sequencer_->abort();
     else
         return false;
     return true;
+}
+
+AutosaveProgress MainWindow::autosaveProgress(AutosaveState state) const
+{
+    AutosaveProgress p;
+    p.state = state;
+    p.gridFlag = angleGridFlag(angleGrid_);
+    p.phase = sequence_.sequencePhase;
+    p.hAngle = sequence_.currentHAngle;
+    p.vAngle = sequence_.currentVAngle;
+    p.pointsDone = sequencer_->pointsDone();
+    p.time = static_cast<std::int64_t>(std::time(nullptr));
+    return p;
+}
+
+std::optional<std::string> MainWindow::autosaveEvent(SequenceEvent event)
+{
+    switch (event) {
+    case SequenceEvent::started: {
+        pendingResume_.reset();
+        autosave_ = std::make_unique<BalloonAutosave>(autosaveDirectory_, devices_.autosaveLimitBytes);
+        AutosaveProgress first = autosaveProgress(AutosaveState::running);
+        // No point is stored yet: the record names the one before the first.
+        first.hAngle = -gridStepDegrees(angleGrid_);
+        if (auto warning = autosave_->start(*matrix_, trailerOfSettings(settings_, angleGrid_), first))
+            return *warning + "\n\nThe measurement goes on without its autosave.";
+        return std::nullopt;
+    }
+    case SequenceEvent::stored: {
+        if (!autosave_ || !autosave_->active())
+            return std::nullopt;
+        const AutosaveProgress p = autosaveProgress(AutosaveState::running);
+        const CellIndex cell{rowForAngle(p.vAngle, angleGrid_), columnForAngle(p.hAngle, angleGrid_)};
+        if (auto error = autosave_->storeCell(*matrix_, cell, p))
+            return "The autosave could not keep the point: " + *error;
+        return std::nullopt;
+    }
+    case SequenceEvent::completed:
+        if (autosave_ && autosave_->active())
+            if (auto error = autosave_->storeAll(*matrix_, autosaveProgress(AutosaveState::finished)))
+                return "The autosave could not keep the finished balloon: " + *error;
+        return std::nullopt;
+    case SequenceEvent::aborted:
+        if (autosave_ && autosave_->active())
+            (void)autosave_->record(autosaveProgress(AutosaveState::aborted));
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> MainWindow::prepareResume(const std::string& directory)
+{
+    const std::optional<AutosaveProgress> progress = readAutosaveProgress(directory);
+    if (!progress)
+        return "no valid progress record '" + std::string(kAutosaveProgressName) + "' in '" + directory + "'";
+    if (progress->state != AutosaveState::running)
+        return "the measurement in '" + directory + "' is not interrupted: it was " +
+               (progress->state == AutosaveState::finished ? "finished" : "aborted");
+    const std::string path = (std::filesystem::path(directory) / kAutosaveBalloonName).string();
+    const BalloonLoadResult loaded = loadBalloon(path, *matrix_);
+    if (!loaded)
+        return loaded.error;
+    const BalloonTrailer& t = *loaded.settings;
+    settings_.windowTypeIndex = t.windowTypeIndex;
+    settings_.rateIndex = t.rateIndex;
+    settings_.smoothingIndex = t.smoothingIndex;
+    settings_.fftWindowPosition = t.fftWindowPosition;
+    settings_.fromIndex = t.fromIndex;
+    settings_.toIndex = t.toIndex;
+    angleGrid_ = angleGridFromFlag(progress->gridFlag);
+    autosaveDirectory_ = directory;
+    pendingResume_ = *progress;
+    showRadioMarks();
+    drawCurrentView();
+    return std::nullopt;
+}
+
+void MainWindow::offerResume()
+{
+    const std::optional<AutosaveProgress> progress = readAutosaveProgress(autosaveDirectory_);
+    if (!progress || progress->state != AutosaveState::running)
+        return;
+    int phase = progress->phase, h = progress->hAngle, v = progress->vAngle;
+    (void)phase;
+    // The question names the point the walk goes on with.
+    const int step = gridStepDegrees(angleGridFromFlag(progress->gridFlag));
+    const int hLimit = step == 10 ? 355 : 360;
+    const bool upward = phase % 2 == 0;
+    if (upward ? h < hLimit : h > 0)
+        h += upward ? step : -step;
+    else {
+        h = upward ? 360 : 0;
+        v -= step;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "Resume the interrupted balloon measurement at H=%d, V=%d ?", h, v);
+    if (host_->message(text, kSequenceCaption, MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
+        return; // the file stays
+    if (auto error = prepareResume(autosaveDirectory_))
+        host_->message(*error, kSequenceCaption, MessageIcon::Warning);
 }
 
 void MainWindow::drawPointView(const PointViewRequest& request)

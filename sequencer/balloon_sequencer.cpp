@@ -98,7 +98,64 @@ void BalloonSequencer::run()
 
     if (ctx_.drawPoints)
         ctx_.drawPoints({.clear = true});
+    if (ctx_.notify)
+        if (auto warning = ctx_.notify(SequenceEvent::started))
+            say(*warning); // the walk runs on without its autosave
     measurementStep();
+}
+
+bool BalloonSequencer::nextPoint(int& phase, int& h, int& v) const
+{
+    const int d = step();
+    if (phase >= lastPhase())
+        return false;
+    const bool upward = phase % 2 == 0;
+    if (upward ? h < ctx_.sequence.hLimit : h > 0) {
+        h += upward ? d : -d;
+    } else {
+        h = upward ? 360 : 0;
+        v -= d;
+        ++phase;
+    }
+    return true;
+}
+
+bool BalloonSequencer::resume(int phase, int hAngle, int vAngle, int pointsDone)
+{
+    Turntables& tt = ctx_.turntables;
+    if (tt.busy(1) || tt.busy(2) || ctx_.sequence.sequenceRunning)
+        return false;
+    const bool tt1 = tt.everOpened(1), tt2 = tt.everOpened(2);
+    if (!tt1)
+        say("TT 1 Not Connected");
+    if (!tt2)
+        say("TT 2 Not Connected");
+    if (!tt1 || !tt2)
+        return false;
+    SequenceState& s = ctx_.sequence;
+    s.hLimit = grid() == AngleGrid::Grid10 ? 355 : 360;
+    int p = phase, h = hAngle, v = vAngle;
+    if (!nextPoint(p, h, v))
+        return false;
+    ctx_.selection.viewMode = kMeasurementMode;
+    if (ctx_.showViewModeMarks)
+        ctx_.showViewModeMarks();
+    s.currentHAngle = h;
+    s.currentVAngle = v;
+    s.sequencePhase = p;
+    s.sequenceRunning = 1;
+    outstanding_ = advancePending_ = halted_ = false;
+    pointsStarted_ = pointsDone_ = pointsDone;
+    ctx_.log.record("sequence", angleText("resume at ", h, v));
+    // The motor protocol cannot read back where the tables stopped.
+    ctx_.mainWindow.message("Put the turntables at the home position of the sequence, H = 0, V = +90, then press OK.",
+                            kCaption, MessageIcon::Information);
+    // V first, then H, in the steps the motors take (90, 10, 5 degrees); each move's timer
+    // hands over to measurementStep, which sends the next one.
+    resumeVMove_ = 90 - v;
+    resumeHMove_ = h;
+    measurementStep();
+    return s.sequenceRunning != 0;
 }
 
 void BalloonSequencer::measurementStep()
@@ -106,6 +163,17 @@ void BalloonSequencer::measurementStep()
     const SequenceState& s = ctx_.sequence;
     if (!s.sequenceRunning)
         return;
+    if (resumeVMove_ > 0 || resumeHMove_ > 0) {
+        const bool vertical = resumeVMove_ > 0;
+        int& left = vertical ? resumeVMove_ : resumeHMove_;
+        const int degrees = left >= 90 ? 90 : left >= 10 ? 10 : 5;
+        left -= degrees;
+        const int failed = vertical ? ctx_.turntables.moveTurntable2(degrees, -1)
+                                    : ctx_.turntables.moveTurntable1(degrees, 1);
+        if (failed)
+            ctx_.log.record("sequence", "stopped by a failed move");
+        return;
+    }
     if (ctx_.drawPoints)
         ctx_.drawPoints({.mark = true, .vIndex = s.currentVAngle / step(), .hIndex = s.currentHAngle / step(),
                          .cycle = s.sequencePhase});
@@ -152,6 +220,11 @@ void BalloonSequencer::measurementDone(bool ok)
         return;
     }
     ++pointsDone_;
+    if (ctx_.notify)
+        if (auto error = ctx_.notify(SequenceEvent::stored)) {
+            halt(*error);
+            return;
+        }
     if (advancePending_) {
         advancePending_ = false;
         advance();
@@ -196,17 +269,20 @@ void BalloonSequencer::complete()
     ctx_.turntables.setBusy(2, false);
     ctx_.turntables.setBusy(1, false);
     ctx_.log.record("sequence", "complete");
+    if (ctx_.notify)
+        if (auto error = ctx_.notify(SequenceEvent::completed))
+            say(*error);
     say("Process Completed");
 }
 
-void BalloonSequencer::halt()
+void BalloonSequencer::halt(const std::string& reason)
 {
     const SequenceState& s = ctx_.sequence;
     ctx_.mainWindow.killTimer(kMeasureTimer);
     advancePending_ = false;
     halted_ = true;
     ctx_.log.record("sequence", angleText("halted at ", s.currentHAngle, s.currentVAngle));
-    say("Measurement failed at " + angleText("", s.currentHAngle, s.currentVAngle) +
+    say((reason.empty() ? "Measurement failed at " : reason + "\n\nat ") + angleText("", s.currentHAngle, s.currentVAngle) +
         "\n\nThe sequence is halted here; \"ABORT Test\" ends it.");
 }
 
@@ -220,9 +296,13 @@ void BalloonSequencer::abort()
     // A recording still in flight belongs to no cell any more.
     if (MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr)
         dialog->abandonSequencedMeasurement();
+    const bool wasRunning = outstanding_ || halted_ || pointsStarted_ > 0;
     outstanding_ = advancePending_ = halted_ = false;
+    resumeHMove_ = resumeVMove_ = 0;
     ctx_.turntables.abortAll();
     ctx_.log.record("sequence", "aborted");
+    if (wasRunning && ctx_.notify)
+        (void)ctx_.notify(SequenceEvent::aborted);
 }
 
 void BalloonSequencer::paintMotionBoxes()

@@ -13,6 +13,7 @@
 // measurement halts the walk at that point until "ABORT Test".
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "balloon/angle_grid.h"
@@ -41,6 +42,10 @@ struct PointViewRequest {
     int cycle = 0; // sequencePhase
 };
 
+// What the walk tells its owner (the autosave): a new walk, a result stored in the cell of the
+// current angles (before the next move), the completed balloon, an abort.
+enum class SequenceEvent { started, stored, completed, aborted };
+
 struct SequencerContext {
     WindowHost& mainWindow;
     Turntables& turntables;
@@ -53,6 +58,8 @@ struct SequencerContext {
     std::function<MeasurementWindow*()> measurementDialog; // nullptr while it is closed
     std::function<void()> showViewModeMarks;                // the radio buttons follow viewMode
     std::function<void(const PointViewRequest&)> drawPoints; // the point view
+    // A refusal of a stored point (the autosave could not keep it) halts the walk there.
+    std::function<std::optional<std::string>(SequenceEvent)> notify;
 };
 
 // The measurement wait of timer 7000 for an MLS length index.
@@ -65,6 +72,11 @@ public:
     // "RUN Test" (1024) and "ABORT Test" (1027).
     void run();
     void abort();
+    // Continues an interrupted walk whose last stored point was (hAngle, vAngle) in phase: the
+    // operator has put the rig at the home position (H = 0, V = +90); it is driven from there
+    // to the next point, and the walk goes on as if never stopped. False when nothing is left
+    // to measure or the turntables are not ready.
+    bool resume(int phase, int hAngle, int vAngle, int pointsDone);
     // Entered from "RUN Test" and from each move's timer while the sequence runs.
     void measurementStep();
     // Timer 7000; false for any other id.
@@ -85,7 +97,9 @@ public:
 private:
     void advance();
     void complete();
-    void halt();
+    void halt(const std::string& reason = "");
+    // The point after the current one, as advance() walks; false at the end of the walk.
+    bool nextPoint(int& phase, int& h, int& v) const;
     void paintBanner(Rgb fill, const std::string& text);
     void paintMotionBoxes();
     void say(const std::string& text);
@@ -99,6 +113,8 @@ private:
     bool halted_ = false;
     int pointsStarted_ = 0;
     int pointsDone_ = 0;
+    int resumeVMove_ = 0; // a resumed walk's way from home still to go: V first, then H
+    int resumeHMove_ = 0;
 };
 
 } // namespace vantrel

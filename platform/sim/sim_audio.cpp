@@ -218,7 +218,11 @@ void SimAudioSystem::record(bool withPlayback)
     // start of the playback record the same noise.
     if (noiseMeasurement_ != measurement_ || noise_.size() != 2 * frames) {
         noise_.resize(2 * frames);
-        std::mt19937 rng(options_.seed + static_cast<std::uint32_t>(measurement_));
+        // Seeded by the point, not by the count of measurements: a walk resumed after an
+        // interruption records the same noise at each point as one never stopped.
+        std::seed_seq seeds{options_.seed, static_cast<std::uint32_t>(std::lround(angles_.hDegrees()) + 1000),
+                            static_cast<std::uint32_t>(std::lround(angles_.vDegrees()) + 1000)};
+        std::mt19937 rng(seeds);
         std::normal_distribution<double> gauss(0.0, 1.0);
         for (std::size_t c = 0; c < frames; ++c) {
             noise_[2 * c] = options_.refNoise * gauss(rng);

@@ -24,7 +24,7 @@ struct SimAudioOptions {
     double distance = 2.0;       // m, loudspeaker to microphone
     double refNoise = 3e-6;      // rms, fraction of full scale
     double micNoise = 3e-5;      // rms, fraction of full scale
-    std::uint32_t seed = 1;      // noise of the n-th measurement uses seed + n
+    std::uint32_t seed = 1;      // with the angles of the point, seeds the noise of a recording
     // Rehearsed faults, counting measurements (input opens) from 1; 0 is never.
     int errorAtMeasurement = 0;  // that recording fails to open: kSimDeviceFault
     int hangAtMeasurement = 0;   // that recording and its playback never complete

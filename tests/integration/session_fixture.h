@@ -50,8 +50,8 @@ struct SessionRun {
 // A session whose HeadlessPlatform and main window stay alive for inspection between scripts.
 class Session {
 public:
-    explicit Session(const std::filesystem::path& directory, bool simulate = false)
-        : platform_(out_), devices_(simulate, platform_.clock(), platform_.log()),
+    explicit Session(const std::filesystem::path& directory, bool simulate = false, const SimFaults& faults = {})
+        : platform_(out_), devices_(simulate, platform_.clock(), platform_.log(), faults),
           main_(MainWindow::start(platform_, devices_.devices(), directory.string()))
     {
     }
