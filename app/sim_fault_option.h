@@ -15,9 +15,9 @@ inline CLI::Option* addSimFaultOption(CLI::App& command, SimFaults& faults)
     return command
         .add_option_function<std::vector<std::string>>(
             "--fault",
-            [&faults](const std::vector<std::string>& specs) {
-                for (const std::string& spec : specs)
-                    if (const std::string error = addSimFault(spec, faults); !error.empty())
+            [&faults](const std::vector<std::string>& faultTexts) {
+                for (const std::string& faultText : faultTexts)
+                    if (const std::string error = addSimFault(faultText, faults); !error.empty())
                         throw CLI::ValidationError("--fault", error);
             },
             std::string(kSimFaultHelp))

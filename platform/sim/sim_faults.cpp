@@ -5,13 +5,13 @@
 
 namespace vantrel {
 
-std::string addSimFault(std::string_view spec, SimFaults& faults)
+std::string addSimFault(std::string_view faultText, SimFaults& faults)
 {
-    const auto equals = spec.find('=');
+    const auto equals = faultText.find('=');
     if (equals == std::string_view::npos)
-        return "a fault is kind=N, not \"" + std::string(spec) + "\"";
-    const std::string_view kind = spec.substr(0, equals);
-    const std::string_view number = spec.substr(equals + 1);
+        return "a fault is kind=N, not \"" + std::string(faultText) + "\"";
+    const std::string_view kind = faultText.substr(0, equals);
+    const std::string_view number = faultText.substr(equals + 1);
     std::int64_t n = 0;
     const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), n);
     if (ec != std::errc() || end != number.data() + number.size() || n < 0)

@@ -32,7 +32,7 @@ struct SimFaults {
 
 // Takes one "kind=N"; returns the reason when the text names no fault or N is not a whole
 // number in range (nothing changes then).
-std::string addSimFault(std::string_view spec, SimFaults& faults);
+std::string addSimFault(std::string_view faultText, SimFaults& faults);
 
 // One line per fault for --help texts.
 inline constexpr std::string_view kSimFaultHelp =
