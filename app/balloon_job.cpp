@@ -207,8 +207,9 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
             return refuse(*error);
 
     MlsSettings& s = main->settings();
-    const int order = options.order.value_or(options.preferencesFile.empty() ? 18 : s.mlsOrder());
-    const int rateIndex = options.rateHz ? rateIndexFor(*options.rateHz) : s.rateIndex;
+    // A resumed walk measures with the settings its autosave kept.
+    const int order = resuming ? s.mlsOrder() : options.order.value_or(options.preferencesFile.empty() ? 18 : s.mlsOrder());
+    const int rateIndex = !resuming && options.rateHz ? rateIndexFor(*options.rateHz) : s.rateIndex;
     std::string setup;
     if (!resuming) // a resumed walk keeps its own grid
         setup = std::string("press main ") + (options.grid == AngleGrid::Grid10 ? "1031" : "1030") + "\n";
@@ -268,9 +269,17 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     }
     report();
 
-    if (main->sequencer().halted())
-        (void)refuse("the sequence halted");
-    else if (interrupted) {
+    if (main->sequencer().halted()) {
+        // The walk stays interrupted, not aborted: its autosave can be resumed once the fault
+        // is mended.
+        result.outcome = BalloonJobResult::Outcome::halted;
+        result.message = joined(tap.messages, startupMessages);
+        if (result.message.empty())
+            result.message = "the sequence halted";
+        if (const auto kept = readAutosaveProgress(main->autosaveDirectory());
+            kept && kept->state == AutosaveState::running)
+            result.autosaveDirectory = main->autosaveDirectory();
+    } else if (interrupted) {
         (void)script("press main 1027\n");
         result.outcome = BalloonJobResult::Outcome::interrupted;
     } else {

@@ -46,8 +46,11 @@ struct BalloonProgress {
 };
 
 struct BalloonJobResult {
-    enum class Outcome { completed, interrupted, refused } outcome = Outcome::refused;
-    std::string message; // the system's own message when refused
+    // halted: a fault stopped the walk at a point (message says which); what was measured is
+    // saved and the autosave stays resumable.
+    enum class Outcome { completed, interrupted, halted, refused } outcome = Outcome::refused;
+    std::string message; // the system's own message when refused or halted
+    std::string autosaveDirectory; // when halted: where the autosave to resume is
     int pointsDone = 0;
     double rigSeconds = 0, wallSeconds = 0;
     std::string savedTo;           // the balloon file written, if any

@@ -204,6 +204,16 @@ int run(const MeasureOptions& o)
             std::fprintf(stderr, "; what was measured is saved in %s", r.savedTo.c_str());
         std::fputc('\n', stderr);
         return kExitInterrupted;
+    case BalloonJobResult::Outcome::halted:
+        std::fprintf(stderr, "vantrel-cli measure: %s\n", r.message.c_str());
+        std::fprintf(stderr, "vantrel-cli measure: halted after %d points", r.pointsDone);
+        if (!r.savedTo.empty())
+            std::fprintf(stderr, "; what was measured is saved in %s", r.savedTo.c_str());
+        std::fputc('\n', stderr);
+        if (!r.autosaveDirectory.empty())
+            std::fprintf(stderr, "vantrel-cli measure: once the fault is mended, 'vantrel-cli measure --resume %s' "
+                                 "continues the walk\n", r.autosaveDirectory.c_str());
+        return 1;
     case BalloonJobResult::Outcome::completed:
         break;
     }
@@ -236,9 +246,13 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->check(CLI::ExistingFile);
     app.add_option("-o", o->balloon, "the balloon file to write (*.BAL)");
     app.add_option("--resume", o->resume,
-                   "continue the interrupted measurement of this autosave (autosave.BAL, or its directory)")
+                   "continue the interrupted measurement of this autosave (autosave.BAL, or its directory), "
+                   "with the grid and settings it kept")
         ->check(CLI::ExistingPath)
-        ->excludes("--grid");
+        ->excludes("--grid")
+        ->excludes("--order")
+        ->excludes("--rate")
+        ->excludes("--preferences");
     addSimFaultOption(app, o->faults)->needs("--simulate");
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };

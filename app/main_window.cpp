@@ -46,9 +46,13 @@ MainWindow::MainWindow(Platform& platform, Devices devices, const std::string& s
 {
     host_ = &platform_.createWindow(kMainWindowSpec, *this, nullptr, false);
     turntables_ = std::make_unique<Turntables>(*host_, platform_.clock(), devices_.link1Ports, devices_.link2Ports,
-                                               sequence_, [this] {
-                                                   if (sequencer_)
+                                               sequence_, [this](int turntable, bool endSent) {
+                                                   if (!sequencer_)
+                                                       return;
+                                                   if (endSent)
                                                        sequencer_->measurementStep();
+                                                   else
+                                                       sequencer_->moveEndFailed(turntable);
                                                });
     printer_ = std::make_unique<MainWindowPrinter>(platform_, *host_);
 }

@@ -1,11 +1,13 @@
 // The main window's part of the automatic balloon walk: "RUN Test", "ABORT Test", timer 7000
 // and the point view the walk marks.
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "app/preferences.h"
 #include "balloon/balloon_file.h"
 #include "app/main_window_controls.h"
 #include "mls/measurement_window.h"
@@ -78,7 +80,9 @@ std::optional<std::string> MainWindow::autosaveEvent(SequenceEvent event)
         AutosaveProgress first = autosaveProgress(AutosaveState::running);
         // No point is stored yet: the record names the one before the first.
         first.hAngle = -gridStepDegrees(angleGrid_);
-        if (auto warning = autosave_->start(*matrix_, trailerOfSettings(settings_, angleGrid_), first))
+        PreferencesRecord runSettings{};
+        packPreferences(settings_, calibration_, runSettings);
+        if (auto warning = autosave_->start(*matrix_, trailerOfSettings(settings_, angleGrid_), runSettings, first))
             return *warning + "\n\nThe measurement goes on without its autosave.";
         return std::nullopt;
     }
@@ -116,6 +120,13 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
     const BalloonLoadResult loaded = loadBalloon(path, *matrix_);
     if (!loaded)
         return loaded.error;
+    // The run's own settings and calibration, so that the rest is measured as the start was;
+    // the balloon's trailer has the last word on what it records.
+    if (const auto kept = readAutosaveSettings(directory, kPreferencesSize)) {
+        PreferencesRecord record{};
+        std::copy(kept->begin(), kept->end(), record.begin());
+        (void)unpackPreferences(record, settings_, calibration_);
+    }
     const BalloonTrailer& t = *loaded.settings;
     settings_.windowTypeIndex = t.windowTypeIndex;
     settings_.rateIndex = t.rateIndex;

@@ -23,6 +23,7 @@ inline CLI::Option* addSimFaultOption(CLI::App& command, SimFaults& faults)
             std::string(kSimFaultHelp))
         ->type_name("KIND=N")
         ->expected(1)
+        ->allow_extra_args(false) // one KIND=N each time: a script or file after it is not a fault
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 

@@ -129,9 +129,23 @@ std::optional<AutosaveProgress> readAutosaveProgress(const std::string& director
     return parseAutosaveProgress(text);
 }
 
+std::optional<std::vector<std::uint8_t>> readAutosaveSettings(const std::string& directory, std::size_t size)
+{
+    std::ifstream in(joinPath(directory, kAutosaveSettingsName), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes(size + 1);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (static_cast<std::size_t>(in.gcount()) != size)
+        return std::nullopt;
+    bytes.resize(size);
+    return bytes;
+}
+
 BalloonAutosave::BalloonAutosave(std::string directory, std::int64_t limitBytes)
     : directory_(std::move(directory)), balloonPath_(joinPath(directory_, kAutosaveBalloonName)),
-      progressPath_(joinPath(directory_, kAutosaveProgressName)), limit_(limitBytes)
+      progressPath_(joinPath(directory_, kAutosaveProgressName)),
+      settingsPath_(joinPath(directory_, kAutosaveSettingsName)), limit_(limitBytes)
 {
 }
 
@@ -147,6 +161,7 @@ std::optional<std::string> BalloonAutosave::fail(const std::string& path, int er
 }
 
 std::optional<std::string> BalloonAutosave::start(BalloonMatrix& matrix, const BalloonTrailer& settings,
+                                                  std::span<const std::uint8_t> runSettings,
                                                   const AutosaveProgress& progress)
 {
     if (fd_ >= 0) {
@@ -158,6 +173,8 @@ std::optional<std::string> BalloonAutosave::start(BalloonMatrix& matrix, const B
     if (auto error = saveBalloon(balloonPath_, matrix, settings))
         return error;
     written_ += static_cast<std::int64_t>(BalloonMatrix::kBlockBytes);
+    if (auto error = replaceFile(settingsPath_, runSettings.data(), runSettings.size()))
+        return error;
     return resume(progress);
 }
 
@@ -230,16 +247,21 @@ std::optional<std::string> BalloonAutosave::record(const AutosaveProgress& progr
     AutosaveProgress stamped = progress;
     stamped.time = static_cast<std::int64_t>(std::time(nullptr));
     const std::string text = formatAutosaveProgress(stamped);
-    if (limit_ > 0 && static_cast<std::int64_t>(text.size()) > limit_ - written_)
-        return fail(progressPath_, ENOSPC);
-    // Written beside the record and renamed over it: a crash leaves the old or the new one.
-    const std::string temporary = progressPath_ + ".new";
+    return replaceFile(progressPath_, text.data(), text.size());
+}
+
+std::optional<std::string> BalloonAutosave::replaceFile(const std::string& path, const void* data, std::size_t size)
+{
+    if (limit_ > 0 && static_cast<std::int64_t>(size) > limit_ - written_)
+        return fail(path, ENOSPC);
+    const std::string temporary = path + ".new";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return fail(temporary, errno);
+    const auto* bytes = static_cast<const char*>(data);
     std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    while (done < size) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -257,13 +279,13 @@ std::optional<std::string> BalloonAutosave::record(const AutosaveProgress& progr
         ::unlink(temporary.c_str());
         return fail(temporary, syncError);
     }
-    if (::rename(temporary.c_str(), progressPath_.c_str()) != 0) {
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
-        return fail(progressPath_, error);
+        return fail(path, error);
     }
     syncDirectory(directory_);
-    written_ += static_cast<std::int64_t>(text.size());
+    written_ += static_cast<std::int64_t>(size);
     return std::nullopt;
 }
 

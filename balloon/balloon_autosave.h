@@ -6,10 +6,14 @@
 // progress record ("autosave.run": grid, the last stored point, the run's state, the time),
 // replaced atomically after each cell. A crash while a cell is written can tear only that
 // cell, and the record still names the point before it, so that point is measured again.
+// A third file ("autosave.pre") keeps the run's measurement settings as the caller packs
+// them, so that a resumed walk measures exactly as the interrupted one did.
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "balloon/balloon_matrix.h"
 
@@ -17,6 +21,7 @@ namespace vantrel {
 
 inline constexpr const char* kAutosaveBalloonName = "autosave.BAL";
 inline constexpr const char* kAutosaveProgressName = "autosave.run";
+inline constexpr const char* kAutosaveSettingsName = "autosave.pre";
 
 enum class AutosaveState { running, finished, aborted };
 
@@ -36,6 +41,8 @@ std::string formatAutosaveProgress(const AutosaveProgress& progress);
 std::optional<AutosaveProgress> parseAutosaveProgress(std::string_view text);
 // The record in directory, if there is a valid one.
 std::optional<AutosaveProgress> readAutosaveProgress(const std::string& directory);
+// The settings kept in directory, if the file is there and exactly `size` bytes long.
+std::optional<std::vector<std::uint8_t>> readAutosaveSettings(const std::string& directory, std::size_t size);
 
 class BalloonAutosave {
 public:
@@ -50,11 +57,11 @@ public:
     const std::string& progressPath() const { return progressPath_; }
     bool active() const { return fd_ >= 0; }
 
-    // Writes the whole matrix (safely, as a balloon file) and the first record. Nothing on
-    // success, else the warning; the autosave is then inactive and every later call does
-    // nothing.
+    // Writes the whole matrix (safely, as a balloon file), the run's settings and the first
+    // record. Nothing on success, else the warning; the autosave is then inactive and every
+    // later call does nothing.
     std::optional<std::string> start(BalloonMatrix& matrix, const BalloonTrailer& settings,
-                                     const AutosaveProgress& progress);
+                                     std::span<const std::uint8_t> runSettings, const AutosaveProgress& progress);
     // Takes over an existing autosave (a resumed run): its cells are written in place from now.
     std::optional<std::string> resume(const AutosaveProgress& progress);
     // One stored cell in place, flushed, then the record replaced. Nothing on success, else
@@ -69,11 +76,14 @@ public:
 
 private:
     std::optional<std::string> writeAt(const void* data, std::size_t size, std::size_t offset);
+    // Written beside path and renamed over it, so that a crash leaves the old or the new file.
+    std::optional<std::string> replaceFile(const std::string& path, const void* data, std::size_t size);
     std::optional<std::string> fail(const std::string& path, int error) const;
 
     std::string directory_;
     std::string balloonPath_;
     std::string progressPath_;
+    std::string settingsPath_;
     std::int64_t limit_ = 0;
     std::int64_t written_ = 0;
     int fd_ = -1;

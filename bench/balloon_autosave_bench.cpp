@@ -32,7 +32,7 @@ void AutosavePerPoint(benchmark::State& state)
     auto m = BalloonMatrix::create();
     BalloonAutosave autosave(scratch().string());
     AutosaveProgress p;
-    if (!m || autosave.start(*m, kInitialBalloonTrailer, p))
+    if (!m || autosave.start(*m, kInitialBalloonTrailer, {}, p))
         state.SkipWithError("cannot start the autosave");
     int point = 0;
     for (auto _ : state) {

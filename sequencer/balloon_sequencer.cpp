@@ -93,6 +93,7 @@ void BalloonSequencer::run()
     s.sequenceRunning = 1;
     s.hLimit = grid() == AngleGrid::Grid10 ? 355 : 360;
     outstanding_ = advancePending_ = halted_ = false;
+    stopWatchdog();
     pointsStarted_ = pointsDone_ = 0;
     ctx_.log.record("sequence", std::string("start grid ") + std::to_string(step()));
 
@@ -161,7 +162,7 @@ bool BalloonSequencer::resume(int phase, int hAngle, int vAngle, int pointsDone)
 void BalloonSequencer::measurementStep()
 {
     const SequenceState& s = ctx_.sequence;
-    if (!s.sequenceRunning)
+    if (!s.sequenceRunning || halted_)
         return;
     if (resumeVMove_ > 0 || resumeHMove_ > 0) {
         const bool vertical = resumeVMove_ > 0;
@@ -171,7 +172,7 @@ void BalloonSequencer::measurementStep()
         const int failed = vertical ? ctx_.turntables.moveTurntable2(degrees, -1)
                                     : ctx_.turntables.moveTurntable1(degrees, 1);
         if (failed)
-            ctx_.log.record("sequence", "stopped by a failed move");
+            haltForMove(vertical ? 2 : 1);
         return;
     }
     if (ctx_.drawPoints)
@@ -182,6 +183,9 @@ void BalloonSequencer::measurementStep()
     MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr;
     if (!dialog) {
         say("Measurement Dialoge Not Active");
+        // Nothing will ever report a measurement here: the walk stands until "ABORT Test".
+        halted_ = true;
+        ctx_.log.record("sequence", angleText("halted at ", s.currentHAngle, s.currentVAngle));
         return;
     }
     ctx_.mainWindow.startTimer(kMeasureTimer, measurementWaitMs(ctx_.settings.mlsLengthIndex));
@@ -195,6 +199,18 @@ void BalloonSequencer::measurementStep()
 
 bool BalloonSequencer::timer(int id)
 {
+    if (id == kRecordingWatchdogTimer) {
+        stopWatchdog();
+        if (ctx_.sequence.sequenceRunning && !halted_ && outstanding_) {
+            // Whatever the recording delivers later belongs to no cell.
+            if (MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr)
+                dialog->abandonSequencedMeasurement();
+            outstanding_ = false;
+            halt("The recording did not complete within " + std::to_string(kRecordingWatchdogMs / 1000) +
+                 " s of its wait");
+        }
+        return true;
+    }
     if (id != kMeasureTimer)
         return false;
     ctx_.mainWindow.killTimer(kMeasureTimer);
@@ -204,10 +220,31 @@ bool BalloonSequencer::timer(int id)
         // The result belongs to these angles: the table stays until it is stored.
         advancePending_ = true;
         ctx_.log.record("sequence", "waits for the measurement");
+        ctx_.mainWindow.startTimer(kRecordingWatchdogTimer, kRecordingWatchdogMs);
+        watchdogRunning_ = true;
         return true;
     }
     advance();
     return true;
+}
+
+void BalloonSequencer::stopWatchdog()
+{
+    if (watchdogRunning_)
+        ctx_.mainWindow.killTimer(kRecordingWatchdogTimer);
+    watchdogRunning_ = false;
+}
+
+void BalloonSequencer::moveEndFailed(int turntable)
+{
+    if (ctx_.sequence.sequenceRunning && !halted_)
+        halt("Turntable " + std::to_string(turntable) +
+             " could not be told that its move ended; the table may have stopped short of the point");
+}
+
+void BalloonSequencer::haltForMove(int turntable)
+{
+    halt("Turntable " + std::to_string(turntable) + " did not take the move to the point");
 }
 
 void BalloonSequencer::measurementDone(bool ok)
@@ -215,6 +252,7 @@ void BalloonSequencer::measurementDone(bool ok)
     if (!outstanding_)
         return;
     outstanding_ = false;
+    stopWatchdog();
     if (!ok) {
         halt();
         return;
@@ -239,6 +277,7 @@ void BalloonSequencer::advance()
     int failed = 0;
     if (p < lastPhase()) {
         const bool upward = p % 2 == 0;
+        int turntable = 1;
         if (upward ? s.currentHAngle < s.hLimit : s.currentHAngle > 0) {
             s.currentHAngle += upward ? d : -d;
             failed = ctx_.turntables.moveTurntable1(d, upward ? 1 : -1);
@@ -246,13 +285,15 @@ void BalloonSequencer::advance()
             s.currentHAngle = upward ? 360 : 0;
             s.currentVAngle -= d;
             s.sequencePhase = p + 1;
+            turntable = 2;
             failed = ctx_.turntables.moveTurntable2(d, -1);
         }
-        if (failed) // the move has said why; no timer runs, so the walk stops here
-            ctx_.log.record("sequence", "stopped by a failed move");
-    } else {
-        complete();
+        paintBanner(kGreen, angleText("Rotating ", s.currentHAngle, s.currentVAngle));
+        if (failed) // the move has said why; no timer runs
+            haltForMove(turntable);
+        return;
     }
+    complete();
     paintBanner(kGreen, angleText("Rotating ", s.currentHAngle, s.currentVAngle));
 }
 
@@ -279,6 +320,7 @@ void BalloonSequencer::halt(const std::string& reason)
 {
     const SequenceState& s = ctx_.sequence;
     ctx_.mainWindow.killTimer(kMeasureTimer);
+    stopWatchdog();
     advancePending_ = false;
     halted_ = true;
     ctx_.log.record("sequence", angleText("halted at ", s.currentHAngle, s.currentVAngle));
@@ -296,12 +338,14 @@ void BalloonSequencer::abort()
     // A recording still in flight belongs to no cell any more.
     if (MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr)
         dialog->abandonSequencedMeasurement();
-    const bool wasRunning = outstanding_ || halted_ || pointsStarted_ > 0;
+    stopWatchdog();
+    // A walk a fault halted is interrupted, not given up: its autosave stays resumable.
+    const bool givenUp = !halted_ && (outstanding_ || pointsStarted_ > 0);
     outstanding_ = advancePending_ = halted_ = false;
     resumeHMove_ = resumeVMove_ = 0;
     ctx_.turntables.abortAll();
     ctx_.log.record("sequence", "aborted");
-    if (wasRunning && ctx_.notify)
+    if (givenUp && ctx_.notify)
         (void)ctx_.notify(SequenceEvent::aborted);
 }
 

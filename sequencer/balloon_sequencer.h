@@ -9,8 +9,10 @@
 //         -> move timer (turntables) -> measurement step ...
 // The walk learns when a measurement ends: a timer 7000 that fires while the point's
 // recording or processing is still outstanding waits for it, so a result always lands in the
-// cell of the angles it was started at and the table never turns under a recording; a failed
-// measurement halts the walk at that point until "ABORT Test".
+// cell of the angles it was started at and the table never turns under a recording. A failed
+// measurement, a move the line would not take, a move whose end could not be sent and a
+// recording that never returns (watched by timer 7001) halt the walk at that point until
+// "ABORT Test"; the autosave then stays resumable.
 
 #include <functional>
 #include <optional>
@@ -30,6 +32,10 @@ namespace vantrel {
 class MeasurementWindow;
 
 inline constexpr int kMeasureTimer = 7000;
+// Started when timer 7000 finds the recording still outstanding: a recording or processing
+// that has not ended this long after its wait is taken as hung.
+inline constexpr int kRecordingWatchdogTimer = 7001;
+inline constexpr int kRecordingWatchdogMs = 30000;
 inline constexpr int kRunMlsCommand = 10007;
 
 // What the point view is asked to draw: clear the view area, or mark (or only redraw) the
@@ -79,12 +85,15 @@ public:
     bool resume(int phase, int hAngle, int vAngle, int pointsDone);
     // Entered from "RUN Test" and from each move's timer while the sequence runs.
     void measurementStep();
-    // Timer 7000; false for any other id.
+    // A move's timer ended it but the turntable's line would not take the end of the move: the
+    // table may have stopped short, so nothing is measured there.
+    void moveEndFailed(int turntable);
+    // Timers 7000 and 7001; false for any other id.
     bool timer(int id);
     // The measurement window reports how a measurement it started for the sequence ended.
     void measurementDone(bool ok);
 
-    // True once a failed measurement stopped the walk (until "ABORT Test" or a new run).
+    // True once a fault stopped the walk (until "ABORT Test" or a new run).
     bool halted() const { return halted_; }
     bool measurementOutstanding() const { return outstanding_; }
     // Points at which a measurement was started since "RUN Test".
@@ -98,6 +107,9 @@ private:
     void advance();
     void complete();
     void halt(const std::string& reason = "");
+    // The walk halts at the point the move was for, before anything is measured there.
+    void haltForMove(int turntable);
+    void stopWatchdog();
     // The point after the current one, as advance() walks; false at the end of the walk.
     bool nextPoint(int& phase, int& h, int& v) const;
     void paintBanner(Rgb fill, const std::string& text);
@@ -111,6 +123,7 @@ private:
     bool outstanding_ = false;    // 10007 sent, the window has not reported yet
     bool advancePending_ = false; // timer 7000 fired during the measurement: advance when it ends
     bool halted_ = false;
+    bool watchdogRunning_ = false;
     int pointsStarted_ = 0;
     int pointsDone_ = 0;
     int resumeVMove_ = 0; // a resumed walk's way from home still to go: V first, then H

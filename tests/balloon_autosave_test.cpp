@@ -37,6 +37,14 @@ void fillCell(BalloonMatrix& m, CellIndex c, float value)
         b = {value, -value};
 }
 
+// What the program keeps of its settings is opaque to the autosave.
+const std::vector<std::uint8_t> kRunSettings = [] {
+    std::vector<std::uint8_t> bytes(100);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7);
+    return bytes;
+}();
+
 AutosaveProgress at(int phase, int h, int v, int points)
 {
     AutosaveProgress p;
@@ -54,9 +62,12 @@ TEST(BalloonAutosave, EveryStoredCellIsOnDiskWithTheRecordOfItsPoint)
     ASSERT_TRUE(m);
     fillCell(*m, {5, 5}, 7.0f); // an older balloon's cell stays as it is in memory
     BalloonAutosave autosave(dir.path().string());
-    ASSERT_EQ(autosave.start(*m, kInitialBalloonTrailer, at(0, 0, 90, 0)), std::nullopt);
+    ASSERT_EQ(autosave.start(*m, kInitialBalloonTrailer, kRunSettings, at(0, 0, 90, 0)), std::nullopt);
     EXPECT_TRUE(sameAsMemory(autosave.balloonPath(), *m));
     EXPECT_EQ(readAutosaveProgress(dir.path().string())->pointsDone, 0);
+    EXPECT_EQ(readAutosaveSettings(dir.path().string(), kRunSettings.size()), kRunSettings);
+    EXPECT_FALSE(readAutosaveSettings(dir.path().string(), kRunSettings.size() - 1)) << "a file of another size";
+    EXPECT_FALSE(fs::exists(dir.path() / (std::string(kAutosaveSettingsName) + ".new")));
 
     fillCell(*m, {0, 0}, 1.5f);
     ASSERT_EQ(autosave.storeCell(*m, {0, 0}, at(0, 0, 90, 1)), std::nullopt);
@@ -111,8 +122,9 @@ TEST(BalloonAutosave, AFullDiskFailsTheCellThatDoesNotFitAndKeepsEveryEarlierOne
     AutosaveProgress stamped = at(0, 10, 90, 0);
     stamped.time = 2000000000;
     const std::int64_t record = static_cast<std::int64_t>(formatAutosaveProgress(stamped).size());
-    BalloonAutosave autosave(dir.path().string(), BalloonMatrix::kBlockBytes + 3 * record + 2 * cell + cell / 2);
-    ASSERT_EQ(autosave.start(*m, kInitialBalloonTrailer, at(0, 0, 90, 0)), std::nullopt);
+    BalloonAutosave autosave(dir.path().string(), BalloonMatrix::kBlockBytes + static_cast<std::int64_t>(kRunSettings.size()) +
+                                                       3 * record + 2 * cell + cell / 2);
+    ASSERT_EQ(autosave.start(*m, kInitialBalloonTrailer, kRunSettings, at(0, 0, 90, 0)), std::nullopt);
     fillCell(*m, {0, 0}, 1.0f);
     ASSERT_EQ(autosave.storeCell(*m, {0, 0}, at(0, 0, 90, 1)), std::nullopt);
     fillCell(*m, {0, 1}, 2.0f);
@@ -126,7 +138,7 @@ TEST(BalloonAutosave, AFullDiskFailsTheCellThatDoesNotFitAndKeepsEveryEarlierOne
     EXPECT_EQ(readAutosaveProgress(dir.path().string())->hAngle, 10);
     // A disk too small for the balloon itself refuses at the start.
     BalloonAutosave tiny((dir.path() / "x").string(), 1000);
-    EXPECT_TRUE(tiny.start(*m, kInitialBalloonTrailer, at(0, 0, 90, 0)));
+    EXPECT_TRUE(tiny.start(*m, kInitialBalloonTrailer, kRunSettings, at(0, 0, 90, 0)));
     EXPECT_FALSE(tiny.active());
 }
 
@@ -139,7 +151,7 @@ TEST(BalloonAutosave, AnUnwritableDirectoryWarnsOnceAndThenDoesNothing)
     auto m = BalloonMatrix::create();
     ASSERT_TRUE(m);
     BalloonAutosave autosave(dir.string());
-    const auto warning = autosave.start(*m, kInitialBalloonTrailer, at(0, 0, 90, 0));
+    const auto warning = autosave.start(*m, kInitialBalloonTrailer, kRunSettings, at(0, 0, 90, 0));
     ASSERT_TRUE(warning);
     EXPECT_NE(warning->find(dir.string()), std::string::npos) << *warning;
     EXPECT_FALSE(autosave.active());

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "platform/logged_serial.h"
 #include "turntable/motor_commands.h"
 #include "turntable/turntables.h"
@@ -27,7 +30,11 @@ struct Rig {
     LoggingSerialPorts logged1{ports1, log}, logged2{ports2, log};
     SequenceState sequence;
     int sequenceSteps = 0;
-    Turntables tt{window, clock, logged1, logged2, sequence, [this] { ++sequenceSteps; }};
+    std::vector<std::pair<int, bool>> steps; // turntable, end of move sent
+    Turntables tt{window, clock, logged1, logged2, sequence, [this](int turntable, bool endSent) {
+                      ++sequenceSteps;
+                      steps.emplace_back(turntable, endSent);
+                  }};
 
     Lines serial() const { return log.linesOf("serial"); }
     // Lets the running timer id run out and delivers it.
@@ -417,6 +424,20 @@ TEST(TurntableSequence, AFinishedMoveHandsOverToTheSequence)
     rig.fire(4001);
     EXPECT_EQ(rig.sequenceSteps, 2);
     EXPECT_EQ(rig.window.canvas.textAt(10, 488), "Current V-Angle = 85 deg");
+    EXPECT_EQ(rig.steps, (std::vector<std::pair<int, bool>>{{1, true}, {2, true}}));
+}
+
+TEST(TurntableSequence, AMoveWhoseEndCannotBeSentIsHandedOverAsUnsure)
+{
+    Rig rig;
+    rig.connectBoth();
+    rig.sequence.sequenceRunning = 1;
+    EXPECT_EQ(rig.tt.moveTurntable2(10, -1), 0);
+    // The drive trips during the move: the line takes nothing more.
+    rig.ports2.failWrite = [](std::string_view) { return true; };
+    rig.fire(4001);
+    EXPECT_EQ(rig.window.messages.back().text, "Failed to Transmitt 3");
+    EXPECT_EQ(rig.steps, (std::vector<std::pair<int, bool>>{{2, false}}));
 }
 
 TEST(TurntableSequence, JogsAreIgnoredBeforeATurntableHasMovedInTheSequence)

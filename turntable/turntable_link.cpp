@@ -226,10 +226,11 @@ int TurntableLink::move(int degrees, int direction)
     return 0;
 }
 
-bool TurntableLink::moveTimerFired()
+bool TurntableLink::moveTimerFired(bool& endSent)
 {
     window_.killTimer(profile_.timerId);
-    if (!send(kResetCommand))
+    endSent = send(kResetCommand);
+    if (!endSent)
         say("Failed to Transmitt 3");
     transmit_.fill(0);
     clock_.delayMs(kLongWaitMs);

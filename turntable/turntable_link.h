@@ -88,8 +88,9 @@ public:
     // 0 when the three commands went out and the wait timer runs, 1 on any failure (a message
     // was shown where the failure is the operator's to see).
     [[nodiscard]] int move(int degrees, int direction);
-    // The wait timer fired: reset, show the angle. True when a running sequence takes over.
-    [[nodiscard]] bool moveTimerFired();
+    // The wait timer fired: reset, show the angle. True when a running sequence takes over;
+    // endSent tells whether the reset that ends the move went out.
+    [[nodiscard]] bool moveTimerFired(bool& endSent);
     // "Abort TT<n>": stop the wait, reset and pause the motor, free the jog buttons.
     void abort();
     // Reset then pause, whatever the link's state (the sequence abort).

@@ -5,7 +5,7 @@
 namespace vantrel {
 
 Turntables::Turntables(WindowHost& mainWindow, Clock& clock, SerialPorts& forLink1, SerialPorts& forLink2,
-                       const SequenceState& sequence, std::function<void()> sequenceStep)
+                       const SequenceState& sequence, SequenceStep sequenceStep)
     : window_(mainWindow), sequence_(sequence), link1_(turntable1Profile(), mainWindow, clock, forLink1, sequence),
       link2_(turntable2Profile(), mainWindow, clock, forLink2, sequence), sequenceStep_(std::move(sequenceStep))
 {
@@ -58,8 +58,9 @@ bool Turntables::timer(int id)
     TurntableLink* l = id == link1_.profile().timerId ? &link1_ : id == link2_.profile().timerId ? &link2_ : nullptr;
     if (!l)
         return false;
-    if (l->moveTimerFired() && sequenceStep_)
-        sequenceStep_();
+    bool endSent = true;
+    if (l->moveTimerFired(endSent) && sequenceStep_)
+        sequenceStep_(l->profile().turntable, endSent);
     return true;
 }
 

@@ -15,9 +15,11 @@ namespace vantrel {
 class Turntables {
 public:
     // Each link gets its own port factory, so that a simulated rig can put a different
-    // controller behind each. sequenceStep runs when a move's wait ends during a sequence.
+    // controller behind each. sequenceStep runs when a move's wait ends during a sequence,
+    // with the turntable and whether the end of its move could be sent.
+    using SequenceStep = std::function<void(int turntable, bool endSent)>;
     Turntables(WindowHost& mainWindow, Clock& clock, SerialPorts& forLink1, SerialPorts& forLink2,
-               const SequenceState& sequence, std::function<void()> sequenceStep);
+               const SequenceState& sequence, SequenceStep sequenceStep);
 
     // Fills list box 3000 or 3001 with the port names and selects the link's port index.
     void fillPortList(int turntable);
@@ -55,7 +57,7 @@ private:
     const SequenceState& sequence_;
     TurntableLink link1_;
     TurntableLink link2_;
-    std::function<void()> sequenceStep_;
+    SequenceStep sequenceStep_;
 };
 
 } // namespace vantrel

@@ -125,6 +125,9 @@ TEST(Autosave, AnInterruptedWalkResumedEqualsAnUninterruptedOneCellForCell)
     ASSERT_NE(resumed.session().startupEvents().find(question + "\" -> yes"), std::string::npos)
         << resumed.session().startupEvents();
     EXPECT_EQ(resumed.main().angleGrid(), AngleGrid::Grid10);
+    // The run's settings came back with it: the shortest sequence and its window.
+    EXPECT_EQ(resumed.main().settings().mlsLengthIndex, 0);
+    EXPECT_EQ(resumed.main().settings().windowWidthText, "4000");
     resumed.prepare(false);
     const std::string events = resumed.walkUntil(kPoints);
     EXPECT_NE(events.find("H = 0, V = +90"), std::string::npos) << "the operator is asked for the home position";
@@ -181,8 +184,13 @@ TEST(Autosave, EachRehearsedFaultHaltsNamingThePointAndKeepsEveryEarlierCell)
         const char* fault;
         const char* said; // part of the halt's message
     };
-    // The third measurement fails; the autosave has room for the whole file and two cells.
+    // The third measurement fails or never returns; the third move stalls; the autosave has
+    // room for the whole file, the settings and two cells; the line to turntable 1 dies a few
+    // moves in.
     const Case cases[] = {{"audio-error=3", "Measurement failed at H=20, V=90 deg"},
+                          {"hang=3", "The recording did not complete within 30 s of its wait\\n\\nat H=20, V=90 deg"},
+                          {"stall=3", "Turntable 1 could not be told that its move ended"},
+                          {"serial-dies=150", "Turntable 1 "},
                           {"disk-full=16666000", "The autosave could not keep the point"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -212,6 +220,18 @@ TEST(Autosave, EachRehearsedFaultHaltsNamingThePointAndKeepsEveryEarlierCell)
         }
         // Nothing after the halt was measured.
         EXPECT_TRUE(cellIsZero(onDisk, path[halted + 1].first, path[halted + 1].second));
+        EXPECT_TRUE(cellIsZero(walk.main().matrix(), path[halted + 1].first, path[halted + 1].second));
+        // The clock runs on: a halted walk stays where it is.
+        const int done = walk.main().sequencer().pointsDone();
+        walk.run("wait 60000\n");
+        EXPECT_EQ(walk.main().sequencer().pointsDone(), done);
+        // Ended by hand, the interrupted walk stays resumable from the last point kept.
+        walk.run("press main 1027\n");
+        const auto record = readAutosaveProgress(dir.path().string());
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->state, AutosaveState::running);
+        EXPECT_EQ(std::pair(rowForAngle(record->vAngle, AngleGrid::Grid10), record->hAngle / 10),
+                  path[halted - 1]) << "the last point kept";
     }
 }
 
