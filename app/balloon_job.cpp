@@ -251,6 +251,8 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         return refuse(error->message);
     if (!main->sequence().sequenceRunning)
         return refuse("the sequence did not start");
+    if (resuming)
+        result.pointsKept = main->sequencer().pointsDone();
     // Steps of the clock: a virtual second on the simulated rig, short real steps on hardware.
     const std::uint32_t stepMs = options.simulate ? 1000 : 20;
     bool interrupted = false;
@@ -289,7 +291,7 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     }
 
     // Whatever was measured is kept, also when the walk was cut short.
-    if (!options.output.empty() && result.outcome != BalloonJobResult::Outcome::refused) {
+    if (!options.output.empty() && result.outcome != BalloonJobResult::Outcome::refused && result.pointsDone > 0) {
         if (auto error = saveBalloon(options.output, main->matrix(), trailerOf(s, main->angleGrid()))) {
             result.outcome = BalloonJobResult::Outcome::refused;
             result.message = *error;

@@ -52,6 +52,7 @@ struct BalloonJobResult {
     std::string message; // the system's own message when refused or halted
     std::string autosaveDirectory; // when halted: where the autosave to resume is
     int pointsDone = 0;
+    int pointsKept = 0; // of pointsDone, those a resumed walk took from its autosave
     double rigSeconds = 0, wallSeconds = 0;
     std::string savedTo;           // the balloon file written, if any
     std::vector<std::string> pictures;

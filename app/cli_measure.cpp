@@ -17,6 +17,7 @@
 
 #include "app/balloon_job.h"
 #include "app/cli_command.h"
+#include "balloon/balloon_autosave.h"
 #include "platform/number_text.h"
 #include "app/sim_fault_option.h"
 #include "app/main_window_controls.h"
@@ -146,8 +147,26 @@ std::vector<std::string> renderViews(const std::string& directory, const Balloon
     return written;
 }
 
-int run(const MeasureOptions& o)
+int run(MeasureOptions o)
 {
+    std::string resumeDirectory;
+    if (!o.resume.empty()) {
+        std::error_code ec;
+        const std::filesystem::path given(o.resume);
+        resumeDirectory = (std::filesystem::is_directory(given, ec) ? given : given.parent_path()).string();
+        if (resumeDirectory.empty())
+            resumeDirectory = ".";
+        // The walk goes on with the kind of rig it started on.
+        if (const auto record = readAutosaveProgress(resumeDirectory)) {
+            const bool hardware = !o.tt1.empty() || !o.tt2.empty();
+            if (record->simulatedRig && hardware)
+                return cliUsageError(kName, "the interrupted walk was measured on the simulated rig, not on --tt1/--tt2");
+            if (!record->simulatedRig && o.simulate)
+                return cliUsageError(kName, "the interrupted walk was measured on turntables and a sound card: give "
+                                            "--tt1 PORT and --tt2 PORT, not --simulate");
+            o.simulate = o.simulate || record->simulatedRig;
+        }
+    }
     if (o.simulate && (!o.tt1.empty() || !o.tt2.empty()))
         return cliUsageError(kName, "--simulate uses the simulated rig; --tt1 and --tt2 are for real hardware");
     if (!o.simulate && (o.tt1.empty() || o.tt2.empty()))
@@ -156,13 +175,7 @@ int run(const MeasureOptions& o)
         return cliUsageError(kName, "--render: '" + o.render + "' is not a directory");
 
     BalloonJobOptions job;
-    if (!o.resume.empty()) {
-        std::error_code ec;
-        const std::filesystem::path given(o.resume);
-        job.resumeDirectory = (std::filesystem::is_directory(given, ec) ? given : given.parent_path()).string();
-        if (job.resumeDirectory.empty())
-            job.resumeDirectory = ".";
-    }
+    job.resumeDirectory = resumeDirectory;
     job.faults = o.faults;
     job.simulate = o.simulate;
     job.tt1Port = o.tt1;
@@ -218,8 +231,10 @@ int run(const MeasureOptions& o)
         break;
     }
     std::printf("Process Completed\n");
-    std::printf("points measured: %d\nrig time: %s\nwall time: %s\n", r.pointsDone, clockText(r.rigSeconds).c_str(),
-                fixedText(r.wallSeconds, 1).c_str());
+    std::printf("points measured: %d\n", r.pointsDone);
+    if (r.pointsKept > 0)
+        std::printf("points kept from the autosave: %d\n", r.pointsKept);
+    std::printf("rig time: %s\nwall time: %s\n", clockText(r.rigSeconds).c_str(), fixedText(r.wallSeconds, 1).c_str());
     if (r.deviationDb)
         std::printf("largest deviation from the rig's model, 100 Hz..20 kHz: %s dB (%s)\n",
                     fixedText(*r.deviationDb, 2).c_str(), r.deviationAt.c_str());

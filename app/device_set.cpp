@@ -29,6 +29,6 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
 
 DeviceSet::~DeviceSet() = default;
 
-Devices DeviceSet::devices() { return Devices{*link1_, *link2_, audio_.get(), autosaveLimitBytes_}; }
+Devices DeviceSet::devices() { return Devices{*link1_, *link2_, audio_.get(), autosaveLimitBytes_, motors_ != nullptr}; }
 
 } // namespace vantrel

@@ -36,6 +36,7 @@ struct Devices {
     SerialPorts& link2Ports;
     AudioSystem* audio = nullptr;
     std::int64_t autosaveLimitBytes = 0; // > 0: a rehearsed full disk under the autosave
+    bool simulatedRig = false;            // the autosave notes it, so a resumed walk uses the same kind
 };
 
 // The settings a balloon file keeps.

@@ -67,6 +67,7 @@ AutosaveProgress MainWindow::autosaveProgress(AutosaveState state) const
     p.hAngle = sequence_.currentHAngle;
     p.vAngle = sequence_.currentVAngle;
     p.pointsDone = sequencer_->pointsDone();
+    p.simulatedRig = devices_.simulatedRig;
     p.time = static_cast<std::int64_t>(std::time(nullptr));
     return p;
 }

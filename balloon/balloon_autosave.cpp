@@ -69,6 +69,7 @@ std::string formatAutosaveProgress(const AutosaveProgress& p)
     line("h", p.hAngle);
     line("v", p.vAngle);
     line("points", p.pointsDone);
+    text += p.simulatedRig ? "\nrig simulated" : "\nrig hardware";
     line("time", p.time);
     text += "\nend\n";
     return text;
@@ -85,7 +86,7 @@ std::optional<AutosaveProgress> parseAutosaveProgress(std::string_view text)
         text.remove_prefix(nl + 1);
     }
     // A record cut short by a crash lacks its last line: "end" proves it whole.
-    if (lines.size() != 9 || lines[0] != kRecordHeader || lines[8] != "end")
+    if (lines.size() != 10 || lines[0] != kRecordHeader || lines[9] != "end")
         return std::nullopt;
     AutosaveProgress p;
     const std::string_view state = lines[1];
@@ -97,10 +98,14 @@ std::optional<AutosaveProgress> parseAutosaveProgress(std::string_view text)
         p.state = AutosaveState::aborted;
     else
         return std::nullopt;
+    if (lines[7] == "rig simulated")
+        p.simulatedRig = true;
+    else if (lines[7] != "rig hardware")
+        return std::nullopt;
     const char* keys[] = {"grid ", "phase ", "h ", "v ", "points ", "time "};
     std::int64_t values[6] = {};
     for (int i = 0; i < 6; ++i) {
-        const std::string_view l = lines[static_cast<std::size_t>(i) + 2];
+        const std::string_view l = lines[static_cast<std::size_t>(i < 5 ? i + 2 : i + 3)];
         if (!l.starts_with(keys[i]) || !wholeNumber(l.substr(std::strlen(keys[i])), values[i]))
             return std::nullopt;
     }

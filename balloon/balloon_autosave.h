@@ -32,6 +32,7 @@ struct AutosaveProgress {
     int hAngle = 0;         // the last stored point
     int vAngle = 90;
     int pointsDone = 0;     // points stored since the run started
+    bool simulatedRig = false; // measured on the simulated rig, not on turntables and a sound card
     std::int64_t time = 0;  // seconds since the epoch of the last update
     friend bool operator==(const AutosaveProgress&, const AutosaveProgress&) = default;
 };

@@ -94,6 +94,7 @@ TEST(BalloonAutosave, OnlyAWholeValidRecordCounts)
 {
     AutosaveProgress p = at(3, 120, 60, 140);
     p.gridFlag = 0;
+    p.simulatedRig = true;
     p.time = 1700000000;
     const std::string text = formatAutosaveProgress(p);
     EXPECT_EQ(parseAutosaveProgress(text), p);
@@ -102,7 +103,7 @@ TEST(BalloonAutosave, OnlyAWholeValidRecordCounts)
         EXPECT_FALSE(parseAutosaveProgress(text.substr(0, n))) << n;
     auto record = [](std::string grid, std::string h, std::string v, std::string points) {
         return "vantrel autosave 1\nstate running\ngrid " + grid + "\nphase 3\nh " + h + "\nv " + v + "\npoints " +
-               points + "\ntime 1700000000\nend\n";
+               points + "\nrig simulated\ntime 1700000000\nend\n";
     };
     EXPECT_EQ(parseAutosaveProgress(record("0", "120", "60", "140")), p);
     EXPECT_FALSE(parseAutosaveProgress(record("2", "120", "60", "140")));
@@ -110,6 +111,12 @@ TEST(BalloonAutosave, OnlyAWholeValidRecordCounts)
     EXPECT_FALSE(parseAutosaveProgress(record("0", "1e2", "60", "140")));
     EXPECT_FALSE(parseAutosaveProgress(record("0", "120", "-91", "140")));
     EXPECT_FALSE(parseAutosaveProgress(record("0", "120", "60", "-1")));
+    AutosaveProgress hardware = p;
+    hardware.simulatedRig = false;
+    EXPECT_EQ(parseAutosaveProgress(formatAutosaveProgress(hardware)), hardware);
+    std::string foreign = record("0", "120", "60", "140");
+    foreign.replace(foreign.find("simulated"), 9, "borrowed");
+    EXPECT_FALSE(parseAutosaveProgress(foreign));
 }
 
 TEST(BalloonAutosave, AFullDiskFailsTheCellThatDoesNotFitAndKeepsEveryEarlierOne)

@@ -1,0 +1,222 @@
+// vantrel-cli measure as a user runs it, unattended: killed outright at a random instant and
+// resumed from its autosave, or halted by a rehearsed fault and resumed once the fault is gone.
+// Either way the finished balloon file equals an uninterrupted run's, byte for byte.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/preferences.h"
+#include "balloon/balloon_autosave.h"
+#include "balloon/balloon_file.h"
+#include "cli_run.h"
+
+extern char** environ;
+
+namespace vantrel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWholeWalk = 667; // points of the 10-degree serpentine
+
+// The shortest sequence with a window that fits it: the same walk as at order 18, quicker.
+void writeShortSettings(const fs::path& file)
+{
+    MlsSettings settings;
+    settings.mlsLengthIndex = 0;
+    settings.windowWidthText = "4000";
+    settings.useSavedIr = 0;
+    CalibrationCurve curve{};
+    PreferencesRecord record{};
+    packPreferences(settings, curve, record);
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(record.data()),
+                                                static_cast<std::streamsize>(record.size()));
+}
+
+std::string quoted(const fs::path& p)
+{
+    std::string text = p.string();
+    text.insert(text.begin(), '\'');
+    text.push_back('\'');
+    return text;
+}
+
+CliResult measureIn(const fs::path& dir, const std::string& arguments)
+{
+    return runCli("measure " + arguments, "cd " + quoted(dir) + " &&");
+}
+
+// The first n points of the serpentine as (row, column).
+std::vector<std::pair<int, int>> firstPoints(int n)
+{
+    std::vector<std::pair<int, int>> out;
+    for (int row = 0; row < 18 && static_cast<int>(out.size()) < n; ++row)
+        for (int i = 0; i <= 36 && static_cast<int>(out.size()) < n; ++i)
+            out.emplace_back(row, row % 2 == 0 ? i : 36 - i);
+    return out;
+}
+
+BalloonMatrix load(const fs::path& file)
+{
+    BalloonMatrix m = *BalloonMatrix::create();
+    const BalloonLoadResult loaded = loadBalloon(file.string(), m);
+    EXPECT_TRUE(loaded) << file << ": " << loaded.error;
+    return m;
+}
+
+bool sameCell(const BalloonMatrix& a, const BalloonMatrix& b, int row, int column)
+{
+    return std::memcmp(a.cell(row, column).data(), b.cell(row, column).data(), a.cell(row, column).size_bytes()) == 0;
+}
+
+bool cellIsZero(const BalloonMatrix& m, int row, int column)
+{
+    for (const ComplexBin& bin : m.cell(row, column))
+        if (bin.re != 0.0f || bin.im != 0.0f)
+            return false;
+    return true;
+}
+
+std::string newRun(const fs::path& settings)
+{
+    return "--simulate --grid 10 --preferences " + quoted(settings);
+}
+
+// Killed outright, resumed with a motor that stalls on the way, resumed again: the finished
+// balloon is the uninterrupted one.
+TEST(MeasureCli, KilledAtARandomInstantThenHaltedByAFaultAndResumedItEqualsAnUninterruptedRun)
+{
+    TempDir scratch;
+    const fs::path settings = scratch.path() / "short.pre";
+    writeShortSettings(settings);
+    const fs::path whole = scratch.path() / "whole";
+    fs::create_directory(whole);
+    const CliResult uninterrupted = measureIn(whole, newRun(settings) + " -o whole.BAL");
+    ASSERT_EQ(uninterrupted.status, 0) << uninterrupted.err;
+    ASSERT_NE(uninterrupted.out.find("points measured: 667"), std::string::npos) << uninterrupted.out;
+    const std::string reference = readWholeFile(whole / "whole.BAL");
+    const BalloonMatrix referenceCells = load(whole / "whole.BAL");
+
+    std::random_device entropy;
+    const int killAfter = std::uniform_int_distribution<int>(1, kWholeWalk - 100)(entropy);
+    SCOPED_TRACE("killed once " + std::to_string(killAfter) + " points were kept");
+    const fs::path dir = scratch.path() / "run";
+    fs::create_directory(dir);
+
+    // Started through the shell as a user would, then killed outright: no handler runs.
+    const std::string command = "cd " + quoted(dir) + " && exec '" VANTREL_CLI_PATH "' measure " + newRun(settings) +
+                                " -o killed.BAL > /dev/null 2>&1";
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    int seen = 0;
+    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(30);
+         std::chrono::steady_clock::now() < deadline;) {
+        if (const auto p = readAutosaveProgress(dir.string()); p && p->pointsDone >= killAfter) {
+            seen = p->pointsDone;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the run ended before it was killed";
+    ASSERT_GE(seen, killAfter);
+    EXPECT_FALSE(fs::exists(dir / "killed.BAL"));
+    const auto killed = readAutosaveProgress(dir.string());
+    ASSERT_TRUE(killed);
+    EXPECT_EQ(killed->state, AutosaveState::running);
+    // The record may have moved on between the look and the kill, never back.
+    ASSERT_GE(killed->pointsDone, seen);
+    ASSERT_LT(killed->pointsDone, kWholeWalk);
+
+    // Resumed on a rig whose 20th move stalls (the drive from home counts too).
+    const CliResult halted =
+        measureIn(dir, "--simulate --fault stall=20 --resume " + quoted(dir / kAutosaveBalloonName) + " -o part.BAL");
+    ASSERT_EQ(halted.status, 1) << halted.err;
+    // Only what the record did not name was measured again: at most the point in flight.
+    const auto stalled = readAutosaveProgress(dir.string());
+    ASSERT_TRUE(stalled);
+    ASSERT_GT(stalled->pointsDone, killed->pointsDone);
+    ASSERT_LT(stalled->pointsDone, killed->pointsDone + 20);
+    const auto path = firstPoints(stalled->pointsDone + 1);
+    const auto [haltRow, haltColumn] = path.back();
+    // The stalled move is the one from the last point kept: along H within a row, else down in V.
+    const char* stalledMove = path[path.size() - 2].first == haltRow ? "Turntable 1 could not be told that its move ended"
+                                                                     : "Turntable 2 could not be told that its move ended";
+    EXPECT_NE(halted.err.find(stalledMove), std::string::npos) << halted.err;
+    EXPECT_NE(halted.err.find("at H=" + std::to_string(haltColumn * 10) + ", V=" + std::to_string(90 - haltRow * 10) +
+                              " deg"),
+              std::string::npos)
+        << halted.err;
+    EXPECT_NE(halted.err.find("halted after " + std::to_string(stalled->pointsDone) +
+                              " points; what was measured is saved in part.BAL"),
+              std::string::npos)
+        << halted.err;
+    EXPECT_NE(halted.err.find("'vantrel-cli measure --resume " + dir.string() + "'"), std::string::npos) << halted.err;
+    const BalloonMatrix part = load(dir / "part.BAL");
+    const BalloonMatrix autosaved = load(dir / kAutosaveBalloonName);
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        const auto [row, column] = path[i];
+        EXPECT_TRUE(sameCell(part, referenceCells, row, column)) << row << "," << column;
+        EXPECT_TRUE(sameCell(autosaved, referenceCells, row, column)) << row << "," << column;
+    }
+    EXPECT_TRUE(cellIsZero(part, haltRow, haltColumn));
+    EXPECT_TRUE(cellIsZero(autosaved, haltRow, haltColumn));
+
+    // The fault gone, the walk is finished where it stopped: no --simulate needed, the
+    // autosave knows its rig.
+    const CliResult resumed = measureIn(dir, "--resume . -o resumed.BAL");
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_NE(resumed.out.find("Process Completed"), std::string::npos) << resumed.out;
+    EXPECT_NE(resumed.out.find("points kept from the autosave: " + std::to_string(stalled->pointsDone) + "\n"),
+              std::string::npos)
+        << resumed.out;
+    EXPECT_TRUE(readWholeFile(dir / "resumed.BAL") == reference) << "the resumed balloon differs";
+    EXPECT_TRUE(readWholeFile(dir / kAutosaveBalloonName) == reference) << "the finished autosave differs";
+    EXPECT_EQ(readAutosaveProgress(dir.string())->state, AutosaveState::finished);
+}
+
+TEST(MeasureCli, ARecordingThatNeverReturnsOrADeadLineEndsTheRunInsteadOfHangingIt)
+{
+    struct Case {
+        const char* fault;
+        const char* said;
+        int kept;
+    };
+    const Case cases[] = {{"hang=3", "The recording did not complete within 30 s of its wait\n\nat H=20, V=90 deg", 2},
+                          {"serial-dies=150", "Turntable 1 did not take the move to the point\n\nat H=50, V=90 deg", 5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        TempDir dir;
+        writeShortSettings(dir.path() / "short.pre");
+        const CliResult r =
+            measureIn(dir.path(), newRun(dir.path() / "short.pre") + " --fault " + c.fault + " -o part.BAL");
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("halted after " + std::to_string(c.kept) + " points"), std::string::npos) << r.err;
+        EXPECT_EQ(readAutosaveProgress(dir.path().string())->pointsDone, c.kept);
+        EXPECT_TRUE(fs::exists(dir.path() / "part.BAL"));
+    }
+    // Settings come from the autosave; others given beside --resume are refused.
+    TempDir dir;
+    const CliResult r = runCli("measure --resume " + quoted(dir.path()) + " --order 14");
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("--order"), std::string::npos) << r.err;
+}
+
+} // namespace
+} // namespace vantrel::testing
