@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/preferences.h"
+#include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "balloon/selection_state.h"
 #include "views/colour_map.h"
@@ -284,11 +286,25 @@ int balloonFile(Bytes data)
     return 0;
 }
 
+int autosaveRecord(Bytes data)
+{
+    const std::optional<AutosaveProgress> p = parseAutosaveProgress(text(data));
+    if (!p)
+        return 0;
+    require(p->gridFlag == 0 || p->gridFlag == 1, "grid flag");
+    require(p->phase >= 0 && p->phase <= 36 && p->hAngle >= 0 && p->hAngle <= 360, "phase and H on the grid's range");
+    require(p->vAngle >= -90 && p->vAngle <= 90 && p->pointsDone >= 0 && p->pointsDone <= 2629, "V and points");
+    // What is accepted is what the writer writes: it reads back as itself.
+    require(parseAutosaveProgress(formatAutosaveProgress(*p)) == p, "a record reads back as written");
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
         {"res_recording", resRecording}, {"target_file", targetFile},     {"preferences", preferences},
         {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
+        {"autosave_record", autosaveRecord},
     };
     return all;
 }

@@ -31,6 +31,9 @@ int deviceNames(Bytes data);
 // (float re, im pairs) as the views take their levels.
 int balloonFile(Bytes data);
 
+// An autosave's progress record ("autosave.run"), as a crash or a foreign hand may leave it.
+int autosaveRecord(Bytes data);
+
 struct Target {
     std::string_view name;
     int (*entry)(Bytes);
