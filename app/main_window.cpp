@@ -36,6 +36,7 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
     window->host_->repaintNow();
     if (!window->preferences_.load(window->settings_, window->calibration_))
         window->host_->message("Unable To OPEN Preferences File", kCaption, MessageIcon::Warning);
+    window->askBeforeNewWalk_ = offerResume;
     if (offerResume)
         window->offerResume();
     return window;

@@ -145,6 +145,7 @@ private:
     std::string autosaveDirectory_;
     std::unique_ptr<BalloonAutosave> autosave_;
     std::optional<AutosaveProgress> pendingResume_; // armed by prepareResume for the next "RUN Test"
+    bool askBeforeNewWalk_ = false; // the desktop offers an interrupted autosave before it is overwritten
 };
 
 } // namespace vantrel

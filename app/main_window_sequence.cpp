@@ -40,6 +40,10 @@ void MainWindow::createSequencer()
 
 bool MainWindow::sequenceCommand(int id)
 {
+    // A new walk would overwrite the autosave of an interrupted one (a walk a fault halted, or
+    // one declined at start-up): the operator is asked first.
+    if (id == main_ids::kRunTest && askBeforeNewWalk_ && !pendingResume_ && !sequence_.sequenceRunning)
+        offerResume();
     if (id == main_ids::kRunTest && pendingResume_) {
         const AutosaveProgress progress = *pendingResume_;
         if (sequencer_->resume(progress.phase, progress.hAngle, progress.vAngle, progress.pointsDone)) {

@@ -235,6 +235,37 @@ TEST(Autosave, EachRehearsedFaultHaltsNamingThePointAndKeepsEveryEarlierCell)
     }
 }
 
+TEST(Autosave, AHaltedWalkIsOfferedAgainBeforeANewWalkOverwritesItsAutosave)
+{
+    for (const bool yes : {true, false}) {
+        SCOPED_TRACE(yes ? "yes" : "no");
+        SimFaults faults;
+        ASSERT_EQ(addSimFault("audio-error=3", faults), ""); // only the third recording fails
+        TempDir dir;
+        Walk walk(dir.path(), faults);
+        walk.prepare(true);
+        walk.walkUntil(6, false);
+        ASSERT_TRUE(walk.main().sequencer().halted());
+        walk.run("press main 1027\n");
+        const std::string events =
+            walk.run(std::string(yes ? "answer yes" : "answer no") + "\npress main 1024\nwait 30000\n").events;
+        EXPECT_NE(events.find("Resume the interrupted balloon measurement at H=20, V=90 ?\" -> " +
+                              std::string(yes ? "yes" : "no")),
+                  std::string::npos)
+            << events;
+        if (yes) {
+            // On from the point that failed, the two before it kept.
+            EXPECT_NE(events.find("sequence resume at H=20, V=90 deg"), std::string::npos) << events;
+            EXPECT_GE(walk.main().sequencer().pointsDone(), 3);
+            EXPECT_FALSE(cellIsZero(walk.main().matrix(), 0, 2));
+        } else {
+            EXPECT_NE(events.find("sequence start grid 10"), std::string::npos) << events;
+            EXPECT_EQ(readAutosaveProgress(dir.path().string())->hAngle / 10 + 1,
+                      walk.main().sequencer().pointsDone());
+        }
+    }
+}
+
 TEST(Autosave, AnUnwritableAutosaveWarnsOnceAndTheWalkRunsOn)
 {
     TempDir dir;
