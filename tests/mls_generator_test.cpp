@@ -81,6 +81,17 @@ TEST(MlsGenerator, CaptionsFollowTheTapTable)
     EXPECT_EQ(generator.caption(), mlsCaptionText(16));
     EXPECT_FALSE(generator.buildTables(19));
     EXPECT_EQ(generator.order(), 16);
+
+    // Kept between builds of one order, rebuilt whole for another and back.
+    MlsGenerator fresh;
+    ASSERT_TRUE(fresh.buildTables(13));
+    const std::vector<std::int32_t> in13(fresh.inputPermutation().begin(), fresh.inputPermutation().end());
+    const std::vector<std::int32_t> out13(fresh.outputPermutation().begin(), fresh.outputPermutation().end());
+    ASSERT_TRUE(generator.buildTables(13));
+    ASSERT_TRUE(generator.buildTables(13));
+    EXPECT_TRUE(std::ranges::equal(generator.inputPermutation(), in13));
+    EXPECT_TRUE(std::ranges::equal(generator.outputPermutation(), out13));
+    EXPECT_EQ(generator.caption(), mlsCaptionText(13));
 }
 
 // Every order yields half-plus-one ones, two permutations of 1..L, and a correlation of the

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <utility>
@@ -14,6 +13,7 @@
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "session_fixture.h"
+#include "walk_cells.h"
 
 namespace vantrel::testing {
 namespace {
@@ -58,29 +58,6 @@ public:
 private:
     Session session_;
 };
-
-// The first n points of the 10-degree serpentine as (row, column).
-std::vector<std::pair<int, int>> firstPoints(int n)
-{
-    std::vector<std::pair<int, int>> out;
-    for (int row = 0; row < 18 && static_cast<int>(out.size()) < n; ++row)
-        for (int i = 0; i <= 36 && static_cast<int>(out.size()) < n; ++i)
-            out.emplace_back(row, row % 2 == 0 ? i : 36 - i);
-    return out;
-}
-
-bool sameCell(const BalloonMatrix& a, const BalloonMatrix& b, int row, int column)
-{
-    return std::memcmp(a.cell(row, column).data(), b.cell(row, column).data(), a.cell(row, column).size_bytes()) == 0;
-}
-
-bool cellIsZero(const BalloonMatrix& m, int row, int column)
-{
-    for (const ComplexBin& bin : m.cell(row, column))
-        if (bin.re != 0.0f || bin.im != 0.0f)
-            return false;
-    return true;
-}
 
 // The autosave file as a matrix.
 BalloonMatrix loadAutosave(const std::filesystem::path& dir)

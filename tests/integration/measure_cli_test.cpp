@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -21,6 +20,7 @@
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "cli_run.h"
+#include "walk_cells.h"
 
 extern char** environ;
 
@@ -58,35 +58,12 @@ CliResult measureIn(const fs::path& dir, const std::string& arguments)
     return runCli("measure " + arguments, "cd " + quoted(dir) + " &&");
 }
 
-// The first n points of the serpentine as (row, column).
-std::vector<std::pair<int, int>> firstPoints(int n)
-{
-    std::vector<std::pair<int, int>> out;
-    for (int row = 0; row < 18 && static_cast<int>(out.size()) < n; ++row)
-        for (int i = 0; i <= 36 && static_cast<int>(out.size()) < n; ++i)
-            out.emplace_back(row, row % 2 == 0 ? i : 36 - i);
-    return out;
-}
-
 BalloonMatrix load(const fs::path& file)
 {
     BalloonMatrix m = *BalloonMatrix::create();
     const BalloonLoadResult loaded = loadBalloon(file.string(), m);
     EXPECT_TRUE(loaded) << file << ": " << loaded.error;
     return m;
-}
-
-bool sameCell(const BalloonMatrix& a, const BalloonMatrix& b, int row, int column)
-{
-    return std::memcmp(a.cell(row, column).data(), b.cell(row, column).data(), a.cell(row, column).size_bytes()) == 0;
-}
-
-bool cellIsZero(const BalloonMatrix& m, int row, int column)
-{
-    for (const ComplexBin& bin : m.cell(row, column))
-        if (bin.re != 0.0f || bin.im != 0.0f)
-            return false;
-    return true;
 }
 
 std::string newRun(const fs::path& settings)

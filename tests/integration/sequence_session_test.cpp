@@ -13,6 +13,7 @@
 #include "integration/session_fixture.h"
 #include "mls/measurement_window.h"
 #include "platform/sim/sim_audio.h"
+#include "walk_cells.h"
 
 using namespace vantrel;
 using namespace vantrel::testing;
@@ -85,14 +86,6 @@ protected:
 std::string messageLine(const std::string& text)
 {
     return "message main \"Karvell\" information \"" + text + "\" -> ok";
-}
-
-bool cellIsZero(const BalloonMatrix& m, int row, int column)
-{
-    for (const ComplexBin& b : m.cell(row, column))
-        if (b.re != 0.0f || b.im != 0.0f)
-            return false;
-    return true;
 }
 
 double cellDb(const ComplexBin& b)
