@@ -157,7 +157,11 @@ int run(MeasureOptions o)
         if (resumeDirectory.empty())
             resumeDirectory = ".";
         // The walk goes on with the kind of rig it started on.
-        if (const auto record = readAutosaveProgress(resumeDirectory)) {
+        const auto record = readAutosaveProgress(resumeDirectory);
+        if (!record)
+            return cliRefusal(kName, "no valid progress record '" + std::string(kAutosaveProgressName) + "' in '" +
+                                         resumeDirectory + "': nothing to resume");
+        {
             const bool hardware = !o.tt1.empty() || !o.tt2.empty();
             if (record->simulatedRig && hardware)
                 return cliUsageError(kName, "the interrupted walk was measured on the simulated rig, not on --tt1/--tt2");

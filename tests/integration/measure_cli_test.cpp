@@ -193,6 +193,11 @@ TEST(MeasureCli, ARecordingThatNeverReturnsOrADeadLineEndsTheRunInsteadOfHanging
     const CliResult r = runCli("measure --resume " + quoted(dir.path()) + " --order 14");
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_NE(r.err.find("--order"), std::string::npos) << r.err;
+    // A directory without an interrupted walk has nothing to resume.
+    const CliResult none = runCli("measure --resume " + quoted(dir.path()));
+    EXPECT_EQ(none.status, 1) << none.err;
+    EXPECT_NE(none.err.find("no valid progress record 'autosave.run'"), std::string::npos) << none.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 0) << "nothing written";
 }
 
 } // namespace
