@@ -15,6 +15,24 @@ bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' ||
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
+// An optional sign at the start of text: what follows it, and whether it was '-'.
+std::string_view afterSign(std::string_view text, bool& negative)
+{
+    negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '+' || text[0] == '-'))
+        text.remove_prefix(1);
+    return text;
+}
+
+// Leading blanks as strtod skips them, then the optional sign.
+std::string_view afterBlanksAndSign(std::string_view text, bool& negative)
+{
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i]))
+        ++i;
+    return afterSign(text.substr(i), negative);
+}
+
 // from_chars leaves the value alone when the number lies outside the double range; strtod gives
 // ±HUGE_VAL above it and ±0 below. The number is above the range exactly when its first
 // significant digit sits at a positive decimal (or binary) exponent.
@@ -41,12 +59,8 @@ double outOfRange(std::string_view number, bool hex)
     }
     long exponent = 0;
     if (i < number.size() && (number[i] | 0x20) == exponentMark) {
-        std::string_view rest = number.substr(i + 1);
         bool negative = false;
-        if (!rest.empty() && (rest[0] == '+' || rest[0] == '-')) {
-            negative = rest[0] == '-';
-            rest.remove_prefix(1);
-        }
+        const std::string_view rest = afterSign(number.substr(i + 1), negative);
         const auto [end, ec] = std::from_chars(rest.data(), rest.data() + rest.size(), exponent);
         if (ec == std::errc::result_out_of_range)
             exponent = std::numeric_limits<long>::max();
@@ -63,15 +77,8 @@ double outOfRange(std::string_view number, bool hex)
 
 double leadingDecimal(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const std::string_view rest = text.substr(i);
+    const std::string_view rest = afterBlanksAndSign(text, negative);
     if (!rest.empty() && (rest[0] == '+' || rest[0] == '-'))
         return 0.0; // one sign only; from_chars would take a second '-'
     double value = 0;
@@ -90,17 +97,11 @@ double leadingDecimal(std::string_view text)
 
 long leadingInteger(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i]))
-        ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    const std::string_view digits = afterBlanksAndSign(text, negative);
     // The digits are read as unsigned so that LONG_MIN, whose magnitude long cannot hold, reads.
     unsigned long magnitude = 0;
-    const auto [end, ec] = std::from_chars(text.data() + i, text.data() + text.size(), magnitude);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
     (void)end;
     if (ec == std::errc::invalid_argument)
         return 0;
@@ -114,12 +115,8 @@ long leadingInteger(std::string_view text)
 
 bool parseDecimal(std::string_view text, double& value)
 {
-    std::string_view number = text;
     bool negative = false;
-    if (!number.empty() && (number[0] == '+' || number[0] == '-')) {
-        negative = number[0] == '-';
-        number.remove_prefix(1);
-    }
+    const std::string_view number = afterSign(text, negative);
     // "inf" and "nan" are no decimal numbers; from_chars alone would take them.
     if (number.empty() || !(isDigit(number[0]) || number[0] == '.'))
         return false;

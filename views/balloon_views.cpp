@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "views/drawing_resources.h"
@@ -120,24 +121,35 @@ void drawCabinet(Canvas& canvas, const ViewProjection& view)
     canvas.setPen(old);
 }
 
+// The start of both point views: a clear request, the projection's validity, then the font
+// and the view's angle texts. Nothing when the view was cleared or cannot be drawn.
+std::optional<ViewProjection> beginPointView(Canvas& canvas, ViewAngles angles, int clear, Font& oldFont)
+{
+    if (clear == 1) {
+        clearViewArea(canvas);
+        return std::nullopt;
+    }
+    const ViewProjection view(angles);
+    if (!drawViewValidity(canvas, view))
+        return std::nullopt;
+    oldFont = canvas.setFont(Font::System);
+    prepareTexts(canvas);
+    drawViewTexts(canvas, view);
+    return view;
+}
+
 } // namespace
 
 void drawBalloonPoints(Canvas& canvas, BalloonViewState& state, ViewAngles angles, int clear, int vIndex,
                        int hIndex, int mark)
 {
-    if (clear == 1) {
-        clearViewArea(canvas);
+    Font oldFont = Font::System;
+    const std::optional<ViewProjection> began = beginPointView(canvas, angles, clear, oldFont);
+    if (!began)
         return;
-    }
-    const ViewProjection view(angles);
-    if (!drawViewValidity(canvas, view))
-        return;
-
+    const ViewProjection& view = *began;
     const AngleGrid grid = state.grid;
     const int step = gridStepDegrees(grid);
-    const Font oldFont = canvas.setFont(Font::System);
-    prepareTexts(canvas);
-    drawViewTexts(canvas, view);
     canvas.textOut(430, 75, format("Horizontal Measure %d deg     ", hIndex * step));
     canvas.textOut(430, 95, format("Vertical Measure %d deg     ", angles.v));
     canvas.textOut(430, 115, format("Side Measure %d deg     ", vIndex * step));
@@ -206,19 +218,13 @@ void drawBalloonPoints(Canvas& canvas, BalloonViewState& state, ViewAngles angle
 void drawRepairMarks(Canvas& canvas, BalloonViewState& state, ViewAngles angles, int clear, int sourceRow,
                      int sourceColumn, int targetRow, int targetColumn, int bin)
 {
-    if (clear == 1) {
-        clearViewArea(canvas);
+    Font oldFont = Font::System;
+    const std::optional<ViewProjection> began = beginPointView(canvas, angles, clear, oldFont);
+    if (!began)
         return;
-    }
-    const ViewProjection view(angles);
-    if (!drawViewValidity(canvas, view))
-        return;
-
+    const ViewProjection& view = *began;
     const AngleGrid grid = state.grid;
     const int step = gridStepDegrees(grid);
-    const Font oldFont = canvas.setFont(Font::System);
-    prepareTexts(canvas);
-    drawViewTexts(canvas, view);
     canvas.textOut(430, 75, format("Horizontal Measure %d deg     ", sourceColumn * step));
     canvas.textOut(430, 95, format("Vertical Measure %d deg     ", sourceRow * step));
     canvas.textOut(430, 115, format("Horizontal Measure %d deg     ", targetColumn * step));
@@ -312,15 +318,32 @@ int colourBalloonColumns(AngleGrid grid, int h, int sliceMode, int sliceLimit, i
     return count;
 }
 
-void drawColourBalloon(Canvas& canvas, BalloonViewState& state, ViewAngles angles, int bin)
+namespace {
+
+// The start of both surface views: a cleared view area, the projection's validity, then the
+// font and the projected surface, its per-point text at textX. Nothing when it cannot be drawn.
+std::optional<ViewProjection> beginSurfaceView(Canvas& canvas, BalloonViewState& state, ViewAngles angles, int bin,
+                                               int textX, Font& oldFont)
 {
     clearViewArea(canvas);
     const ViewProjection view(angles);
     if (!drawViewValidity(canvas, view))
-        return;
-    const Font oldFont = canvas.setFont(Font::System);
+        return std::nullopt;
+    oldFont = canvas.setFont(Font::System);
     prepareTexts(canvas);
-    projectSurface(canvas, state, view, bin, 600);
+    projectSurface(canvas, state, view, bin, textX);
+    return view;
+}
+
+} // namespace
+
+void drawColourBalloon(Canvas& canvas, BalloonViewState& state, ViewAngles angles, int bin)
+{
+    Font oldFont = Font::System;
+    const std::optional<ViewProjection> began = beginSurfaceView(canvas, state, angles, bin, 600, oldFont);
+    if (!began)
+        return;
+    const ViewProjection& view = *began;
 
     const SelectionState& sel = state.selection;
     int columns[kMaxColourBalloonColumns];
@@ -337,13 +360,11 @@ void drawColourBalloon(Canvas& canvas, BalloonViewState& state, ViewAngles angle
 
 void drawColumnView(Canvas& canvas, BalloonViewState& state, ViewAngles angles, int bin, int column)
 {
-    clearViewArea(canvas);
-    const ViewProjection view(angles);
-    if (!drawViewValidity(canvas, view))
+    Font oldFont = Font::System;
+    const std::optional<ViewProjection> began = beginSurfaceView(canvas, state, angles, bin, 450, oldFont);
+    if (!began)
         return;
-    const Font oldFont = canvas.setFont(Font::System);
-    prepareTexts(canvas);
-    projectSurface(canvas, state, view, bin, 450);
+    const ViewProjection& view = *began;
 
     const SelectionState& sel = state.selection;
     if (column >= 0 && column <= lastColumn(state.grid))
