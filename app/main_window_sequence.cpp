@@ -152,18 +152,9 @@ void MainWindow::offerResume()
     const std::optional<AutosaveProgress> progress = readAutosaveProgress(autosaveDirectory_);
     if (!progress || progress->state != AutosaveState::running)
         return;
-    int phase = progress->phase, h = progress->hAngle, v = progress->vAngle;
-    (void)phase;
     // The question names the point the walk goes on with.
-    const int step = gridStepDegrees(angleGridFromFlag(progress->gridFlag));
-    const int hLimit = step == 10 ? 355 : 360;
-    const bool upward = phase % 2 == 0;
-    if (upward ? h < hLimit : h > 0)
-        h += upward ? step : -step;
-    else {
-        h = upward ? 360 : 0;
-        v -= step;
-    }
+    int phase = progress->phase, h = progress->hAngle, v = progress->vAngle;
+    (void)nextWalkPoint(angleGridFromFlag(progress->gridFlag), phase, h, v);
     char text[96];
     std::snprintf(text, sizeof text, "Resume the interrupted balloon measurement at H=%d, V=%d ?", h, v);
     if (host_->message(text, kSequenceCaption, MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)

@@ -91,7 +91,7 @@ void BalloonSequencer::run()
     s.currentVAngle = 90;
     s.sequencePhase = 0;
     s.sequenceRunning = 1;
-    s.hLimit = grid() == AngleGrid::Grid10 ? 355 : 360;
+    s.hLimit = walkHLimit(grid());
     outstanding_ = advancePending_ = halted_ = false;
     stopWatchdog();
     pointsStarted_ = pointsDone_ = 0;
@@ -105,13 +105,15 @@ void BalloonSequencer::run()
     measurementStep();
 }
 
-bool BalloonSequencer::nextPoint(int& phase, int& h, int& v) const
+int walkHLimit(AngleGrid grid) { return grid == AngleGrid::Grid10 ? 355 : 360; }
+
+bool nextWalkPoint(AngleGrid grid, int& phase, int& h, int& v)
 {
-    const int d = step();
-    if (phase >= lastPhase())
+    const int d = gridStepDegrees(grid);
+    if (phase >= lastRow(grid))
         return false;
     const bool upward = phase % 2 == 0;
-    if (upward ? h < ctx_.sequence.hLimit : h > 0) {
+    if (upward ? h < walkHLimit(grid) : h > 0) {
         h += upward ? d : -d;
     } else {
         h = upward ? 360 : 0;
@@ -134,9 +136,9 @@ bool BalloonSequencer::resume(int phase, int hAngle, int vAngle, int pointsDone)
     if (!tt1 || !tt2)
         return false;
     SequenceState& s = ctx_.sequence;
-    s.hLimit = grid() == AngleGrid::Grid10 ? 355 : 360;
+    s.hLimit = walkHLimit(grid());
     int p = phase, h = hAngle, v = vAngle;
-    if (!nextPoint(p, h, v))
+    if (!nextWalkPoint(grid(), p, h, v))
         return false;
     ctx_.selection.viewMode = kMeasurementMode;
     if (ctx_.showViewModeMarks)
@@ -272,29 +274,23 @@ void BalloonSequencer::measurementDone(bool ok)
 void BalloonSequencer::advance()
 {
     SequenceState& s = ctx_.sequence;
-    const int p = s.sequencePhase;
-    const int d = step();
-    int failed = 0;
-    if (p < lastPhase()) {
-        const bool upward = p % 2 == 0;
-        int turntable = 1;
-        if (upward ? s.currentHAngle < s.hLimit : s.currentHAngle > 0) {
-            s.currentHAngle += upward ? d : -d;
-            failed = ctx_.turntables.moveTurntable1(d, upward ? 1 : -1);
-        } else {
-            s.currentHAngle = upward ? 360 : 0;
-            s.currentVAngle -= d;
-            s.sequencePhase = p + 1;
-            turntable = 2;
-            failed = ctx_.turntables.moveTurntable2(d, -1);
-        }
+    int phase = s.sequencePhase, h = s.currentHAngle, v = s.currentVAngle;
+    if (!nextWalkPoint(grid(), phase, h, v)) {
+        complete();
         paintBanner(kGreen, angleText("Rotating ", s.currentHAngle, s.currentVAngle));
-        if (failed) // the move has said why; no timer runs
-            haltForMove(turntable);
         return;
     }
-    complete();
+    // Along the sweep turntable 1 turns one step its way; at the sweep's end turntable 2 steps V down.
+    const int turntable = v == s.currentVAngle ? 1 : 2;
+    const int direction = h > s.currentHAngle ? 1 : -1;
+    s.sequencePhase = phase;
+    s.currentHAngle = h;
+    s.currentVAngle = v;
+    const int failed = turntable == 1 ? ctx_.turntables.moveTurntable1(step(), direction)
+                                      : ctx_.turntables.moveTurntable2(step(), -1);
     paintBanner(kGreen, angleText("Rotating ", s.currentHAngle, s.currentVAngle));
+    if (failed) // the move has said why; no timer runs
+        haltForMove(turntable);
 }
 
 void BalloonSequencer::complete()

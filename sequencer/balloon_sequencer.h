@@ -71,6 +71,11 @@ struct SequencerContext {
 // The measurement wait of timer 7000 for an MLS length index.
 int measurementWaitMs(int mlsLengthIndex);
 
+// The last H of an upward sweep before V steps down: 355 on the 10-degree grid, 360 on the 5.
+int walkHLimit(AngleGrid grid);
+// The point after (phase, h, v) on the serpentine walk over grid; false at the end of the walk.
+bool nextWalkPoint(AngleGrid grid, int& phase, int& h, int& v);
+
 class BalloonSequencer {
 public:
     explicit BalloonSequencer(SequencerContext context);
@@ -110,8 +115,6 @@ private:
     // The walk halts at the point the move was for, before anything is measured there.
     void haltForMove(int turntable);
     void stopWatchdog();
-    // The point after the current one, as advance() walks; false at the end of the walk.
-    bool nextPoint(int& phase, int& h, int& v) const;
     void paintBanner(Rgb fill, const std::string& text);
     void paintMotionBoxes();
     void say(const std::string& text);
