@@ -161,15 +161,13 @@ int run(MeasureOptions o)
         if (!record)
             return cliRefusal(kName, "no valid progress record '" + std::string(kAutosaveProgressName) + "' in '" +
                                          resumeDirectory + "': nothing to resume");
-        {
-            const bool hardware = !o.tt1.empty() || !o.tt2.empty();
-            if (record->simulatedRig && hardware)
-                return cliUsageError(kName, "the interrupted walk was measured on the simulated rig, not on --tt1/--tt2");
-            if (!record->simulatedRig && o.simulate)
-                return cliUsageError(kName, "the interrupted walk was measured on turntables and a sound card: give "
-                                            "--tt1 PORT and --tt2 PORT, not --simulate");
-            o.simulate = o.simulate || record->simulatedRig;
-        }
+        const bool hardware = !o.tt1.empty() || !o.tt2.empty();
+        if (record->simulatedRig && hardware)
+            return cliUsageError(kName, "the interrupted walk was measured on the simulated rig, not on --tt1/--tt2");
+        if (!record->simulatedRig && o.simulate)
+            return cliUsageError(kName, "the interrupted walk was measured on turntables and a sound card: give "
+                                        "--tt1 PORT and --tt2 PORT, not --simulate");
+        o.simulate = o.simulate || record->simulatedRig;
     }
     if (o.simulate && (!o.tt1.empty() || !o.tt2.empty()))
         return cliUsageError(kName, "--simulate uses the simulated rig; --tt1 and --tt2 are for real hardware");
