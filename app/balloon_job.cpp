@@ -8,7 +8,7 @@
 #include <streambuf>
 #include <thread>
 
-#include "app/device_set.h"
+#include "devices/device_set.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
 #include "balloon/balloon_autosave.h"

@@ -1,21 +1,21 @@
 vantrel_test(app_preferences_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_preferences_test.cpp
-  LIBS vantrel_app)
+  LIBS vantrel_app vantrel_devices)
 
 vantrel_test(session_harness_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/session_harness_test.cpp
-  LIBS vantrel_app vantrel_headless vantrel_sim)
+  LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
 target_compile_definitions(session_harness_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
 add_dependencies(session_harness_test vantrel-cli)
 
 vantrel_test(qt_host_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/qt_host_test.cpp
-  LIBS vantrel_app vantrel_qt Qt6::Test)
+  LIBS vantrel_app vantrel_devices vantrel_qt Qt6::Test)
 add_dependencies(qt_host_test vantrel)
 
 vantrel_test(views_session_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/views_session_test.cpp
-  LIBS vantrel_app vantrel_headless vantrel_sim)
+  LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
 
 vantrel_test(app_cli_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/app_cli_test.cpp
@@ -25,6 +25,6 @@ target_compile_definitions(app_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:
 
 vantrel_test(render_cli_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/render_cli_test.cpp
-  LIBS vantrel_app vantrel_headless vantrel_sim)
+  LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
 target_compile_definitions(render_cli_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
 add_dependencies(render_cli_test vantrel-cli)

@@ -5,4 +5,4 @@ vantrel_test(measure_plots_test
   LIBS vantrel_mls vantrel_image_canvas)
 vantrel_test(measure_window_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/measure_window_test.cpp
-  LIBS vantrel_app vantrel_headless vantrel_sim)
+  LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)

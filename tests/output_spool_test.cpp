@@ -20,7 +20,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/device_set.h"
+#include "devices/device_set.h"
 #include "app/main_window.h"
 #include "output/print_layout.h"
 #include "platform/qt/image_canvas.h"

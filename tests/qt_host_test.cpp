@@ -17,7 +17,7 @@
 
 #include <unistd.h>
 
-#include "app/device_set.h"
+#include "devices/device_set.h"
 #include "app/main_window.h"
 #include "mls/measurement_window.h"
 #include "platform/qt/image_canvas.h"

@@ -2,21 +2,21 @@
 if(TARGET vantrel_app AND TARGET vantrel_headless)
   vantrel_test(sequence_session_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/sequence_session_test.cpp
-    LIBS vantrel_app vantrel_headless vantrel_sim)
+    LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
 endif()
 
 # Autosave and resume of the walk, and the rehearsed faults that halt it.
 if(TARGET vantrel_app AND TARGET vantrel_headless)
   vantrel_test(autosave_session_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/autosave_session_test.cpp
-    LIBS vantrel_app vantrel_headless vantrel_sim)
+    LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
 endif()
 
 # vantrel-cli measure killed or halted by a fault, then resumed from its autosave.
 if(TARGET vantrel_app)
   vantrel_test(measure_cli_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/measure_cli_test.cpp
-    LIBS vantrel_app)
+    LIBS vantrel_app vantrel_devices)
   add_dependencies(measure_cli_test vantrel-cli)
   target_compile_definitions(measure_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
 endif()

@@ -14,7 +14,7 @@ vantrel_test(serial_port_test
 if(TARGET vantrel_app AND TARGET vantrel_headless)
   vantrel_test(turntable_session_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/turntable_session_test.cpp
-    LIBS vantrel_app vantrel_headless vantrel_sim vantrel_serial_qt util)
+    LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim vantrel_serial_qt util)
   target_compile_definitions(turntable_session_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
   add_dependencies(turntable_session_test vantrel-cli)
 endif()
@@ -23,7 +23,7 @@ endif()
 if(TARGET vantrel_app AND TARGET vantrel_headless)
   vantrel_test(sim_fault_session_test
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/sim_fault_session_test.cpp
-    LIBS vantrel_app vantrel_headless vantrel_sim)
+    LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
   target_compile_definitions(sim_fault_session_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
   add_dependencies(sim_fault_session_test vantrel-cli)
 endif()

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/device_set.h"
+#include "devices/device_set.h"
 #include "app/main_window.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "platform/number_text.h"
 
 namespace vantrel {

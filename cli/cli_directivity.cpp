@@ -14,7 +14,7 @@
 #include "analysis/directivity.h"
 #include "analysis/pictures.h"
 #include "analysis/tables.h"
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "balloon/balloon_file.h"
 #include "platform/qt/picture_file.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "platform/number_text.h"
 #include "balloon/balloon_file.h"
 #include "mls/mls_settings.h"

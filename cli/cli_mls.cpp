@@ -3,7 +3,7 @@
 #include <memory>
 #include <cstdio>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "mls/mls_generator.h"
 
 namespace vantrel {

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "calibration/calibration_builder.h"
 #include "calibration/target_file.h"
 #include "mls/mls_settings.h"

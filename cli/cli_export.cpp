@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "balloon/balloon_file.h"
 #include "balloon/sphere_directions.h"
 #include "exports/frd_export.h"

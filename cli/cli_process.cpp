@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "balloon/frequency_axis.h"
 #include "calibration/target_file.h"
 #include "mls/mls_engine.h"

@@ -1,5 +1,5 @@
 #pragma once
-// Subcommands of vantrel-cli. Each lives in its own app/cli_<name>.cpp and registers itself
+// Subcommands of vantrel-cli. Each lives in its own cli/cli_<name>.cpp and registers itself
 // with a static CliRegistration, so that subcommands grow without touching a shared table.
 // Every subcommand is parsed by CLI11: `setup` declares its options on the subcommand and
 // returns the action to run once the command line parsed.

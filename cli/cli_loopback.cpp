@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "platform/number_text.h"
 #include "mls/mls_engine.h"
 #include "mls/sound_card.h"

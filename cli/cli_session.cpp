@@ -6,10 +6,10 @@
 #include <fstream>
 #include <iostream>
 
-#include "app/cli_command.h"
-#include "app/device_set.h"
+#include "cli/cli_command.h"
+#include "devices/device_set.h"
 #include "app/main_window.h"
-#include "app/sim_fault_option.h"
+#include "cli/sim_fault_option.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"
 

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "app/simulated_recording.h"
 
 namespace vantrel {

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "app/balloon_job.h"
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "balloon/balloon_autosave.h"
 #include "platform/number_text.h"
-#include "app/sim_fault_option.h"
+#include "cli/sim_fault_option.h"
 #include "app/main_window_controls.h"
 #include "platform/qt/image_canvas.h"
 #include "views/balloon_display.h"

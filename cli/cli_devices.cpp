@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "mls/sound_card.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/portaudio/portaudio_system.h"

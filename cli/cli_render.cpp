@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_command.h"
+#include "cli/cli_command.h"
 #include "app/main_window_controls.h"
 #include "balloon/balloon_file.h"
 #include "platform/qt/image_canvas.h"

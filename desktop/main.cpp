@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/device_set.h"
+#include "devices/device_set.h"
 #include "app/main_window.h"
 #include "platform/number_text.h"
 #include "platform/qt/image_canvas.h"

@@ -1,4 +1,4 @@
-#include "app/device_set.h"
+#include "devices/device_set.h"
 
 #include "platform/portaudio/portaudio_system.h"
 #include "platform/qt/serial_port_qt.h"

@@ -1,0 +1,21 @@
+# Keeps the layering: nothing below the entry points (cli/, desktop/) and the device composition
+# (devices/) includes the Qt or PortAudio implementations; they reach the core only through the
+# platform/ interfaces. Run by CTest as `cmake -DSOURCE_DIR=... -P check_layers.cmake`.
+set(core_folders app sequencer mls views analysis exports balloon calibration turntable output)
+set(offenders "")
+foreach(folder ${core_folders})
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  foreach(f ${files})
+    file(STRINGS "${f}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](platform/qt/|platform/portaudio/|Q[A-Za-z]+[>\"]|portaudio\\.h)")
+    foreach(hit ${hits})
+      file(RELATIVE_PATH rel "${SOURCE_DIR}" "${f}")
+      string(STRIP "${hit}" hit)
+      list(APPEND offenders "${rel}: ${hit}")
+    endforeach()
+  endforeach()
+endforeach()
+if(offenders)
+  list(JOIN offenders "\n  " text)
+  message(FATAL_ERROR "Qt or PortAudio included below the entry points:\n  ${text}")
+endif()
+message(STATUS "layering: ${core_folders} include neither Qt nor PortAudio")
