@@ -1,6 +1,9 @@
 #include "exports/sofa_export.h"
 
 #include <array>
+#include <charconv>
+#include <cstdlib>
+#include <string_view>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -88,7 +91,16 @@ private:
 
 std::string sofaDateNow()
 {
-    const std::time_t now = std::time(nullptr);
+    // SOURCE_DATE_EPOCH (the reproducible-builds convention) pins the date, so two exports of
+    // one balloon can be compared byte for byte.
+    std::time_t now = std::time(nullptr);
+    if (const char* pinned = std::getenv("SOURCE_DATE_EPOCH")) {
+        const std::string_view text(pinned);
+        long long seconds = 0;
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+        if (ec == std::errc() && end == text.data() + text.size() && seconds >= 0)
+            now = static_cast<std::time_t>(seconds);
+    }
     std::tm utc{};
     gmtime_r(&now, &utc);
     std::array<char, 80> text{};

@@ -27,7 +27,8 @@ struct SofaMetadata {
 
 inline constexpr double kSofaReceiverRadiusMetres = 1.0; // the balloon file keeps no distance
 
-// "yyyy-mm-dd HH:MM:SS" of the current UTC time, the convention's date format.
+// "yyyy-mm-dd HH:MM:SS" of the current UTC time (or of SOURCE_DATE_EPOCH when set), the
+// convention's date format.
 std::string sofaDateNow();
 
 // Writes the file through a temporary name. Empty on success, else a message naming the path.

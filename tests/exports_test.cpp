@@ -1,7 +1,9 @@
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -214,6 +216,27 @@ TEST(SofaExport, AnUnwritablePathIsReportedAndLeavesNothing)
     ASSERT_EQ(writeSofa(source, {}, old.string()), "");
     EXPECT_GT(fs::file_size(old), 100000u);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 1); // no temporaries
+}
+
+TEST(SofaExport, SourceDateEpochPinsTheDateSoTwoExportsAreIdentical)
+{
+    TempDir dir;
+    const BalloonMatrix m = stampedBalloon(AngleGrid::Grid10);
+    const ExportSource source{m, m.readTrailer(), "spk.BAL"};
+    ::setenv("SOURCE_DATE_EPOCH", "86401", 1);
+    EXPECT_EQ(sofaDateNow(), "1970-01-02 00:00:01");
+    ASSERT_EQ(writeSofa(source, {}, (dir.path() / "a.sofa").string()), "");
+    ASSERT_EQ(writeSofa(source, {}, (dir.path() / "b.sofa").string()), "");
+    auto bytes = [&](const char* name) {
+        std::ifstream in(dir.path() / name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_TRUE(bytes("a.sofa") == bytes("b.sofa"));
+    for (const char* unusable : {"", "-5", "12x", "soon"}) {
+        ::setenv("SOURCE_DATE_EPOCH", unusable, 1);
+        EXPECT_NE(sofaDateNow().substr(0, 4), "1970") << unusable; // ignored: the clock's date
+    }
+    ::unsetenv("SOURCE_DATE_EPOCH");
 }
 
 TEST(ExportSource, AFrequencyRangeOffTheListsOrEmptyIsRefused)
