@@ -58,7 +58,7 @@ TEST_F(PistonPictures, PolarMapHasItsFrameColourBarAndTheMinusSixContourWherePhy
 {
     const OrbitLevels orbit = orbitLevels(*balloon, Plane::Horizontal, AngleGrid::Grid5);
     const QImage image = render(kPolarMapSize, [&](Canvas& c) {
-        drawPolarMap(c, orbit, Plane::Horizontal, axis, AngleGrid::Grid5, false);
+        drawPolarMap(c, orbit, planeLabel(Plane::Horizontal), axis, 5, false, ValidBand{});
     });
     const PlotRect field = kPolarMapField;
     constexpr Rgb black{0, 0, 0};
@@ -106,14 +106,14 @@ TEST_F(PistonPictures, PolarPlotsDrawEveryFrequencyInItsOwnColour)
 
 TEST_F(PistonPictures, DirectivityAndCtaPicturesDrawTheirCurvesInsideTheirFrames)
 {
-    const auto rows = directivityTable(*balloon, AngleGrid::Grid5, axis);
-    const QImage directivity = render(kDirectivitySize, [&](Canvas& c) { drawDirectivity(c, rows); });
+    const auto rows = directivityTable(*balloon, AngleGrid::Grid5, axis, ValidBand{});
+    const QImage directivity = render(kDirectivitySize, [&](Canvas& c) { drawDirectivity(c, rows, {}); });
     EXPECT_EQ(pixel(directivity, 79, 100), (Rgb{0, 0, 0}));
     EXPECT_GT(countColour(directivity, {0, 140, 0}), 500);  // DI
     EXPECT_GT(countColour(directivity, {220, 0, 0}), 500);  // sound power, vertical beamwidth
 
-    const auto curves = cta2034Curves(*balloon, AngleGrid::Grid5, axis);
-    const QImage cta = render(kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves); });
+    const auto curves = cta2034Curves(*balloon, AngleGrid::Grid5, axis, ValidBand{});
+    const QImage cta = render(kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves, {}, {}); });
     EXPECT_EQ(pixel(cta, 79, 300), (Rgb{0, 0, 0}));
     for (Rgb colour : {Rgb{0, 60, 220}, Rgb{0, 150, 0}, Rgb{230, 130, 0}, Rgb{220, 0, 0}, Rgb{150, 0, 170},
                        Rgb{240, 130, 130}, Rgb{240, 195, 90}})
