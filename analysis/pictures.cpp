@@ -546,7 +546,7 @@ void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const s
     const LogAxis fx(hz.front(), std::max(hz.back(), hz.front() * 1.01), plot.left, plot.right);
     const LinearAxis ay(half, -half, plot.top, plot.bottom);
     drawFrequencyGrid(canvas, plot, fx, true);
-    drawValueGrid(canvas, plot, ay, half / 4.0, Side::Left);
+    drawValueGrid(canvas, plot, ay, half / 5.0, Side::Left);
 
     const Pen grey{{150, 150, 150}, 2, PenStyle::Solid};
     const Pen blue{{0, 60, 220}, 2, PenStyle::Solid};
