@@ -166,7 +166,13 @@ PlaneLabel planeLabel(Plane plane)
 PlaneLabel rolledPlaneLabel(double rollDegrees)
 {
     const std::string roll = cleanFixedText(rollDegrees, rollDegrees == std::floor(rollDegrees) ? 0 : 1);
-    return {"Plane rolled " + roll + " degrees", "+ = the left-hand side rolled " + roll + " degrees up"};
+    const double r = std::fmod(std::fmod(rollDegrees, 360.0) + 360.0, 360.0);
+    const std::string sense = r == 0.0    ? "+ = to the loudspeaker's left"
+                              : r == 90.0  ? "+ = up"
+                              : r == 180.0 ? "+ = to the loudspeaker's right"
+                              : r == 270.0 ? "+ = down"
+                                           : "+ = from its left turned " + roll + " degrees toward up";
+    return {"Plane at roll " + roll + " degrees", sense};
 }
 
 int MapScale::colourIndex(double level) const
