@@ -91,6 +91,32 @@ TEST_F(PistonPictures, PolarMapHasItsFrameColourBarAndTheMinusSixContourWherePhy
     EXPECT_EQ(pixel(image, x, static_cast<int>(ay.toPixel(150.0))), ColourPalette::colour(0));
 }
 
+TEST(PolarMap, EndsAtTheValidBandAndDrawsNoContourThroughTheNoiseAroundZero)
+{
+    // Within +-0.4 dB of the axis everywhere up to bin 600, silent above it (what the
+    // processing leaves above Nyquist); the band ends at bin 600.
+    const FrequencyAxis axis;
+    const BalloonMatrix m = synthesiseBalloon(AngleGrid::Grid10, axis, [&](double hz, double h, double v) {
+        if (hz > axis[600])
+            return std::complex<double>(0.0);
+        return std::complex<double>(1.0 + 0.045 * std::sin(hz * 0.37 + h * 0.3 + v * 0.11), 0.0);
+    });
+    ValidBand band;
+    band.last = 600;
+    const OrbitLevels orbit = orbitLevels(m, Plane::Horizontal, AngleGrid::Grid10);
+    const QImage image = render(kPolarMapSize, [&](Canvas& c) {
+        drawPolarMap(c, orbit, planeLabel(Plane::Horizontal), axis, 10, false, band);
+    });
+    const PlotRect field = kPolarMapField;
+    int contour = 0;
+    for (int y = field.top; y < field.bottom; ++y)
+        for (int x = field.left; x < field.right; ++x)
+            contour += pixel(image, x, y) == Rgb{0, 0, 0};
+    EXPECT_EQ(contour, 0);
+    for (int y = field.top; y < field.bottom; y += 7)
+        EXPECT_NE(pixel(image, field.right - 1, y), ColourPalette::colour(0)) << y;
+}
+
 TEST_F(PistonPictures, PolarPlotsDrawEveryFrequencyInItsOwnColour)
 {
     const OrbitLevels h = orbitLevels(*balloon, Plane::Horizontal, AngleGrid::Grid5);
