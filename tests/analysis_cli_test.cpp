@@ -135,22 +135,6 @@ TEST(DirectivityCli, SimulatedRigBalloonGivesEveryPictureAndTableAndTheTweeterNa
     EXPECT_NE(table.find("#   1000 "), std::string::npos) << "no coverage row at 1 kHz";
 }
 
-TEST(RenderCli, AFrequencyOffTheBalloonsAxisIsRefusedWithTheAxisNamed)
-{
-    TempDir dir;
-    const auto empty = BalloonMatrix::create();
-    ASSERT_TRUE(empty.has_value());
-    BalloonMatrix m = std::move(const_cast<BalloonMatrix&>(*empty));
-    save(m, dir.path() / "b.BAL", AngleGrid::Grid10);
-    for (const char* hz : {"1e9", "1", "50001"}) {
-        const auto run = testing::runCli("render " + quoted(dir.path() / "b.BAL") + " --mode fine --hz " + hz + " -o " +
-                                         quoted(dir.path() / "x.png"));
-        EXPECT_EQ(run.status, 2) << hz;
-        EXPECT_NE(run.err.find("10 Hz .. 50000 Hz"), std::string::npos) << run.err;
-        EXPECT_FALSE(std::filesystem::exists(dir.path() / "x.png"));
-    }
-}
-
 TEST(CompareCli, ItselfPassesAtZeroAndARaisedCellFailsWithItsPlaceNamed)
 {
     TempDir dir;
