@@ -168,7 +168,7 @@ std::optional<BestAxis> bestListeningAxis(const BalloonMatrix& matrix, AngleGrid
     std::vector<int> bins;
     std::vector<double> hz;
     for (int b = band.first; b <= band.last; ++b)
-        if (axis[b] >= kNbdLowHz / std::pow(2.0, 0.25) && axis[b] <= kNbdHighHz) {
+        if (axis[b] >= kNbdLowHz / std::pow(2.0, 0.25) && axis[b] <= kNbdHighHz * std::pow(2.0, 0.25)) {
             bins.push_back(b);
             hz.push_back(axis[b]);
         }

@@ -411,7 +411,10 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, co
         drawValueGrid(canvas, index, ay, hi - lo > 30.0 ? 6.0 : 3.0, Side::Left);
         drawCurve(canvas, index, fx, ay, hz, di, green);
         drawFrame(canvas, index);
-        drawLabel(canvas, index.left, index.top - 24, "Directivity index: on axis minus sound power (dB)");
+        drawLabel(canvas, index.left, index.top - 24,
+                  "Directivity index: on axis minus sound power (dB)" +
+                      (summary.diSlope ? "; slope " + cleanFixedText(*summary.diSlope, 2) + " dB/octave, 200 Hz .. 16 kHz"
+                                       : std::string()));
     }
     {
         const LinearAxis ay(360.0, 0.0, width.top, width.bottom);

@@ -90,6 +90,8 @@ std::string directivityText(const std::vector<DirectivityRow>& rows, std::string
     } else {
         text += "# best listening axis: - (the valid band holds nothing of 100 Hz .. 12 kHz)\n";
     }
+    text += "# DI slope (least-squares line against log2(frequency), 200 Hz .. 16 kHz inside the valid band): " +
+            optionalText(summary.diSlope, 3, "dB/octave") + "\n";
     text += "# -6 dB coverage at the one-third-octave centres (nominal_Hz axis_Hz horizontal_deg vertical_deg):\n";
     for (const CoverageRow& c : summary.coverage) {
         text += "#   ";

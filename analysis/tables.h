@@ -23,6 +23,7 @@ struct DirectivitySummary {
     std::string bandText;                  // validBandText
     std::optional<BestAxis> bestAxis;
     std::vector<CoverageRow> coverage;
+    std::optional<double> diSlope; // dB per octave over 200 Hz .. 16 kHz
 };
 
 // frequency Hz, on-axis dB, sound power dB, DI dB, beamwidth H and V in degrees ("-" where

@@ -164,6 +164,14 @@ int runDirectivity(const DirectivityOptions& options)
     summary.bestAxis = bestListeningAxis(matrix, grid, axis, band);
     summary.coverage = coverageAngles(horizontal, vertical, axis, band);
     const std::vector<DirectivityRow> rows = directivityTable(matrix, grid, axis, band);
+    {
+        std::vector<double> hz, di;
+        for (const DirectivityRow& r : rows) {
+            hz.push_back(r.frequencyHz);
+            di.push_back(r.directivityIndexDb);
+        }
+        summary.diSlope = slopePerOctave(hz, di, 200.0, 16000.0);
+    }
     ok = ok && table("directivity.txt", directivityText(rows, source, grid, summary));
     ok = ok && picture("directivity.png", kDirectivitySize, [&](Canvas& c) { drawDirectivity(c, rows, summary); });
     if (!ok)
