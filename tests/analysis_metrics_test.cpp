@@ -112,6 +112,9 @@ TEST(BestAxis, OmniStaysOnAxisAndATiltedPistonIsFoundAtItsTilt)
         EXPECT_NEAR(best->axis.h, h, 10.0);
         EXPECT_NEAR(best->axis.v, v, 10.0);
         EXPECT_LT(best->nbd, best->nbdOnAxis);
+        // The curves recomputed around that axis have it as their on-axis curve.
+        const auto around = preferenceNumbers(cta2034Curves(m, AngleGrid::Grid10, axis, kWholeAxis, best->axis));
+        EXPECT_NEAR(*around.nbdOnAxis, best->nbd, 1e-6);
     }
 }
 
