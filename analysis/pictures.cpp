@@ -55,7 +55,7 @@ void drawColourBar(Canvas& canvas, const MapScale& scale, std::string_view unit)
     drawFrame(canvas, bar);
     const Pen tick = canvas.setPen({{0, 0, 0}, 1, PenStyle::Solid});
     const double labelStep = scale.labelStep;
-    const int decimals = labelStep < 1.0 - 1e-9 ? 2 : 0;
+    const int decimals = labelStep < 1.0 - 1e-9 ? 2 : labelStep != std::floor(labelStep) ? 1 : 0;
     for (double v = std::ceil(scale.low / labelStep - 1e-9) * labelStep; v <= scale.top() + 1e-9; v += labelStep) {
         const int y = static_cast<int>(std::lround(levels.toPixel(v)));
         canvas.moveTo(bar.right, y);
