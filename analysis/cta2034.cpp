@@ -6,6 +6,7 @@
 #include <initializer_list>
 
 #include "analysis/orbit.h"
+#include "analysis/sphere_levels.h"
 
 namespace vantrel {
 
@@ -39,10 +40,17 @@ bool everyOrbitCell(AngleGrid grid, const auto& visit)
 
 class OrbitPowers {
 public:
-    OrbitPowers(const BalloonMatrix& matrix, AngleGrid grid, int bin) : matrix_(matrix), grid_(grid), bin_(bin) {}
+    OrbitPowers(const BalloonMatrix& matrix, AngleGrid grid, int bin, ListenerAxis listener)
+        : matrix_(matrix), grid_(grid), bin_(bin), listener_(listener), sphere_(matrix, grid)
+    {
+    }
 
     double at(Plane plane, int angle) const
     {
+        if (!listener_.isOnAxis()) {
+            const Vector3 u = orbitDirection(listener_.h, listener_.v, plane == Plane::Horizontal ? 0.0 : 90.0, angle);
+            return std::pow(10.0, (sphere_.db(u, bin_) - 90.0) / 10.0);
+        }
         const CellIndex c = *orbitCell(plane, grid_, angle);
         return binPower(matrix_.cell(c.row, c.column)[static_cast<std::size_t>(bin_)]);
     }
@@ -60,6 +68,8 @@ private:
     const BalloonMatrix& matrix_;
     AngleGrid grid_;
     int bin_;
+    ListenerAxis listener_;
+    SphereLevels sphere_;
 };
 
 } // namespace
@@ -81,14 +91,15 @@ std::optional<std::string> cta2034Refusal(const BalloonMatrix& matrix, AngleGrid
     return refusal;
 }
 
-std::vector<Cta2034Row> cta2034Curves(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis)
+std::vector<Cta2034Row> cta2034Curves(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis,
+                                      const ValidBand& band, ListenerAxis listener)
 {
     constexpr Plane H = Plane::Horizontal;
     constexpr Plane V = Plane::Vertical;
     std::vector<Cta2034Row> rows;
-    rows.reserve(kDataBins);
-    for (int b = 0; b < kDataBins; ++b) {
-        const OrbitPowers p(matrix, grid, b);
+    rows.reserve(static_cast<std::size_t>(band.size()));
+    for (int b = band.first; b <= band.last; ++b) {
+        const OrbitPowers p(matrix, grid, b, listener);
 
         // Listening Window: on axis, +-10 degrees vertical, +-10, +-20, +-30 degrees
         // horizontal, nine curves averaged.

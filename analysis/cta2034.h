@@ -7,6 +7,7 @@
 
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
+#include "balloon/valid_band.h"
 
 namespace vantrel {
 
@@ -25,6 +26,17 @@ struct Cta2034Row {
 // measurement), or nothing when it can.
 std::optional<std::string> cta2034Refusal(const BalloonMatrix& matrix, AngleGrid grid);
 
-std::vector<Cta2034Row> cta2034Curves(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis);
+// The listener axis the curves are taken around: horizontal h (+ = left) and vertical v (+ = up)
+// in degrees; 0, 0 is the loudspeaker's own axis.
+struct ListenerAxis {
+    double h = 0;
+    double v = 0;
+    bool isOnAxis() const { return h == 0.0 && v == 0.0; }
+};
+
+// One row per axis point of the valid band. Around the loudspeaker's axis the orbits are read
+// from the grid's cells; around another axis from the sphere, interpolated.
+std::vector<Cta2034Row> cta2034Curves(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis,
+                                      const ValidBand& band, ListenerAxis listener = {});
 
 } // namespace vantrel

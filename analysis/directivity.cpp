@@ -78,7 +78,7 @@ std::optional<double> beamwidthDegrees(const OrbitLevels& orbit, int bin, double
 }
 
 std::vector<DirectivityRow> directivityTable(const BalloonMatrix& matrix, AngleGrid grid,
-                                             const FrequencyAxis& axis)
+                                             const FrequencyAxis& axis, const ValidBand& band)
 {
     const std::vector<WeightedDirection> directions = sphereWeights(grid);
     const OrbitLevels horizontal = orbitLevels(matrix, Plane::Horizontal, grid);
@@ -86,8 +86,8 @@ std::vector<DirectivityRow> directivityTable(const BalloonMatrix& matrix, AngleG
     const std::size_t axisPoint = horizontal.axisIndex();
 
     std::vector<DirectivityRow> rows;
-    rows.reserve(kDataBins);
-    for (int b = 0; b < kDataBins; ++b) {
+    rows.reserve(static_cast<std::size_t>(band.size()));
+    for (int b = band.first; b <= band.last; ++b) {
         DirectivityRow r;
         r.frequencyHz = axis[b];
         r.onAxisDb = horizontal.db[axisPoint][static_cast<std::size_t>(b)];

@@ -10,6 +10,7 @@
 #include "analysis/orbit.h"
 #include "analysis/sphere_weights.h"
 #include "balloon/frequency_axis.h"
+#include "balloon/valid_band.h"
 
 namespace vantrel {
 
@@ -41,7 +42,8 @@ struct DirectivityRow {
     std::optional<double> beamwidthVertical;
 };
 
+// One row per axis point of the valid band.
 std::vector<DirectivityRow> directivityTable(const BalloonMatrix& matrix, AngleGrid grid,
-                                             const FrequencyAxis& axis);
+                                             const FrequencyAxis& axis, const ValidBand& band);
 
 } // namespace vantrel

@@ -21,9 +21,10 @@ double binPosition(const FrequencyAxis& axis, double hz)
     return std::clamp(b, 0.0, static_cast<double>(kDataBins - 1));
 }
 
-LogAxis frequencyAxisOver(const FrequencyAxis& axis, PlotRect rect)
+// The frequency scale of a map: the valid band and nothing beyond it.
+LogAxis frequencyAxisOver(const FrequencyAxis& axis, const ValidBand& band, PlotRect rect)
 {
-    return LogAxis(axis[0], axis[kDataBins - 1], rect.left, rect.right);
+    return LogAxis(axis[band.first], axis[band.last], rect.left, rect.right);
 }
 
 // Level of the orbit relative to its axis at every point and bin (or as it stands).
@@ -39,72 +40,47 @@ std::vector<std::array<double, kDataBins>> mapLevels(const OrbitLevels& orbit, b
     return levels;
 }
 
-std::string planeName(Plane plane) { return plane == Plane::Horizontal ? "Horizontal" : "Vertical"; }
-std::string planeSense(Plane plane)
-{
-    return plane == Plane::Horizontal ? "+ = to the loudspeaker's left" : "+ = up";
-}
-
-void drawColourBar(Canvas& canvas, const MapScale& scale, bool absolute)
+void drawColourBar(Canvas& canvas, const MapScale& scale, std::string_view unit)
 {
     const PlotRect bar = kPolarMapColourBar;
     const LinearAxis levels(scale.low, scale.top(), bar.bottom, bar.top);
     const Pen pen = canvas.setPen({{0, 0, 0}, 1, PenStyle::Null});
     for (int i = 0; i < kPaletteSize; ++i) {
         canvas.setBrush(ColourPalette::brush(i));
-        const int y0 = static_cast<int>(std::lround(levels.toPixel(scale.low + i + 1)));
-        const int y1 = static_cast<int>(std::lround(levels.toPixel(scale.low + i)));
+        const int y0 = static_cast<int>(std::lround(levels.toPixel(scale.low + (i + 1) * scale.step)));
+        const int y1 = static_cast<int>(std::lround(levels.toPixel(scale.low + i * scale.step)));
         canvas.rectangle(bar.left, y0, bar.right, y1);
     }
     canvas.setPen(pen);
     drawFrame(canvas, bar);
     const Pen tick = canvas.setPen({{0, 0, 0}, 1, PenStyle::Solid});
-    for (double v = std::ceil(scale.low / 6.0) * 6.0; v <= scale.top(); v += 6.0) {
+    const double labelStep = scale.labelStep;
+    const int decimals = labelStep < 1.0 - 1e-9 ? 2 : labelStep != std::floor(labelStep) ? 1 : 0;
+    for (double v = std::ceil(scale.low / labelStep - 1e-9) * labelStep; v <= scale.top() + 1e-9; v += labelStep) {
         const int y = static_cast<int>(std::lround(levels.toPixel(v)));
         canvas.moveTo(bar.right, y);
         canvas.lineTo(bar.right + 4, y);
-        drawLabel(canvas, bar.right + 7, y - 7, cleanFixedText(v, 0));
+        drawLabel(canvas, bar.right + 7, y - 7, cleanFixedText(v, decimals));
     }
     canvas.setPen(tick);
-    drawLabel(canvas, bar.left - 12, bar.top - 22, absolute ? "dB" : "dB re axis");
+    drawLabel(canvas, bar.left - 12, bar.top - 22, unit);
 }
 
-} // namespace
+struct LevelMap {
+    const std::vector<std::array<double, kDataBins>>* levels = nullptr; // one row per orbit point
+    int stepDegrees = 0;
+    MapScale scale;
+    std::optional<double> contourTop; // contours every 3 dB from here down; none when empty
+};
 
-int MapScale::colourIndex(double level) const
+// Angle against logarithmic frequency over the valid band, colour for the level.
+void drawLevelField(Canvas& canvas, const LevelMap& map, const FrequencyAxis& axis, const ValidBand& band)
 {
-    const double i = std::floor(level - low);
-    if (!(i >= 0.0))
-        return 0;
-    return std::min(static_cast<int>(i), kPaletteSize - 1);
-}
-
-MapScale mapScale(const OrbitLevels& orbit, bool absolute)
-{
-    if (!absolute)
-        return {-36.0};
-    double loudest = kSilentDb;
-    for (const auto& row : orbit.db)
-        for (double v : row)
-            loudest = std::max(loudest, v);
-    return {std::ceil(loudest / 3.0) * 3.0 - 38.0};
-}
-
-int nearestBin(const FrequencyAxis& axis, double hz)
-{
-    return static_cast<int>(std::lround(binPosition(axis, hz)));
-}
-
-void drawPolarMap(Canvas& canvas, const OrbitLevels& orbit, Plane plane, const FrequencyAxis& axis,
-                  AngleGrid grid, bool absolute)
-{
-    clearPicture(canvas, kPolarMapSize);
     const PlotRect field = kPolarMapField;
-    const LogAxis fx = frequencyAxisOver(axis, field);
+    const LogAxis fx = frequencyAxisOver(axis, band, field);
     const LinearAxis ay(180.0, -180.0, field.top, field.bottom);
-    const MapScale scale = mapScale(orbit, absolute);
-    const auto levels = mapLevels(orbit, absolute);
-    const int step = gridStepDegrees(grid);
+    const auto& levels = *map.levels;
+    const MapScale& scale = map.scale;
     const int points = static_cast<int>(levels.size());
 
     // The frequency grid's labels stay below the field, its lines under the colours.
@@ -114,12 +90,13 @@ void drawPolarMap(Canvas& canvas, const OrbitLevels& orbit, Plane plane, const F
     const int h = field.height();
     std::vector<double> level(static_cast<std::size_t>(w * h));
     for (int x = 0; x < w; ++x) {
-        const double fb = binPosition(axis, fx.fromPixel(field.left + x + 0.5));
-        const int b0 = std::min(static_cast<int>(fb), kDataBins - 1);
-        const int b1 = std::min(b0 + 1, kDataBins - 1);
+        const double fb = std::clamp(binPosition(axis, fx.fromPixel(field.left + x + 0.5)),
+                                     static_cast<double>(band.first), static_cast<double>(band.last));
+        const int b0 = std::min(static_cast<int>(fb), band.last);
+        const int b1 = std::min(b0 + 1, band.last);
         const double tb = fb - b0;
         for (int y = 0; y < h; ++y) {
-            const double position = (ay.fromPixel(field.top + y + 0.5) + 180.0) / step;
+            const double position = (ay.fromPixel(field.top + y + 0.5) + 180.0) / map.stepDegrees;
             const int p0 = std::clamp(static_cast<int>(std::floor(position)), 0, points - 1);
             const int p1 = std::min(p0 + 1, points - 1);
             const double tp = std::clamp(position - p0, 0.0, 1.0);
@@ -151,16 +128,21 @@ void drawPolarMap(Canvas& canvas, const OrbitLevels& orbit, Plane plane, const F
         canvas.setPen(pen);
     }
 
-    // Contours every 3 dB: a pixel whose 3-dB band differs from its right or lower neighbour.
-    {
-        auto band = [&](int x, int y) {
-            return static_cast<int>(std::ceil(level[static_cast<std::size_t>(y * w + x)] / 3.0));
+    // Contours every 3 dB from contourTop down: a pixel whose 3-dB band differs from its right
+    // or lower neighbour's, where the boundary between them lies at or below contourTop. The
+    // boundary at the top itself is left out: on a relative map it is the 0 dB line, which
+    // the noise of the flat low-frequency region crosses everywhere in small closed loops.
+    if (map.contourTop) {
+        const double top = *map.contourTop;
+        auto band3 = [&](int x, int y) {
+            return static_cast<int>(std::ceil((level[static_cast<std::size_t>(y * w + x)] - top) / 3.0 - 1e-9));
         };
+        auto boundary = [](int a, int b) { return a != b && std::min(a, b) < 0; };
         const Pen pen = canvas.setPen({{0, 0, 0}, 1, PenStyle::Solid});
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                const int q = band(x, y);
-                if ((x + 1 < w && band(x + 1, y) != q) || (y + 1 < h && band(x, y + 1) != q)) {
+                const int q = band3(x, y);
+                if ((x + 1 < w && boundary(band3(x + 1, y), q)) || (y + 1 < h && boundary(band3(x, y + 1), q))) {
                     canvas.moveTo(field.left + x, field.top + y);
                     canvas.lineTo(field.left + x + 1, field.top + y);
                 }
@@ -170,21 +152,114 @@ void drawPolarMap(Canvas& canvas, const OrbitLevels& orbit, Plane plane, const F
 
     drawFrame(canvas, field);
     drawValueGrid(canvas, field, ay, 30.0, Side::Left, false);
-    drawColourBar(canvas, scale, absolute);
+    drawLabel(canvas, field.left - 70, field.top - 22, "Angle (degrees)");
+}
 
-    const std::string title = planeName(plane) + " polar map: " +
+} // namespace
+
+PlaneLabel planeLabel(Plane plane)
+{
+    return plane == Plane::Horizontal ? PlaneLabel{"Horizontal", "+ = to the loudspeaker's left"}
+                                      : PlaneLabel{"Vertical", "+ = up"};
+}
+
+PlaneLabel rolledPlaneLabel(double rollDegrees)
+{
+    const std::string roll = cleanFixedText(rollDegrees, rollDegrees == std::floor(rollDegrees) ? 0 : 1);
+    const double r = std::fmod(std::fmod(rollDegrees, 360.0) + 360.0, 360.0);
+    const std::string sense = r == 0.0    ? "+ = to the loudspeaker's left"
+                              : r == 90.0  ? "+ = up"
+                              : r == 180.0 ? "+ = to the loudspeaker's right"
+                              : r == 270.0 ? "+ = down"
+                                           : "+ = from its left turned " + roll + " degrees toward up";
+    return {"Plane at roll " + roll + " degrees", sense};
+}
+
+int MapScale::colourIndex(double level) const
+{
+    const double i = std::floor((level - low) / step + 1e-9);
+    if (!(i >= 0.0))
+        return 0;
+    return std::min(static_cast<int>(i), kPaletteSize - 1);
+}
+
+MapScale mapScale(const OrbitLevels& orbit, bool absolute, const ValidBand& band)
+{
+    if (!absolute)
+        return {-36.0};
+    double loudest = kSilentDb;
+    for (const auto& row : orbit.db)
+        for (int b = band.first; b <= band.last; ++b)
+            loudest = std::max(loudest, row[static_cast<std::size_t>(b)]);
+    return {std::ceil(loudest / 3.0) * 3.0 - 38.0};
+}
+
+MapScale differenceScale(double largestDb)
+{
+    // 38 colours symmetric about 0, spanning the next of these half-widths above the largest.
+    for (double half : {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0})
+        if (largestDb <= half)
+            return {-half * 19.0 / 18.0, half / 18.0, half / 2.0};
+    return {-20.0 * 19.0 / 18.0, 20.0 / 18.0, 10.0};
+}
+
+int nearestBin(const FrequencyAxis& axis, double hz)
+{
+    return static_cast<int>(std::lround(binPosition(axis, hz)));
+}
+
+void drawPolarMap(Canvas& canvas, const OrbitLevels& orbit, const PlaneLabel& plane, const FrequencyAxis& axis,
+                  int stepDegrees, bool absolute, const ValidBand& band)
+{
+    clearPicture(canvas, kPolarMapSize);
+    const auto levels = mapLevels(orbit, absolute);
+    LevelMap map;
+    map.levels = &levels;
+    map.stepDegrees = stepDegrees;
+    map.scale = mapScale(orbit, absolute, band);
+    // Relative: from -3 dB down; absolute: from 3 dB under the top of the scale down.
+    map.contourTop = absolute ? map.scale.top() - 3.0 : -3.0;
+    drawLevelField(canvas, map, axis, band);
+    drawColourBar(canvas, map.scale, absolute ? "dB" : "dB re axis");
+
+    const PlotRect field = kPolarMapField;
+    const std::string title = plane.name + " polar map: " +
                               (absolute ? "level (dB)" : "level relative to on axis (dB)");
     drawLabel(canvas, field.left, 10, title);
-    drawLabel(canvas, field.left - 70, field.top - 22, "Angle (degrees)");
     drawLabel(canvas, field.left, field.bottom + 44,
-              "Measured every " + std::to_string(step) + " degrees (" + planeSense(plane) +
-                  "); colours between measured angles are interpolated linearly in dB.");
+              "Every " + std::to_string(stepDegrees) + " degrees (" + plane.sense +
+                  "); colours between them interpolated linearly in dB. Valid band only.");
     drawLabel(canvas, field.left, field.bottom + 62,
-              "Contours every 3 dB. Levels below the scale take its lowest colour, levels above it its highest.");
+              std::string("Contours every 3 dB from ") + (absolute ? "3 dB under the top of the scale" : "-3 dB") +
+                  " down. Levels beyond the scale take its end colours.");
+}
+
+void drawDifferenceMap(Canvas& canvas, const std::vector<std::array<double, kDataBins>>& difference,
+                       const PlaneLabel& plane, const FrequencyAxis& axis, int stepDegrees, const ValidBand& band,
+                       bool relative, double largestDb)
+{
+    clearPicture(canvas, kPolarMapSize);
+    LevelMap map;
+    map.levels = &difference;
+    map.stepDegrees = stepDegrees;
+    map.scale = differenceScale(largestDb);
+    drawLevelField(canvas, map, axis, band);
+    drawColourBar(canvas, map.scale, "dB, B - A");
+
+    const PlotRect field = kPolarMapField;
+    drawLabel(canvas, field.left, 10,
+              plane.name + " difference map: B minus A" +
+                  (relative ? ", each relative to its own on-axis level (dB)" : ", plain levels (dB)"));
+    drawLabel(canvas, field.left, field.bottom + 44,
+              "Every " + std::to_string(stepDegrees) + " degrees (" + plane.sense + "); largest difference " +
+                  cleanFixedText(largestDb, 3) + " dB. Valid band only.");
+    drawLabel(canvas, field.left, field.bottom + 62,
+              "Blue: B quieter than A; red: B louder. No contours; differences beyond the scale take its end colours.");
 }
 
 void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLevels& vertical,
-                    const FrequencyAxis& axis, std::span<const int> bins)
+                    const FrequencyAxis& axis, std::span<const int> bins,
+                    const std::pair<PlaneLabel, PlaneLabel>& labels)
 {
     constexpr PictureSize size = kPolarPlotsSize;
     clearPicture(canvas, size);
@@ -208,7 +283,6 @@ void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLe
 
     int panel = 0;
     for (const OrbitLevels* orbit : {&horizontal, &vertical}) {
-        const Plane plane = panel == 0 ? Plane::Horizontal : Plane::Vertical;
         const int cx = panel == 0 ? 265 : 775;
         ++panel;
         auto point = [&](double angleDegrees, double r) {
@@ -216,7 +290,8 @@ void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLe
             return std::pair<int, int>{static_cast<int>(std::lround(cx - std::sin(a) * r)),
                                        static_cast<int>(std::lround(cy - std::cos(a) * r))};
         };
-        drawLabel(canvas, cx, cy - radius - 46, planeName(plane) + " (" + planeSense(plane) + ")", Align::Centre);
+        const PlaneLabel& label = panel == 1 ? labels.first : labels.second;
+        drawLabel(canvas, cx, cy - radius - 46, label.name + " (" + label.sense + ")", Align::Centre);
 
         // Rings and spokes.
         for (double ring = top; ring >= bottom - 1e-9; ring -= 6.0) {
@@ -295,7 +370,7 @@ double extreme(const std::vector<std::optional<double>>& values, bool highest, d
 
 } // namespace
 
-void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows)
+void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, const DirectivitySummary& summary)
 {
     clearPicture(canvas, kDirectivitySize);
     std::vector<double> hz;
@@ -336,7 +411,10 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows)
         drawValueGrid(canvas, index, ay, hi - lo > 30.0 ? 6.0 : 3.0, Side::Left);
         drawCurve(canvas, index, fx, ay, hz, di, green);
         drawFrame(canvas, index);
-        drawLabel(canvas, index.left, index.top - 24, "Directivity index: on axis minus sound power (dB)");
+        drawLabel(canvas, index.left, index.top - 24,
+                  "Directivity index: on axis minus sound power (dB)" +
+                      (summary.diSlope ? "; slope " + cleanFixedText(*summary.diSlope, 2) + " dB/octave, 200 Hz .. 16 kHz"
+                                       : std::string()));
     }
     {
         const LinearAxis ay(360.0, 0.0, width.top, width.bottom);
@@ -348,12 +426,37 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows)
         drawFrame(canvas, width);
         drawLabel(canvas, width.left, width.top - 24,
                   "-6 dB beamwidth (degrees); no line where the level never falls 6 dB");
+        // The coverage table's points: a black-ringed square on each plane's curve.
+        for (const CoverageRow& c : summary.coverage)
+            for (const auto& [angle, colour] : {std::pair{c.horizontal, blue.colour}, std::pair{c.vertical, red.colour}}) {
+                if (!angle)
+                    continue;
+                const int x = static_cast<int>(std::lround(fx.toPixel(c.axisHz)));
+                const int y = static_cast<int>(std::lround(ay.toPixel(*angle)));
+                const Pen ring = canvas.setPen({{0, 0, 0}, 1, PenStyle::Solid});
+                const Brush fill = canvas.setBrush({colour, false});
+                canvas.rectangle(x - 3, y - 3, x + 4, y + 4);
+                canvas.setBrush(fill);
+                canvas.setPen(ring);
+            }
         const std::array<LegendEntry, 2> legend{{{"Horizontal", {blue.colour, 5, PenStyle::Solid}}, {"Vertical", red}}};
         drawLegend(canvas, width.right - 140, width.top + 10, legend);
     }
+    if (!hz.empty())
+        drawLabel(canvas, levels.left, 856,
+                  "Squares: the -6 dB coverage at the one-third-octave centres. Valid band only: " +
+                      hzText(hz.front()) + " .. " + hzText(hz.back()) + ".");
+    if (summary.bestAxis) {
+        const BestAxis& b = *summary.bestAxis;
+        drawLabel(canvas, levels.left, 876,
+                  "Best listening axis (flattest within +-30 H, +-20 V): H " + cleanFixedText(b.axis.h, 0) + ", V " +
+                      cleanFixedText(b.axis.v, 0) + " degrees, NBD " + cleanFixedText(b.nbd, 2) +
+                      " dB (on axis " + cleanFixedText(b.nbdOnAxis, 2) + " dB).");
+    }
 }
 
-void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows)
+void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows, ListenerAxis listener,
+                 const PreferenceNumbers& numbers)
 {
     clearPicture(canvas, kCta2034Size);
     const PlotRect plot{80, 50, 900, 560};
@@ -399,7 +502,17 @@ void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows)
     drawCurve(canvas, plot, fx, levels, hz, curve(&Cta2034Row::onAxis), onAxis);
     drawFrame(canvas, plot);
 
-    drawLabel(canvas, plot.left, 10, "CTA-2034-A from the horizontal and vertical 10-degree orbits");
+    drawLabel(canvas, plot.left, 10,
+              listener.isOnAxis()
+                  ? std::string("CTA-2034-A from the horizontal and vertical 10-degree orbits")
+                  : "CTA-2034-A around the listener axis H " + cleanFixedText(listener.h, 0) + ", V " +
+                        cleanFixedText(listener.v, 0) + " degrees (orbits interpolated on the sphere)");
+    const std::vector<std::string> lines = preferenceLines(numbers);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        drawLabel(canvas, plot.left + (i < 4 ? 0 : 520), 630 + 20 * static_cast<int>(i % 4), lines[i]);
+    drawLabel(canvas, plot.left, 630 + 20 * 4 + 6,
+              "Olive 2004, AES 117th: rating = 12.69 - 2.49 NBD_ON - 2.99 NBD_PIR - 4.31 LFX + 2.32 SM_PIR; "
+              "ideal subwoofer: LFX = log10(14.5 Hz).");
     drawLabel(canvas, plot.left - 8, plot.top - 22, "dB", Align::Right);
     drawLabel(canvas, plot.right + 6, plot.top - 22, "DI (dB)");
     const std::array<LegendEntry, 7> legend{{
@@ -412,6 +525,59 @@ void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows)
         {"Early Reflections DI", earlyDi},
     }};
     drawLegend(canvas, plot.right + 60, plot.top + 40, legend);
+}
+
+void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const std::string& title)
+{
+    clearPicture(canvas, kComparePlotSize);
+    const PlotRect plot{80, 50, 900, 470};
+    std::vector<double> hz;
+    std::vector<std::optional<double>> onAxis, power, di, largest;
+    double extent = 0;
+    for (const CompareRow& r : comparison.rows) {
+        hz.push_back(r.frequencyHz);
+        onAxis.push_back(r.onAxisDb);
+        power.push_back(r.soundPowerDb);
+        di.push_back(r.directivityIndexDb);
+        largest.push_back(r.largestDb);
+        extent = std::max({extent, std::abs(r.onAxisDb), std::abs(r.soundPowerDb), std::abs(r.directivityIndexDb),
+                           r.largestDb});
+    }
+    if (hz.empty())
+        return;
+    // The next of 0.1, 0.2, 0.5, 1, 2, 5, .. dB above the largest value, at most 40.
+    double half = 40.0;
+    for (double h : {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0})
+        if (extent <= h) {
+            half = h;
+            break;
+        }
+    const LogAxis fx(hz.front(), std::max(hz.back(), hz.front() * 1.01), plot.left, plot.right);
+    const LinearAxis ay(half, -half, plot.top, plot.bottom);
+    drawFrequencyGrid(canvas, plot, fx, true);
+    drawValueGrid(canvas, plot, ay, half / 5.0, Side::Left);
+
+    const Pen grey{{150, 150, 150}, 2, PenStyle::Solid};
+    const Pen blue{{0, 60, 220}, 2, PenStyle::Solid};
+    const Pen red{{220, 0, 0}, 2, PenStyle::Solid};
+    const Pen green{{0, 140, 0}, 2, PenStyle::Solid};
+    drawCurve(canvas, plot, fx, ay, hz, largest, grey);
+    drawCurve(canvas, plot, fx, ay, hz, di, green);
+    drawCurve(canvas, plot, fx, ay, hz, power, red);
+    drawCurve(canvas, plot, fx, ay, hz, onAxis, blue);
+    drawFrame(canvas, plot);
+    drawLabel(canvas, plot.left, 10, "Difference " + title + " (dB)");
+    const std::array<LegendEntry, 4> legend{{{"On axis", blue},
+                                             {"Sound power", red},
+                                             {"Directivity index", green},
+                                             {"Largest |B - A| over the sphere", grey}}};
+    drawLegend(canvas, plot.right - 290, plot.top + 10, legend);
+    drawLabel(canvas, plot.left, plot.bottom + 44,
+              "Largest difference " + cleanFixedText(comparison.largest.db, 3) + " dB at H " +
+                  std::to_string(comparison.largest.direction.hDegrees) + ", V " +
+                  std::to_string(comparison.largest.direction.vDegrees) + ", " +
+                  cleanFixedText(comparison.largest.frequencyHz, 1) + " Hz; rms over the sphere " +
+                  cleanFixedText(comparison.rmsDb, 3) + " dB.");
 }
 
 } // namespace vantrel

@@ -95,7 +95,7 @@ void drawValueGrid(Canvas& canvas, PlotRect rect, const LinearAxis& axis, double
             canvas.moveTo(rect.left, y);
             canvas.lineTo(rect.right, y);
         }
-        const std::string text = cleanFixedText(v, step < 1.0 ? 1 : 0);
+        const std::string text = cleanFixedText(v, step < 0.1 - 1e-9 ? 2 : step < 1.0 ? 1 : 0);
         if (side == Side::Left)
             drawLabel(canvas, rect.left - 6, y - 7, text, Align::Right);
         else

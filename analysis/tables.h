@@ -1,21 +1,42 @@
 #pragma once
 // The text tables of the directivity analysis: "#" header lines, then one line per axis
-// frequency, blank-separated columns.
+// frequency of the valid band, blank-separated columns.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "analysis/cta2034.h"
 #include "analysis/directivity.h"
+#include "analysis/metrics.h"
 
 namespace vantrel {
 
-// frequency Hz, on-axis dB, sound power dB, DI dB, beamwidth H and V in degrees ("-" where
-// the level never falls 6 dB).
-std::string directivityText(const std::vector<DirectivityRow>& rows, std::string_view source, AngleGrid grid);
+// "10.1 Hz .. 21.6 kHz (the axis 10 Hz .. 50 kHz, measured at 48000 Hz)".
+std::string validBandText(const ValidBand& band, const FrequencyAxis& axis);
+// "1.25k", "31.5" as the frequency labels; whole hertz below 1 kHz, else kHz.
+std::string hzText(double hz);
 
-// frequency Hz and the seven curves.
-std::string cta2034Text(const std::vector<Cta2034Row>& rows, std::string_view source);
+// What directivity.txt says beyond its rows.
+struct DirectivitySummary {
+    std::string bandText;                  // validBandText
+    std::optional<BestAxis> bestAxis;
+    std::vector<CoverageRow> coverage;
+    std::optional<double> diSlope; // dB per octave over 200 Hz .. 16 kHz
+};
+
+// frequency Hz, on-axis dB, sound power dB, DI dB, beamwidth H and V in degrees ("-" where
+// the level never falls 6 dB); the best listening axis and the coverage table in the header.
+std::string directivityText(const std::vector<DirectivityRow>& rows, std::string_view source, AngleGrid grid,
+                            const DirectivitySummary& summary);
+
+// frequency Hz and the seven curves; the listener axis, the preference numbers and the DI
+// slopes in the header.
+std::string cta2034Text(const std::vector<Cta2034Row>& rows, std::string_view source, std::string_view bandText,
+                        ListenerAxis listener, const PreferenceNumbers& numbers);
+
+// The preference numbers as "label value" lines, for the table's header and the picture.
+std::vector<std::string> preferenceLines(const PreferenceNumbers& numbers);
 
 } // namespace vantrel

@@ -13,6 +13,7 @@
 #include "cli/cli_command.h"
 #include "app/main_window_controls.h"
 #include "balloon/balloon_file.h"
+#include "platform/number_text.h"
 #include "platform/qt/image_canvas.h"
 #include "views/balloon_display.h"
 #include "views/view_area.h"
@@ -113,8 +114,15 @@ int runRender(RenderOptions& o)
     FrequencyAxis axis;
     axis.buildFromIndexes(trailer.fromIndex, trailer.toIndex);
     const AngleGrid grid = angleGridFromFlag(trailer.angleGridFlag);
-    if (byHz)
+    if (byHz) {
+        // Only a frequency the file measured on: the nearest point of a frequency off the axis
+        // would be its first or last point, drawn as if it were the one asked for.
+        if (o.hz < axis.from() * (1.0 - 1e-9) || o.hz > axis.to() * (1.0 + 1e-9))
+            return cliUsageError(kName, "--hz " + cleanFixedText(o.hz, 1) + " Hz lies outside the balloon's axis, " +
+                                            cleanFixedText(axis.from(), 0) + " Hz .. " + cleanFixedText(axis.to(), 0) +
+                                            " Hz");
         sel.selectedBin = nearestBin(axis, o.hz);
+    }
     else if (o.bin >= 0)
         sel.selectedBin = o.bin;
 

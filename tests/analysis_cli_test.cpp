@@ -13,6 +13,7 @@
 #include "analysis/pictures.h"
 #include "analysis_balloons.h"
 #include "balloon/balloon_file.h"
+#include "balloon/valid_band.h"
 #include "cli_run.h"
 #include "temp_dir.h"
 
@@ -74,13 +75,14 @@ TEST(DirectivityCli, SimulatedRigBalloonGivesEveryPictureAndTableAndTheTweeterNa
     });
     save(m, dir.path() / "rig.BAL", AngleGrid::Grid5);
     const auto out = dir.path() / "out";
-    const testing::CliResult run = directivity(dir, arguments(dir.path() / "rig.BAL", out));
+    const testing::CliResult run = directivity(dir, arguments(dir.path() / "rig.BAL", out, "--plane 45 --axis=10,-5"));
     ASSERT_EQ(run.status, 0) << run.err;
 
     const std::pair<const char*, PictureSize> pictures[] = {
         {"polar-map-horizontal.png", kPolarMapSize}, {"polar-map-vertical.png", kPolarMapSize},
         {"polar-plots.png", kPolarPlotsSize},        {"directivity.png", kDirectivitySize},
-        {"cta2034.png", kCta2034Size}};
+        {"cta2034.png", kCta2034Size},               {"polar-map-plane-45.png", kPolarMapSize},
+        {"polar-plots-plane-45.png", kPolarPlotsSize}};
     for (const auto& [name, size] : pictures) {
         const QImage image(QString::fromStdString((out / name).string()));
         ASSERT_FALSE(image.isNull()) << name;
@@ -93,7 +95,7 @@ TEST(DirectivityCli, SimulatedRigBalloonGivesEveryPictureAndTableAndTheTweeterNa
     // 90 degrees at 16 kHz (13 mm piston: asin(2.215 / ka) = 35 degrees, ka = 3.8).
     std::istringstream lines(readWholeFile(out / "directivity.txt"));
     std::string line;
-    double narrowest16k = 0, at4k = 360;
+    double narrowest16k = 0, at4k = 360, highest = 0;
     int data = 0;
     while (std::getline(lines, line)) {
         if (line.starts_with("#"))
@@ -108,17 +110,67 @@ TEST(DirectivityCli, SimulatedRigBalloonGivesEveryPictureAndTableAndTheTweeterNa
             narrowest16k = number(f[4]);
         if (std::abs(hz - 4000) < 50)
             at4k = f[4] == "-" ? 360.0 : number(f[4]);
+        highest = std::max(highest, hz);
     }
-    EXPECT_EQ(data, kDataBins);
+    // The valid band of a 48 kHz balloon: nothing above 0.45 of the rate is tabulated.
+    const ValidBand band = validBand(kInitialBalloonTrailer, axis);
+    EXPECT_EQ(data, band.size());
+    EXPECT_LE(highest, 21600.0);
+    EXPECT_GT(highest, 21000.0);
     EXPECT_GT(narrowest16k, 40.0);
     EXPECT_LT(narrowest16k, 90.0);
     EXPECT_GT(at4k, 120.0);
 
     int ctaLines = 0;
-    std::istringstream cta(readWholeFile(out / "cta2034.txt"));
+    const std::string ctaText = readWholeFile(out / "cta2034.txt");
+    std::istringstream cta(ctaText);
     while (std::getline(cta, line))
         ctaLines += !line.starts_with("#");
-    EXPECT_EQ(ctaLines, kDataBins);
+    EXPECT_EQ(ctaLines, band.size());
+    for (const char* figure : {"listener axis H +10 V -5", "# NBD_ON ", "# NBD_PIR ", "# LFX ", "# SM_PIR ",
+                               "# Predicted preference rating ", "with an ideal subwoofer ", "Sound power DI slope "})
+        EXPECT_NE(ctaText.find(figure), std::string::npos) << figure;
+    const std::string table = readWholeFile(out / "directivity.txt");
+    EXPECT_NE(table.find("# best listening axis"), std::string::npos);
+    EXPECT_NE(table.find("#   1000 "), std::string::npos) << "no coverage row at 1 kHz";
+}
+
+TEST(CompareCli, ItselfPassesAtZeroAndARaisedCellFailsWithItsPlaceNamed)
+{
+    TempDir dir;
+    const FrequencyAxis axis;
+    const testing::BaffledPiston piston{0.03};
+    BalloonMatrix m = testing::synthesiseBalloon(AngleGrid::Grid10, axis, [&](double hz, double h, double v) {
+        return piston(hz, h, v) + 0.05;
+    });
+    save(m, dir.path() / "a.BAL", AngleGrid::Grid10);
+    const std::string a = quoted(dir.path() / "a.BAL");
+    auto run = testing::runCli("compare " + a + " " + a + " -o " + quoted(dir.path() / "same") + " --tolerance 0.1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("PASS"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("largest difference 0.000 dB"), std::string::npos) << run.out;
+    for (const char* name : {"difference-map-horizontal.png", "difference-map-vertical-absolute.png", "compare.png",
+                             "compare.txt"})
+        EXPECT_TRUE(std::filesystem::exists(dir.path() / "same" / name)) << name;
+
+    // H = 40, V = 0 at 1 kHz raised by 1 dB.
+    const int bin = nearestBin(axis, 1000.0);
+    ComplexBin& c = m.cell(rowForAngle(0, AngleGrid::Grid10), 4)[static_cast<std::size_t>(bin)];
+    c = {c.re * 1.12201845f, c.im * 1.12201845f};
+    save(m, dir.path() / "b.BAL", AngleGrid::Grid10);
+    run = testing::runCli("compare " + a + " " + quoted(dir.path() / "b.BAL") + " -o " + quoted(dir.path() / "one") +
+                          " --tolerance 0.5 --band 500,2000");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.out.find("FAIL"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("+1.000 dB at H 40, V 0"), std::string::npos) << run.out;
+
+    BalloonMatrix other = testing::synthesiseBalloon(AngleGrid::Grid5, axis, [&](double hz, double h, double v) {
+        return piston(hz, h, v);
+    });
+    save(other, dir.path() / "g5.BAL", AngleGrid::Grid5);
+    run = testing::runCli("compare " + a + " " + quoted(dir.path() / "g5.BAL") + " -o " + quoted(dir.path() / "x"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("different grids"), std::string::npos) << run.err;
 }
 
 TEST(DirectivityCli, RefusalsSayWhyAndWriteNothingTheyCannot)

@@ -58,7 +58,7 @@ TEST_F(PistonPictures, PolarMapHasItsFrameColourBarAndTheMinusSixContourWherePhy
 {
     const OrbitLevels orbit = orbitLevels(*balloon, Plane::Horizontal, AngleGrid::Grid5);
     const QImage image = render(kPolarMapSize, [&](Canvas& c) {
-        drawPolarMap(c, orbit, Plane::Horizontal, axis, AngleGrid::Grid5, false);
+        drawPolarMap(c, orbit, planeLabel(Plane::Horizontal), axis, 5, false, ValidBand{});
     });
     const PlotRect field = kPolarMapField;
     constexpr Rgb black{0, 0, 0};
@@ -91,6 +91,32 @@ TEST_F(PistonPictures, PolarMapHasItsFrameColourBarAndTheMinusSixContourWherePhy
     EXPECT_EQ(pixel(image, x, static_cast<int>(ay.toPixel(150.0))), ColourPalette::colour(0));
 }
 
+TEST(PolarMap, EndsAtTheValidBandAndDrawsNoContourThroughTheNoiseAroundZero)
+{
+    // Within +-0.4 dB of the axis everywhere up to bin 600, silent above it (what the
+    // processing leaves above Nyquist); the band ends at bin 600.
+    const FrequencyAxis axis;
+    const BalloonMatrix m = synthesiseBalloon(AngleGrid::Grid10, axis, [&](double hz, double h, double v) {
+        if (hz > axis[600])
+            return std::complex<double>(0.0);
+        return std::complex<double>(1.0 + 0.045 * std::sin(hz * 0.37 + h * 0.3 + v * 0.11), 0.0);
+    });
+    ValidBand band;
+    band.last = 600;
+    const OrbitLevels orbit = orbitLevels(m, Plane::Horizontal, AngleGrid::Grid10);
+    const QImage image = render(kPolarMapSize, [&](Canvas& c) {
+        drawPolarMap(c, orbit, planeLabel(Plane::Horizontal), axis, 10, false, band);
+    });
+    const PlotRect field = kPolarMapField;
+    int contour = 0;
+    for (int y = field.top; y < field.bottom; ++y)
+        for (int x = field.left; x < field.right; ++x)
+            contour += pixel(image, x, y) == Rgb{0, 0, 0};
+    EXPECT_EQ(contour, 0);
+    for (int y = field.top; y < field.bottom; y += 7)
+        EXPECT_NE(pixel(image, field.right - 1, y), ColourPalette::colour(0)) << y;
+}
+
 TEST_F(PistonPictures, PolarPlotsDrawEveryFrequencyInItsOwnColour)
 {
     const OrbitLevels h = orbitLevels(*balloon, Plane::Horizontal, AngleGrid::Grid5);
@@ -106,14 +132,14 @@ TEST_F(PistonPictures, PolarPlotsDrawEveryFrequencyInItsOwnColour)
 
 TEST_F(PistonPictures, DirectivityAndCtaPicturesDrawTheirCurvesInsideTheirFrames)
 {
-    const auto rows = directivityTable(*balloon, AngleGrid::Grid5, axis);
-    const QImage directivity = render(kDirectivitySize, [&](Canvas& c) { drawDirectivity(c, rows); });
+    const auto rows = directivityTable(*balloon, AngleGrid::Grid5, axis, ValidBand{});
+    const QImage directivity = render(kDirectivitySize, [&](Canvas& c) { drawDirectivity(c, rows, {}); });
     EXPECT_EQ(pixel(directivity, 79, 100), (Rgb{0, 0, 0}));
     EXPECT_GT(countColour(directivity, {0, 140, 0}), 500);  // DI
     EXPECT_GT(countColour(directivity, {220, 0, 0}), 500);  // sound power, vertical beamwidth
 
-    const auto curves = cta2034Curves(*balloon, AngleGrid::Grid5, axis);
-    const QImage cta = render(kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves); });
+    const auto curves = cta2034Curves(*balloon, AngleGrid::Grid5, axis, ValidBand{});
+    const QImage cta = render(kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves, {}, {}); });
     EXPECT_EQ(pixel(cta, 79, 300), (Rgb{0, 0, 0}));
     for (Rgb colour : {Rgb{0, 60, 220}, Rgb{0, 150, 0}, Rgb{230, 130, 0}, Rgb{220, 0, 0}, Rgb{150, 0, 170},
                        Rgb{240, 130, 130}, Rgb{240, 195, 90}})

@@ -152,6 +152,13 @@ TEST_F(RenderCli, BadValuesAreRefusedWithStatusTwo)
         EXPECT_NE(r.output.find("vantrel-cli render"), std::string::npos) << args << "\n" << r.output;
     }
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "x.png"));
+    // A frequency off the balloon's axis is not drawn as its first or last point.
+    for (const char* hz : {"1e9", "1", "50001"}) {
+        const Cli r = render(dir.path(), std::string("b.BAL --mode fine --hz ") + hz + " -o x.png");
+        EXPECT_EQ(r.status, 2) << hz;
+        EXPECT_NE(r.output.find("outside the balloon's axis, 10 Hz .. 50000 Hz"), std::string::npos) << r.output;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "x.png"));
     {
         std::ofstream short_file(dir.path() / "short.BAL", std::ios::binary);
         short_file << "not a balloon";

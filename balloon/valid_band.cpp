@@ -1,0 +1,67 @@
+#include "balloon/valid_band.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace vantrel {
+
+namespace {
+
+// The "Sampling Rate" list in the order the trailer indexes it.
+constexpr std::array<double, 8> kRatesHz{11025, 12000, 22050, 24000, 44100, 48000, 96000, 192000};
+
+// Above: the converters' anti-alias (decimation) filters are flat only up to about 0.45 of the
+// rate (their pass band ends near 0.4535 fs and they reach their stop band at fs/2); between
+// there and Nyquist the level falls by tens of dB, and at and above Nyquist the processing
+// writes no measurement at all (the 1 kHz filler for REF, 0 for IN).
+constexpr double kUsableFractionOfRate = 0.45;
+
+// Below: an axis point reads the FFT bins trunc(f[j-1]/df) .. trunc(f[j]/df), df = rate/n.
+// While f[j-1] < df that includes bin 0, the DC term, which an AC-coupled measurement does
+// not carry; and the time window, never longer than the sequence (E <= n - 1), cannot resolve
+// a period longer than itself either. The file does not keep the sequence length, so the
+// limit takes the shortest sequence the measurement plays (2^13): its df is the largest, so
+// the limit holds whatever length was used (5.9 Hz at 48 kHz, 11.7 Hz at 96 kHz).
+constexpr double kShortestSequence = 8192.0;
+
+// The smoothing's half-width in axis points by the trailer's smoothing index ("1/3 oct" 5 ..
+// "None" 0): its first and last s points are copies of point s and 749 - s.
+int smoothingHalfWidth(int smoothingIndex) { return 5 - std::clamp(smoothingIndex, 0, 5); }
+
+} // namespace
+
+double trailerRateHz(int rateIndex)
+{
+    if (rateIndex < 0 || rateIndex >= static_cast<int>(kRatesHz.size()))
+        return 48000.0;
+    return kRatesHz[static_cast<std::size_t>(rateIndex)];
+}
+
+ValidBand validBand(const BalloonTrailer& trailer, const FrequencyAxis& axis)
+{
+    ValidBand band;
+    band.rateHz = trailerRateHz(trailer.rateIndex);
+    band.lowestHz = band.rateHz / kShortestSequence;
+    band.highestHz = kUsableFractionOfRate * band.rateHz;
+    const double nyquist = band.rateHz / 2.0;
+    const int s = smoothingHalfWidth(trailer.smoothingIndex);
+
+    // Points 0 and 749 are copies of 1 and 748 in every measurement, and the smoothing copies
+    // s more at each end.
+    int first = std::max(1, s);
+    int last = std::min(kDataBins - 2, kDataBins - 1 - s);
+    // Every point the smoothing averages into point j (j - s .. j + s) must be measured too.
+    auto point = [&](int j) { return static_cast<double>(axis[std::clamp(j, 0, kDataBins - 1)]); };
+    while (first < kDataBins - 1 && point(first - s - 1) < band.lowestHz)
+        ++first;
+    while (last > 0 && (point(last) > band.highestHz || point(last + s) >= nyquist))
+        --last;
+    if (first > last)
+        first = last = std::clamp(first, 0, kDataBins - 1);
+    band.first = first;
+    band.last = last;
+    return band;
+}
+
+} // namespace vantrel
