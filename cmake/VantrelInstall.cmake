@@ -8,11 +8,13 @@ set(VANTREL_MAINTAINER "The Vantrel developers <dev@vantrel.org>")
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 set(staged ${PROJECT_BINARY_DIR}/packaging)
 string(TIMESTAMP RELEASE_DATE "%Y-%m-%d" UTC)
-string(TIMESTAMP CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+string(TIMESTAMP CHANGELOG_DATE "%a, %d %b %Y 00:00:00 +0000" UTC)
 
 foreach(program vantrel vantrel-cli)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # All symbols bound at start, so the relocation table can be read-only for the whole run.
+    target_link_options(${program} PRIVATE LINKER:-z,now)
   endif()
 endforeach()
 
@@ -28,7 +30,7 @@ add_custom_command(OUTPUT ${staged}/changelog.gz
   COMMAND ${GZIP} -9nc ${staged}/changelog > ${staged}/changelog.gz
   DEPENDS ${staged}/changelog VERBATIM)
 add_custom_target(vantrel_changelog ALL DEPENDS ${staged}/changelog.gz)
-install(FILES ${packaging}/copyright ${staged}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${packaging}/copyright ${staged}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vantrel)
 
 # Manual pages from the programs' own --help and --version. Not in sanitizer or fuzzing builds,
 # whose programs are never installed.
