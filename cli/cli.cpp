@@ -11,6 +11,7 @@
 
 #include "cli/cli_command.h"
 #include "platform/number_text.h"
+#include "platform/version.h"
 
 namespace vantrel {
 
@@ -93,6 +94,7 @@ int main(int argc, char** argv)
     CLI::App app{"Vantrel without a window: measurement, files and the session harness.", "vantrel-cli"};
     app.require_subcommand(1);
     app.fallthrough(false);
+    app.set_version_flag("--version", "vantrel-cli " + vantrel::vantrelVersionText(), "Print the version and exit");
     auto commands = vantrel::cliCommands();
     std::sort(commands.begin(), commands.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
     std::map<CLI::App*, std::function<int()>> actions;

@@ -1,5 +1,5 @@
 // vantrel: the desktop program.
-//   vantrel [--simulate [--fault KIND=N]...] [--speed N] [--log] [--screenshot FILE]
+//   vantrel [--simulate [--fault KIND=N]...] [--speed N] [--log] [--screenshot FILE] [--help] [--version]
 // --simulate binds both turntables and the sound card to the built-in simulated rig; --speed
 // runs the clock N times faster; --screenshot renders the main window after start-up to FILE
 // (message boxes answered with their default) and exits.
@@ -17,6 +17,7 @@
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_window.h"
 #include "platform/sim/sim_faults.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -25,6 +26,32 @@ int usage()
     std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]...] [--speed N] [--log] [--screenshot FILE]\n"
                          "  --fault: %.*s\n", static_cast<int>(vantrel::kSimFaultHelp.size()), vantrel::kSimFaultHelp.data());
     return 2;
+}
+
+// Also the source of the manual page (help2man), so every option is listed here.
+void help()
+{
+    std::printf("Usage: vantrel [OPTION]...\n"
+                "Measure the directivity balloon of a loudspeaker: the main window of Vantrel.\n"
+                "Without options it drives the turntables on the serial ports and the sound card chosen in its "
+                "lists.\n\n"
+                "Options:\n"
+                "  --simulate         bind both turntables and the sound card to the built-in simulated rig\n"
+                "  --fault KIND=N     with --simulate, %.*s\n"
+                "  --speed N          with --simulate: run the clock N times faster\n"
+                "  --log              print every event (serial bytes, timers, message boxes with their\n"
+                "                     answers, file dialogs) to standard error\n"
+                "  --screenshot FILE  render the main window after start-up to FILE (PNG) and exit; message\n"
+                "                     boxes take their default answer\n"
+                "  --help             print this help and exit\n"
+                "  --version          print the version and exit\n\n"
+                "Environment:\n"
+                "  VANTREL_PORT_<NAME>  the device a port name of the lists opens, for example\n"
+                "                       VANTREL_PORT_COM5=/dev/ttyUSB0 (by default COM1..COM6 are\n"
+                "                       /dev/ttyS0..5 and COM21..COM26 /dev/ttyUSB0..5)\n\n"
+                "The measurement settings and the calibration curve are kept in Pellant.pre in the directory\n"
+                "the program was started from. vantrel-cli(1) runs the same logic without a window.\n",
+                static_cast<int>(vantrel::kSimFaultHelp.size()), vantrel::kSimFaultHelp.data());
 }
 
 } // namespace
@@ -38,7 +65,13 @@ int main(int argc, char** argv)
     std::string screenshot;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--simulate")
+        if (a == "--help") {
+            help();
+            return 0;
+        } else if (a == "--version") {
+            std::printf("vantrel %s\n", vantrel::vantrelVersionText().c_str());
+            return 0;
+        } else if (a == "--simulate")
             simulate = true;
         else if (a == "--fault" && i + 1 < argc) {
             if (const std::string error = vantrel::addSimFault(argv[++i], faults); !error.empty()) {

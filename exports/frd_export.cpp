@@ -7,6 +7,7 @@
 
 #include "exports/decimal_text.h"
 #include "exports/safe_output.h"
+#include "platform/version.h"
 
 namespace vantrel {
 
@@ -34,7 +35,7 @@ std::string frdText(const ExportSource& source, const FrequencyAxis& axis, const
     const bool horizontal = angle.plane == FrdPlane::Horizontal;
     std::string text;
     text.reserve(40 * kAxisPoints);
-    text += "* Vantrel balloon export\n";
+    text += "* Vantrel balloon export, written by Vantrel " + vantrelVersionText() + "\n";
     text += "* Source: " + source.sourceName + "\n";
     text += std::string("* Plane: ") + (horizontal ? "horizontal (V = 0), azimuth " : "vertical (V = +90), elevation ") +
             signedDegreesText(angle.degrees) + " degrees (cell row " + std::to_string(angle.cell.row) + ", column " +

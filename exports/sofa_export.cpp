@@ -13,13 +13,13 @@
 
 #include "balloon/sphere_directions.h"
 #include "exports/safe_output.h"
+#include "platform/version.h"
 
 namespace vantrel {
 
 namespace {
 
 constexpr const char* kApplicationName = "Vantrel";
-constexpr const char* kApplicationVersion = "0.1";
 constexpr const char* kDefaultLicense = "No license provided, ask the author for permission";
 
 std::string orDefault(const std::string& value, std::string fallback) { return value.empty() ? fallback : value; }
@@ -142,9 +142,9 @@ std::string writeSofa(const ExportSource& source, const SofaMetadata& metadata, 
     nc.text(NC_GLOBAL, "DateCreated", date);
     nc.text(NC_GLOBAL, "DateModified", date);
     nc.text(NC_GLOBAL, "APIName", kApplicationName);
-    nc.text(NC_GLOBAL, "APIVersion", kApplicationVersion);
+    nc.text(NC_GLOBAL, "APIVersion", std::string(vantrelVersion()));
     nc.text(NC_GLOBAL, "ApplicationName", kApplicationName);
-    nc.text(NC_GLOBAL, "ApplicationVersion", kApplicationVersion);
+    nc.text(NC_GLOBAL, "ApplicationVersion", vantrelVersionText());
     nc.text(NC_GLOBAL, "AuthorContact", orDefault(metadata.author, "unknown"));
     nc.text(NC_GLOBAL, "Organization", orDefault(metadata.organization, "unknown"));
     nc.text(NC_GLOBAL, "License", orDefault(metadata.license, kDefaultLicense));

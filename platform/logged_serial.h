@@ -19,6 +19,7 @@ public:
     std::unique_ptr<SerialPort> open(std::string_view portName) override;
     std::string deviceFor(std::string_view portName) const override { return inner_.deviceFor(portName); }
     std::string lastError() const override { return inner_.lastError(); }
+    std::string openAdvice() const override { return inner_.openAdvice(); }
 
 private:
     SerialPorts& inner_;

@@ -41,6 +41,9 @@ public:
     virtual std::string deviceFor(std::string_view portName) const { return std::string(portName); }
     // Why the last open failed; empty when the factory cannot tell.
     virtual std::string lastError() const { return {}; }
+    // What the operator can do about the last failed open, when its cause is one they can mend
+    // (a missing permission, a port held by another program); empty otherwise.
+    virtual std::string openAdvice() const { return {}; }
 };
 
 } // namespace vantrel

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <jack/jack.h>
+#include <portaudio.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <deque>
@@ -181,10 +183,16 @@ TEST(PortAudioWithoutServer, NoDevicesIsANormalState)
         EXPECT_EQ(jackDevice(audio, false), -1);
         PostWindow window;
         Completions done;
-        // One past the last device: refused with the driver's text, nothing opened.
+        // One past the last device: refused with the driver's text, nothing opened. With no
+        // device at all (no card here, and the server absent) the text says so below.
         const AudioStatus status = audio.openOutput(audio.outputDeviceCount(), 48000, window, done);
         EXPECT_NE(status, kAudioOk);
-        EXPECT_EQ(audio.errorText(status), "Invalid device");
+        const std::string text = audio.errorText(status);
+        EXPECT_EQ(text.substr(0, text.find('\n')), "Invalid device");
+        if (audio.inputDeviceCount() == 0 && audio.outputDeviceCount() == 0) {
+            EXPECT_EQ(text, "Invalid device\nNo sound device was found: no sound card, and no sound server (PipeWire, "
+                            "JACK) was running when Vantrel started.");
+        }
         EXPECT_EQ(audio.closeOutput(), kAudioOk);
         EXPECT_EQ(audio.closeInput(), kAudioOk);
     }
@@ -192,6 +200,36 @@ TEST(PortAudioWithoutServer, NoDevicesIsANormalState)
         ::setenv("JACK_DEFAULT_SERVER", saved.c_str(), 1);
     else
         ::unsetenv("JACK_DEFAULT_SERVER");
+}
+
+// The line below the driver's text names what the operator can mend: the program that holds the
+// card, the absent server, the missing group; nothing where the host gives no such cause.
+TEST(SoundCardFailureReason, NamesWhoHoldsTheCardOrWhichServerIsAbsent)
+{
+    struct Case {
+        SoundCardFailure failure;
+        std::string_view begins; // empty: no reason
+    };
+    const Case cases[] = {
+        {{paDeviceUnavailable, paALSA, -EBUSY, "hw:1,0"}, "The sound card is busy: another program holds it."},
+        {{paBadIODeviceCombination, paALSA, -ECONNREFUSED, "pipewire"}, "The sound server does not answer: PipeWire"},
+        {{paBadIODeviceCombination, paALSA, -ENOENT, "default"}, "The sound server does not answer: PipeWire"},
+        {{paBadIODeviceCombination, paALSA, -EACCES, "hw:0,0"}, "No permission for the sound card: the user must be "
+                                                               "in the group \"audio\""},
+        {{paUnanticipatedHostError, paJACK, 0, "system"}, "The JACK server does not answer"},
+        {{paInvalidDevice, -1, 0, ""}, "No sound device was found"},
+        {{paBadIODeviceCombination, paALSA, -ENOENT, "hw:3,0"}, ""},
+        {{paInvalidSampleRate, paALSA, 0, "hw:0,0"}, ""},
+        {{paInvalidSampleRate, paJACK, 0, "system"}, ""},
+    };
+    for (const Case& c : cases) {
+        const std::string reason = soundCardFailureReason(c.failure);
+        if (c.begins.empty()) {
+            EXPECT_EQ(reason, "") << c.failure.deviceName << " " << c.failure.hostErrorCode;
+        } else {
+            EXPECT_TRUE(reason.starts_with(c.begins)) << reason;
+        }
+    }
 }
 
 } // namespace

@@ -5,6 +5,11 @@
 
 #include <QCoreApplication>
 #include <cstdlib>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/logged_serial.h"
 #include "platform/qt/serial_port_qt.h"
@@ -139,6 +144,69 @@ TEST(SerialPty, AMissingDeviceIsReportedAndLogged)
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_NE(log.lines[0].find(R"(0 serial "COM5" error "open /nonexistent/tty failed: )"), std::string::npos)
         << log.lines[0];
+}
+
+// A port the user may not open: the message names the group that grants it (the device is given
+// to "dialout" as Debian does), the link stays closed and nothing reaches the peer. Root may open
+// anything, so as root the connect runs in a child that has dropped to the user "nobody".
+TEST(SerialPty, APortWithoutPermissionNamesTheGroupThatGrantsIt)
+{
+    Pty pty;
+    const std::string path = pty.path();
+    const bool root = ::geteuid() == 0;
+    const struct passwd* nobody = ::getpwnam("nobody");
+    if (root) {
+        const struct group* dialout = ::getgrnam("dialout");
+        if (!dialout || !nobody)
+            GTEST_SKIP() << "needs the group dialout and the user nobody";
+        ASSERT_EQ(::chown(path.c_str(), 0, dialout->gr_gid), 0);
+        ASSERT_EQ(::chmod(path.c_str(), 0660), 0);
+    } else {
+        ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    }
+    const auto connect = [&path] {
+        FakeClock clock;
+        FakeWindow window;
+        SequenceState sequence;
+        QtSerialPorts real{[&path](const char* name) -> const char* {
+            return std::string_view(name) == "VANTREL_PORT_COM5" ? path.c_str() : nullptr;
+        }};
+        Turntables tt{window, clock, real, real, sequence, {}};
+        tt.command(1004, 0);
+        std::string seen = tt.connected(1) ? "connected;" : "";
+        for (const std::string& text : window.messageTexts())
+            seen += text + ";";
+        return seen;
+    };
+
+    std::string seen;
+    if (root) {
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const uid_t uid = nobody->pw_uid;
+        const gid_t gid = nobody->pw_gid;
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
+            const std::string text = dropped ? connect() : "could not become nobody";
+            [[maybe_unused]] const ssize_t n = ::write(pipeFds[1], text.data(), text.size());
+            ::_exit(0);
+        }
+        ::close(pipeFds[1]);
+        char buffer[512];
+        for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+            seen.append(buffer, static_cast<std::size_t>(n));
+        ::close(pipeFds[0]);
+        ::waitpid(child, nullptr, 0);
+    } else {
+        seen = connect();
+    }
+    EXPECT_EQ(seen, "Error Opening Com Port\nNo permission to open " + path +
+                        ": the user must be in the group \"dialout\" (sudo adduser $USER dialout, then log in "
+                        "again).;");
+    EXPECT_EQ(pty.read(), "");
 }
 
 TEST(SerialPty, AWriteToAVanishedPeerFailsWithItsMessage)

@@ -138,8 +138,10 @@ void TurntableLink::connect()
     const std::string name(portName());
     port_ = ports_.open(name);
     if (!port_) {
-        // No handle is kept, so the next connect does not trip over closing a dead one.
-        say("Error Opening Com Port");
+        // No handle is kept, so the next connect does not trip over closing a dead one. A cause
+        // the operator can mend follows on a line of its own.
+        const std::string advice = ports_.openAdvice();
+        say(advice.empty() ? std::string("Error Opening Com Port") : "Error Opening Com Port\n" + advice);
         return;
     }
     everOpened_ = true;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <semaphore>
@@ -78,6 +79,12 @@ struct PortAudioSystem::Impl {
     unsigned posted = 0;
     std::weak_ptr<Impl> self;
     std::thread relay;
+
+    // The operator's reason for the last failure, shown below the error text of that status.
+    std::string reason;
+    PaError reasonFor = paNoError;
+
+    PaError explain(PaError err, PaDeviceIndex device);
 
     void relayLoop();
     void deliver(unsigned flag);
@@ -178,6 +185,28 @@ void PortAudioSystem::Impl::deliver(unsigned flag)
         half.completion->captureDone(static_cast<std::size_t>(recorded.load()) * kChannels * sizeof(std::int32_t));
 }
 
+// Keeps the reason for a failure of a PortAudio call on device; returns err.
+PaError PortAudioSystem::Impl::explain(PaError err, PaDeviceIndex device)
+{
+    SoundCardFailure failure;
+    failure.paError = err;
+    const PaDeviceInfo* info = device >= 0 ? Pa_GetDeviceInfo(device) : nullptr;
+    const PaHostApiInfo* api = info ? Pa_GetHostApiInfo(info->hostApi) : nullptr;
+    if (info && info->name)
+        failure.deviceName = info->name;
+    if (api) {
+        failure.hostApiType = api->type;
+        // The host's code belongs to this failure only when the host reported one just now.
+        const PaHostErrorInfo* host = Pa_GetLastHostErrorInfo();
+        if (host && host->hostApiType == api->type &&
+            (err == paUnanticipatedHostError || err == paDeviceUnavailable || err == paBadIODeviceCombination))
+            failure.hostErrorCode = host->errorCode;
+    }
+    reason = soundCardFailureReason(failure);
+    reasonFor = err;
+    return err;
+}
+
 void PortAudioSystem::Impl::resetShared()
 {
     captureArmed.store(false);
@@ -198,7 +227,7 @@ AudioStatus PortAudioSystem::Impl::openStream(bool withInput, bool withOutput, i
     const PaError err = Pa_OpenStream(&s, withInput ? &in.params : nullptr, withOutput ? &out.params : nullptr, rate,
                                       paFramesPerBufferUnspecified, paClipOff | paDitherOff, paCallback, this);
     if (err != paNoError)
-        return err;
+        return explain(err, withInput ? in.params.device : out.params.device);
     stream = s;
     streamHasOutput = withOutput;
     started = false;
@@ -277,6 +306,8 @@ AudioStatus PortAudioSystem::Impl::openHalf(Half& half, const std::vector<PaDevi
         return paNotInitialized;
     if (half.open)
         return paDeviceUnavailable;
+    if (inputs.empty() && outputs.empty())
+        return explain(paInvalidDevice, paNoDevice);
     if (id < 0 || id >= static_cast<int>(list.size()))
         return paInvalidDevice;
     const PaDeviceIndex device = list[static_cast<std::size_t>(id)];
@@ -292,12 +323,60 @@ AudioStatus PortAudioSystem::Impl::openHalf(Half& half, const std::vector<PaDevi
     params.suggestedLatency = input ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
     const PaError err = Pa_IsFormatSupported(input ? &params : nullptr, input ? nullptr : &params, rate);
     if (err != paFormatIsSupported)
-        return err;
+        return explain(err, device);
     half = Half{};
     half.params = params;
     half.rate = rate;
     half.open = true;
     return paNoError;
+}
+
+std::string soundCardFailureReason(const SoundCardFailure& f)
+{
+    if (f.hostApiType == -1)
+        return f.paError == paInvalidDevice ? "No sound device was found: no sound card, and no sound server (PipeWire, "
+                                              "JACK) was running when Vantrel started."
+                                            : std::string();
+    const std::string_view name = f.deviceName;
+    const bool serverDevice = name.starts_with("pipewire") || name.starts_with("pulse") || name.starts_with("jack") ||
+                              name == "default" || name == "sysdefault";
+    const std::string serverAbsent = "The sound server does not answer: PipeWire (or PulseAudio) is not running for "
+                                     "this user. Start it, or choose the sound card's own device (hw:...).";
+    if (f.hostApiType == paJACK) {
+        switch (f.paError) {
+        case paUnanticipatedHostError:
+        case paDeviceUnavailable:
+        case paInternalError:
+        case paTimedOut:
+            return "The JACK server does not answer: it has stopped since Vantrel started. Start it again (jackd, or "
+                   "PipeWire's JACK service) and restart Vantrel.";
+        default:
+            return {};
+        }
+    }
+    if (f.hostApiType != paALSA)
+        return {};
+    switch (-f.hostErrorCode) {
+    case EBUSY:
+        return "The sound card is busy: another program holds it. Close that program, or measure through the sound "
+               "server (the \"pipewire\" or \"default\" device).";
+    case EACCES:
+    case EPERM:
+        return "No permission for the sound card: the user must be in the group \"audio\" (sudo adduser $USER audio, "
+               "then log in again).";
+    case ECONNREFUSED:
+    case EHOSTDOWN:
+    case ECONNRESET:
+        return serverAbsent;
+    case ENOENT:
+    case EIO:
+        return serverDevice ? serverAbsent : std::string();
+    case ENODEV:
+    case ENXIO:
+        return "The sound card is not there any more (unplugged or switched off).";
+    default:
+        return {};
+    }
 }
 
 PortAudioSystem::PortAudioSystem() : impl_(std::make_shared<Impl>())
@@ -339,11 +418,19 @@ AudioStatus PortAudioSystem::outputCaps(int id, AudioDeviceCaps& caps)
     return impl_->deviceCaps(impl_->outputs, id, false, caps);
 }
 
-std::string PortAudioSystem::errorText(AudioStatus status) { return Pa_GetErrorText(status); }
+std::string PortAudioSystem::errorText(AudioStatus status)
+{
+    std::string text = Pa_GetErrorText(status);
+    if (status == impl_->reasonFor && !impl_->reason.empty())
+        text.append("\n").append(impl_->reason);
+    return text;
+}
 
 AudioStatus PortAudioSystem::openOutput(int id, int rate, WindowHost& window, AudioCompletion& completion)
 {
     Impl& s = *impl_;
+    s.reason.clear(); // a new measurement: earlier reasons are stale
+    s.reasonFor = paNoError;
     if (s.stream)
         return paDeviceUnavailable;
     const AudioStatus err = s.openHalf(s.out, s.outputs, id, rate, false);
@@ -429,7 +516,7 @@ AudioStatus PortAudioSystem::startInput()
         return paStreamIsNotStopped;
     const PaError err = Pa_StartStream(s.stream);
     if (err != paNoError)
-        return err;
+        return s.explain(err, s.in.params.device);
     s.started = true;
     s.in.running = true;
     return paNoError;
@@ -457,7 +544,7 @@ AudioStatus PortAudioSystem::play()
         const PaError err = Pa_StartStream(s.stream);
         if (err != paNoError) {
             s.playArmed.store(false);
-            return err;
+            return s.explain(err, s.out.params.device);
         }
         s.started = true;
     }

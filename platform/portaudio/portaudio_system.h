@@ -7,10 +7,24 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/audio_system.h"
 
 namespace vantrel {
+
+// A failed open or start of the sound card, as PortAudio and the host API behind it report it.
+struct SoundCardFailure {
+    int paError = 0;
+    int hostApiType = -1;   // PaHostApiTypeId of the device; -1 when no device is listed at all
+    long hostErrorCode = 0; // the host API's own code (ALSA: a negative errno), 0 when unknown
+    std::string_view deviceName;
+};
+
+// Why the sound card could not be used, in the operator's terms: held by another program, the
+// sound server absent, no permission, no device at all; empty when none of these explains it.
+// errorText() puts it on a line below PortAudio's own text.
+std::string soundCardFailureReason(const SoundCardFailure& failure);
 
 class PortAudioSystem final : public AudioSystem {
 public:

@@ -2,7 +2,14 @@
 
 #include <QSerialPort>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
+
+#ifndef _WIN32
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace vantrel {
 
@@ -140,6 +147,28 @@ SerialDevice serialDeviceFor(std::string_view portName, const EnvironmentLookup&
     return {std::move(path), {}};
 }
 
+std::string serialOpenAdvice(const std::string& device, bool lockedByOthers)
+{
+#ifdef _WIN32
+    return lockedByOthers ? device + " is in use by another program." : std::string();
+#else
+    if (::access(device.c_str(), W_OK) != 0) {
+        if (errno != EACCES && errno != EPERM)
+            return {};
+        // Serial devices belong to a group whose members may use them; on Debian "dialout".
+        std::string group = "dialout";
+        struct stat info {};
+        if (::stat(device.c_str(), &info) == 0 && (info.st_mode & S_IWGRP) && info.st_gid != 0)
+            if (const struct group* g = ::getgrgid(info.st_gid); g && g->gr_name)
+                group = g->gr_name;
+        return "No permission to open " + device + ": the user must be in the group \"" + group +
+               "\" (sudo adduser $USER " + group + ", then log in again).";
+    }
+    // Qt reports a port whose lock file another process holds as a permission error too.
+    return lockedByOthers ? device + " is in use by another program." : std::string();
+#endif
+}
+
 std::string QtSerialPorts::deviceFor(std::string_view portName) const
 {
     const SerialDevice device = serialDeviceFor(portName, env_);
@@ -149,6 +178,7 @@ std::string QtSerialPorts::deviceFor(std::string_view portName) const
 std::unique_ptr<SerialPort> QtSerialPorts::open(std::string_view portName)
 {
     const SerialDevice device = serialDeviceFor(portName, env_);
+    openAdvice_.clear();
     if (device.path.empty()) {
         lastError_ = device.error;
         return nullptr;
@@ -157,6 +187,7 @@ std::unique_ptr<SerialPort> QtSerialPorts::open(std::string_view portName)
     port->setPortName(QString::fromStdString(device.path));
     if (!port->open(QIODevice::WriteOnly)) {
         lastError_ = port->errorString().toStdString();
+        openAdvice_ = serialOpenAdvice(device.path, port->error() == QSerialPort::PermissionError);
         return nullptr;
     }
     lastError_.clear();

@@ -24,6 +24,10 @@ using EnvironmentLookup = std::function<const char*(const char*)>;
 // The device a port name opens; env reads the environment (getenv unless a test says otherwise).
 SerialDevice serialDeviceFor(std::string_view portName, const EnvironmentLookup& env = {});
 
+// Why a device that exists could not be opened, in the operator's terms: no permission (naming
+// the group that grants it) or held by another program; empty when neither explains it.
+std::string serialOpenAdvice(const std::string& device, bool lockedByOthers);
+
 class QtSerialPorts final : public SerialPorts {
 public:
     explicit QtSerialPorts(EnvironmentLookup env = {}) : env_(std::move(env)) {}
@@ -31,10 +35,12 @@ public:
     std::unique_ptr<SerialPort> open(std::string_view portName) override;
     std::string deviceFor(std::string_view portName) const override;
     std::string lastError() const override { return lastError_; }
+    std::string openAdvice() const override { return openAdvice_; }
 
 private:
     EnvironmentLookup env_;
     std::string lastError_;
+    std::string openAdvice_;
 };
 
 } // namespace vantrel
