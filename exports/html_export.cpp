@@ -1,0 +1,258 @@
+#include "exports/html_export.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <zlib.h>
+
+#include "balloon/sphere_directions.h"
+#include "exports/decimal_text.h"
+#include "exports/html/viewer_template.h"
+#include "exports/safe_output.h"
+#include "exports/sofa_export.h"
+#include "views/drawing_resources.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr const char* kLibraryFile = "three.min.js";
+constexpr const char* kControlsFile = "examples/js/controls/OrbitControls.js";
+
+bool readWholeFile(const std::string& path, std::string& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream text;
+    text << in.rdbuf();
+    out = std::move(text).str();
+    return !in.bad();
+}
+
+// A script's text inside <script>: "</script" would end the element early.
+std::string scriptSafe(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text[i] == '<' && i + 1 < text.size() && text[i + 1] == '/' && i + 7 < text.size()) {
+            std::string word(text.substr(i + 2, 6));
+            std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+            if (word == "script")
+                out += '\\';
+        }
+    }
+    return out;
+}
+
+std::string htmlEscaped(std::string_view text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// A JSON string; '<' and '>' escaped too, so the text cannot close the script element.
+std::string jsonString(std::string_view text)
+{
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20 || c == '<' || c == '>' || c == '&') {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string base64(std::string_view bytes)
+{
+    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const unsigned v = unsigned(std::uint8_t(bytes[i])) << 16 | unsigned(std::uint8_t(bytes[i + 1])) << 8 |
+                           unsigned(std::uint8_t(bytes[i + 2]));
+        out += kDigits[v >> 18];
+        out += kDigits[(v >> 12) & 63];
+        out += kDigits[(v >> 6) & 63];
+        out += kDigits[v & 63];
+    }
+    if (i < bytes.size()) {
+        const bool two = i + 1 < bytes.size();
+        const unsigned v = unsigned(std::uint8_t(bytes[i])) << 16 | (two ? unsigned(std::uint8_t(bytes[i + 1])) << 8 : 0u);
+        out += kDigits[v >> 18];
+        out += kDigits[(v >> 12) & 63];
+        out += two ? kDigits[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+std::int16_t quantise(double value, double step, double fallback)
+{
+    const double q = std::round((std::isnan(value) ? fallback : value) / step);
+    return static_cast<std::int16_t>(std::clamp(q, -32767.0, 32767.0));
+}
+
+// Differences along frequency, modulo 2^16, appended as little-endian int16.
+void appendDifferences(std::string& out, const std::vector<std::int16_t>& values)
+{
+    for (std::size_t start = 0; start < values.size(); start += kAxisPoints) {
+        std::uint16_t previous = 0;
+        for (std::size_t i = start; i < start + kAxisPoints; ++i) {
+            const auto value = static_cast<std::uint16_t>(values[i]);
+            const auto difference = static_cast<std::uint16_t>(value - previous);
+            out += char(difference & 0xff);
+            out += char(difference >> 8);
+            previous = value;
+        }
+    }
+}
+
+std::string deflated(const std::string& raw)
+{
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(raw.data()),
+                  static_cast<uLong>(raw.size()), Z_BEST_COMPRESSION) != Z_OK)
+        return {};
+    out.resize(size);
+    return out;
+}
+
+std::string metadataJson(const ExportSource& source, const FrequencyAxis& axis,
+                         const std::vector<SphereDirection>& directions)
+{
+    const AngleGrid grid = exportGrid(source.trailer);
+    std::string json = "{";
+    json += "\"file\":" + jsonString(std::filesystem::path(source.sourceName).filename().string());
+    json += ",\"source\":" + jsonString(source.sourceName);
+    json += ",\"settings\":" + jsonString(settingsSummary(source.trailer));
+    json += ",\"exported\":" + jsonString(sofaDateNow() + " UTC");
+    json += ",\"gridStep\":" + std::to_string(gridStepDegrees(grid));
+    json += ",\"levelStep\":0.01,\"phaseStep\":0.1,\"bins\":" + std::to_string(kAxisPoints);
+    json += ",\"frequencies\":[";
+    for (int b = 0; b < kAxisPoints; ++b) {
+        if (b > 0)
+            json += ',';
+        json += shortestText(axis[b]);
+    }
+    // The colour views' palette, lowest level first, so the page's scale is the desktop's.
+    json += "],\"palette\":[";
+    for (std::size_t i = 0; i < kPaletteColours.size(); ++i) {
+        const Rgb c = kPaletteColours[i];
+        if (i > 0)
+            json += ',';
+        json += '[';
+        json += std::to_string(c.r) + ',' + std::to_string(c.g) + ',' + std::to_string(c.b) + ']';
+    }
+    json += "],\"directions\":[";
+    for (std::size_t d = 0; d < directions.size(); ++d) {
+        if (d > 0)
+            json += ',';
+        json += std::to_string(directions[d].hDegrees) + ',' + std::to_string(directions[d].vDegrees);
+    }
+    json += "]}";
+    return json;
+}
+
+void replaceMarker(std::string& page, std::string_view marker, const std::string& text)
+{
+    const std::size_t at = page.find(marker);
+    if (at != std::string::npos)
+        page.replace(at, marker.size(), text);
+}
+
+} // namespace
+
+std::string threeJsDirectory()
+{
+    const char* dir = std::getenv("VANTREL_THREE_JS_DIR");
+    return dir != nullptr && *dir != '\0' ? std::string(dir) : std::string(kThreeJsDirectory);
+}
+
+std::string readThreeJs(const std::string& directory, ThreeJs& out)
+{
+    for (auto [file, target] : {std::pair{kLibraryFile, &out.library}, std::pair{kControlsFile, &out.controls}}) {
+        const std::string path = (std::filesystem::path(directory) / file).string();
+        if (!readWholeFile(path, *target) || target->empty())
+            return "three.js is not installed: cannot read " + path +
+                   " (the Debian package libjs-three brings it; VANTREL_THREE_JS_DIR names another folder)";
+    }
+    return {};
+}
+
+QuantisedBalloon quantiseBalloon(const ExportSource& source)
+{
+    const std::vector<SphereDirection> directions = sphereDirections(exportGrid(source.trailer));
+    QuantisedBalloon q;
+    q.levels.reserve(directions.size() * kAxisPoints);
+    q.phases.reserve(directions.size() * kAxisPoints);
+    for (const SphereDirection& d : directions) {
+        const auto cell = source.matrix.cell(d.cell.row, d.cell.column);
+        for (int b = 0; b < kAxisPoints; ++b) {
+            const ComplexBin bin = cell[static_cast<std::size_t>(b)];
+            // A zero bin reads as the display floor, -40 dB; a corrupt one (NaN) the same.
+            q.levels.push_back(quantise(binLevelDb(bin), kHtmlLevelStepDb, -40.0));
+            q.phases.push_back(quantise(binPhaseDegrees(bin), kHtmlPhaseStepDegrees, 0.0));
+        }
+    }
+    return q;
+}
+
+std::string htmlPage(const ExportSource& source, const FrequencyAxis& axis, const ThreeJs& three)
+{
+    const std::vector<SphereDirection> directions = sphereDirections(exportGrid(source.trailer));
+    const QuantisedBalloon q = quantiseBalloon(source);
+    std::string raw;
+    raw.reserve(4 * q.levels.size());
+    appendDifferences(raw, q.levels);
+    appendDifferences(raw, q.phases);
+
+    const std::string name = std::filesystem::path(source.sourceName).filename().string();
+    std::string page(kViewerPage);
+    replaceMarker(page, "@TITLE@", htmlEscaped(name) + " - Vantrel balloon");
+    replaceMarker(page, "/*@STYLE@*/", std::string(kViewerStyle));
+    replaceMarker(page, "<!--@THREE@-->",
+                  "<script>" + scriptSafe(three.library) + "</script>\n<script>" + scriptSafe(three.controls) + "</script>");
+    replaceMarker(page, "<!--@META@-->", "<script type=\"application/json\" id=\"balloon-meta\">" +
+                                             metadataJson(source, axis, directions) + "</script>");
+    replaceMarker(page, "<!--@DATA@-->",
+                  "<script type=\"application/octet-stream\" id=\"balloon-data\">" + base64(deflated(raw)) + "</script>");
+    replaceMarker(page, "<!--@VIEWER@-->", "<script>" + scriptSafe(kViewerScript) + "</script>");
+    return page;
+}
+
+std::string writeHtml(const ExportSource& source, const ThreeJs& three, const std::string& path)
+{
+    FrequencyAxis axis;
+    if (std::string error = exportAxis(source.trailer, axis); !error.empty())
+        return error;
+    return writeTextFile(path, htmlPage(source, axis, three));
+}
+
+} // namespace vantrel
