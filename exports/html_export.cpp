@@ -118,19 +118,27 @@ std::int16_t quantise(double value, double step, double fallback)
     return static_cast<std::int16_t>(std::clamp(q, -32767.0, 32767.0));
 }
 
-// Differences along frequency, modulo 2^16, appended as little-endian int16.
-void appendDifferences(std::string& out, const std::vector<std::int16_t>& values)
+// Differences along frequency of every direction (the first bin from 0), wrapped into int16,
+// or for phases into one turn, -1800..1799 tenths of a degree; zigzag coded (0, -1, 1, -2 ..
+// as 0, 1, 2, 3 ..) and appended as two planes, all low bytes, then all high bytes: small
+// differences leave a high plane of zeros that deflate shrinks to nearly nothing.
+void appendDifferencePlanes(std::string& out, const std::vector<std::int16_t>& values, bool turns)
 {
+    std::vector<std::uint16_t> codes(values.size());
     for (std::size_t start = 0; start < values.size(); start += kAxisPoints) {
-        std::uint16_t previous = 0;
+        int previous = 0;
         for (std::size_t i = start; i < start + kAxisPoints; ++i) {
-            const auto value = static_cast<std::uint16_t>(values[i]);
-            const auto difference = static_cast<std::uint16_t>(value - previous);
-            out += char(difference & 0xff);
-            out += char(difference >> 8);
-            previous = value;
+            int difference = values[i] - previous;
+            difference = turns ? ((difference + 1800) % 3600 + 3600) % 3600 - 1800
+                               : static_cast<std::int16_t>(static_cast<std::uint16_t>(difference));
+            codes[i] = static_cast<std::uint16_t>(difference >= 0 ? 2 * difference : -2 * difference - 1);
+            previous = values[i];
         }
     }
+    for (std::uint16_t code : codes)
+        out += char(code & 0xff);
+    for (std::uint16_t code : codes)
+        out += char(code >> 8);
 }
 
 std::string deflated(const std::string& raw)
@@ -230,8 +238,8 @@ std::string htmlPage(const ExportSource& source, const FrequencyAxis& axis, cons
     const QuantisedBalloon q = quantiseBalloon(source);
     std::string raw;
     raw.reserve(4 * q.levels.size());
-    appendDifferences(raw, q.levels);
-    appendDifferences(raw, q.phases);
+    appendDifferencePlanes(raw, q.levels, false);
+    appendDifferencePlanes(raw, q.phases, true);
 
     const std::string name = std::filesystem::path(source.sourceName).filename().string();
     std::string page(kViewerPage);

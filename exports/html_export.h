@@ -4,12 +4,15 @@
 // (compiled in), the balloon's settings and a data block, all inside the one file.
 //
 // Data block: base64 of a zlib stream (browsers inflate it with DecompressionStream
-// "deflate") holding little-endian int16 values, first the levels of every direction, then
-// the phases, each direction's 750 bins in frequency order:
+// "deflate") holding first the levels of every direction, then the phases, each direction's
+// 750 bins in frequency order:
 //     level q = round(dB / 0.01), phase q = round(degrees / 0.1), phase in -180..180;
-// stored as differences along frequency (the first bin from 0), modulo 2^16, which a running
-// sum in int16 undoes exactly. Directions are those of sphereDirections, in its order; the
-// page's metadata lists their turntable angles (H, V).
+// each as differences along frequency (the first bin from 0), wrapped into int16 for levels
+// and into one turn (-1800..1799) for phases, zigzag coded as uint16 (d >= 0: 2d, else
+// -2d - 1) and stored as two byte planes, all low bytes then all high bytes. A running sum
+// (wrapped the same way) restores q exactly; a phase of +180 degrees comes back as -180.
+// Directions are those of sphereDirections, in its order; the page's metadata lists their
+// turntable angles (H, V).
 
 #include <cstdint>
 #include <string>

@@ -26,7 +26,9 @@
   const lastColumn = 360 / step;
   const freqs = meta.frequencies;
 
-  // Base64, then inflate (zlib stream), then the running sums of the int16 differences.
+  // Base64, then inflate (zlib stream), then the running sums of the zigzag-coded differences:
+  // levels wrap as int16, phases within one turn (-1800..1799 tenths of a degree). Each of the
+  // two blocks is a plane of low bytes followed by a plane of high bytes.
   async function decodeBlock() {
     const text = atob(el('balloon-data').textContent.trim());
     const bytes = new Uint8Array(text.length);
@@ -34,17 +36,20 @@
     if (typeof DecompressionStream === 'undefined')
       throw new Error('This browser is too old to read the balloon (it has no DecompressionStream).');
     const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate'));
-    const raw = new DataView(await new Response(stream).arrayBuffer());
+    const raw = new Uint8Array(await new Response(stream).arrayBuffer());
     const n = count * bins;
-    if (raw.byteLength !== 4 * n) throw new Error('The balloon data block is damaged.');
+    if (raw.length !== 4 * n) throw new Error('The balloon data block is damaged.');
     const levels = new Float32Array(n);
     const phases = new Float32Array(n);
-    for (const [out, offset, scale] of [[levels, 0, meta.levelStep], [phases, 2 * n, meta.phaseStep]]) {
+    for (const [out, offset, scale, turn] of [[levels, 0, meta.levelStep, 65536], [phases, 2 * n, meta.phaseStep, 3600]]) {
+      const half = turn / 2;
       for (let d = 0; d < count; ++d) {
         let q = 0;
         for (let b = 0; b < bins; ++b) {
           const i = d * bins + b;
-          q = ((q + raw.getInt16(offset + 2 * i, true) + 32768) & 0xffff) - 32768;
+          const code = raw[offset + i] | (raw[offset + n + i] << 8);
+          const difference = (code >>> 1) ^ -(code & 1);
+          q = ((((q + difference + half) % turn) + turn) % turn) - half;
           out[i] = q * scale;
         }
       }
@@ -175,8 +180,25 @@
   paletteTexture.generateMipmaps = false;
   paletteTexture.needsUpdate = true;
 
-  const material = new THREE.MeshPhongMaterial({ map: paletteTexture, side: THREE.DoubleSide, shininess: 25, specular: 0x1a1a1a });
+  const material = new THREE.MeshPhongMaterial({ map: paletteTexture, side: THREE.DoubleSide, shininess: 25, specular: 0x1a1a1a,
+                                                 polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1 });
   const balloon = new THREE.Mesh(geometry, material);
+
+  // Lines on the surface every 30 degrees off the axis and every 30 degrees around it.
+  const lines = [];
+  const every = 30 / sub;
+  for (let i = every; i < rings; i += every)
+    for (let j = 0; j < around; ++j) lines.push(ringVertex(i, j), ringVertex(i, j + 1));
+  for (let j = 0; j < around; j += every) {
+    lines.push(0, ringVertex(1, j), ringVertex(rings - 1, j), vertexCount - 1);
+    for (let i = 1; i < rings - 1; ++i) lines.push(ringVertex(i, j), ringVertex(i + 1, j));
+  }
+  const lineGeometry = new THREE.BufferGeometry();
+  lineGeometry.setIndex(new THREE.BufferAttribute(vertexCount > 65535 ? new Uint32Array(lines) : new Uint16Array(lines), 1));
+  lineGeometry.setAttribute('position', geometry.attributes.position);
+  const gridLines = new THREE.LineSegments(lineGeometry,
+                                           new THREE.LineBasicMaterial({ color: 0x000000, transparent: true, opacity: 0.2 }));
+  gridLines.frustumCulled = false;
 
   function levelAtVertex(k) {
     let l = 0;
@@ -216,6 +238,7 @@
   light.position.set(0.6, 0.8, 1.5); // follows the camera
   camera.add(light);
   scene.add(balloon);
+  scene.add(gridLines);
 
   // The loudspeaker axis, the up direction and a small cabinet (front baffle at x = 0).
   const helpers = new THREE.Group();
@@ -226,7 +249,7 @@
   helpers.add(cabinet);
   scene.add(helpers);
 
-  const distance = 4.6;
+  const distance = 5.2;
   function placeCamera(azimuth, elevation) {
     camera.position.set(Math.cos(elevation * DEG) * Math.cos(azimuth * DEG), Math.cos(elevation * DEG) * Math.sin(azimuth * DEG),
                         Math.sin(elevation * DEG)).multiplyScalar(distance);
@@ -417,6 +440,7 @@
     radio.addEventListener('change', () => { state.relative = radio.value === 'relative' && radio.checked; refresh(); });
   el('range').addEventListener('change', () => { state.range = +el('range').value; refresh(); });
   el('axes').addEventListener('change', () => { helpers.visible = el('axes').checked; render(); });
+  el('grid').addEventListener('change', () => { gridLines.visible = el('grid').checked; render(); });
   el('reset').addEventListener('click', () => { controls.reset(); render(); });
 
   // --- read-out under the pointer ---------------------------------------------------------
@@ -465,7 +489,7 @@
     ' directions \u00d7 ' + bins + ' frequencies (' + frequencyText(freqs[0]) + ' to ' + frequencyText(freqs[bins - 1]) +
     '), levels to 0.01 dB (90 dB is magnitude 1), phases to 0.1\u00b0. Drag to turn, wheel to zoom.';
 
-  // The page may open at a chosen view: #hz=8000&elev=45&azim=0&mode=relative&range=30&axes=0&snap=1
+  // The page may open at a chosen view: #hz=8000&elev=45&azim=0&mode=relative&range=30&axes=0&grid=0&snap=1
   const options = new URLSearchParams(location.hash.replace(/^#/, ''));
 
   decodeBlock().then((decoded) => {
@@ -477,6 +501,7 @@
     }
     if (options.get('snap') === '1') el('snap').checked = true;
     if (options.get('axes') === '0') { el('axes').checked = false; helpers.visible = false; }
+    if (options.get('grid') === '0') { el('grid').checked = false; gridLines.visible = false; }
     if (options.has('elev') || options.has('azim'))
       placeCamera(+(options.get('azim') || 0), Math.min(Math.max(+(options.get('elev') || 0), -89.9), 89.9));
     controls.update();

@@ -4,7 +4,8 @@
 usage: check_html.py decode BALLOON.BAL PAGE.html
        check_html.py browser PAGE.html [--shots DIR]
 
-decode: reads the page's data block with its own reader (base64, zlib, int16 differences) and
+decode: reads the page's data block with its own reader (base64, zlib, zigzag-coded differences
+in two byte planes) and
 compares every direction with the balloon file: levels within 0.005 dB, phases within 0.05
 degree; the directions, frequencies and palette against the balloon's grid and settings.
 
@@ -85,8 +86,12 @@ def decode(bal_path, page_path):
     stream = zlib.decompress(base64.b64decode(block))
     if not check(len(stream) == 4 * n, "data block holds %d bytes, not %d" % (len(stream), 4 * n)):
         return
-    values = np.cumsum(np.frombuffer(stream, dtype="<i2").reshape(2, len(directions), POINTS), axis=2, dtype=np.int16)
-    levels, phases = values[0] * 0.01, values[1] * 0.1
+    planes = np.frombuffer(stream, dtype=np.uint8).reshape(2, 2, n).astype(np.int64)
+    codes = (planes[:, 0] | planes[:, 1] << 8).reshape(2, len(directions), POINTS)
+    differences = np.where(codes % 2 == 0, codes // 2, -(codes + 1) // 2)
+    sums = np.cumsum(differences, axis=2)
+    levels = ((sums[0] + 32768) % 65536 - 32768) * 0.01
+    phases = ((sums[1] + 1800) % 3600 - 1800) * 0.1
 
     for d, (h, v) in enumerate(directions):
         z = cells[(90 - v) // step, h // step, :POINTS].astype(np.float64)
