@@ -66,8 +66,11 @@ Page exportRigBalloon(const TempDir& dir, const BalloonTrailer& settings)
     axis.buildFromIndexes(settings.fromIndex, settings.toIndex);
     const AngleGrid grid = angleGridFromFlag(settings.angleGridFlag);
     fillFromRig(*m, grid, axis);
-    const std::string name = "rig" + std::to_string(gridStepDegrees(grid));
-    Page page{dir.path() / (name + ".BAL"), dir.path() / (name + ".html")};
+    // The 5-degree balloon's path holds "</script>" and '&': the page must keep them as text.
+    const fs::path folder = grid == AngleGrid::Grid5 ? dir.path() / "a<" : dir.path();
+    fs::create_directories(folder);
+    const std::string name = grid == AngleGrid::Grid5 ? "script> & \"5\"" : "rig10";
+    Page page{folder / (name + ".BAL"), dir.path() / (name + ".html")};
     EXPECT_FALSE(saveBalloon(page.balloon.string(), *m, settings));
     const auto run = testing::runCli("export '" + page.balloon.string() + "' --html '" + page.html.string() + "'");
     EXPECT_EQ(run.status, 0) << run.out << run.err;

@@ -409,7 +409,8 @@
     let text = frequencyText(hz) + ' (bin ' + state.bin + ')';
     if (el('snap').checked) {
       const band = thirdOctave(hz);
-      text = frequencyText(band.nominal) + ' third-octave band: ' + text;
+      const nominal = Number(band.nominal.toPrecision(3));
+      text = (nominal < 1000 ? nominal + ' Hz' : nominal / 1000 + ' kHz') + ' third-octave band: ' + text;
     }
     el('frequency-text').textContent = text;
   }
@@ -464,8 +465,8 @@
     const elevation = Math.asin(Math.max(-1, Math.min(1, pointed.z))) / DEG;
     const d = idx[nearest];
     out.textContent = 'H = ' + h.toFixed(1) + '\u00b0, V = ' + v.toFixed(1) + '\u00b0 (azimuth ' + azimuth.toFixed(1) +
-      '\u00b0, elevation ' + elevation.toFixed(1) + '\u00b0)   ' + frequencyText(freqs[state.bin]) + '   ' +
-      dbText(level) + (state.relative ? ' re on axis' : '') + '   nearest cell H = ' + meta.directions[2 * d] +
+      '\u00b0, elevation ' + elevation.toFixed(1) + '\u00b0) \u00b7 ' + frequencyText(freqs[state.bin]) + ' \u00b7 ' +
+      dbText(level) + (state.relative ? ' re on axis' : '') + ' \u00b7 nearest cell H = ' + meta.directions[2 * d] +
       '\u00b0, V = ' + meta.directions[2 * d + 1] + '\u00b0: ' + dbText(state.display[d]) + ', phase ' +
       data.phases[d * bins + state.bin].toFixed(1) + '\u00b0';
   }
