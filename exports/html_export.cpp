@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 #include <zlib.h>
@@ -188,11 +189,20 @@ std::string metadataJson(const ExportSource& source, const FrequencyAxis& axis,
     return json;
 }
 
-void replaceMarker(std::string& page, std::string_view marker, const std::string& text)
+// The template with each marker, in document order, replaced by its text. The texts are not
+// searched, so nothing inside three.js or the data can be taken for a marker.
+std::string fillTemplate(std::string_view page, std::initializer_list<std::pair<std::string_view, std::string>> fills)
 {
-    const std::size_t at = page.find(marker);
-    if (at != std::string::npos)
-        page.replace(at, marker.size(), text);
+    std::string out;
+    std::size_t from = 0;
+    for (const auto& [marker, text] : fills) {
+        const std::size_t at = page.find(marker, from);
+        if (at == std::string_view::npos)
+            continue;
+        out.append(page.substr(from, at - from)).append(text);
+        from = at + marker.size();
+    }
+    return out.append(page.substr(from));
 }
 
 } // namespace
@@ -241,18 +251,19 @@ std::string htmlPage(const ExportSource& source, const FrequencyAxis& axis, cons
     appendDifferencePlanes(raw, q.levels, false);
     appendDifferencePlanes(raw, q.phases, true);
 
+    const std::string block = deflated(raw);
+    if (block.empty())
+        return {};
     const std::string name = std::filesystem::path(source.sourceName).filename().string();
-    std::string page(kViewerPage);
-    replaceMarker(page, "@TITLE@", htmlEscaped(name) + " - Vantrel balloon");
-    replaceMarker(page, "/*@STYLE@*/", std::string(kViewerStyle));
-    replaceMarker(page, "<!--@THREE@-->",
-                  "<script>" + scriptSafe(three.library) + "</script>\n<script>" + scriptSafe(three.controls) + "</script>");
-    replaceMarker(page, "<!--@META@-->", "<script type=\"application/json\" id=\"balloon-meta\">" +
-                                             metadataJson(source, axis, directions) + "</script>");
-    replaceMarker(page, "<!--@DATA@-->",
-                  "<script type=\"application/octet-stream\" id=\"balloon-data\">" + base64(deflated(raw)) + "</script>");
-    replaceMarker(page, "<!--@VIEWER@-->", "<script>" + scriptSafe(kViewerScript) + "</script>");
-    return page;
+    return fillTemplate(
+        kViewerPage,
+        {{"@TITLE@", htmlEscaped(name) + " - Vantrel balloon"},
+         {"/*@STYLE@*/", std::string(kViewerStyle)},
+         {"<!--@THREE@-->", "<script>" + scriptSafe(three.library) + "</script>\n<script>" + scriptSafe(three.controls) + "</script>"},
+         {"<!--@META@-->", "<script type=\"application/json\" id=\"balloon-meta\">" + metadataJson(source, axis, directions) +
+                               "</script>"},
+         {"<!--@DATA@-->", "<script type=\"application/octet-stream\" id=\"balloon-data\">" + base64(block) + "</script>"},
+         {"<!--@VIEWER@-->", "<script>" + scriptSafe(kViewerScript) + "</script>"}});
 }
 
 std::string writeHtml(const ExportSource& source, const ThreeJs& three, const std::string& path)
@@ -260,7 +271,10 @@ std::string writeHtml(const ExportSource& source, const ThreeJs& three, const st
     FrequencyAxis axis;
     if (std::string error = exportAxis(source.trailer, axis); !error.empty())
         return error;
-    return writeTextFile(path, htmlPage(source, axis, three));
+    const std::string page = htmlPage(source, axis, three);
+    if (page.empty())
+        return "cannot write " + path + ": not enough memory to compress the balloon";
+    return writeTextFile(path, page);
 }
 
 } // namespace vantrel

@@ -47,7 +47,7 @@ struct QuantisedBalloon {
 };
 QuantisedBalloon quantiseBalloon(const ExportSource& source);
 
-// The whole page.
+// The whole page; empty when the data could not be compressed (no memory).
 std::string htmlPage(const ExportSource& source, const FrequencyAxis& axis, const ThreeJs& three);
 
 // Writes the page through a temporary name. Empty on success, else a message naming the path.
