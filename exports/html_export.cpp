@@ -37,8 +37,9 @@ bool readWholeFile(const std::string& path, std::string& out)
     return !in.bad();
 }
 
-// A script's text inside <script>: "</script" would end the element early.
-std::string scriptSafe(std::string_view text)
+} // namespace
+
+std::string scriptElementText(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
@@ -54,7 +55,7 @@ std::string scriptSafe(std::string_view text)
     return out;
 }
 
-std::string htmlEscaped(std::string_view text)
+std::string htmlText(std::string_view text)
 {
     std::string out;
     for (char c : text) {
@@ -69,7 +70,6 @@ std::string htmlEscaped(std::string_view text)
     return out;
 }
 
-// A JSON string; '<' and '>' escaped too, so the text cannot close the script element.
 std::string jsonString(std::string_view text)
 {
     std::string out = "\"";
@@ -87,6 +87,8 @@ std::string jsonString(std::string_view text)
     }
     return out + "\"";
 }
+
+namespace {
 
 std::string base64(std::string_view bytes)
 {
@@ -257,13 +259,13 @@ std::string htmlPage(const ExportSource& source, const FrequencyAxis& axis, cons
     const std::string name = std::filesystem::path(source.sourceName).filename().string();
     return fillTemplate(
         kViewerPage,
-        {{"@TITLE@", htmlEscaped(name) + " - Vantrel balloon"},
+        {{"@TITLE@", htmlText(name) + " - Vantrel balloon"},
          {"/*@STYLE@*/", std::string(kViewerStyle)},
-         {"<!--@THREE@-->", "<script>" + scriptSafe(three.library) + "</script>\n<script>" + scriptSafe(three.controls) + "</script>"},
+         {"<!--@THREE@-->", "<script>" + scriptElementText(three.library) + "</script>\n<script>" + scriptElementText(three.controls) + "</script>"},
          {"<!--@META@-->", "<script type=\"application/json\" id=\"balloon-meta\">" + metadataJson(source, axis, directions) +
                                "</script>"},
          {"<!--@DATA@-->", "<script type=\"application/octet-stream\" id=\"balloon-data\">" + base64(block) + "</script>"},
-         {"<!--@VIEWER@-->", "<script>" + scriptSafe(kViewerScript) + "</script>"}});
+         {"<!--@VIEWER@-->", "<script>" + scriptElementText(kViewerScript) + "</script>"}});
 }
 
 std::string writeHtml(const ExportSource& source, const ThreeJs& three, const std::string& path)

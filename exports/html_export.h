@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "exports/export_source.h"
@@ -46,6 +47,13 @@ struct QuantisedBalloon {
     std::vector<std::int16_t> phases;
 };
 QuantisedBalloon quantiseBalloon(const ExportSource& source);
+
+// Texts placed inside the page: a script's text with every "</script" (any case) written
+// "<\/script", so it cannot end its element early; a JSON string literal with '"', '\\', the
+// control characters and '<', '>', '&' escaped; HTML text with '&', '<', '>', '"' as entities.
+std::string scriptElementText(std::string_view text);
+std::string jsonString(std::string_view text);
+std::string htmlText(std::string_view text);
 
 // The whole page; empty when the data could not be compressed (no memory).
 std::string htmlPage(const ExportSource& source, const FrequencyAxis& axis, const ThreeJs& three);
