@@ -4,16 +4,17 @@
 usage: check_html.py decode BALLOON.BAL PAGE.html
        check_html.py browser PAGE.html [--shots DIR]
 
-decode: reads the page's data block with its own reader (base64, zlib, zigzag-coded differences
-in two byte planes) and
-compares every direction with the balloon file: levels within 0.005 dB, phases within 0.05
-degree; the directions, frequencies and palette against the balloon's grid and settings.
+decode: reads the page's data block with its own reader (base64, zlib, zigzag-coded
+differences in two byte planes) and compares every direction with the balloon file: levels
+within 0.005 dB, phases within 0.05 degree; the directions, frequencies and palette against the
+balloon's grid and settings.
 
 browser: opens the page from disk in Debian's headless chromium with the network off, driven
 over the DevTools protocol (--remote-debugging-pipe): no console error or warning, nothing
-fetched, the canvas drawn, 1 kHz and 8 kHz pictures that differ with the 8 kHz silhouette the
-narrower, and the slider moving the shown frequency and the polar plots. With --shots, the
-screenshots (front and 45 degrees above, 1 and 8 kHz) land in DIR.
+fetched, the canvas drawn, 1 kHz and 8 kHz pictures that differ with the 8 kHz silhouette seen
+from above the narrower, the slider moving the shown frequency and the polar plots, and the
+read-out under the pointer. With --shots, the screenshots (front, 45 degrees above and from
+above, 1 and 8 kHz) land in DIR.
 
 Exits 0 when every check holds; prints each failure otherwise."""
 
