@@ -1,4 +1,5 @@
-// vantrel-cli export: a balloon file as an AES69 directivity file and as FRD files per angle.
+// vantrel-cli export: a balloon file as an AES69 directivity file, as FRD files per angle and as
+// an HTML page that turns it in a browser.
 
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "balloon/balloon_file.h"
 #include "balloon/sphere_directions.h"
 #include "exports/frd_export.h"
+#include "exports/html_export.h"
 #include "exports/sofa_export.h"
 
 namespace vantrel {
@@ -18,17 +20,22 @@ namespace {
 constexpr std::string_view kCommand = "export";
 
 struct ExportOptions {
-    std::string balloon, sofa, frd, prefix, phase = "wrapped";
+    std::string balloon, sofa, frd, html, prefix, phase = "wrapped";
     SofaMetadata metadata;
 };
 
 int runExport(const ExportOptions& o)
 {
-    if (o.sofa.empty() && o.frd.empty())
-        return cliUsageError(kCommand, "nothing to do: give --sofa OUT.sofa, --frd DIR or both");
+    if (o.sofa.empty() && o.frd.empty() && o.html.empty())
+        return cliUsageError(kCommand, "nothing to do: give --sofa OUT.sofa, --frd DIR, --html OUT.html or several");
     const std::string prefix = o.prefix.empty() ? std::filesystem::path(o.balloon).stem().string() : o.prefix;
     if (prefix.empty() || prefix.find('/') != std::string::npos)
         return cliUsageError(kCommand, "--prefix must be a file name without '/', not '" + prefix + "'");
+
+    ThreeJs three; // read first: without it the page cannot be made, and nothing is written
+    if (!o.html.empty())
+        if (std::string error = readThreeJs(threeJsDirectory(), three); !error.empty())
+            return cliRefusal(kCommand, error);
 
     auto matrix = BalloonMatrix::create();
     if (!matrix)
@@ -64,6 +71,12 @@ int runExport(const ExportOptions& o)
         if (!error.empty())
             return cliUsageError(kCommand, error);
     }
+    if (!o.html.empty()) {
+        if (std::string error = writeHtml(source, three, o.html); !error.empty())
+            return cliUsageError(kCommand, error);
+        std::printf("%s: balloon page of %zu directions x %d frequencies\n", o.html.c_str(),
+                    sphereDirections(exportGrid(source.trailer)).size(), kAxisPoints);
+    }
     return 0;
 }
 
@@ -73,6 +86,7 @@ std::function<int()> setupExport(CLI::App& app)
     app.add_option("BALLOON", o->balloon, "the balloon file (*.BAL)")->required();
     app.add_option("--sofa", o->sofa, "write an AES69 directivity file (FreeFieldDirectivityTF 1.1)");
     app.add_option("--frd", o->frd, "write FRD files of the horizontal and vertical planes into this directory");
+    app.add_option("--html", o->html, "write one self-contained HTML page that turns the balloon in a browser");
     app.add_option("--prefix", o->prefix, "first part of the FRD file names (default: the balloon file's name)");
     app.add_option("--phase", o->phase, "FRD phase: wrapped to -180..180 (default) or unwrapped")
         ->check(CLI::IsMember({"wrapped", "unwrapped"}));
@@ -87,7 +101,7 @@ std::function<int()> setupExport(CLI::App& app)
     return [o] { return runExport(*o); };
 }
 
-const CliRegistration registration({"export", "A balloon file as an AES69 directivity file and FRD files per angle",
+const CliRegistration registration({"export", "A balloon file as an AES69 directivity file, FRD files per angle or an HTML page",
                                     setupExport});
 
 } // namespace

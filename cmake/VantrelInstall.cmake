@@ -98,5 +98,7 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://vantrel.org/)
 # run time, so no library names them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# export --html embeds the system's three.js into each page it writes.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libjs-three")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

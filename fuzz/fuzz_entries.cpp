@@ -17,6 +17,7 @@
 #include "balloon/selection_state.h"
 #include "views/colour_map.h"
 #include "calibration/target_file.h"
+#include "exports/html_export.h"
 #include "mls/capture.h"
 #include "mls/matched_filter.h"
 #include "mls/time_windows.h"
@@ -299,12 +300,66 @@ int autosaveRecord(Bytes data)
     return 0;
 }
 
+int htmlTexts(Bytes data)
+{
+    const std::string_view input = text(data);
+    auto lower = [](std::string_view t) {
+        std::string l(t);
+        std::transform(l.begin(), l.end(), l.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+        return l;
+    };
+    const std::string inputLower = lower(input);
+    std::size_t closings = 0;
+    for (std::size_t at = 0; (at = inputLower.find("</script", at)) != std::string::npos; ++at)
+        ++closings;
+    const std::string script = scriptElementText(input);
+    require(lower(script).find("</script") == std::string::npos, "script text cannot end its element");
+    require(script.size() == input.size() + closings, "script text changes nothing but the closings");
+
+    // The JSON string read back by the rules of JSON.
+    const std::string json = jsonString(input);
+    require(json.size() >= 2 && json.front() == '"' && json.back() == '"', "a JSON string literal");
+    std::string back;
+    for (std::size_t i = 1; i + 1 < json.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(json[i]);
+        require(c >= 0x20 && c != '<' && c != '>' && c != '&' && c != '"', "no raw markup or control character");
+        if (c != '\\') {
+            back += char(c);
+        } else if (json[i + 1] == 'u') {
+            back += char(std::stoi(json.substr(i + 2, 4), nullptr, 16));
+            i += 5;
+        } else {
+            back += json[++i];
+        }
+    }
+    require(back == input, "the JSON string reads back as the text");
+
+    const std::string html = htmlText(input);
+    require(html.find_first_of("<>\"") == std::string::npos, "no markup in HTML text");
+    std::string plain;
+    for (std::size_t i = 0; i < html.size();) {
+        bool entity = false;
+        for (const auto& [name, c] : {std::pair{"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&amp;", '&'}})
+            if (html.compare(i, std::strlen(name), name) == 0) {
+                plain += c;
+                i += std::strlen(name);
+                entity = true;
+                break;
+            }
+        if (!entity)
+            plain += html[i++];
+    }
+    require(plain == input, "HTML text reads back as the text");
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
         {"res_recording", resRecording}, {"target_file", targetFile},     {"preferences", preferences},
         {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
         {"autosave_record", autosaveRecord},
+        {"html_texts", htmlTexts},
     };
     return all;
 }

@@ -3,3 +3,6 @@ vantrel_test(exports_sofa_reader_test SOURCES exports_sofa_reader_test.cpp LIBS 
 vantrel_test(exports_cli_test SOURCES exports_cli_test.cpp LIBS vantrel_balloon)
 add_dependencies(exports_cli_test vantrel-cli)
 target_compile_definitions(exports_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
+vantrel_test(exports_html_test SOURCES exports_html_test.cpp LIBS vantrel_balloon vantrel_sim)
+add_dependencies(exports_html_test vantrel-cli)
+target_compile_definitions(exports_html_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")

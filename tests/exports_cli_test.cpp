@@ -105,6 +105,31 @@ TEST_F(ExportCli, BadInputAndUnwritableOutputsExitWithStatusTwo)
     EXPECT_EQ(entries(dir.path()), 2u); // the balloon and the blocker only
 }
 
+TEST_F(ExportCli, HtmlPageRefusesWhatTheOtherExportsRefuseAndNeedsThreeJs)
+{
+    const fs::path bad = dir.path() / "foreign.BAL";
+    std::ofstream(bad, std::ios::binary) << "not a balloon";
+    const fs::path blocker = dir.path() / "plain";
+    std::ofstream(blocker) << "x";
+    struct Case {
+        std::string arguments, environment;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        {quoted(bad) + " --html " + quoted(dir.path() / "b.html"), "", 1, "This Balloon File is NOT Recognized"},
+        {quoted(balloon) + " --html " + quoted(blocker / "b.html"), "", 2, (blocker / "b.html").string()},
+        {quoted(balloon) + " --html " + quoted(dir.path() / "b.html"), "VANTREL_THREE_JS_DIR=" + quoted(dir.path() / "none"), 1,
+         "libjs-three"},
+    };
+    for (const Case& c : cases) {
+        const auto run = testing::runCli("export " + c.arguments, c.environment);
+        EXPECT_EQ(run.status, c.status) << c.arguments << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(c.message), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(entries(dir.path()), 3u) << c.arguments; // the balloons and the blocker only
+    }
+}
+
 TEST_F(ExportCli, AFrequencyRangeTheMeasurementNeverOffersIsRefused)
 {
     auto m = BalloonMatrix::create();
