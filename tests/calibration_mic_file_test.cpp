@@ -35,9 +35,9 @@ TEST(MicFile, ReadsTheLayoutsMakersShip)
         const char* sensitivity;
     };
     const Case cases[] = {
-        {"quoted sensitivity header, TABs", "\"Sens Factor =-1.378dB, AGain =18dB, SERNO: 7023708\"\n20\t-0.5\n"
+        {"quoted sensitivity header, TABs", "\"Sens Factor =-1.378dB, AGain =18dB, SERNO: 1234567\"\n20\t-0.5\n"
                                             "1000\t0.0\n20000\t2.25\n",
-         3, false, 2.25, 0, "Sens Factor =-1.378dB, AGain =18dB, SERNO: 7023708"},
+         3, false, 2.25, 0, "Sens Factor =-1.378dB, AGain =18dB, SERNO: 1234567"},
         {"comments, heading, blanks, CR LF", "* Calibration of mic 1234\r\nFreq(Hz)  SPL(dB)  Phase(deg)\r\n\r\n"
                                              "  20   -1.0   10\r\n1000   0   0\r\n20000   -3.5  -45\r\n",
          3, true, -3.5, -45, ""},
