@@ -109,7 +109,7 @@ std::function<int()> setupExport(CLI::App& app)
     app.add_option("--organization", m.organization, "SOFA Organization");
     app.add_option("--license", m.license, "SOFA License");
     app.add_option("--source-type", m.sourceType, "SOFA SourceType (default: Loudspeaker)");
-    app.add_option("--manufacturer", m.manufacturer, "SOFA SourceManufacturer");
+    app.add_option("--manufacturer", m.manufacturer, "SOFA SourceManufacturer, CLF <MANUFACTURER>");
     app.add_option("--description", m.description, "SOFA Description (default: the measurement settings)");
     app.add_option("--clf", o->clf, "write CLF text (TAB-delimited, CLF2 from a 5-degree balloon, CLF1 from a 10-degree one)");
     app.add_option("--clf-version", o->clfOptions.version, "force CLF1 or CLF2")->check(CLI::IsMember({1, 2}));
