@@ -207,6 +207,12 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
             return refuse(*error);
 
     MlsSettings& s = main->settings();
+    if (options.micCalibration && !resuming) {
+        FrequencyAxis micAxis;
+        micAxis.buildFromIndexes(s.fromIndex, s.toIndex);
+        main->calibration() = micCurve(*options.micCalibration, micAxis);
+        s.useCalibration = 1;
+    }
     // A resumed walk measures with the settings its autosave kept.
     const int order = resuming ? s.mlsOrder() : options.order.value_or(options.preferencesFile.empty() ? 18 : s.mlsOrder());
     const int rateIndex = !resuming && options.rateHz ? rateIndexFor(*options.rateHz) : s.rateIndex;

@@ -14,6 +14,7 @@
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
+#include "calibration/mic_file.h"
 #include "platform/sim/sim_faults.h"
 
 namespace vantrel {
@@ -37,6 +38,9 @@ struct BalloonJobOptions {
     // empty: a new walk, autosaved in startDirectory.
     std::string resumeDirectory;
     SimFaults faults;              // rehearsed by the simulated rig
+    // A microphone's calibration file: it replaces the calibration curve and "Use It" is set, so
+    // every response is corrected by it (not for a resumed walk, which keeps its own curve).
+    std::optional<MicCalibration> micCalibration;
 };
 
 struct BalloonProgress {

@@ -20,6 +20,7 @@ struct CalibrationSetup {
     int invertResponse = 0;   // 1: the curve is the inverse of the cascade
     std::string saveFileName; // last target file chosen for saving
     std::string loadFileName; // last target file chosen for loading
+    std::string micFileName;  // last microphone calibration file chosen
 };
 
 inline constexpr std::string_view kFilterCheckCaption = "UE Message";

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "calibration/mic_file.h"
 #include "calibration/target_file.h"
 #include "mls/numeric_text.h"
 #include "platform/number_text.h"
@@ -21,7 +22,8 @@ constexpr std::string_view kFileCaption = "Karvell";
 constexpr int kSectionPitch = 118;
 constexpr int kControlsPerSection = 12;
 constexpr int kButtonRowY = 8 + kFilterSectionCount * kSectionPitch;
-constexpr int kControlCount = kFilterSectionCount * kControlsPerSection + 6;
+constexpr int kMicRowY = kButtonRowY + 34; // a second row: the microphone's calibration file
+constexpr int kControlCount = kFilterSectionCount * kControlsPerSection + 7;
 
 constexpr ControlSpec control(int id, ControlKind kind, std::string_view caption, int x, int y, int w, int h,
                               bool border = false)
@@ -65,6 +67,7 @@ constexpr std::array<ControlSpec, kControlCount> buildControls()
     c[n++] = control(kCalSaveButton, ControlKind::PushButton, "Save", 312, kButtonRowY + 2, 68, 26);
     c[n++] = control(kCalLoadButton, ControlKind::PushButton, "Load", 388, kButtonRowY + 2, 68, 26);
     c[n++] = control(kCalDoneButton, ControlKind::PushButton, "Done", 476, kButtonRowY + 2, 68, 26);
+    c[n++] = control(kCalMicFileButton, ControlKind::PushButton, "Mic File", 312, kMicRowY, 144, 26);
     return c;
 }
 
@@ -86,7 +89,7 @@ FileDialogSpec targetFileDialog(bool save, const std::string& lastName)
 } // namespace
 
 const WindowSpec kCalibrationWindowSpec{
-    "calibration", "Calibration File Data", 560, kButtonRowY + 38, {240, 240, 240}, kCalibrationControls};
+    "calibration", "Calibration File Data", 560, kMicRowY + 36, {240, 240, 240}, kCalibrationControls};
 
 CalibrationWindow::CalibrationWindow(CalibrationSetup& setup, CurveSet& curves, CalibrationCurve& curve,
                                      const FrequencyAxis& axis, std::function<void()> redrawSplPlot,
@@ -144,6 +147,7 @@ void CalibrationWindow::command(int id, int /*code*/)
     case kCalClearButton: clear(); return;
     case kCalSaveButton: save(); return;
     case kCalLoadButton: load(); return;
+    case kCalMicFileButton: loadMicFile(); return;
     default:
         if (!sectionList(id))
             sectionEdit(id);
@@ -226,6 +230,28 @@ void CalibrationWindow::load()
         else if (const std::string text = targetReadMessage(result); !text.empty())
             host_->message(text, kFileCaption, MessageIcon::Warning);
     }
+    plotCalibrationCurve(curve_, curves_);
+    redrawSplPlot();
+}
+
+void CalibrationWindow::loadMicFile()
+{
+    FileDialogSpec request;
+    request.filterName = "Microphone Calibration Files (*.txt *.cal *.csv *.frd)";
+    request.filterPattern = "*.txt *.cal *.csv *.frd";
+    request.moreFilters = "All Files (*.*)";
+    request.initialPath = setup_.micFileName;
+    const std::optional<std::string> path = host_->fileDialog(request);
+    if (!path)
+        return;
+    setup_.micFileName = *path;
+    const MicReadResult result = readMicFile(*path);
+    if (!result.calibration) {
+        // The curve stays as it was.
+        host_->message(*path + "\n\n" + result.error, kFileCaption, MessageIcon::Warning);
+        return;
+    }
+    curve_ = micCurve(*result.calibration, axis_);
     plotCalibrationCurve(curve_, curves_);
     redrawSplPlot();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The modal "Calibration File Data" window: five filter sections to edit, "Show" to build the
 // calibration curve and preview it in the measurement window's SPL plot, "Invert Response",
-// "Clear", and "Save"/"Load" of target files.
+// "Clear", "Save"/"Load" of target files, and "Mic File" for a microphone's calibration file.
 
 #include <array>
 #include <functional>
@@ -21,6 +21,8 @@ inline constexpr int kCalInvertCheck = 10628;
 inline constexpr int kCalSaveButton = 10629;
 inline constexpr int kCalLoadButton = 10630;
 inline constexpr int kCalClearButton = 10631;
+// A measurement microphone's calibration file becomes the curve (see mic_file.h).
+inline constexpr int kCalMicFileButton = 10632;
 
 struct SectionControlIds {
     int family, order, cutoff, q, gainOrSlope;
@@ -56,6 +58,7 @@ private:
     void clear();
     void save();
     void load();
+    void loadMicFile();
     void done();
     void redrawSplPlot();
     bool sectionEdit(int id);

@@ -11,6 +11,7 @@
 
 #include "cli/cli_command.h"
 #include "calibration/calibration_builder.h"
+#include "calibration/mic_file.h"
 #include "calibration/target_file.h"
 #include "mls/mls_settings.h"
 
@@ -89,6 +90,7 @@ struct CalibrateOptions {
     int fromIndex = MlsSettings{}.fromIndex;
     int toIndex = MlsSettings{}.toIndex;
     std::string out;
+    std::string micFile;
 };
 
 int usageError(const std::string& text) { return cliUsageError("calibrate", text); }
@@ -109,6 +111,18 @@ int runCalibrate(CalibrateOptions& o)
     FrequencyAxis axis;
     axis.buildFromIndexes(fromIndex, toIndex);
     CalibrationCurve curve{};
+    if (!o.micFile.empty()) {
+        const MicReadResult mic = readMicFile(o.micFile);
+        if (!mic.calibration)
+            return usageError("--mic-file " + o.micFile + ": " + mic.error);
+        curve = micCurve(*mic.calibration, axis);
+        if (!writeTargetFile(out, axis, curve)) {
+            std::fprintf(stderr, "cannot write target file %s\n", out.c_str());
+            return 1;
+        }
+        std::printf("%s: %s\n", o.micFile.c_str(), micSummary(*mic.calibration).c_str());
+        return 0;
+    }
     const ShowOutcome outcome = showCalibration(sections, invert, axis, curve);
     if (!outcome.refusal.empty()) {
         std::fprintf(stderr, "%s\n", outcome.refusal.c_str());
@@ -129,6 +143,11 @@ std::function<int()> setupCalibrate(CLI::App& app)
                    "calibration window lists them; CUTOFF in Hz, GAIN in dB); may be repeated")
         ->type_name("K:F:O:HZ:Q:DB");
     app.add_flag("--invert", o->invert, "invert the combined curve");
+    app.add_option("--mic-file", o->micFile,
+                   "a measurement microphone's calibration file (Hz, dB and optionally phase per line) instead of "
+                   "filter sections; held flat beyond its range")
+        ->excludes("--section")
+        ->excludes("--invert");
     app.add_option("--from", o->fromIndex, "lower frequency limit, index of the \"From:\" list")
         ->check(CLI::Range(0, static_cast<int>(kAxisFromHz.size()) - 1));
     app.add_option("--to", o->toIndex, "upper frequency limit, index of the \"To:\" list")

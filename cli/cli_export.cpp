@@ -1,5 +1,5 @@
-// vantrel-cli export: a balloon file as an AES69 directivity file, as FRD files per angle and as
-// an HTML page that turns it in a browser.
+// vantrel-cli export: a balloon file as an AES69 directivity file, FRD files per angle, CLF text,
+// the CTA-2034 tooling's SPL tables and an HTML page that turns it in a browser.
 
 #include <cstdio>
 #include <filesystem>
@@ -10,9 +10,11 @@
 #include "cli/cli_command.h"
 #include "balloon/balloon_file.h"
 #include "balloon/sphere_directions.h"
+#include "exports/clf_export.h"
 #include "exports/frd_export.h"
 #include "exports/html_export.h"
 #include "exports/sofa_export.h"
+#include "exports/spinorama_export.h"
 
 namespace vantrel {
 namespace {
@@ -22,12 +24,15 @@ constexpr std::string_view kCommand = "export";
 struct ExportOptions {
     std::string balloon, sofa, frd, html, prefix, phase = "wrapped";
     SofaMetadata metadata;
+    std::string clf, spinorama;
+    ClfOptions clfOptions;
 };
 
 int runExport(const ExportOptions& o)
 {
-    if (o.sofa.empty() && o.frd.empty() && o.html.empty())
-        return cliUsageError(kCommand, "nothing to do: give --sofa OUT.sofa, --frd DIR, --html OUT.html or several");
+    if (o.sofa.empty() && o.frd.empty() && o.html.empty() && o.clf.empty() && o.spinorama.empty())
+        return cliUsageError(kCommand,
+                             "nothing to do: give --sofa OUT.sofa, --frd DIR, --html OUT.html, --clf OUT.tab, --spinorama DIR or several");
     const std::string prefix = o.prefix.empty() ? std::filesystem::path(o.balloon).stem().string() : o.prefix;
     if (prefix.empty() || prefix.find('/') != std::string::npos)
         return cliUsageError(kCommand, "--prefix must be a file name without '/', not '" + prefix + "'");
@@ -77,6 +82,28 @@ int runExport(const ExportOptions& o)
         std::printf("%s: balloon page of %zu directions x %d frequencies\n", o.html.c_str(),
                     sphereDirections(exportGrid(source.trailer)).size(), kAxisPoints);
     }
+    if (!o.clf.empty()) {
+        ClfOptions clf = o.clfOptions;
+        clf.manufacturer = o.metadata.manufacturer;
+        if (clf.model.empty())
+            clf.model = std::filesystem::path(o.balloon).stem().string();
+        ClfSummary summary;
+        if (std::string error = writeClf(source, clf, o.clf, &summary); !error.empty())
+            return cliUsageError(kCommand, error);
+        std::printf("%s: CLF%d, %d bands %s to %s Hz%s\n", o.clf.c_str(), summary.version, summary.bands,
+                    summary.minBand.c_str(), summary.maxBand.c_str(),
+                    summary.interpolated ? ", directions between the balloon's cells interpolated" : "");
+    }
+    if (!o.spinorama.empty()) {
+        SpinoramaSummary summary;
+        if (std::string error = writeSpinorama(source, o.spinorama, &summary); !error.empty())
+            return cliUsageError(kCommand, error);
+        std::printf("%s: SPL Horizontal and SPL Vertical, %d curves x %d frequencies\n", o.spinorama.c_str(),
+                    summary.curves, summary.frequencies);
+        if (!summary.shortfall.empty())
+            std::fprintf(stderr, "vantrel-cli export: warning: the CTA-2034 tooling will find the data incomplete: %s\n",
+                         summary.shortfall.c_str());
+    }
     return 0;
 }
 
@@ -96,8 +123,15 @@ std::function<int()> setupExport(CLI::App& app)
     app.add_option("--organization", m.organization, "SOFA Organization");
     app.add_option("--license", m.license, "SOFA License");
     app.add_option("--source-type", m.sourceType, "SOFA SourceType (default: Loudspeaker)");
-    app.add_option("--manufacturer", m.manufacturer, "SOFA SourceManufacturer");
+    app.add_option("--manufacturer", m.manufacturer, "SOFA SourceManufacturer, CLF <MANUFACTURER>");
     app.add_option("--description", m.description, "SOFA Description (default: the measurement settings)");
+    app.add_option("--clf", o->clf, "write CLF text (TAB-delimited, CLF2 from a 5-degree balloon, CLF1 from a 10-degree one)");
+    app.add_option("--clf-version", o->clfOptions.version, "force CLF1 or CLF2")->check(CLI::IsMember({1, 2}));
+    app.add_option("--model", o->clfOptions.model, "CLF model name (default: the balloon file's name)");
+    app.add_option("--distance", o->clfOptions.distanceMetres, "measuring distance in m, for the levels at 1 m (default 1)");
+    app.add_option("--sensitivity-ref", o->clfOptions.driveVolts,
+                   "drive voltage in V of the measurement; the CLF sensitivity is given per 1 V (default 1)");
+    app.add_option("--spinorama", o->spinorama, "write \"SPL Horizontal.txt\" and \"SPL Vertical.txt\" for CTA-2034 tools into DIR");
     return [o] { return runExport(*o); };
 }
 

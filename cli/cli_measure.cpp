@@ -41,7 +41,7 @@ struct MeasureOptions {
     int input = -1, output = -1;
     int grid = 10;
     int order = 18, rate = 48000;
-    std::string preferences, balloon, render, resume;
+    std::string preferences, balloon, render, resume, micFile;
     SimFaults faults;
 };
 
@@ -177,6 +177,13 @@ int run(MeasureOptions o)
         return cliUsageError(kName, "--render: '" + o.render + "' is not a directory");
 
     BalloonJobOptions job;
+    if (!o.micFile.empty()) {
+        MicReadResult mic = readMicFile(o.micFile);
+        if (!mic.calibration)
+            return cliUsageError(kName, "--mic-file " + o.micFile + ": " + mic.error);
+        std::printf("%s: %s\n", o.micFile.c_str(), micSummary(*mic.calibration).c_str());
+        job.micCalibration = std::move(mic.calibration);
+    }
     job.resumeDirectory = resumeDirectory;
     job.faults = o.faults;
     job.simulate = o.simulate;
@@ -270,6 +277,11 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->excludes("--order")
         ->excludes("--rate")
         ->excludes("--preferences");
+    app.add_option("--mic-file", o->micFile,
+                   "correct every response by this measurement microphone's calibration file (Hz, dB and "
+                   "optionally phase per line); it replaces the calibration curve of --preferences")
+        ->check(CLI::ExistingFile)
+        ->excludes("--resume");
     addSimFaultOption(app, o->faults)->needs("--simulate");
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };

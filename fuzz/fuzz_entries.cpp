@@ -16,6 +16,7 @@
 #include "balloon/balloon_file.h"
 #include "balloon/selection_state.h"
 #include "views/colour_map.h"
+#include "calibration/mic_file.h"
 #include "calibration/target_file.h"
 #include "exports/html_export.h"
 #include "mls/capture.h"
@@ -121,6 +122,37 @@ int targetFile(Bytes data)
         require(!(std::fabs(curve[i].phase) > 180.0f), "phase within +-180");
     }
     (void)targetReadMessage(result);
+    return 0;
+}
+
+int micFile(Bytes data)
+{
+    const MicReadResult result = parseMicText(text(data));
+    if (!result.calibration) {
+        require(!result.error.empty(), "a refusal has its text");
+        return 0;
+    }
+    const std::vector<MicPoint>& points = result.calibration->points;
+    require(points.size() >= 2 && points.size() <= kMicPointLimit, "two points or more, within the limit");
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        require(std::isfinite(points[i].db) && std::isfinite(points[i].phase), "finite values");
+        require(points[i].hz > 0 && (i == 0 || points[i].hz > points[i - 1].hz), "rising frequencies");
+    }
+    const FrequencyAxis axis;
+    const CalibrationCurve curve = micCurve(*result.calibration, axis);
+    double low = points[0].db, high = points[0].db;
+    for (const MicPoint& p : points) {
+        low = std::min(low, p.db);
+        high = std::max(high, p.db);
+    }
+    for (const LevelPhase& p : curve) {
+        // Interpolation never leaves the range of the file's own levels.
+        require(p.level >= static_cast<float>(low) - 1e-3f * (1 + std::fabs(static_cast<float>(low))) &&
+                    p.level <= static_cast<float>(high) + 1e-3f * (1 + std::fabs(static_cast<float>(high))),
+                "levels within the file's range");
+        require(std::isfinite(p.phase) && std::fabs(p.phase) <= 180.0f, "phase within +-180");
+    }
+    (void)micSummary(*result.calibration);
     return 0;
 }
 
@@ -358,8 +390,7 @@ std::span<const Target> targets()
     static constexpr Target all[] = {
         {"res_recording", resRecording}, {"target_file", targetFile},     {"preferences", preferences},
         {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
-        {"autosave_record", autosaveRecord},
-        {"html_texts", htmlTexts},
+        {"autosave_record", autosaveRecord}, {"html_texts", htmlTexts}, {"mic_file", micFile},
     };
     return all;
 }

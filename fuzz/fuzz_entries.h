@@ -19,6 +19,8 @@ using Bytes = std::span<const std::uint8_t>;
 int resRecording(Bytes data);
 // A target file's text, read into a calibration curve.
 int targetFile(Bytes data);
+// A measurement microphone's calibration file, parsed and laid onto the axis.
+int micFile(Bytes data);
 // "Pellant.pre": the bytes of the file, short, exact or long.
 int preferences(Bytes data);
 // A session script, against a window with one control of every kind.

@@ -5,6 +5,9 @@ vantrel_test(calibration_sections_test
 vantrel_test(calibration_target_file_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/calibration_target_file_test.cpp
   LIBS vantrel_calibration)
+vantrel_test(calibration_mic_file_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/calibration_mic_file_test.cpp
+  LIBS vantrel_calibration)
 vantrel_test(calibration_window_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/calibration_window_test.cpp
   LIBS vantrel_calibration vantrel_headless)

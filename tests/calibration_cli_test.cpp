@@ -108,6 +108,39 @@ TEST(CalibrateCli, BadUsageExitsTwoWithAReason)
     }
 }
 
+// A microphone's file becomes the target file's curve: interpolated, held flat, its phase kept;
+// a malformed one is refused naming its line and writes nothing.
+TEST(CalibrateCli, MicFileBecomesTheTargetFile)
+{
+    const auto mic = scratch("mic.txt");
+    std::ofstream(mic) << "\"Sens Factor =-1.4dB\"\n20\t-1.0\t5\n1000\t3.0\t30\n16000\t-2.0\t0\n";
+    const auto out = scratch("mic.trg");
+    std::filesystem::remove(out);
+    const CliRun run = calibrate("--mic-file '" + mic.string() + "' -o '" + out.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    FrequencyAxis axis;
+    CalibrationCurve curve{};
+    ASSERT_EQ(readTargetFile(out.string(), curve).status, TargetReadStatus::Complete);
+    for (int b = 0; b < kAxisPoints; ++b) {
+        const double f = axis[b];
+        const float level = curve[static_cast<std::size_t>(b)].level;
+        const double expected = f <= 20 ? -1.0 : f >= 16000 ? -2.0 : std::abs(f - 1000) < 3 ? 3.0 : NAN;
+        if (!std::isnan(expected)) {
+            EXPECT_NEAR(level, expected, 0.02) << f;
+        }
+    }
+
+    const auto bad = scratch("bad-mic.txt");
+    std::ofstream(bad) << "20 0\n1000 3\n900 1\n";
+    const auto none = scratch("none.trg");
+    std::filesystem::remove(none);
+    const CliRun refused = calibrate("--mic-file '" + bad.string() + "' -o '" + none.string() + "'");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("line 3: frequency 900 Hz does not rise"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(none));
+    EXPECT_EQ(calibrate("--mic-file '" + mic.string() + "' --invert -o '" + none.string() + "'").status, 2);
+}
+
 TEST(CalibrateCli, UnwritableOutputIsAFailure)
 {
     const CliRun run = calibrate("-o '" + (scratch("no-such-dir") / "x.trg").string() + "'");

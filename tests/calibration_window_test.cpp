@@ -198,6 +198,28 @@ TEST_F(CalibrationWindowTest, LoadProblemsAreToldAndThePreviewStillShows)
     EXPECT_EQ(redraws, 3);
 }
 
+// "Mic File": a microphone's calibration file becomes the curve and its preview; a malformed one
+// is told with its line and leaves the curve as it was.
+TEST_F(CalibrationWindowTest, MicFileBecomesTheCurve)
+{
+    open();
+    const auto bad = scratch("bad-mic.txt");
+    std::ofstream(bad) << "20 0\n1000 nan\n";
+    run("file \"" + bad.string() + "\"\npress calibration 10632\n");
+    EXPECT_NE(events.str().find("line 2: 'nan' is not a finite number"), std::string::npos) << events.str();
+    EXPECT_EQ(curve[100].level, 0.5f);
+    EXPECT_EQ(redraws, 0);
+
+    const auto mic = scratch("mic.txt");
+    std::ofstream(mic) << "* mic 42\n20 -1 0\n20000 -1 0\n";
+    run("file \"" + mic.string() + "\"\npress calibration 10632\n");
+    EXPECT_EQ(setup.micFileName, mic.string());
+    EXPECT_FLOAT_EQ(curve[0].level, -1.0f);
+    EXPECT_FLOAT_EQ(curve[749].level, -1.0f);
+    EXPECT_EQ(curves[25][100], -1.0f);
+    EXPECT_EQ(redraws, 1);
+}
+
 TEST_F(CalibrationWindowTest, SaveToAnUnwritablePathShowsThePath)
 {
     open();

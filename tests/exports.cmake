@@ -1,4 +1,5 @@
 vantrel_test(exports_test SOURCES exports_test.cpp LIBS vantrel_exports)
+vantrel_test(exports_clf_spinorama_test SOURCES exports_clf_spinorama_test.cpp LIBS vantrel_exports vantrel_sim)
 vantrel_test(exports_sofa_reader_test SOURCES exports_sofa_reader_test.cpp LIBS vantrel_exports vantrel_sim)
 vantrel_test(exports_cli_test SOURCES exports_cli_test.cpp LIBS vantrel_balloon)
 add_dependencies(exports_cli_test vantrel-cli)

@@ -130,6 +130,49 @@ TEST_F(ExportCli, HtmlPageRefusesWhatTheOtherExportsRefuseAndNeedsThreeJs)
     }
 }
 
+// CLF text and the SPL tables of a measured 10-degree balloon: what is written and said; an
+// unmeasured balloon and bad options are refused and leave nothing.
+TEST_F(ExportCli, ClfAndSpinoramaTablesOfAMeasuredBalloon)
+{
+    auto m = BalloonMatrix::create();
+    ASSERT_TRUE(m);
+    for (int row = 0; row <= 18; ++row)
+        for (int column = 0; column <= 36; ++column)
+            for (auto& bin : m->cell(row, column))
+                bin = {0.5f, 0.0f};
+    const fs::path measured = dir.path() / "measured.BAL";
+    ASSERT_FALSE(saveBalloon(measured.string(), *m, BalloonTrailer{0, 5, 3, 0, 3, 6, 1}));
+    const fs::path clf = dir.path() / "out.tab";
+    const fs::path spin = dir.path() / "spin";
+    CliRun run = cli(quoted(measured) + " --clf " + quoted(clf) + " --spinorama " + quoted(spin) +
+                     " --model 'Box 1' --manufacturer Acme --distance 2 --sensitivity-ref 2.83");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("CLF1, 10 bands 16 to 8000 Hz"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("36 curves x "), std::string::npos) << run.output;
+    const std::string text = testing::readWholeFile(clf);
+    EXPECT_EQ(text.rfind("<CLF1>\r\n<VERSION>\t1\r\n<MODELNAME>\tBox 1\r\n<MANUFACTURER>\tAcme\r\n", 0), 0u) << text;
+    // Magnitude 0.5 is 83.98 dB at 2 m, 90.00 dB at 1 m; per volt from 2.83 V, 80.96 dB.
+    EXPECT_NE(text.find("<AXIAL-SPECTRUM>\t90.00\t"), std::string::npos);
+    EXPECT_NE(text.find("<SENSITIVITY>\t80.96\t"), std::string::npos);
+    EXPECT_TRUE(fs::exists(spin / "SPL Horizontal.txt") && fs::exists(spin / "SPL Vertical.txt"));
+
+    run = cli(quoted(measured) + " --clf " + quoted(clf) + " --clf-version 2");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_NE(run.output.find("CLF2, 23 bands 100 to 16000 Hz, directions between the balloon's cells interpolated"),
+              std::string::npos) << run.output;
+
+    const fs::path none = dir.path() / "none.tab";
+    for (const char* bad : {" --clf-version 3", " --distance 0", " --sensitivity-ref -1", " --model 'No #1'"}) {
+        run = cli(quoted(measured) + " --clf " + quoted(none) + std::string(bad));
+        EXPECT_EQ(run.status, 2) << bad << ": " << run.output;
+    }
+    run = cli(quoted(balloon) + " --clf " + quoted(none) + " --spinorama " + quoted(dir.path() / "spin2"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("no measurement in the cell of H = 0, V = 0"), std::string::npos) << run.output;
+    EXPECT_FALSE(fs::exists(none));
+    EXPECT_FALSE(fs::exists(dir.path() / "spin2"));
+}
+
 TEST_F(ExportCli, AFrequencyRangeTheMeasurementNeverOffersIsRefused)
 {
     auto m = BalloonMatrix::create();

@@ -8,7 +8,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -19,6 +21,7 @@
 #include "app/preferences.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
+#include "calibration/mic_file.h"
 #include "cli_run.h"
 #include "walk_cells.h"
 
@@ -165,6 +168,46 @@ TEST(MeasureCli, KilledAtARandomInstantThenHaltedByAFaultAndResumedItEqualsAnUni
     EXPECT_TRUE(readWholeFile(dir / "resumed.BAL") == reference) << "the resumed balloon differs";
     EXPECT_TRUE(readWholeFile(dir / kAutosaveBalloonName) == reference) << "the finished autosave differs";
     EXPECT_EQ(readAutosaveProgress(dir.string())->state, AutosaveState::finished);
+}
+
+// With a microphone's calibration file every cell of the balloon is the one measured without
+// it, lowered by the file's level (and turned back by its phase) at each frequency.
+TEST(MeasureCli, AMicFileLowersEveryCellByTheFilesValue)
+{
+    TempDir scratch;
+    const fs::path settings = scratch.path() / "short.pre";
+    writeShortSettings(settings);
+    const fs::path mic = scratch.path() / "mic.txt";
+    std::ofstream(mic) << "\"Sens Factor =-1.4dB\"\n100\t-1.0\t0\n1000\t3.0\t30\n10000\t0.5\t-20\n";
+    const CliResult plain = measureIn(scratch.path(), newRun(settings) + " -o plain.BAL");
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    const CliResult corrected = measureIn(scratch.path(), newRun(settings) + " --mic-file mic.txt -o mic.BAL");
+    ASSERT_EQ(corrected.status, 0) << corrected.err;
+    EXPECT_NE(corrected.out.find("mic.txt: 3 points"), std::string::npos) << corrected.out;
+
+    const BalloonMatrix a = load(scratch.path() / "plain.BAL");
+    const BalloonMatrix b = load(scratch.path() / "mic.BAL");
+    const MicReadResult file = readMicFile(mic.string());
+    ASSERT_TRUE(file.calibration);
+    FrequencyAxis axis;
+    const CalibrationCurve curve = micCurve(*file.calibration, axis);
+    double worst = 0;
+    std::string where;
+    for (const auto& [row, column] : firstPoints(kWholeWalk))
+        for (int bin = 0; bin < kDataBins && axis[bin] < 21600; bin += 7) { // below the usable limit of 48 kHz
+            const ComplexBin x = a.cell(row, column)[static_cast<std::size_t>(bin)];
+            const ComplexBin y = b.cell(row, column)[static_cast<std::size_t>(bin)];
+            const double levelX = 10 * std::log10(double(x.re) * x.re + double(x.im) * x.im);
+            const double levelY = 10 * std::log10(double(y.re) * y.re + double(y.im) * y.im);
+            const double error = std::abs(levelX - curve[static_cast<std::size_t>(bin)].level - levelY);
+            if (error > worst) {
+                worst = error;
+                where = "row " + std::to_string(row) + ", column " + std::to_string(column) + ", " +
+                        std::to_string(axis[bin]) + " Hz, " + std::to_string(levelX) + " dB";
+            }
+        }
+    EXPECT_LT(worst, 0.01) << where;
+    EXPECT_EQ(measureIn(scratch.path(), newRun(settings) + " --mic-file plain.BAL -o x.BAL").status, 2);
 }
 
 TEST(MeasureCli, ARecordingThatNeverReturnsOrADeadLineEndsTheRunInsteadOfHangingIt)
