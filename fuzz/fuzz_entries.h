@@ -34,6 +34,10 @@ int balloonFile(Bytes data);
 // An autosave's progress record ("autosave.run"), as a crash or a foreign hand may leave it.
 int autosaveRecord(Bytes data);
 
+// A distortion file (*.DST): the input replaces the start of a valid 32.9-MB image (header,
+// cell flags, the first cells); an odd first byte also shortens it by one byte.
+int distortionFile(Bytes data);
+
 struct Target {
     std::string_view name;
     int (*entry)(Bytes);

@@ -18,6 +18,7 @@ constexpr int kReserve = 1024;      // samples for the capture's lead-in, the lo
 constexpr int kHarmonicLead = 64;   // samples kept ahead of each response's peak
 constexpr int kMinWindow = 16;      // shortest window a harmonic may have
 constexpr int kMinPairSize = 4096;
+constexpr double kUsableBand = 0.97;  // of f2: above it the sweep fades out
 constexpr double kRegularisation = 1e-4; // of the residue's power, about 1 in the band
 
 std::string hzText(double hz) { return cleanFixedText(hz, hz == std::floor(hz) ? 0 : 1) + " Hz"; }
@@ -331,7 +332,9 @@ void SweepAnalyser::bandPower(int m, bool second, int factor, const FrequencyAxi
     };
     for (int j = 0; j < kAxisPoints; ++j) {
         const double f = factor * static_cast<double>(axis[j]);
-        if (f >= nyquist) {
+        // Outside the sweep's band (its fade-out included) the filter has nothing to invert:
+        // a harmonic there would be the noise it amplifies.
+        if (f >= nyquist || f > kUsableBand * plan_.f2 || axis[j] < plan_.f1) {
             out[static_cast<std::size_t>(j)] = 0;
             continue;
         }

@@ -66,7 +66,8 @@ std::string sweepCaptionText(const SweepPlan& plan);
 
 // Harmonic n relative to the fundamental at the excitation frequency of each axis point, in dB;
 // noiseDb is the noise of the deconvolution the same way; a value is measured when it lies
-// kBelowNoiseDb above the noise (harmonics above Nyquist read -200 dB and count as below).
+// kBelowNoiseDb above the noise (harmonics outside the sweep's band, or above Nyquist, read
+// -200 dB and count as below).
 struct HarmonicResponses {
     std::array<AxisValues, kHarmonicCount> harmonicDb{}; // H2..H5
     AxisValues thdDb{};
