@@ -1,5 +1,7 @@
 #include "mls/measurement_window.h"
 
+#include "mls/harmonic_plot.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -7,6 +9,7 @@
 #include <utility>
 
 #include "mls/curve_slots.h"
+#include "mls/harmonic_plot.h"
 #include "mls/measurement_controls.h"
 #include "mls/mls_plots.h"
 #include "mls/numeric_text.h"
@@ -212,6 +215,7 @@ void MeasurementWindow::initialise()
     h.setText(kFilterQEdit, s.filterQText);
     h.setText(kFilterSlopeEdit, s.filterSlopeText);
 
+    showExcitation();
     card_->fillDeviceLists();
     std::fill(engine_.captureCopy().begin(), engine_.captureCopy().end(), 0);
     engine_.buildTimeWindows(s);
@@ -251,7 +255,7 @@ void MeasurementWindow::command(int id, int code)
 {
     if (!host_)
         return;
-    if (guardedCommand(id, code))
+    if (excitationCommand(id) || guardedCommand(id, code))
         return;
     freeCommand(id, code);
 }
@@ -361,6 +365,7 @@ void MeasurementWindow::freeCommand(int id, int code)
     switch (id) {
     case kRunMls: runMls(); return;
     case kClearSpl:
+        harmonicsValid_ = false;
         clearSlots();
         redrawSplPlot();
         return;
@@ -742,6 +747,8 @@ void MeasurementWindow::redrawSplPlot()
     input.selectedRow = ctx_.selection.selectedRow;
     input.selectedColumn = ctx_.selection.selectedColumn;
     drawSplPlot(host_->surface(), kSplPlotRect, input);
+    if (harmonicsValid_)
+        drawHarmonicCurves(host_->surface(), kSplPlotRect, engine_.response(), engine_.harmonics());
 }
 
 void MeasurementWindow::redrawLevelScale() { drawLevelScale(host_->surface(), kLevelScaleRect, kMeasureBackground); }

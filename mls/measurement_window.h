@@ -95,6 +95,9 @@ public:
 
 private:
     void initialise();
+    // measurement_excitation.cpp: "Log Sweep" and its band.
+    void showExcitation();
+    bool excitationCommand(int id);
     bool guardedCommand(int id, int code);
     void restoreControl(int id);
     void freeCommand(int id, int code);

@@ -18,6 +18,8 @@ constexpr int kReserve = 1024;      // samples for the capture's lead-in, the lo
 constexpr int kHarmonicLead = 64;   // samples kept ahead of each response's peak
 constexpr int kMinWindow = 16;      // shortest window a harmonic may have
 constexpr int kMinPairSize = 4096;
+constexpr int kOnsetSearch = 4096;      // samples ahead of the IN peak searched for its onset
+constexpr float kOnsetFraction = 0.1f;  // of the peak: where the IN response begins
 constexpr double kUsableBand = 0.97;  // of f2: above it the sweep fades out
 constexpr double kRegularisation = 1e-4; // of the residue's power, about 1 in the band
 
@@ -275,7 +277,15 @@ ImpulseDelays SweepAnalyser::deconvolve(const SweepPlan& plan, const ImpulseBuff
             d.inDelay = j;
         }
     }
-    inDelay_ = d.inDelay;
+    // The harmonics' windows start at the onset of the IN response, not at its peak: off axis
+    // the peak can lie well inside the response, and the part before it would be counted as a
+    // harmonic.
+    inOnset_ = d.inDelay;
+    for (int j = std::max(0, d.inDelay - kOnsetSearch); j < d.inDelay; ++j)
+        if (std::abs(z[2 * j + 1]) >= kOnsetFraction * inBest) {
+            inOnset_ = j;
+            break;
+        }
     d.alignLead = alignLeadFor(frontWindowText, d.refDelay);
     const std::size_t total = std::min({b.refSignal.size(), b.inSignal.size(), b.inImpulseCopy.size()});
     std::fill(b.refSignal.begin(), b.refSignal.begin() + static_cast<long>(total), 0.0f);
@@ -360,7 +370,7 @@ void SweepAnalyser::harmonics(const FrequencyAxis& axis, int smoothingHalfWidth,
     const SweepPlan& p = plan_;
     const int n = p.points;
     const auto& dt = p.delay;
-    const int start = inDelay_ - kHarmonicLead;
+    const int start = inOnset_ - kHarmonicLead;
     // Harmonic k (2..5) from dt_k ahead of the linear response up to harmonic k - 1; the
     // fundamental over the same length as harmonic 2; the noise from the middle of the gap
     // between the linear response and harmonic 5, over that length too.

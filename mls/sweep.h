@@ -37,7 +37,7 @@ inline constexpr double kBelowNoiseDb = 6;  // a harmonic counts when this far a
 struct ExcitationSettings {
     bool sweep = false; // false: MLS
     double f1Hz = 10;
-    double f2Hz = 22000;
+    double f2Hz = 0;    // 0: the Nyquist frequency
 };
 
 struct SweepPlan {
@@ -115,7 +115,7 @@ private:
     AlignedFloats pairs_;                      // harmonic windows, two per transform
     Powers fundamental_{}, noise_{}, smoothed_{};
     std::array<Powers, kHarmonicCount> harmonic_{};
-    int inDelay_ = 0;
+    int inOnset_ = 0; // first IN sample at a tenth of its peak
     int pairSize_ = 0;
 };
 
