@@ -116,7 +116,6 @@ private:
     Powers fundamental_{}, noise_{}, smoothed_{};
     std::array<Powers, kHarmonicCount> harmonic_{};
     int inOnset_ = 0; // first IN sample at a tenth of its peak
-    int pairSize_ = 0;
 };
 
 } // namespace vantrel
