@@ -64,6 +64,9 @@ double bandWeight(double f, double f1, double f2)
     return 0.5 + 0.5 * std::cos(kPi * (f - f2) / edge);
 }
 
+// One period of f1, at most a tenth of the sweep.
+int fadeInSamples(const SweepPlan& plan, int count) { return std::min(count / 10, static_cast<int>(plan.rate / plan.f1)); }
+
 } // namespace
 
 double harmonicPercent(double db) { return 100.0 * std::pow(10.0, db / 20.0); }
@@ -143,9 +146,9 @@ void SweepAnalyser::generate(const SweepPlan& plan, const MlsSettings& settings,
     const double gain = static_cast<double>(settings.outputVolume) * kLevelStep * 256.0;
     const int count = std::min(plan.sweepSamples, kPlayFrames - kPlayLead);
     const double rate = plan.rate;
-    // Fades against the spectral splatter of a hard start and stop: one period of f1 (at most a
-    // tenth of the sweep) in, twenty periods of f2 (at most a twentieth) out.
-    const int fadeIn = std::min(count / 10, static_cast<int>(rate / plan.f1));
+    // Fades against the spectral splatter of a hard start and stop: fadeInSamples in, twenty
+    // periods of f2 (at most a twentieth of the sweep) out.
+    const int fadeIn = fadeInSamples(plan, count);
     const int fadeOut = std::min(count / 20, static_cast<int>(20 * rate / plan.f2));
     float* x = work_.data();
     const auto n = static_cast<std::size_t>(plan.points);
@@ -231,6 +234,11 @@ void SweepAnalyser::buildInverse(const SweepPlan& plan, std::span<const float> s
         const std::complex<double> w = analytic * correction * bandWeight(f, plan.f1, plan.f2);
         inverse_[static_cast<std::size_t>(k)] = {static_cast<float>(w.real()), static_cast<float>(w.imag())};
     }
+    // Below twice f1, and within the sweep's fade-in, the linear response rings ahead of
+    // itself (the band edge of the filter) into harmonic 2's window: no harmonic is read there.
+    const int count = std::min(plan.sweepSamples, kPlayFrames - kPlayLead);
+    const double fadeInHz = plan.f1 * std::exp(fadeInSamples(plan, count) / (plan.rate * plan.rateL));
+    lowestHz_ = std::max(2 * plan.f1, fadeInHz);
     // The Nyquist bin stays real so both channels stay real.
     inverse_[static_cast<std::size_t>(half)] = std::abs(inverse_[static_cast<std::size_t>(half)]);
     inverseValid_ = true;
@@ -344,7 +352,7 @@ void SweepAnalyser::bandPower(int m, bool second, int factor, const FrequencyAxi
         const double f = factor * static_cast<double>(axis[j]);
         // Outside the sweep's band (its fade-out included) the filter has nothing to invert:
         // a harmonic there would be the noise it amplifies.
-        if (f >= nyquist || f > kUsableBand * plan_.f2 || axis[j] < plan_.f1) {
+        if (f >= nyquist || f > kUsableBand * plan_.f2 || axis[j] < lowestHz_) {
             out[static_cast<std::size_t>(j)] = 0;
             continue;
         }

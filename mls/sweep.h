@@ -66,8 +66,8 @@ std::string sweepCaptionText(const SweepPlan& plan);
 
 // Harmonic n relative to the fundamental at the excitation frequency of each axis point, in dB;
 // noiseDb is the noise of the deconvolution the same way; a value is measured when it lies
-// kBelowNoiseDb above the noise (harmonics outside the sweep's band, or above Nyquist, read
-// -200 dB and count as below).
+// kBelowNoiseDb above the noise (harmonics outside the sweep's band or above Nyquist, and every
+// harmonic below twice f1 or within the sweep's fade-in, read -200 dB and count as below).
 struct HarmonicResponses {
     std::array<AxisValues, kHarmonicCount> harmonicDb{}; // H2..H5
     AxisValues thdDb{};
@@ -116,6 +116,7 @@ private:
     Powers fundamental_{}, noise_{}, smoothed_{};
     std::array<Powers, kHarmonicCount> harmonic_{};
     int inOnset_ = 0; // first IN sample at a tenth of its peak
+    double lowestHz_ = 0; // lowest excitation frequency whose harmonics are read
 };
 
 } // namespace vantrel
