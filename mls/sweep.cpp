@@ -296,24 +296,31 @@ ImpulseDelays SweepAnalyser::deconvolve(const SweepPlan& plan, const ImpulseBuff
         }
     d.alignLead = alignLeadFor(frontWindowText, d.refDelay);
     const std::size_t total = std::min({b.refSignal.size(), b.inSignal.size(), b.inImpulseCopy.size()});
-    std::fill(b.refSignal.begin(), b.refSignal.begin() + static_cast<long>(total), 0.0f);
-    std::fill(b.inSignal.begin(), b.inSignal.begin() + static_cast<long>(total), 0.0f);
-    std::fill(b.inImpulseCopy.begin(), b.inImpulseCopy.begin() + static_cast<long>(total), 0.0f);
-    if (d.refDelay == 0 || d.inDelay == 0)
+    const auto clearAll = [&](std::size_t from) {
+        for (std::span<float> v : {b.refSignal, b.inSignal, b.inImpulseCopy})
+            std::fill(v.begin() + static_cast<long>(from), v.begin() + static_cast<long>(total), 0.0f);
+    };
+    if (d.refDelay == 0 || d.inDelay == 0) {
+        clearAll(0);
         return d;
+    }
     // Only the linear part is kept: a window reaching into the harmonics would count them as
     // the loudspeaker's own response. REF is silent before 10 samples ahead of its peak, as
     // the MLS has it.
     const long from = d.refDelay - d.alignLead;
-    const int keep = std::min<int>(linearEnd, static_cast<int>(total) - kResponseStart);
+    const int keep = std::max(0, std::min<int>(linearEnd, static_cast<int>(total) - kResponseStart));
+    for (int i = 0; i < kResponseStart; ++i)
+        b.refSignal[static_cast<std::size_t>(i)] = b.inSignal[static_cast<std::size_t>(i)] =
+            b.inImpulseCopy[static_cast<std::size_t>(i)] = 0.0f;
     for (int i = 0; i < keep; ++i) {
-        const std::size_t at = static_cast<std::size_t>(wrap(from + i, n));
+        const auto at = static_cast<std::size_t>(from + i < n ? from + i : from + i - n);
         const auto out = static_cast<std::size_t>(kResponseStart + i);
-        if (from + i >= d.refDelay - 10)
-            b.refSignal[out] = 2 * z[2 * at];
-        b.inSignal[out] = 2 * z[2 * at + 1];
-        b.inImpulseCopy[out] = b.inSignal[out];
+        const float in = 2 * z[2 * at + 1];
+        b.refSignal[out] = from + i >= d.refDelay - 10 ? 2 * z[2 * at] : 0.0f;
+        b.inSignal[out] = in;
+        b.inImpulseCopy[out] = in;
     }
+    clearAll(static_cast<std::size_t>(kResponseStart + keep));
     return d;
 }
 
@@ -322,7 +329,7 @@ int SweepAnalyser::transformPair(int startA, int lengthA, int startB, int length
     const int n = plan_.points;
     const int longest = std::max(lengthA, lengthB);
     int m = kMinPairSize;
-    while (m < 2 * longest && m < n)
+    while (m < longest && m < n)
         m *= 2;
     float* p = pairs_.data();
     std::fill(p, p + 2 * static_cast<std::size_t>(m), 0.0f);
@@ -342,11 +349,13 @@ void SweepAnalyser::bandPower(int m, bool second, int factor, const FrequencyAxi
     const float* p = pairs_.span().data();
     const double binHz = static_cast<double>(plan_.rate) / m;
     const double nyquist = plan_.rate / 2.0;
+    // The two real windows from one transform: A = (Z[k] + conj Z[m-k]) / 2,
+    // B = (Z[k] - conj Z[m-k]) / 2j.
+    const float sign = second ? -1.0f : 1.0f;
     const auto power = [&](int k) {
-        const int mk = (m - k) % m;
-        const std::complex<double> zk(p[2 * k], p[2 * k + 1]), zm(p[2 * mk], -p[2 * mk + 1]);
-        const std::complex<double> v = second ? (zk - zm) / std::complex<double>(0, 2) : (zk + zm) / 2.0;
-        return std::norm(v);
+        const int mk = (m - k) & (m - 1);
+        const float re = p[2 * k] + sign * p[2 * mk], im = p[2 * k + 1] - sign * p[2 * mk + 1];
+        return 0.25 * (static_cast<double>(re) * re + static_cast<double>(im) * im);
     };
     for (int j = 0; j < kAxisPoints; ++j) {
         const double f = factor * static_cast<double>(axis[j]);
