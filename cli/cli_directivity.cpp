@@ -54,6 +54,13 @@ int writeDistortionMaps(const std::string& balloon, const std::string& directory
         return error.empty() ? 0 : usageError(error);
     std::vector<std::string> written;
     const std::optional<std::string> failed = writeThdMaps(*distortion, directory, written);
+    if (!failed)
+        if (const auto text = onAxisDistortionText(*distortion, std::filesystem::path(balloon).filename().string())) {
+            const std::filesystem::path path = std::filesystem::path(directory) / "distortion-on-axis.txt";
+            if (auto error = writeText(path, *text))
+                return usageError(*error);
+            written.push_back(path.string());
+        }
     for (const std::string& path : written)
         std::printf("wrote %s\n", path.c_str());
     std::fflush(stdout);

@@ -5,6 +5,8 @@
 
 #include "analysis/directivity.h"
 #include "analysis/pictures.h"
+#include "mls/sweep.h"
+#include "platform/number_text.h"
 #include "platform/qt/picture_file.h"
 
 namespace vantrel {
@@ -81,6 +83,35 @@ std::optional<std::string> writeThdMaps(const DistortionBalloon& distortion, con
         written.push_back(path);
     }
     return std::nullopt;
+}
+
+std::optional<std::string> onAxisDistortionText(const DistortionBalloon& distortion, const std::string& source)
+{
+    const AngleGrid grid = distortion.grid();
+    const int row = rowForAngle(0, grid), column = columnForAngle(0, grid);
+    if (!distortion.measured(row, column))
+        return std::nullopt;
+    std::string out = "# distortion on axis (H = 0, V = 0) of " + source + ", sweep ";
+    appendFixed(out, distortion.f1(), 1);
+    out += " .. ";
+    appendFixed(out, distortion.f2(), 1);
+    out += " Hz\n# Hz  H2_dB H2_% H3_dB H3_% THD_dB THD_%  (relative to the fundamental)\n";
+    for (int i = 0; i < kAxisPoints; ++i) {
+        appendFixed(out, distortion.axis()[static_cast<std::size_t>(i)], 1);
+        for (const DistortionQuantity q : {DistortionQuantity::h2, DistortionQuantity::h3, DistortionQuantity::thd}) {
+            if (!distortion.aboveNoise(row, column, q, i)) {
+                out += " below-noise below-noise";
+                continue;
+            }
+            const double db = distortion.value(row, column, q, i);
+            out += ' ';
+            appendFixed(out, db, 2);
+            out += ' ';
+            appendFixed(out, harmonicPercent(db), 4);
+        }
+        out += '\n';
+    }
+    return out;
 }
 
 } // namespace vantrel

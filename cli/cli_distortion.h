@@ -30,4 +30,9 @@ std::string quantityName(DistortionQuantity q); // "H2", "H3", "THD"
 std::optional<std::string> writeThdMaps(const DistortionBalloon& distortion, const std::string& directory,
                                         std::vector<std::string>& written);
 
+// The on-axis cell (H = 0, V = 0) as text: one line per axis point with the frequency, then H2,
+// H3 and THD each in dB and in percent relative to the fundamental, or "below-noise"; nothing
+// when that cell was not measured.
+std::optional<std::string> onAxisDistortionText(const DistortionBalloon& distortion, const std::string& source);
+
 } // namespace vantrel
