@@ -3,3 +3,6 @@ vantrel_test(analysis_pictures_test SOURCES analysis_pictures_test.cpp LIBS vant
 vantrel_test(analysis_cli_test SOURCES analysis_cli_test.cpp LIBS vantrel_analysis vantrel_sim vantrel_image_canvas)
 add_dependencies(analysis_cli_test vantrel-cli)
 target_compile_definitions(analysis_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
+vantrel_test(distortion_cli_test SOURCES distortion_cli_test.cpp LIBS vantrel_analysis vantrel_sim vantrel_image_canvas)
+add_dependencies(distortion_cli_test vantrel-cli)
+target_compile_definitions(distortion_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
