@@ -82,6 +82,10 @@ SweepPlanResult planSweep(const MlsSettings& settings, const ExcitationSettings&
     const double nyquist = rate / 2.0;
     const double f1 = excitation.f1Hz;
     const double f2 = excitation.f2Hz > 0 ? excitation.f2Hz : nyquist;
+    if (!(excitation.f2Hz >= 0)) {
+        r.error = "Sweep end f2 = " + hzText(excitation.f2Hz) + " must lie above 0 Hz (0: the Nyquist frequency)";
+        return r;
+    }
     if (!(f1 > 0) || !std::isfinite(f1)) {
         r.error = "Sweep start f1 = " + hzText(f1) + " must lie above 0 Hz";
         return r;

@@ -191,6 +191,7 @@ TEST(SweptSine, RefusesWhatCannotBePlayedNamingTheValue)
     const Case cases[] = {{1000, 1000, 3, "f1 = 1000 Hz"},
                           {20, 30000, 3, "f2 = 30000 Hz lies above the Nyquist frequency 24000 Hz"},
                           {0, 20000, 3, "f1 = 0 Hz"},
+                          {20, -5, 3, "f2 = -5 Hz must lie above 0 Hz"},
                           {2000, 2200, 0, "its harmonics need"},
                           {5, 20000, 0, "does not fit the length 8191"}};
     for (const Case& c : cases) {
