@@ -13,6 +13,7 @@
 #include "app/preferences.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
+#include "balloon/distortion_balloon.h"
 #include "mls/measurement_window.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"
@@ -213,6 +214,11 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         main->calibration() = micCurve(*options.micCalibration, micAxis);
         s.useCalibration = 1;
     }
+    if (!resuming) {
+        main->excitation().sweep = options.sweep;
+        main->excitation().f1Hz = options.sweepF1;
+        main->excitation().f2Hz = options.sweepF2;
+    }
     // A resumed walk measures with the settings its autosave kept.
     const int order = resuming ? s.mlsOrder() : options.order.value_or(options.preferencesFile.empty() ? 18 : s.mlsOrder());
     const int rateIndex = !resuming && options.rateHz ? rateIndexFor(*options.rateHz) : s.rateIndex;
@@ -304,6 +310,15 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
             return result;
         }
         result.savedTo = options.output;
+        if (main->excitation().sweep && main->distortion()) {
+            const std::string path = distortionPathFor(options.output);
+            if (auto error = saveDistortion(path, *main->distortion())) {
+                result.outcome = BalloonJobResult::Outcome::refused;
+                result.message = *error;
+                return result;
+            }
+            result.distortionSavedTo = path;
+        }
     }
 
     if (!options.renderDirectory.empty() && options.render && result.outcome == BalloonJobResult::Outcome::completed) {

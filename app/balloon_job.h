@@ -41,6 +41,10 @@ struct BalloonJobOptions {
     // A microphone's calibration file: it replaces the calibration curve and "Use It" is set, so
     // every response is corrected by it (not for a resumed walk, which keeps its own curve).
     std::optional<MicCalibration> micCalibration;
+    // The swept sine instead of the MLS (a resumed walk keeps its own excitation); its
+    // harmonics are saved beside the balloon file (distortionPathFor(output)).
+    bool sweep = false;
+    double sweepF1 = 10, sweepF2 = 0; // Hz; 0: the Nyquist frequency
 };
 
 struct BalloonProgress {
@@ -59,6 +63,7 @@ struct BalloonJobResult {
     int pointsKept = 0; // of pointsDone, those a resumed walk took from its autosave
     double rigSeconds = 0, wallSeconds = 0;
     std::string savedTo;           // the balloon file written, if any
+    std::string distortionSavedTo; // the distortion file beside it, if the walk had one
     std::vector<std::string> pictures;
     // Simulated rig only: the largest level deviation of a measured cell from the rig's model
     // over 100 Hz..20 kHz (one offset for the whole balloon, taken on the axis at 1 kHz),

@@ -219,6 +219,10 @@ void MainWindow::openMeasurementWindow()
                                            calibrationWindow_->closeRequested();
                                    },
                                    [this](bool ok) { sequencer_->measurementDone(ok); }};
+        context.excitation = &excitation_;
+        context.harmonicsStored = [this](int h, int v, const HarmonicResponses& harmonics) {
+            storeHarmonics(h, v, harmonics);
+        };
         measurement_ = std::make_unique<MeasurementWindow>(std::move(context));
     }
     measurement_->open(); // brings an open window forward instead of making a second one

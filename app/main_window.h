@@ -11,9 +11,11 @@
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_matrix.h"
+#include "balloon/distortion_balloon.h"
 #include "balloon/frequency_axis.h"
 #include "balloon/selection_state.h"
 #include "mls/mls_settings.h"
+#include "mls/sweep.h"
 #include "platform/audio_system.h"
 #include "platform/platform.h"
 #include "platform/serial_port.h"
@@ -87,6 +89,11 @@ public:
     std::optional<std::string> prepareResume(const std::string& directory);
     const std::string& autosaveDirectory() const { return autosaveDirectory_; }
 
+    // The excitation of the measurements (MLS unless set to the sweep), and the distortion
+    // balloon its sweep measurements fill (nullptr until the first one).
+    ExcitationSettings& excitation() { return excitation_; }
+    const DistortionBalloon* distortion() const { return distortion_.get(); }
+
 private:
     MainWindow(Platform& platform, Devices devices, const std::string& startDirectory);
     [[nodiscard]] bool allocateRecords();
@@ -107,8 +114,15 @@ private:
     bool sequenceCommand(int id);
     void drawPointView(const PointViewRequest& request);
     std::optional<std::string> autosaveEvent(SequenceEvent event);
+    std::optional<std::string> balloonAutosaveEvent(SequenceEvent event);
     AutosaveProgress autosaveProgress(AutosaveState state) const;
     void offerResume();
+    // main_window_distortion.cpp: the harmonics of sweep measurements, kept and autosaved
+    // beside the balloon.
+    void storeHarmonics(int hAngle, int vAngle, const HarmonicResponses& harmonics);
+    std::optional<std::string> distortionEvent(SequenceEvent event);
+    void prepareDistortionResume(const std::string& directory);
+    void resumeDistortionAutosave();
     // "Save Data" and "Load Data": the balloon file dialog, the transfer, and what follows
     // either way (repaint, marks, title, selected cell, view).
     void saveData();
@@ -146,6 +160,9 @@ private:
     std::unique_ptr<BalloonAutosave> autosave_;
     std::optional<AutosaveProgress> pendingResume_; // armed by prepareResume for the next "RUN Test"
     bool askBeforeNewWalk_ = false; // the desktop offers an interrupted autosave before it is overwritten
+    ExcitationSettings excitation_;
+    std::unique_ptr<DistortionBalloon> distortion_;
+    std::unique_ptr<DistortionAutosave> distortionAutosave_;
 };
 
 } // namespace vantrel

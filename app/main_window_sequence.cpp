@@ -52,6 +52,7 @@ bool MainWindow::sequenceCommand(int id)
             if (auto warning = autosave_->resume(autosaveProgress(AutosaveState::running)))
                 host_->message(*warning + "\n\nThe measurement goes on without its autosave.", kSequenceCaption,
                                MessageIcon::Warning);
+            resumeDistortionAutosave();
         }
     } else if (id == main_ids::kRunTest)
         sequencer_->run();
@@ -77,6 +78,13 @@ AutosaveProgress MainWindow::autosaveProgress(AutosaveState state) const
 }
 
 std::optional<std::string> MainWindow::autosaveEvent(SequenceEvent event)
+{
+    std::optional<std::string> warning = balloonAutosaveEvent(event);
+    std::optional<std::string> distortion = distortionEvent(event);
+    return warning ? warning : distortion;
+}
+
+std::optional<std::string> MainWindow::balloonAutosaveEvent(SequenceEvent event)
 {
     switch (event) {
     case SequenceEvent::started: {
@@ -142,6 +150,7 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
     angleGrid_ = angleGridFromFlag(progress->gridFlag);
     autosaveDirectory_ = directory;
     pendingResume_ = *progress;
+    prepareDistortionResume(directory);
     showRadioMarks();
     drawCurrentView();
     return std::nullopt;

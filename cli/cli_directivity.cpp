@@ -19,6 +19,7 @@
 #include "analysis/sphere_levels.h"
 #include "analysis/tables.h"
 #include "cli/cli_command.h"
+#include "cli/cli_distortion.h"
 #include "balloon/balloon_file.h"
 #include "platform/number_text.h"
 #include "platform/qt/picture_file.h"
@@ -56,6 +57,32 @@ std::optional<std::string> writeText(const std::filesystem::path& path, const st
     if (!out)
         return "cannot write " + path.string();
     return std::nullopt;
+}
+
+// The THD polar maps when a distortion file (a walk measured with the sweep) lies beside.
+int writeDistortionMaps(const std::string& balloon, const ValidBand& band, const std::string& directory)
+{
+    std::string error;
+    const std::optional<DistortionBalloon> distortion = distortionBeside(balloon, error);
+    if (!distortion)
+        return error.empty() ? 0 : usageError(error);
+    std::vector<std::string> written;
+    const std::optional<std::string> failed = writeThdMaps(*distortion, band, directory, written);
+    if (!failed)
+        if (const auto text = onAxisDistortionText(*distortion, std::filesystem::path(balloon).filename().string())) {
+            const std::filesystem::path path = std::filesystem::path(directory) / "distortion-on-axis.txt";
+            if (auto error = writeText(path, *text))
+                return usageError(*error);
+            written.push_back(path.string());
+        }
+    for (const std::string& path : written)
+        std::printf("wrote %s\n", path.c_str());
+    std::fflush(stdout);
+    if (failed) {
+        std::fprintf(stderr, "vantrel-cli %s: %s\n", kName, failed->c_str());
+        return kExitUsage;
+    }
+    return 0;
 }
 
 int runDirectivity(const DirectivityOptions& options)
@@ -176,6 +203,8 @@ int runDirectivity(const DirectivityOptions& options)
     ok = ok && picture("directivity.png", kDirectivitySize, [&](Canvas& c) { drawDirectivity(c, rows, summary); });
     if (!ok)
         return kExitUsage;
+    if (const int status = writeDistortionMaps(options.balloon, band, options.outDir); status != 0)
+        return status;
 
     if (ctaRefusal)
         return refuse("no CTA-2034-A curves: " + *ctaRefusal);

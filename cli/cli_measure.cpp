@@ -20,6 +20,7 @@
 #include "balloon/balloon_autosave.h"
 #include "platform/number_text.h"
 #include "cli/sim_fault_option.h"
+#include "mls/sweep.h"
 #include "app/main_window_controls.h"
 #include "platform/qt/image_canvas.h"
 #include "views/balloon_display.h"
@@ -43,6 +44,9 @@ struct MeasureOptions {
     int order = 18, rate = 48000;
     std::string preferences, balloon, render, resume, micFile;
     SimFaults faults;
+    std::string excitation = "mls";
+    double f1 = 10, f2 = 0;
+    std::vector<double> nonlinearity;
 };
 
 // "h:mm:ss" of whole seconds.
@@ -176,6 +180,21 @@ int run(MeasureOptions o)
     if (!o.render.empty() && !std::filesystem::is_directory(o.render))
         return cliUsageError(kName, "--render: '" + o.render + "' is not a directory");
 
+    if (!o.nonlinearity.empty()) {
+        if (o.nonlinearity.size() != 2 || !std::isfinite(o.nonlinearity[0]) || !std::isfinite(o.nonlinearity[1]))
+            return cliUsageError(kName, "--sim-nonlinearity takes two numbers A2,A3");
+        o.faults.nonlinearA2 = o.nonlinearity[0];
+        o.faults.nonlinearA3 = o.nonlinearity[1];
+    }
+    if (o.excitation == "sweep" && o.resume.empty()) {
+        // Refused here, before the rig moves, naming the value.
+        MlsSettings probe;
+        probe.mlsLengthIndex = o.order - 13;
+        probe.rateIndex = o.rate == 96000 ? 6 : 5;
+        if (const SweepPlanResult plan = planSweep(probe, {true, o.f1, o.f2}); !plan.ok())
+            return cliUsageError(kName, plan.error);
+    }
+
     BalloonJobOptions job;
     if (!o.micFile.empty()) {
         MicReadResult mic = readMicFile(o.micFile);
@@ -184,6 +203,9 @@ int run(MeasureOptions o)
         std::printf("%s: %s\n", o.micFile.c_str(), micSummary(*mic.calibration).c_str());
         job.micCalibration = std::move(mic.calibration);
     }
+    job.sweep = o.excitation == "sweep";
+    job.sweepF1 = o.f1;
+    job.sweepF2 = o.f2;
     job.resumeDirectory = resumeDirectory;
     job.faults = o.faults;
     job.simulate = o.simulate;
@@ -249,6 +271,8 @@ int run(MeasureOptions o)
                     fixedText(*r.deviationDb, 2).c_str(), r.deviationAt.c_str());
     if (!r.savedTo.empty())
         std::printf("saved: %s\n", r.savedTo.c_str());
+    if (!r.distortionSavedTo.empty())
+        std::printf("distortion saved: %s\n", r.distortionSavedTo.c_str());
     for (const std::string& picture : r.pictures)
         std::printf("rendered: %s\n", picture.c_str());
     return 0;
@@ -283,6 +307,18 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->check(CLI::ExistingFile)
         ->excludes("--resume");
     addSimFaultOption(app, o->faults)->needs("--simulate");
+    app.add_option("--excitation", o->excitation, "mls, or sweep: a synchronized exponential sweep, whose harmonics "
+                                                  "(H2, H3, THD) are saved beside the balloon (*.DST)")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"mls", "sweep"}))
+        ->excludes("--resume");
+    app.add_option("--f1", o->f1, "sweep start, Hz")->capture_default_str()->excludes("--resume");
+    app.add_option("--f2", o->f2, "sweep end, Hz (default: the Nyquist frequency)")->excludes("--resume");
+    app.add_option("--sim-nonlinearity", o->nonlinearity,
+                   "the simulated rig's distortion y = x + A2 x^2 + A3 x^3 in front of its loudspeaker")
+        ->delimiter(',')
+        ->expected(2)
+        ->needs("--simulate");
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };
 }

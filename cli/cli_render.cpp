@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "cli/cli_distortion.h"
 #include "app/main_window_controls.h"
 #include "balloon/balloon_file.h"
 #include "platform/number_text.h"
@@ -29,6 +30,7 @@ struct RenderOptions {
     int bin = -1;
     double hz = std::numeric_limits<double>::quiet_NaN();
     std::string view, sliceMode = "full", area = "view", source, target;
+    std::string quantity = "response";
     SelectionState selection;
 };
 
@@ -110,6 +112,20 @@ int runRender(RenderOptions& o)
             reason.replace(at, 2, ": ");
         return cliUsageError(kName, "cannot read " + reason);
     }
+    std::optional<DistortionQuantity> quantity;
+    if (o.quantity != "response") {
+        // The distortion beside the balloon, drawn in place of the responses.
+        quantity = o.quantity == "thd" ? DistortionQuantity::thd : o.quantity == "h2" ? DistortionQuantity::h2 : DistortionQuantity::h3;
+        std::string error;
+        const std::optional<DistortionBalloon> distortion = distortionBeside(o.balloon, error);
+        if (!distortion)
+            return error.empty() ? cliRefusal(kName, "no distortion file '" + distortionPathFor(o.balloon) +
+                                                         "' beside the balloon: measure it with --excitation sweep")
+                                 : cliUsageError(kName, error);
+        distortionLevels(*distortion, *quantity, 90.0f, *matrix);
+        if (o.mode == "measurement")
+            o.mode = "fine";
+    }
     const BalloonTrailer& trailer = *loaded.settings;
     FrequencyAxis axis;
     axis.buildFromIndexes(trailer.fromIndex, trailer.toIndex);
@@ -152,6 +168,15 @@ int runRender(RenderOptions& o)
         display.drawRepairMarks(canvas);
     }
 
+    if (quantity) {
+        // What the levels are: the quantity relative to the fundamental, 0 dB drawn as 90 dB.
+        ImageCanvas label(image);
+        label.setTextColour({0, 0, 0});
+        std::string text = quantityName(*quantity) + " relative to the fundamental at " +
+                           std::to_string(static_cast<long>(std::lround(axis[sel.selectedBin]))) +
+                           " Hz: a level of L dB is L - 90 dB; below the noise: nothing";
+        label.textOut(kViewArea.left + 8, kViewArea.top + 8, text);
+    }
     const QImage out = o.area == "window"
                            ? image
                            : image.copy(kViewArea.left, kViewArea.top, kViewArea.right - kViewArea.left,
@@ -181,6 +206,9 @@ std::function<int()> setupRender(CLI::App& app)
         ->check(CLI::Range(0, 100));
     app.add_option("--repair-source", o->source, "source cell ROW,COLUMN of the repair view (default 0,0)");
     app.add_option("--repair-target", o->target, "target cell ROW,COLUMN of the repair view (default 0,0)");
+    app.add_option("--quantity", o->quantity,
+                   "response (the balloon), or thd, h2 or h3 from the distortion file beside it (*.DST)")
+        ->check(CLI::IsMember({"response", "thd", "h2", "h3"}));
     app.add_option("--area", o->area, "view (the view area) or window (the whole main window)")
         ->check(CLI::IsMember({"view", "window"}));
     return [o] { return runRender(*o); };

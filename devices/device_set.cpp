@@ -17,6 +17,8 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
         options.seed = faults.seed;
         options.errorAtMeasurement = faults.audioErrorAtMeasurement;
         options.hangAtMeasurement = faults.hangAtMeasurement;
+        options.a2 = faults.nonlinearA2;
+        options.a3 = faults.nonlinearA3;
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
         autosaveLimitBytes_ = faults.autosaveLimitBytes;
     } else {

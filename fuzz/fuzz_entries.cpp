@@ -14,6 +14,7 @@
 #include "app/preferences.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
+#include "balloon/distortion_balloon.h"
 #include "balloon/selection_state.h"
 #include "views/colour_map.h"
 #include "calibration/mic_file.h"
@@ -385,12 +386,42 @@ int htmlTexts(Bytes data)
     return 0;
 }
 
+int distortionFile(Bytes data)
+{
+    // A valid file whose first bytes (header, flags, then the first cells) the input replaces;
+    // an input whose first byte is odd also loses the file's last byte.
+    static const std::vector<std::uint8_t> valid = [] {
+        DistortionBalloon b;
+        b.reset(AngleGrid::Grid10, 10, 24000, FrequencyAxis{});
+        return b.image();
+    }();
+    std::vector<std::uint8_t> image = valid;
+    std::copy_n(data.begin(), std::min(data.size(), image.size()), image.begin());
+    if (!data.empty() && (data[0] & 1))
+        image.pop_back();
+    std::string error;
+    const std::optional<DistortionBalloon> b = DistortionBalloon::parse(image, error);
+    if (!b) {
+        require(!error.empty(), "a refusal says why");
+        return 0;
+    }
+    require(b->f1() > 0 && b->f2() > b->f1(), "the sweep's band");
+    for (int row = 0; row < kMatrixRows; ++row)
+        for (int column = 0; column < kMatrixColumns; ++column)
+            for (int i = 0; i < kAxisPoints; i += 149)
+                require(std::isfinite(b->value(row, column, DistortionQuantity::thd, i)), "finite levels");
+    // What is accepted is what the writer writes: it reads back as itself.
+    require(b->image() == image, "a file reads back as written");
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
         {"res_recording", resRecording}, {"target_file", targetFile},     {"preferences", preferences},
         {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
         {"autosave_record", autosaveRecord}, {"html_texts", htmlTexts}, {"mic_file", micFile},
+        {"distortion_file", distortionFile},
     };
     return all;
 }

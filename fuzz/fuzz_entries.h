@@ -40,6 +40,10 @@ int autosaveRecord(Bytes data);
 // JSON string and as HTML text, none can end its element and each reads back as the input.
 int htmlTexts(Bytes data);
 
+// A distortion file (*.DST): the input replaces the start of a valid 32.9-MB image (header,
+// cell flags, the first cells); an odd first byte also shortens it by one byte.
+int distortionFile(Bytes data);
+
 struct Target {
     std::string_view name;
     int (*entry)(Bytes);

@@ -59,6 +59,12 @@ inline constexpr int kUseCalibrationCheck = 20035;
 inline constexpr int kInvertInCheck = 20038;
 inline constexpr int kInvertRefCheck = 20039;
 
+// The excitation: "Log Sweep" instead of the MLS, and its band (empty f2: Nyquist). The
+// length comes from the MLS length list.
+inline constexpr int kLogSweepCheck = 20040;
+inline constexpr int kSweepF1Edit = 20041;
+inline constexpr int kSweepF2Edit = 20042;
+
 // Device lists (and their labels) are the sound card's: 20026, 20027, 20016, 20017.
 
 } // namespace vantrel::measure_ids
@@ -93,7 +99,7 @@ constexpr int kAx = 912, kBx = 1084, kCw = 160;
 
 } // namespace measure_detail
 
-inline constexpr std::array<ControlSpec, 64> kMeasureControls{{
+inline constexpr std::array<ControlSpec, 69> kMeasureControls{{
     // Plots and the meter labels.
     measure_detail::plot(10000, kLevelMeterRect),
     {20001, ControlKind::Static, "Ref", 12, 10, 22, 16},
@@ -169,6 +175,13 @@ inline constexpr std::array<ControlSpec, 64> kMeasureControls{{
     {21005, ControlKind::GroupBox, "Calibration File", 582, 652, 312, 62},
     {20035, ControlKind::CheckBox, "Use It", 596, 678, 90, 20},
     {20036, ControlKind::PushButton, "Create", 700, 674, 100, 28},
+
+    // The excitation, above the impulse plot.
+    {20040, ControlKind::CheckBox, "Log Sweep", 104, 4, 100, 20},
+    {20043, ControlKind::Static, "f1 [Hz]", 212, 7, 48, 16},
+    {20041, ControlKind::Edit, "", 262, 3, 64, 22, 0, 0, true},
+    {20044, ControlKind::Static, "f2 [Hz]", 336, 7, 48, 16},
+    {20042, ControlKind::Edit, "", 386, 3, 64, 22, 0, 0, true},
 }};
 
 inline constexpr WindowSpec kMeasureWindowSpec{"measure", "MLS Measurement", kMeasureWidth, kMeasureHeight,

@@ -1,5 +1,7 @@
 #include "mls/measurement_window.h"
 
+#include "mls/harmonic_plot.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -7,6 +9,7 @@
 #include <utility>
 
 #include "mls/curve_slots.h"
+#include "mls/harmonic_plot.h"
 #include "mls/measurement_controls.h"
 #include "mls/mls_plots.h"
 #include "mls/numeric_text.h"
@@ -212,6 +215,7 @@ void MeasurementWindow::initialise()
     h.setText(kFilterQEdit, s.filterQText);
     h.setText(kFilterSlopeEdit, s.filterSlopeText);
 
+    showExcitation();
     card_->fillDeviceLists();
     std::fill(engine_.captureCopy().begin(), engine_.captureCopy().end(), 0);
     engine_.buildTimeWindows(s);
@@ -251,7 +255,7 @@ void MeasurementWindow::command(int id, int code)
 {
     if (!host_)
         return;
-    if (guardedCommand(id, code))
+    if (excitationCommand(id) || guardedCommand(id, code))
         return;
     freeCommand(id, code);
 }
@@ -361,6 +365,7 @@ void MeasurementWindow::freeCommand(int id, int code)
     switch (id) {
     case kRunMls: runMls(); return;
     case kClearSpl:
+        harmonicsValid_ = false;
         clearSlots();
         redrawSplPlot();
         return;
@@ -482,12 +487,15 @@ void MeasurementWindow::runMls()
         processRecording();
         return;
     }
-    if (const MlsStatus status = engine_.generateMlsForPlayback(s); !status.ok()) {
+    liveSweep_ = ctx_.excitation && ctx_.excitation->sweep;
+    if (const MlsStatus status = liveSweep_ ? engine_.generateSweepForPlayback(s, *ctx_.excitation)
+                                            : engine_.generateMlsForPlayback(s);
+        !status.ok()) {
         host_->message(status.message, kMlsCaption, MessageIcon::Warning);
         finishSequenced(false);
         return;
     }
-    host_->setTitle(engine_.caption());
+    host_->setTitle(liveSweep_ ? engine_.sweepCaption() : engine_.caption());
     // The angles are taken now: the result belongs to where the table stood when it played.
     liveAngles_ = PointAngles{ctx_.sequence.currentHAngle, ctx_.sequence.currentVAngle};
     if (!card_->startPlayAndCapture()) { // the refusal has been shown
@@ -516,7 +524,13 @@ void MeasurementWindow::processRecording()
         finishSequenced(false);
         return;
     }
-    engine_.computeImpulseResponses(s);
+    // A stored recording is an MLS recording whatever the excitation chosen now.
+    const bool sweep = s.useSavedIr == 0 && liveSweep_;
+    if (sweep)
+        engine_.computeSweepResponses(s);
+    else
+        engine_.computeImpulseResponses(s);
+    harmonicsValid_ = false;
 
     const std::span<const float> ref = engine_.refSignal();
     const std::span<const float> in = engine_.inSignal();
@@ -592,6 +606,10 @@ bool MeasurementWindow::irToSpl(std::optional<PointAngles> at)
     if (haveResponses)
         host_->setWaitCursor(true);
     const MlsStatus status = engine_.computeFrequencyResponse(ctx_.settings, ctx_.axis, ctx_.calibration);
+    if (status.ok() && liveSweep_ && ctx_.settings.useSavedIr == 0) {
+        engine_.computeHarmonics(ctx_.settings, ctx_.axis);
+        harmonicsValid_ = true;
+    }
     if (haveResponses)
         copyTimeWindowCurve();
     const PointAngles angles = at.value_or(PointAngles{ctx_.sequence.currentHAngle, ctx_.sequence.currentVAngle});
@@ -644,8 +662,11 @@ void MeasurementWindow::storeResult(PointAngles at)
     }
     const AngleGrid grid = ctx_.angleGrid ? ctx_.angleGrid() : AngleGrid::Grid5;
     if (const auto cell = ctx_.matrix.storeMeasurement(at.h, at.v, grid,
-                                                       levels, phases))
+                                                       levels, phases)) {
         ctx_.platform.log().record("stored", std::to_string(cell->row) + " " + std::to_string(cell->column));
+        if (harmonicsValid_ && ctx_.harmonicsStored)
+            ctx_.harmonicsStored(at.h, at.v, engine_.harmonics());
+    }
     advanceResultSlots(s);
 }
 
@@ -726,6 +747,8 @@ void MeasurementWindow::redrawSplPlot()
     input.selectedRow = ctx_.selection.selectedRow;
     input.selectedColumn = ctx_.selection.selectedColumn;
     drawSplPlot(host_->surface(), kSplPlotRect, input);
+    if (harmonicsValid_)
+        drawHarmonicCurves(host_->surface(), kSplPlotRect, engine_.response(), engine_.harmonics());
 }
 
 void MeasurementWindow::redrawLevelScale() { drawLevelScale(host_->surface(), kLevelScaleRect, kMeasureBackground); }

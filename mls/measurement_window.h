@@ -56,6 +56,10 @@ struct MeasurementContext {
     // How a measurement started by runSequencedMls ended: true once its result is stored,
     // false when it was refused or failed (the reason has been shown).
     std::function<void(bool ok)> sequenceMeasurementDone;
+    // The excitation (MLS unless it says sweep), kept by the owner beside the settings; and
+    // where the harmonics of each stored sweep measurement go, with the angles of its cell.
+    ExcitationSettings* excitation = nullptr;
+    std::function<void(int hAngle, int vAngle, const HarmonicResponses&)> harmonicsStored = {};
 };
 
 class MeasurementWindow final : public WindowClient {
@@ -91,6 +95,9 @@ public:
 
 private:
     void initialise();
+    // measurement_excitation.cpp: "Log Sweep" and its band.
+    void showExcitation();
+    bool excitationCommand(int id);
     bool guardedCommand(int id, int code);
     void restoreControl(int id);
     void freeCommand(int id, int code);
@@ -136,6 +143,8 @@ private:
     // The angles a live recording was started at; empty once it is processed or abandoned.
     std::optional<PointAngles> liveAngles_;
     bool sequencedPending_ = false; // runSequencedMls has not been answered yet
+    bool liveSweep_ = false;        // the recording in flight was made with the sweep
+    bool harmonicsValid_ = false;   // engine_.harmonics() belong to the response held
 };
 
 // "Output = %.1fdB (%d%%)" of a volume in percent.

@@ -68,6 +68,32 @@ void MlsEngine::computeImpulseResponses(const MlsSettings& settings)
     delays_ = vantrel::computeImpulseResponses(generator_, buffers, settings.frontWindowText);
 }
 
+MlsStatus MlsEngine::generateSweepForPlayback(const MlsSettings& settings, const ExcitationSettings& excitation)
+{
+    SweepPlanResult planned = planSweep(settings, excitation);
+    if (!planned.ok()) {
+        sweepError_ = std::move(planned.error);
+        return {sweepError_};
+    }
+    sweepPlan_ = planned.plan;
+    sweep_.generate(sweepPlan_, settings, playBuffer_, fft_);
+    sweepCaption_ = sweepCaptionText(sweepPlan_);
+    return {};
+}
+
+void MlsEngine::computeSweepResponses(const MlsSettings& settings)
+{
+    const ImpulseBuffers buffers{refSignal_, inSignal_, inImpulseCopy_, scratch_, firstPass_};
+    delays_ = sweep_.deconvolve(sweepPlan_, buffers, settings.frontWindowText, fft_);
+}
+
+void MlsEngine::computeHarmonics(const MlsSettings& settings, const FrequencyAxis& axis)
+{
+    if (delays_.refDelay == 0 || delays_.inDelay == 0 || sweepPlan_.points == 0)
+        return;
+    sweep_.harmonics(axis, settings.smoothingHalfWidth(), harmonics_, fft_);
+}
+
 void MlsEngine::buildTimeWindows(const MlsSettings& settings)
 {
     if (!validLengthIndex(settings))

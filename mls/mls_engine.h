@@ -30,6 +30,7 @@
 #include "mls/matched_filter.h"
 #include "mls/mls_generator.h"
 #include "mls/mls_settings.h"
+#include "mls/sweep.h"
 
 namespace vantrel {
 
@@ -54,6 +55,17 @@ public:
     // Clears the signals and converts captureCopy() with the settings' polarities.
     void splitCapture(const MlsSettings& settings);
     void computeImpulseResponses(const MlsSettings& settings);
+
+    // The swept sine instead of the MLS (mls/sweep.h): the play samples of the planned sweep
+    // (or the plan's refusal, naming the value), then, after splitCapture, the linear
+    // responses in place of computeImpulseResponses (the frequency response follows as for
+    // the MLS), and the harmonics of the same recording.
+    MlsStatus generateSweepForPlayback(const MlsSettings& settings, const ExcitationSettings& excitation);
+    void computeSweepResponses(const MlsSettings& settings);
+    void computeHarmonics(const MlsSettings& settings, const FrequencyAxis& axis);
+    const HarmonicResponses& harmonics() const { return harmonics_; }
+    const SweepPlan& sweepPlan() const { return sweepPlan_; }
+    std::string_view sweepCaption() const { return sweepCaption_; }
     MlsStatus computeFrequencyResponse(const MlsSettings& settings, const FrequencyAxis& axis, const CalibrationCurve& calibration);
     void clearDelays() { delays_ = {}; }
     // refWindow()/inWindow() for the settings' window type, width and transform size.
@@ -106,6 +118,10 @@ private:
     MatchedFilterWork matchedFilter_;
     ImpulseDelays delays_;
     CapturePeaks peaks_;
+    SweepAnalyser sweep_;
+    SweepPlan sweepPlan_;
+    HarmonicResponses harmonics_{};
+    std::string sweepError_, sweepCaption_;
 };
 
 } // namespace vantrel

@@ -4,3 +4,6 @@ vantrel_test(analysis_cli_test SOURCES analysis_cli_test.cpp LIBS vantrel_analys
 add_dependencies(analysis_cli_test vantrel-cli)
 target_compile_definitions(analysis_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
 vantrel_test(analysis_metrics_test SOURCES analysis_metrics_test.cpp LIBS vantrel_analysis vantrel_sim)
+vantrel_test(distortion_cli_test SOURCES distortion_cli_test.cpp LIBS vantrel_analysis vantrel_sim vantrel_image_canvas)
+add_dependencies(distortion_cli_test vantrel-cli)
+target_compile_definitions(distortion_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")

@@ -59,6 +59,12 @@ TEST(CommandLine, BadUsageNamesTheProblemAndExitsTwo)
         {"simulate-recording --h 1,5 --v 0 -o x.RES", "'1,5' is not a decimal number"},
         {"simulate-recording --h 1e999 --v 0 -o x.RES", "is not a decimal number"},
         {"frobnicate", "unknown command 'frobnicate'"},
+        // A sweep that cannot be played is refused before anything moves, naming the value.
+        {"measure --simulate --excitation sweep --f1 2000 --f2 2000 -o x.BAL", "f1 = 2000 Hz must lie below its end f2 = 2000 Hz"},
+        {"measure --simulate --excitation sweep --rate 48000 --f2 30000 -o x.BAL", "f2 = 30000 Hz lies above the Nyquist frequency 24000 Hz"},
+        {"measure --simulate --excitation sweep --order 13 --f1 5 -o x.BAL", "does not fit the length 8191"},
+        {"measure --simulate --sim-nonlinearity 0.1 -o x.BAL", "--sim-nonlinearity"},
+        {"render x.BAL --quantity thd2 -o x.png", "--quantity"},
         {"", "A subcommand is required"},
     };
     for (const auto& c : cases) {

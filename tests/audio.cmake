@@ -18,3 +18,7 @@ set_tests_properties(audio_jack_test PROPERTIES TIMEOUT 120)
 # The rehearsed faults of the simulated rig.
 vantrel_test(sim_faults_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/sim_faults_test.cpp
   LIBS vantrel_sim vantrel_mls vantrel_headless)
+
+# The swept sine on the simulated rig: against the MLS cell and the closed-form harmonics.
+vantrel_test(sweep_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/sweep_test.cpp
+  LIBS vantrel_sim vantrel_mls vantrel_headless)

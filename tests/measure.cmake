@@ -6,3 +6,6 @@ vantrel_test(measure_plots_test
 vantrel_test(measure_window_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/measure_window_test.cpp
   LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
+vantrel_test(sweep_window_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/sweep_window_test.cpp
+  LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)

@@ -176,7 +176,8 @@ void SimAudioSystem::schedule(std::chrono::milliseconds delay, bool output)
 
 // Capture frame c holds played frame p = c - leadFrames:
 //   REF[c] = left[p - loopbackDelay] + n_ref[c]
-//   IN[c]  = (right (*) h)[p] + n_mic[c],  H(f) = loudspeaker(f, H, V) e^{-j 2 pi f r / c} / r
+//   IN[c]  = (g(right) (*) h)[p] + n_mic[c],  H(f) = loudspeaker(f, H, V) e^{-j 2 pi f r / c} / r,
+//   g(x) = x + a2 x^2 + a3 x^3
 // The convolution runs as a product of spectra over 2^19 points, enough for the play buffer and
 // the loudspeaker's ring-out, so that the circular product equals the linear one.
 void SimAudioSystem::record(bool withPlayback)
@@ -305,7 +306,43 @@ const std::vector<float>& SimAudioSystem::playedSpectrum(std::size_t playFrames)
     }
     const ComplexFft fft(kFftOrder, kFftOrder);
     fft.fftForward(playedSpectrum_, static_cast<int>(kFftSize));
+    if (options_.a2 != 0 || options_.a3 != 0)
+        distort();
     return playedSpectrum_;
+}
+
+// g(x) = x + a2 x^2 + a3 x^3 on the played spectrum, at twice the rate: harmonics above the
+// recording's Nyquist frequency fall outside its band there and are dropped, as the analogue
+// loudspeaker's are by a real card's anti-alias filter, instead of folding back into the band.
+void SimAudioSystem::distort()
+{
+    constexpr std::size_t kWide = 2 * kFftSize;
+    constexpr std::size_t kHalf = kFftSize / 2;
+    std::vector<float> wide(2 * kWide, 0.0f);
+    // Interpolation: the band of the 2^19-point spectrum into the middle-free 2^20-point one.
+    for (std::size_t k = 0; k < kHalf; ++k)
+        for (int part = 0; part < 2; ++part) {
+            wide[2 * k + static_cast<std::size_t>(part)] = 2 * playedSpectrum_[2 * k + static_cast<std::size_t>(part)];
+            if (k > 0)
+                wide[2 * (kWide - k) + static_cast<std::size_t>(part)] =
+                    2 * playedSpectrum_[2 * (kFftSize - k) + static_cast<std::size_t>(part)];
+        }
+    const ComplexFft fft(kFftOrder + 1, kFftOrder + 1);
+    fft.fftInverse(wide, static_cast<int>(kWide));
+    for (std::size_t j = 0; j < kWide; ++j) {
+        const double x = wide[2 * j];
+        wide[2 * j] = static_cast<float>(x + options_.a2 * x * x + options_.a3 * x * x * x);
+        wide[2 * j + 1] = 0.0f;
+    }
+    fft.fftForward(wide, static_cast<int>(kWide));
+    std::fill(playedSpectrum_.begin(), playedSpectrum_.end(), 0.0f);
+    for (std::size_t k = 0; k < kHalf; ++k)
+        for (int part = 0; part < 2; ++part) {
+            playedSpectrum_[2 * k + static_cast<std::size_t>(part)] = wide[2 * k + static_cast<std::size_t>(part)] / 2;
+            if (k > 0)
+                playedSpectrum_[2 * (kFftSize - k) + static_cast<std::size_t>(part)] =
+                    wide[2 * (kWide - k) + static_cast<std::size_t>(part)] / 2;
+        }
 }
 
 AudioStatus SimAudioSystem::resetOutput()

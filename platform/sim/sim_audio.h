@@ -25,6 +25,9 @@ struct SimAudioOptions {
     double refNoise = 3e-6;      // rms, fraction of full scale
     double micNoise = 3e-5;      // rms, fraction of full scale
     std::uint32_t seed = 1;      // with the angles of the point, seeds the noise of a recording
+    // The amplifier and motor's distortion: y = x + a2 x^2 + a3 x^3 (x as a fraction of full
+    // scale) in front of the loudspeaker's linear model; 0, 0 is linear, bit for bit.
+    double a2 = 0, a3 = 0;
     // Rehearsed faults, counting measurements (input opens) from 1; 0 is never.
     int errorAtMeasurement = 0;  // that recording fails to open: kSimDeviceFault
     int hangAtMeasurement = 0;   // that recording and its playback never complete
@@ -105,6 +108,7 @@ private:
     const BinTable& binTable(int rate);
     const DirectivityTable& directivityTable(int rate, double sinT);
     const std::vector<float>& playedSpectrum(std::size_t playFrames);
+    void distort();
 
     Clock& clock_;
     const RigAngles& angles_;

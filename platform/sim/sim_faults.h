@@ -23,6 +23,9 @@ struct SimFaults {
     int hangAtMeasurement = 0;
     std::int64_t autosaveLimitBytes = 0;
     std::uint32_t seed = 1;
+    // Not a fault but the rig's own distortion (--sim-nonlinearity A2,A3): y = x + a2 x^2 + a3 x^3
+    // in front of the loudspeaker.
+    double nonlinearA2 = 0, nonlinearA3 = 0;
 
     bool any() const
     {
