@@ -132,14 +132,23 @@ void MainWindow::command(int id, int code)
         saveData();
         return;
     case kLoadData:
-        loadData();
+        // The walk stores into this balloon and autosaves it.
+        if (sequence_.sequenceRunning)
+            host_->message("A balloon measurement is running: \"ABORT Test\" ends it before a balloon is loaded.",
+                           kCaption, MessageIcon::Information);
+        else
+            loadData();
         return;
     case kPrintMainWindowCommand:
         printer_->printMainWindow();
         return;
     case kGrid5:
     case kGrid10:
-        angleGrid_ = id == kGrid10 ? AngleGrid::Grid10 : AngleGrid::Grid5;
+        // A running walk keeps the grid it started with: its cells and path depend on it.
+        if (sequence_.sequenceRunning)
+            host_->beep(BeepKind::Exclamation);
+        else
+            angleGrid_ = id == kGrid10 ? AngleGrid::Grid10 : AngleGrid::Grid5;
         showRadioMarks();
         host_->raise();
         return;
@@ -226,6 +235,9 @@ void MainWindow::openMeasurementWindow()
 
 void MainWindow::destroyWindow()
 {
+    // Closing ends a walk quietly; its autosave stays resumable.
+    if (sequencer_)
+        sequencer_->endQuietly();
     if (measurement_)
         measurement_->close();
     turntables_->closeLinks();

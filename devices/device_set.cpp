@@ -17,6 +17,7 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
         options.seed = faults.seed;
         options.errorAtMeasurement = faults.audioErrorAtMeasurement;
         options.hangAtMeasurement = faults.hangAtMeasurement;
+        options.playbackLagMs = faults.playbackLagMs;
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
         autosaveLimitBytes_ = faults.autosaveLimitBytes;
     } else {

@@ -33,7 +33,8 @@ class MeasurementWindow;
 
 inline constexpr int kMeasureTimer = 7000;
 // Started when timer 7000 finds the recording still outstanding: a recording or processing
-// that has not ended this long after its wait is taken as hung.
+// that has not ended this long after its wait is taken as hung; the time a person spends in
+// a dialog of the measurement window does not count.
 inline constexpr int kRecordingWatchdogTimer = 7001;
 inline constexpr int kRecordingWatchdogMs = 30000;
 inline constexpr int kRunMlsCommand = 10007;
@@ -80,13 +81,20 @@ class BalloonSequencer {
 public:
     explicit BalloonSequencer(SequencerContext context);
 
-    // "RUN Test" (1024) and "ABORT Test" (1027).
+    // "RUN Test" (1024) and "ABORT Test" (1027). "RUN Test" on a halted walk measures the
+    // halted point again and goes on, or says why it cannot.
     void run();
     void abort();
+    // The checks "RUN Test" makes before a walk starts: no move under way, no walk running,
+    // both turntables connected (each missing one is named). False when the walk cannot start.
+    bool readyToStart();
+    // The program closes: the walk ends without a word and leaves its autosave resumable.
+    void endQuietly();
     // Continues an interrupted walk whose last stored point was (hAngle, vAngle) in phase: the
     // operator has put the rig at the home position (H = 0, V = +90); it is driven from there
-    // to the next point, and the walk goes on as if never stopped. False when nothing is left
-    // to measure or the turntables are not ready.
+    // to the next point, and the walk goes on as if never stopped. A walk whose last point was
+    // stored is completed at once (pole row, "Process Completed"). False when the turntables
+    // are not ready.
     bool resume(int phase, int hAngle, int vAngle, int pointsDone);
     // Entered from "RUN Test" and from each move's timer while the sequence runs.
     void measurementStep();
@@ -126,6 +134,7 @@ private:
     bool outstanding_ = false;    // 10007 sent, the window has not reported yet
     bool advancePending_ = false; // timer 7000 fired during the measurement: advance when it ends
     bool halted_ = false;
+    bool haltedAtMove_ = false; // the tables may not stand at the point: no retry there
     bool watchdogRunning_ = false;
     int pointsStarted_ = 0;
     int pointsDone_ = 0;

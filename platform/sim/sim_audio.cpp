@@ -152,7 +152,9 @@ AudioStatus SimAudioSystem::play()
     out_.running = true;
     if (in_.running)
         record(true);
-    schedule(framesToMs(static_cast<std::size_t>(options_.leadFrames) + play_.size() / 2, out_.rate), true);
+    schedule(framesToMs(static_cast<std::size_t>(options_.leadFrames) + play_.size() / 2, out_.rate) +
+                 std::chrono::milliseconds(options_.playbackLagMs),
+             true);
     return kAudioOk;
 }
 

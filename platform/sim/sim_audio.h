@@ -28,6 +28,7 @@ struct SimAudioOptions {
     // Rehearsed faults, counting measurements (input opens) from 1; 0 is never.
     int errorAtMeasurement = 0;  // that recording fails to open: kSimDeviceFault
     int hangAtMeasurement = 0;   // that recording and its playback never complete
+    int playbackLagMs = 0;       // every playback reports its end this much late
     LoudspeakerDesign loudspeaker;
 };
 
