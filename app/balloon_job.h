@@ -25,6 +25,9 @@ struct BalloonJobOptions {
     AngleGrid grid = AngleGrid::Grid10;
     std::optional<int> order;      // 13..18; else the preferences', else 18
     std::optional<int> rateHz;     // 48000 or 96000; else the preferences'
+    // The time window in samples and its front; without them the preferences' width where it
+    // fits the order, else the longest the order allows.
+    std::optional<int> windowSamples, frontSamples;
     std::string preferencesFile;   // a "Pellant.pre" record: settings and calibration curve
     std::string output;            // *.BAL, saved safely; empty: not saved
     std::string renderDirectory;   // point view and "Fine Mode" at 1 kHz and 8 kHz as PNG
@@ -50,6 +53,7 @@ struct BalloonJobResult {
     // saved and the autosave stays resumable.
     enum class Outcome { completed, interrupted, halted, refused } outcome = Outcome::refused;
     std::string message; // the system's own message when refused or halted
+    std::string windowNote; // which time window the walk measures with, and why
     std::string autosaveDirectory; // when halted: where the autosave to resume is
     int pointsDone = 0;
     int pointsKept = 0; // of pointsDone, those a resumed walk took from its autosave
@@ -63,9 +67,15 @@ struct BalloonJobResult {
     std::string deviationAt;
 };
 
+// Everything the walk would refuse at its first point is refused before a turntable is
+// connected: the order against the time window, the rate, the sound-card devices, and that the
+// balloon file's and the autosave's directories are writable. Each refusal names the option
+// that mends it.
 // Runs the job. progress is called after every step of the clock; interrupt, when it turns
 // true, aborts the walk as "ABORT Test" does and saves what was measured.
+// note hears, before the walk starts, which time window it measures with.
 BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::function<void(const BalloonProgress&)>& progress,
-                               const std::atomic<bool>* interrupt);
+                               const std::atomic<bool>* interrupt,
+                               const std::function<void(const std::string&)>& note = {});
 
 } // namespace vantrel

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct MeasureOptions {
     int input = -1, output = -1;
     int grid = 10;
     int order = 18, rate = 48000;
+    std::optional<int> window, front;
     std::string preferences, balloon, render, resume;
     SimFaults faults;
 };
@@ -197,6 +199,8 @@ int run(MeasureOptions o)
         job.order = o.order;
     if (o.preferences.empty() || o.rate != 48000)
         job.rateHz = o.rate;
+    job.windowSamples = o.window;
+    job.frontSamples = o.front;
 
     interrupted.store(false);
     struct sigaction action {};
@@ -206,7 +210,10 @@ int run(MeasureOptions o)
     ::sigaction(SIGINT, &action, &previous);
 
     ProgressDisplay display;
-    const BalloonJobResult r = runBalloonJob(job, [&](const BalloonProgress& p) { display.show(p); }, &interrupted);
+    const BalloonJobResult r = runBalloonJob(job, [&](const BalloonProgress& p) { display.show(p); }, &interrupted,
+                                             [&](const std::string& note) {
+                                                 std::fprintf(stderr, "vantrel-cli measure: %s\n", note.c_str());
+                                             });
     display.finish();
     ::sigaction(SIGINT, &previous, nullptr);
 
@@ -261,6 +268,11 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->check(CLI::IsMember({48000, 96000}));
     app.add_option("--preferences", o->preferences, "measurement settings and calibration curve from a preferences file")
         ->check(CLI::ExistingFile);
+    app.add_option("--window", o->window,
+                   "time window in samples (at most 2^order - 1); default: the preferences' where it fits the order, "
+                   "else the longest the order allows")
+        ->check(CLI::Range(1, 262143));
+    app.add_option("--front", o->front, "front of the time window in samples")->check(CLI::Range(0, 262142));
     app.add_option("-o", o->balloon, "the balloon file to write (*.BAL)");
     app.add_option("--resume", o->resume,
                    "continue the interrupted measurement of this autosave (autosave.BAL, or its directory), "
@@ -269,6 +281,8 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->excludes("--grid")
         ->excludes("--order")
         ->excludes("--rate")
+        ->excludes("--window")
+        ->excludes("--front")
         ->excludes("--preferences");
     addSimFaultOption(app, o->faults)->needs("--simulate");
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
