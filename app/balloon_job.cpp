@@ -311,6 +311,7 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         setup += "select main 3001 " + std::to_string(portIndexFor(options.tt2Port, 2)) + "\n";
     }
     setup += "press main 1004\npress main 1012\n";
+    main->pacing() = options.pacing;
     if (auto error = script(setup))
         return refuse(error->message);
     if (!main->turntables().connected(1) || !main->turntables().connected(2))
@@ -383,6 +384,16 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         result.outcome = BalloonJobResult::Outcome::interrupted;
     } else {
         result.outcome = BalloonJobResult::Outcome::completed;
+        const WalkTimes& t = main->sequencer().times();
+        result.rigSeconds = static_cast<double>(t.walkMs) / 1000.0;
+        result.fixedWaitRigSeconds = static_cast<double>(t.fixedWaitRigMs(t.walkMs)) / 1000.0;
+        result.pacedRigSeconds = static_cast<double>(t.pacedRigMs(t.walkMs)) / 1000.0;
+        if (SimulatedMotors* motors = devices.motors()) {
+            const double captureSeconds = static_cast<double>(kCaptureBufferFrames) / s.sampleRate();
+            result.soundAndMotionSeconds =
+                t.points * captureSeconds +
+                static_cast<double>(motors->controller(1).motionMs() + motors->controller(2).motionMs()) / 1000.0;
+        }
         if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
             modelDeviation(*main, *sim, result);
     }

@@ -14,6 +14,7 @@
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
+#include "sequencer/walk_pacing.h"
 #include "platform/sim/sim_faults.h"
 
 namespace vantrel {
@@ -40,6 +41,7 @@ struct BalloonJobOptions {
     // empty: a new walk, autosaved in startDirectory.
     std::string resumeDirectory;
     SimFaults faults;              // rehearsed by the simulated rig
+    WalkPacing pacing;             // fixed waits unless paced
 };
 
 struct BalloonProgress {
@@ -58,6 +60,11 @@ struct BalloonJobResult {
     int pointsDone = 0;
     int pointsKept = 0; // of pointsDone, those a resumed walk took from its autosave
     double rigSeconds = 0, wallSeconds = 0;
+    // The same walk's rig time under the other pacing, derived exactly from this one's point
+    // times (everything between the points is the same): fixed waits, and paced without settle.
+    double fixedWaitRigSeconds = 0, pacedRigSeconds = 0;
+    // What the path itself needs: the capture of every point and the motion of every move.
+    double soundAndMotionSeconds = 0;
     std::string savedTo;           // the balloon file written, if any
     std::vector<std::string> pictures;
     // Simulated rig only: the largest level deviation of a measured cell from the rig's model

@@ -43,7 +43,8 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
 }
 
 MainWindow::MainWindow(Platform& platform, Devices devices, const std::string& startDirectory)
-    : platform_(platform), devices_(devices), preferences_(startDirectory), autosaveDirectory_(startDirectory)
+    : platform_(platform), devices_(devices), preferences_(startDirectory), autosaveDirectory_(startDirectory),
+      startDirectory_(startDirectory), pacing_(loadWalkPacing(startDirectory))
 {
     host_ = &platform_.createWindow(kMainWindowSpec, *this, nullptr, false);
     turntables_ = std::make_unique<Turntables>(*host_, platform_.clock(), devices_.link1Ports, devices_.link2Ports,
@@ -104,6 +105,7 @@ void MainWindow::showRadioMarks()
     host_->setCheck(kSliceFullRadio, selection_.sliceMode == 2);
     host_->setCheck(kGrid5, angleGrid_ == AngleGrid::Grid5);
     host_->setCheck(kGrid10, angleGrid_ == AngleGrid::Grid10);
+    host_->setCheck(kPacedWalk, pacing_.paced);
 }
 
 void MainWindow::setViewMode(int mode)
@@ -138,6 +140,14 @@ void MainWindow::command(int id, int code)
                            kCaption, MessageIcon::Information);
         else
             loadData();
+        return;
+    case kPacedWalk:
+        // Read at every point: a running walk takes the new pacing from its next point on.
+        pacing_.paced = !pacing_.paced;
+        host_->setCheck(kPacedWalk, pacing_.paced);
+        if (!saveWalkPacing(startDirectory_, pacing_))
+            host_->message(std::string("Unable To SAVE ") + kWalkPacingName, kCaption, MessageIcon::Warning);
+        platform_.log().record("pacing", pacing_.paced ? "paced" : "fixed");
         return;
     case kPrintMainWindowCommand:
         printer_->printMainWindow();

@@ -34,7 +34,9 @@ void MainWindow::createSequencer()
                              [this] { return measurementDialog(); },
                              [this] { showRadioMarks(); },
                              [this](const PointViewRequest& request) { drawPointView(request); },
-                             [this](SequenceEvent event) { return autosaveEvent(event); }};
+                             [this](SequenceEvent event) { return autosaveEvent(event); },
+                             [this] { return platform_.clock().tickMs(); },
+                             [this] { return pacing_; }};
     sequencer_ = std::make_unique<BalloonSequencer>(std::move(context));
 }
 

@@ -33,6 +33,8 @@ int balloonFile(Bytes data);
 
 // An autosave's progress record ("autosave.run"), as a crash or a foreign hand may leave it.
 int autosaveRecord(Bytes data);
+// The walk's pacing file ("Pellant.walk").
+int walkPacing(Bytes data);
 
 struct Target {
     std::string_view name;

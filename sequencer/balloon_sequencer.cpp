@@ -114,7 +114,9 @@ void BalloonSequencer::run()
     outstanding_ = advancePending_ = halted_ = haltedAtMove_ = false;
     stopWatchdog();
     pointsStarted_ = pointsDone_ = 0;
-    ctx_.log.record("sequence", std::string("start grid ") + std::to_string(step()));
+    times_ = {};
+    startedAt_ = now();
+    ctx_.log.record("sequence", std::string("start grid ") + std::to_string(step()) + (pacing().paced ? " paced" : ""));
 
     if (ctx_.drawPoints)
         ctx_.drawPoints({.clear = true});
@@ -154,6 +156,8 @@ bool BalloonSequencer::resume(int phase, int hAngle, int vAngle, int pointsDone)
         ctx_.showViewModeMarks();
     outstanding_ = advancePending_ = halted_ = haltedAtMove_ = false;
     pointsStarted_ = pointsDone_ = pointsDone;
+    times_ = {};
+    startedAt_ = now();
     if (!nextWalkPoint(grid(), p, h, v)) {
         // Stopped between the last store and the end: only the end is left to do.
         s.sequencePhase = phase;
@@ -196,6 +200,15 @@ void BalloonSequencer::measurementStep()
             haltForMove(vertical ? 2 : 1);
         return;
     }
+    const WalkPacing pace = pacing();
+    if (pace.paced && pace.settleMs > 0 && !settled_) {
+        // The table has stopped; whatever still swings dies down before the recording.
+        settled_ = true;
+        settleRunning_ = true;
+        ctx_.mainWindow.startTimer(kSettleTimer, std::clamp(pace.settleMs, 0, kMaxSettleMs));
+        return;
+    }
+    settled_ = false;
     if (ctx_.drawPoints)
         ctx_.drawPoints({.mark = true, .vIndex = s.currentVAngle / step(), .hIndex = s.currentHAngle / step(),
                          .cycle = s.sequencePhase});
@@ -209,9 +222,13 @@ void BalloonSequencer::measurementStep()
         ctx_.log.record("sequence", angleText("halted at ", s.currentHAngle, s.currentVAngle));
         return;
     }
+    // A paced walk keeps timer 7000 as the point's deadline for the watchdog; its result ends it.
     ctx_.mainWindow.startTimer(kMeasureTimer, measurementWaitMs(ctx_.settings.mlsLengthIndex));
     outstanding_ = true;
     advancePending_ = false;
+    pacedPoint_ = pace.paced;
+    pointOpen_ = true;
+    sentAt_ = now();
     ++pointsStarted_;
     ctx_.log.record("sequence", angleText("point ", s.currentHAngle, s.currentVAngle));
     dialog->runSequencedMls(); // command 10007; a refusal is reported before it returns
@@ -220,6 +237,15 @@ void BalloonSequencer::measurementStep()
 
 bool BalloonSequencer::timer(int id)
 {
+    if (id == kSettleTimer) {
+        const bool due = settleRunning_;
+        stopSettle();
+        if (due) {
+            times_.settleMs += static_cast<std::uint64_t>(std::clamp(pacing().settleMs, 0, kMaxSettleMs));
+            measurementStep();
+        }
+        return true;
+    }
     if (id == kRecordingWatchdogTimer) {
         stopWatchdog();
         MeasurementWindow* window = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr;
@@ -256,6 +282,13 @@ bool BalloonSequencer::timer(int id)
     return true;
 }
 
+void BalloonSequencer::stopSettle()
+{
+    if (settleRunning_)
+        ctx_.mainWindow.killTimer(kSettleTimer);
+    settleRunning_ = false;
+}
+
 void BalloonSequencer::stopWatchdog()
 {
     if (watchdogRunning_)
@@ -289,11 +322,21 @@ void BalloonSequencer::measurementDone(bool ok)
         return;
     }
     ++pointsDone_;
+    const std::uint32_t measured = now() - sentAt_;
+    times_.measuredMs += measured;
+    times_.fixedWaitMs += std::max<std::uint64_t>(measured, static_cast<std::uint64_t>(
+                                                                measurementWaitMs(ctx_.settings.mlsLengthIndex)));
     if (ctx_.notify)
         if (auto error = ctx_.notify(SequenceEvent::stored)) {
             halt(*error);
             return;
         }
+    if (pacedPoint_) { // stored and autosaved: the table may turn now
+        ctx_.mainWindow.killTimer(kMeasureTimer);
+        advancePending_ = false;
+        advance();
+        return;
+    }
     if (advancePending_) {
         advancePending_ = false;
         advance();
@@ -302,6 +345,11 @@ void BalloonSequencer::measurementDone(bool ok)
 
 void BalloonSequencer::advance()
 {
+    if (pointOpen_) {
+        pointOpen_ = false;
+        times_.spanMs += now() - sentAt_;
+        ++times_.points;
+    }
     SequenceState& s = ctx_.sequence;
     int phase = s.sequencePhase, h = s.currentHAngle, v = s.currentVAngle;
     if (!nextWalkPoint(grid(), phase, h, v)) {
@@ -327,6 +375,7 @@ void BalloonSequencer::complete()
     SequenceState& s = ctx_.sequence;
     s.currentHAngle = 0;
     s.currentVAngle = 0;
+    times_.walkMs = now() - startedAt_;
     ctx_.matrix.fillPoleRow(grid());
     // Redrawn without marking a position: the walk has left the grid.
     if (ctx_.drawPoints)
@@ -346,6 +395,8 @@ void BalloonSequencer::halt(const std::string& reason)
     const SequenceState& s = ctx_.sequence;
     ctx_.mainWindow.killTimer(kMeasureTimer);
     stopWatchdog();
+    stopSettle();
+    settled_ = pointOpen_ = false;
     advancePending_ = false;
     halted_ = true;
     ctx_.log.record("sequence", angleText("halted at ", s.currentHAngle, s.currentVAngle));
@@ -366,6 +417,8 @@ void BalloonSequencer::abort()
     if (MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr)
         dialog->abandonSequencedMeasurement();
     stopWatchdog();
+    stopSettle();
+    settled_ = pointOpen_ = false;
     // A walk a fault halted is interrupted, not given up: its autosave stays resumable.
     const bool givenUp = !halted_ && (outstanding_ || pointsStarted_ > 0);
     outstanding_ = advancePending_ = halted_ = haltedAtMove_ = false;
@@ -382,6 +435,8 @@ void BalloonSequencer::endQuietly()
         return;
     ctx_.mainWindow.killTimer(kMeasureTimer);
     stopWatchdog();
+    stopSettle();
+    settled_ = pointOpen_ = false;
     if (MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr)
         dialog->abandonSequencedMeasurement();
     ctx_.sequence.sequenceRunning = 0;

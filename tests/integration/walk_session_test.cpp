@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "app/simulated_recording.h"
+#include "app/walk_pacing.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "integration/session_fixture.h"
@@ -227,4 +229,92 @@ TEST_F(Walk, ClosingDuringARecordingEndsTheWalkQuietly)
     const auto record = readAutosaveProgress(dir_.path().string());
     ASSERT_TRUE(record);
     EXPECT_EQ(record->state, AutosaveState::running) << "the walk can be resumed next time";
+}
+
+namespace {
+
+struct Interval {
+    std::uint64_t from, to;
+};
+
+// The rig's moves ("motor N turns MS ms") and recordings ("audio start" until both its
+// capture and its playback have ended), in rig time.
+void rigIntervals(const SessionRun& run, std::vector<Interval>& moves, std::vector<Interval>& recordings)
+{
+    std::uint64_t capture = 0, output = 0, started = 0;
+    bool open = false;
+    const auto close = [&] {
+        if (open && capture && output)
+            recordings.push_back({started, std::max(capture, output)}), open = false;
+    };
+    for (const std::string& l : run.lines()) {
+        unsigned long at = 0, ms = 0;
+        int turntable = 0, used = 0;
+        char what[32] = {};
+        if (std::sscanf(l.c_str(), "%lu motor %d turns %lu ms", &at, &turntable, &ms) == 3) {
+            moves.push_back({at, at + ms});
+        } else if (std::sscanf(l.c_str(), "%lu audio %31s%n", &at, what, &used) == 2) {
+            const std::string_view event(what);
+            if (event == "start")
+                started = at, capture = output = 0, open = true;
+            else if (event == "capture-done")
+                capture = at, close();
+            else if (event == "output-done")
+                output = at, close();
+        }
+    }
+}
+
+} // namespace
+
+TEST_F(Walk, APacedWalkNeverRecordsWhileATableTurnsAndMeasuresAsTheFixedWalkDoes)
+{
+    constexpr int kPoints = 40; // past the first V move
+    const auto walk = [&](const char* setup) {
+        start();
+        prepare();
+        std::string events = run(std::string(setup) + "press main 1024\n").events;
+        while (main().sequencer().pointsDone() < kPoints && !main().sequencer().halted())
+            events += run("wait 1000\n").events;
+        run("press main 1027\n");
+        return SessionRun{events, {}};
+    };
+    const SessionRun fixed = walk("");
+    const std::unique_ptr<Session> first = std::move(session_);
+    const BalloonMatrix& reference = first->main().matrix();
+    const WalkTimes fixedTimes = first->main().sequencer().times();
+    const SessionRun paced = walk("press main 1070\n");
+    ASSERT_NE(paced.find("sequence start grid 10 paced"), -1) << paced.events.substr(0, 2000);
+
+    std::vector<Interval> moves, recordings;
+    rigIntervals(paced, moves, recordings);
+    ASSERT_GE(recordings.size(), static_cast<std::size_t>(kPoints));
+    ASSERT_GE(moves.size(), static_cast<std::size_t>(kPoints - 1));
+    for (const Interval& r : recordings)
+        for (const Interval& m : moves)
+            EXPECT_TRUE(r.to <= m.from || m.to <= r.from)
+                << "recording " << r.from << ".." << r.to << " inside move " << m.from << ".." << m.to;
+    // The same noise at the same angles: the cells agree bit for bit.
+    for (const auto& [row, column] : firstPoints(kPoints))
+        EXPECT_TRUE(sameCell(reference, main().matrix(), row, column)) << row << "," << column;
+    // Each point ends with its playback, not with the fixed wait.
+    const WalkTimes& t = main().sequencer().times();
+    EXPECT_LT(t.spanMs / static_cast<std::uint64_t>(t.points), 6125u - 400u);
+    EXPECT_EQ(fixedTimes.spanMs / static_cast<std::uint64_t>(fixedTimes.points), 6125u);
+}
+
+TEST_F(Walk, ThePacingIsKeptAcrossSessionsBesideThePreferencesAndSettlesBeforeEachRecording)
+{
+    start();
+    run("press main 1070\n");
+    EXPECT_EQ(loadWalkPacing(dir_.path().string()), (WalkPacing{true, 0}));
+    std::ofstream(dir_.path() / kWalkPacingName) << formatWalkPacing({true, 500});
+    start();
+    EXPECT_TRUE(session_->platform().window("main")->control(1070)->checked);
+    prepare();
+    const SessionRun r = run("press main 1024\nwait 3000\n");
+    const int settle = r.find("timer main 7002 start 500");
+    ASSERT_NE(settle, -1) << r.events;
+    EXPECT_LT(settle, r.find("audio start"));
+    EXPECT_GT(r.find("audio start"), r.find("timer main 7002 fire"));
 }
