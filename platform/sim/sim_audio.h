@@ -106,6 +106,7 @@ private:
     const BinTable& binTable(int rate);
     const DirectivityTable& directivityTable(int rate, double sinT);
     const std::vector<float>& playedSpectrum(std::size_t playFrames);
+    const std::vector<float>& noiseTable();
 
     Clock& clock_;
     const RigAngles& angles_;
@@ -124,6 +125,7 @@ private:
     std::vector<float> playedSpectrum_;
     std::vector<double> noise_; // REF and IN noise of measurement noiseMeasurement_
     std::uint64_t noiseMeasurement_ = 0;
+    std::vector<float> noiseTable_; // unit normal values of the rig's seed
 };
 
 } // namespace vantrel
