@@ -231,8 +231,11 @@ void BalloonSequencer::measurementStep()
     sentAt_ = now();
     ++pointsStarted_;
     ctx_.log.record("sequence", angleText("point ", s.currentHAngle, s.currentVAngle));
+    const int h = s.currentHAngle, v = s.currentVAngle;
     dialog->runSequencedMls(); // command 10007; a refusal is reported before it returns
-    paintBanner(kRed, angleText("MLS ", s.currentHAngle, s.currentVAngle));
+    // A stored recording is measured at once: a paced walk may already be turning on.
+    if (s.currentHAngle == h && s.currentVAngle == v)
+        paintBanner(kRed, angleText("MLS ", h, v));
 }
 
 bool BalloonSequencer::timer(int id)
