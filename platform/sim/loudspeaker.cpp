@@ -89,7 +89,7 @@ std::complex<double> VirtualLoudspeaker::combine(double hz, const Geometry& g, c
                                                  std::complex<double> tweeterPath) const
 {
     const double back = std::max(0.0, -g.cosT);
-    const double rear = 1.0 / (1.0 + back * back * hz / design_.baffleHz);
+    const double rear = back > 0 ? 1.0 / (1.0 + back * back * hz / design_.baffleHz) : 1.0;
     return f.woofer * wooferDirectivity * rear * wooferPath + f.tweeter * tweeterDirectivity * rear * tweeterPath;
 }
 

@@ -141,7 +141,8 @@ AudioStatus SimAudioSystem::startInput()
         return kSimNotPrepared;
     ++measurement_;
     in_.running = true;
-    record(false);
+    // Recorded once: with the playback when it starts, else (no playback) when the capture ends.
+    recorded_ = false;
     schedule(framesToMs(capture_.size() / 2, in_.rate), false);
     return kAudioOk;
 }
@@ -153,8 +154,10 @@ AudioStatus SimAudioSystem::play()
     if (!out_.prepared)
         return kSimNotPrepared;
     out_.running = true;
-    if (in_.running)
+    if (in_.running) {
         record(true);
+        recorded_ = true;
+    }
     schedule(framesToMs(static_cast<std::size_t>(options_.leadFrames) + play_.size() / 2, out_.rate) +
                  std::chrono::milliseconds(options_.playbackLagMs),
              true);
@@ -172,10 +175,13 @@ void SimAudioSystem::schedule(std::chrono::milliseconds delay, bool output)
         if (!device.running)
             return;
         device.running = false;
-        if (output)
+        if (output) {
             device.completion->outputDone();
-        else
+        } else {
+            if (!recorded_)
+                record(false);
             device.completion->captureDone(capture_.size_bytes());
+        }
     });
 }
 

@@ -116,6 +116,7 @@ private:
     std::span<const std::int32_t> play_;
     std::span<std::int32_t> capture_;
     std::uint64_t measurement_ = 0; // counts starts; stale completions carry an older number
+    bool recorded_ = false;         // the capture buffer holds this measurement's recording
     int attempts_ = 0;              // input opens, for the rehearsed faults
     std::shared_ptr<bool> alive_;   // completions outliving the device do nothing
     std::vector<float> spectrum_;   // interleaved complex: the played IN signal, then its recording

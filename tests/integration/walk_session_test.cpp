@@ -154,8 +154,11 @@ TEST_F(Walk, TheResumeOfferComesAfterTheChecksAndRestoresTheAxisAndTheWindow)
     EXPECT_EQ(main().settings().fromIndex, 8) << "nothing in memory changes";
     EXPECT_EQ(main().matrix().cell(5, 5)[0].re, 1.0f);
 
-    const SessionRun resumed = run("wait 5000\nanswer yes\npress main 1024\nwait 30000\n");
+    const SessionRun resumed = run("wait 5000\nanswer yes\npress main 1024\n");
     EXPECT_NE(resumed.find("sequence resume at H=20, V=90 deg"), -1) << resumed.events;
+    // Until the next point is stored, the record names the last one kept.
+    EXPECT_EQ(readAutosaveProgress(dir_.path().string())->hAngle, 10);
+    run("wait 30000\n");
     EXPECT_EQ(main().settings().fromIndex, from);
     EXPECT_EQ(main().axis()[0], firstHz) << "the rest is measured on the axis of the cells kept";
     EXPECT_EQ(session_->platform().window("measure")->control(20024)->selection, from);
