@@ -44,7 +44,10 @@ double pistonDirectivity(double x)
 {
     if (std::abs(x) < 1e-6)
         return 1.0 - x * x / 8.0;
-    return 2.0 * std::cyl_bessel_j(1.0, std::abs(x)) / std::abs(x);
+    // The C library's J1 of integer order: within 1e-7 of std::cyl_bessel_j(1, x) (relative,
+    // wherever |J1| > 1e-6) and about nine times quicker; the rig builds a table of them per
+    // direction.
+    return 2.0 * ::j1(std::abs(x)) / std::abs(x);
 }
 
 VirtualLoudspeaker::VirtualLoudspeaker(const LoudspeakerDesign& design) : design_(design) {}
