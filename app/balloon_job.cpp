@@ -1,6 +1,11 @@
 #include "app/balloon_job.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -15,6 +20,7 @@
 #include "balloon/balloon_file.h"
 #include "balloon/distortion_balloon.h"
 #include "mls/measurement_window.h"
+#include "mls/numeric_text.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"
 #include "platform/sim/sim_audio.h"
@@ -162,10 +168,91 @@ void modelDeviation(MainWindow& main, const SimAudioSystem& audio, BalloonJobRes
     result.deviationDb = worst;
 }
 
+bool writableDirectory(const std::filesystem::path& directory, std::string& why)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_directory(directory, ec)) {
+        why = "no such directory";
+        return false;
+    }
+    if (::access(directory.c_str(), W_OK | X_OK) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+// Nothing when the walk can start; else why not, naming the option that mends it. windowText
+// and frontText come back as the walk will measure with them, note says which window and why.
+std::optional<std::string> checkBeforeTheWalk(const BalloonJobOptions& o, const MlsSettings& s, int order, int rateIndex,
+                                              AudioSystem& audio, const std::string& autosaveDirectory,
+                                              std::string& windowText, std::string& frontText, std::string& note)
+{
+    const bool resuming = !o.resumeDirectory.empty();
+    if (order < 13 || order > 18)
+        return "the MLS order " + std::to_string(order) + " is outside 13..18: give --order";
+    const int rate = rateIndex >= 0 && rateIndex < static_cast<int>(kRateTexts.size())
+                         ? std::atoi(std::string(kRateTexts[static_cast<std::size_t>(rateIndex)]).c_str())
+                         : 0;
+    if (rate != 48000 && rate != 96000)
+        return "the sampling rate " + std::to_string(rate) + " Hz cannot measure (48000 or 96000): give --rate";
+
+    const long longest = (1L << order) - 1;
+    const long kept = std::lround(textValue(s.windowWidthText));
+    if (o.windowSamples) {
+        if (*o.windowSamples < 1 || *o.windowSamples > longest)
+            return "--window " + std::to_string(*o.windowSamples) + ": order " + std::to_string(order) +
+                   " allows 1.." + std::to_string(longest) + " samples; give a shorter --window or a higher --order";
+        windowText = std::to_string(*o.windowSamples);
+        note = "time window: " + windowText + " samples (--window)";
+    } else if (kept >= 1 && kept <= longest) {
+        note = "time window: " + windowText + " samples (" + (o.preferencesFile.empty() ? "the initial setting" : "the preferences") + ")";
+    } else if (resuming) {
+        return "the interrupted walk's time window of " + s.windowWidthText + " samples does not fit its order " +
+               std::to_string(order);
+    } else {
+        windowText = std::to_string(longest);
+        note = "time window: " + windowText + " samples, the longest order " + std::to_string(order) + " allows (" +
+               s.windowWidthText + " does not fit it; --window chooses another)";
+    }
+    if (o.frontSamples) {
+        if (*o.frontSamples < 0 || *o.frontSamples >= std::atol(windowText.c_str()))
+            return "--front " + std::to_string(*o.frontSamples) + ": the front of the window lies inside it, 0.." +
+                   std::to_string(std::atol(windowText.c_str()) - 1) + " samples; give a shorter --front";
+        frontText = std::to_string(*o.frontSamples);
+    }
+    const bool symmetric = s.windowTypeIndex >= 5;
+    if (symmetric && s.fftWindowPosition < std::atol(windowText.c_str()) + 1)
+        return "the preferences' symmetric time window \"" + std::string(kWindowTypeTexts[static_cast<std::size_t>(s.windowTypeIndex)]) +
+               "\" needs a window position past its width: give --window " + std::to_string(std::max(1, s.fftWindowPosition - 1)) +
+               " or less, or another window type in --preferences";
+
+    const int input = o.inputDevice >= 0 ? o.inputDevice : s.inputDeviceId;
+    const int output = o.outputDevice >= 0 ? o.outputDevice : s.outputDeviceId;
+    if (input < 0 || input >= audio.inputDeviceCount())
+        return "input device " + std::to_string(input) + " does not exist (" + std::to_string(audio.inputDeviceCount()) +
+               " found): give --input";
+    if (output < 0 || output >= audio.outputDeviceCount())
+        return "output device " + std::to_string(output) + " does not exist (" + std::to_string(audio.outputDeviceCount()) +
+               " found): give --output";
+
+    std::string why;
+    if (!o.output.empty()) {
+        const std::filesystem::path target(o.output);
+        const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
+        if (!writableDirectory(directory, why))
+            return "-o " + o.output + ": cannot write in '" + directory.string() + "' (" + why + "); give -o in a writable directory";
+    }
+    if (!writableDirectory(autosaveDirectory.empty() ? "." : autosaveDirectory, why))
+        return "the autosave directory '" + autosaveDirectory + "' is not writable (" + why +
+               "); run the measurement from a writable directory";
+    return std::nullopt;
+}
+
 } // namespace
 
 BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::function<void(const BalloonProgress&)>& progress,
-                               const std::atomic<bool>* interrupt)
+                               const std::atomic<bool>* interrupt, const std::function<void(const std::string&)>& note)
 {
     BalloonJobResult result;
     MessageTap tap;
@@ -222,6 +309,12 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     // A resumed walk measures with the settings its autosave kept.
     const int order = resuming ? s.mlsOrder() : options.order.value_or(options.preferencesFile.empty() ? 18 : s.mlsOrder());
     const int rateIndex = !resuming && options.rateHz ? rateIndexFor(*options.rateHz) : s.rateIndex;
+    std::string windowText = s.windowWidthText, frontText = s.frontWindowText;
+    if (auto refusal = checkBeforeTheWalk(options, s, order, rateIndex, devices.audio(), main->autosaveDirectory(),
+                                          windowText, frontText, result.windowNote))
+        return refuse(*refusal);
+    if (note)
+        note(result.windowNote);
     std::string setup;
     if (!resuming) // a resumed walk keeps its own grid
         setup = std::string("press main ") + (options.grid == AngleGrid::Grid10 ? "1031" : "1030") + "\n";
@@ -230,6 +323,7 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         setup += "select main 3001 " + std::to_string(portIndexFor(options.tt2Port, 2)) + "\n";
     }
     setup += "press main 1004\npress main 1012\n";
+    main->pacing() = options.pacing;
     if (auto error = script(setup))
         return refuse(error->message);
     if (!main->turntables().connected(1) || !main->turntables().connected(2))
@@ -243,6 +337,10 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         measure += "select measure 20026 " + std::to_string(options.inputDevice) + "\n";
     if (options.outputDevice >= 0)
         measure += "select measure 20027 " + std::to_string(options.outputDevice) + "\n";
+    if (windowText != s.windowWidthText)
+        measure += "type measure 10012 \"" + windowText + "\"\n";
+    if (frontText != s.frontWindowText)
+        measure += "type measure 10013 \"" + frontText + "\"\n";
     if (s.useSavedIr == 1)
         measure += "press measure 20030\n";
     if (auto error = script(measure))
@@ -298,6 +396,16 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         result.outcome = BalloonJobResult::Outcome::interrupted;
     } else {
         result.outcome = BalloonJobResult::Outcome::completed;
+        const WalkTimes& t = main->sequencer().times();
+        result.rigSeconds = static_cast<double>(t.walkMs) / 1000.0;
+        result.fixedWaitRigSeconds = static_cast<double>(t.fixedWaitRigMs(t.walkMs)) / 1000.0;
+        result.pacedRigSeconds = static_cast<double>(t.pacedRigMs(t.walkMs)) / 1000.0;
+        if (SimulatedMotors* motors = devices.motors()) {
+            const double captureSeconds = static_cast<double>(kCaptureBufferFrames) / s.sampleRate();
+            result.soundAndMotionSeconds =
+                t.points * captureSeconds +
+                static_cast<double>(motors->controller(1).motionMs() + motors->controller(2).motionMs()) / 1000.0;
+        }
         if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
             modelDeviation(*main, *sim, result);
     }

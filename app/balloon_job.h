@@ -15,6 +15,7 @@
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
 #include "calibration/mic_file.h"
+#include "sequencer/walk_pacing.h"
 #include "platform/sim/sim_faults.h"
 
 namespace vantrel {
@@ -26,6 +27,9 @@ struct BalloonJobOptions {
     AngleGrid grid = AngleGrid::Grid10;
     std::optional<int> order;      // 13..18; else the preferences', else 18
     std::optional<int> rateHz;     // 48000 or 96000; else the preferences'
+    // The time window in samples and its front; without them the preferences' width where it
+    // fits the order, else the longest the order allows.
+    std::optional<int> windowSamples, frontSamples;
     std::string preferencesFile;   // a "Pellant.pre" record: settings and calibration curve
     std::string output;            // *.BAL, saved safely; empty: not saved
     std::string renderDirectory;   // point view and "Fine Mode" at 1 kHz and 8 kHz as PNG
@@ -45,6 +49,7 @@ struct BalloonJobOptions {
     // harmonics are saved beside the balloon file (distortionPathFor(output)).
     bool sweep = false;
     double sweepF1 = 10, sweepF2 = 0; // Hz; 0: the Nyquist frequency
+    WalkPacing pacing;             // fixed waits unless paced
 };
 
 struct BalloonProgress {
@@ -58,10 +63,16 @@ struct BalloonJobResult {
     // saved and the autosave stays resumable.
     enum class Outcome { completed, interrupted, halted, refused } outcome = Outcome::refused;
     std::string message; // the system's own message when refused or halted
+    std::string windowNote; // which time window the walk measures with, and why
     std::string autosaveDirectory; // when halted: where the autosave to resume is
     int pointsDone = 0;
     int pointsKept = 0; // of pointsDone, those a resumed walk took from its autosave
     double rigSeconds = 0, wallSeconds = 0;
+    // The same walk's rig time under the other pacing, derived exactly from this one's point
+    // times (everything between the points is the same): fixed waits, and paced without settle.
+    double fixedWaitRigSeconds = 0, pacedRigSeconds = 0;
+    // What the path itself needs: the capture of every point and the motion of every move.
+    double soundAndMotionSeconds = 0;
     std::string savedTo;           // the balloon file written, if any
     std::string distortionSavedTo; // the distortion file beside it, if the walk had one
     std::vector<std::string> pictures;
@@ -72,9 +83,15 @@ struct BalloonJobResult {
     std::string deviationAt;
 };
 
+// Everything the walk would refuse at its first point is refused before a turntable is
+// connected: the order against the time window, the rate, the sound-card devices, and that the
+// balloon file's and the autosave's directories are writable. Each refusal names the option
+// that mends it.
 // Runs the job. progress is called after every step of the clock; interrupt, when it turns
 // true, aborts the walk as "ABORT Test" does and saves what was measured.
+// note hears, before the walk starts, which time window it measures with.
 BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::function<void(const BalloonProgress&)>& progress,
-                               const std::atomic<bool>* interrupt);
+                               const std::atomic<bool>* interrupt,
+                               const std::function<void(const std::string&)>& note = {});
 
 } // namespace vantrel

@@ -43,7 +43,8 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
 }
 
 MainWindow::MainWindow(Platform& platform, Devices devices, const std::string& startDirectory)
-    : platform_(platform), devices_(devices), preferences_(startDirectory), autosaveDirectory_(startDirectory)
+    : platform_(platform), devices_(devices), preferences_(startDirectory), autosaveDirectory_(startDirectory),
+      startDirectory_(startDirectory), pacing_(loadWalkPacing(startDirectory))
 {
     host_ = &platform_.createWindow(kMainWindowSpec, *this, nullptr, false);
     turntables_ = std::make_unique<Turntables>(*host_, platform_.clock(), devices_.link1Ports, devices_.link2Ports,
@@ -104,6 +105,7 @@ void MainWindow::showRadioMarks()
     host_->setCheck(kSliceFullRadio, selection_.sliceMode == 2);
     host_->setCheck(kGrid5, angleGrid_ == AngleGrid::Grid5);
     host_->setCheck(kGrid10, angleGrid_ == AngleGrid::Grid10);
+    host_->setCheck(kPacedWalk, pacing_.paced);
 }
 
 void MainWindow::setViewMode(int mode)
@@ -132,14 +134,31 @@ void MainWindow::command(int id, int code)
         saveData();
         return;
     case kLoadData:
-        loadData();
+        // The walk stores into this balloon and autosaves it.
+        if (sequence_.sequenceRunning)
+            host_->message("A balloon measurement is running: \"ABORT Test\" ends it before a balloon is loaded.",
+                           kCaption, MessageIcon::Information);
+        else
+            loadData();
+        return;
+    case kPacedWalk:
+        // Read at every point: a running walk takes the new pacing from its next point on.
+        pacing_.paced = !pacing_.paced;
+        host_->setCheck(kPacedWalk, pacing_.paced);
+        if (!saveWalkPacing(startDirectory_, pacing_))
+            host_->message(std::string("Unable To SAVE ") + kWalkPacingName, kCaption, MessageIcon::Warning);
+        platform_.log().record("pacing", pacing_.paced ? "paced" : "fixed");
         return;
     case kPrintMainWindowCommand:
         printer_->printMainWindow();
         return;
     case kGrid5:
     case kGrid10:
-        angleGrid_ = id == kGrid10 ? AngleGrid::Grid10 : AngleGrid::Grid5;
+        // A running walk keeps the grid it started with: its cells and path depend on it.
+        if (sequence_.sequenceRunning)
+            host_->beep(BeepKind::Exclamation);
+        else
+            angleGrid_ = id == kGrid10 ? AngleGrid::Grid10 : AngleGrid::Grid5;
         showRadioMarks();
         host_->raise();
         return;
@@ -230,6 +249,9 @@ void MainWindow::openMeasurementWindow()
 
 void MainWindow::destroyWindow()
 {
+    // Closing ends a walk quietly; its autosave stays resumable.
+    if (sequencer_)
+        sequencer_->endQuietly();
     if (measurement_)
         measurement_->close();
     turntables_->closeLinks();

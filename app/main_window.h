@@ -13,6 +13,7 @@
 #include "balloon/balloon_matrix.h"
 #include "balloon/distortion_balloon.h"
 #include "balloon/frequency_axis.h"
+#include "app/walk_pacing.h"
 #include "balloon/selection_state.h"
 #include "mls/mls_settings.h"
 #include "mls/sweep.h"
@@ -66,6 +67,8 @@ public:
     CurveSet& curves() { return *curves_; }
     CalibrationCurve& calibration() { return calibration_; }
     FrequencyAxis& axis() { return axis_; }
+    // How the walk is paced; the command line sets it for its run without touching the file.
+    WalkPacing& pacing() { return pacing_; }
     SelectionState& selection() { return selection_; }
     SequenceState& sequence() { return sequence_; }
     AngleGrid angleGrid() const { return angleGrid_; }
@@ -157,6 +160,8 @@ private:
     std::unique_ptr<MeasurementWindow> measurement_;
     bool destroyed_ = false;
     std::string autosaveDirectory_;
+    std::string startDirectory_;
+    WalkPacing pacing_; // "Paced walk", kept in Pellant.walk
     std::unique_ptr<BalloonAutosave> autosave_;
     std::optional<AutosaveProgress> pendingResume_; // armed by prepareResume for the next "RUN Test"
     bool askBeforeNewWalk_ = false; // the desktop offers an interrupted autosave before it is overwritten

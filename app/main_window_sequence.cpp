@@ -34,22 +34,36 @@ void MainWindow::createSequencer()
                              [this] { return measurementDialog(); },
                              [this] { showRadioMarks(); },
                              [this](const PointViewRequest& request) { drawPointView(request); },
-                             [this](SequenceEvent event) { return autosaveEvent(event); }};
+                             [this](SequenceEvent event) { return autosaveEvent(event); },
+                             [this] { return platform_.clock().tickMs(); },
+                             [this] { return pacing_; }};
     sequencer_ = std::make_unique<BalloonSequencer>(std::move(context));
 }
 
 bool MainWindow::sequenceCommand(int id)
 {
+    if (id == main_ids::kRunTest && sequence_.sequenceRunning) {
+        sequencer_->run(); // a halted walk goes on; a running one ignores the press
+        return true;
+    }
+    // The checks come before the offer: a "Yes" replaces the balloon and the settings, which
+    // only a walk that then starts may do.
+    if (id == main_ids::kRunTest && !sequencer_->readyToStart())
+        return true;
     // A new walk would overwrite the autosave of an interrupted one (a walk a fault halted, or
     // one declined at start-up): the operator is asked first.
-    if (id == main_ids::kRunTest && askBeforeNewWalk_ && !pendingResume_ && !sequence_.sequenceRunning)
+    if (id == main_ids::kRunTest && askBeforeNewWalk_ && !pendingResume_)
         offerResume();
     if (id == main_ids::kRunTest && pendingResume_) {
         const AutosaveProgress progress = *pendingResume_;
+        // Taken over before the walk goes on: a walk with nothing left but its end completes
+        // at once and stores the whole balloon. The record keeps naming the last stored point
+        // until the next one is stored.
+        autosave_ = std::make_unique<BalloonAutosave>(autosaveDirectory_, devices_.autosaveLimitBytes);
+        const auto warning = autosave_->resume(progress);
         if (sequencer_->resume(progress.phase, progress.hAngle, progress.vAngle, progress.pointsDone)) {
             pendingResume_.reset();
-            autosave_ = std::make_unique<BalloonAutosave>(autosaveDirectory_, devices_.autosaveLimitBytes);
-            if (auto warning = autosave_->resume(autosaveProgress(AutosaveState::running)))
+            if (warning)
                 host_->message(*warning + "\n\nThe measurement goes on without its autosave.", kSequenceCaption,
                                MessageIcon::Warning);
             resumeDistortionAutosave();
@@ -148,6 +162,10 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
     settings_.fromIndex = t.fromIndex;
     settings_.toIndex = t.toIndex;
     angleGrid_ = angleGridFromFlag(progress->gridFlag);
+    // The rest is measured on the axis of the cells already kept, and the window shows it.
+    axis_.buildFromIndexes(settings_.fromIndex, settings_.toIndex);
+    if (MeasurementWindow* m = measurementDialog())
+        m->settingsReplaced();
     autosaveDirectory_ = directory;
     pendingResume_ = *progress;
     prepareDistortionResume(directory);

@@ -1,5 +1,5 @@
 # The main job: a whole balloon measured headless on the simulated rig.
-vantrel_bench(balloon_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/balloon_bench.cpp LIBS vantrel_job)
+vantrel_bench(balloon_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/balloon_bench.cpp LIBS vantrel_job vantrel_mls)
 # Balloon files: save and load against a plain copy of a file of the same size.
 vantrel_bench(balloon_file_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/balloon_file_bench.cpp
   LIBS vantrel_balloon)

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,9 @@ struct MeasureOptions {
     int input = -1, output = -1;
     int grid = 10;
     int order = 18, rate = 48000;
+    std::optional<int> window, front;
+    bool paced = false;
+    int settle = 0;
     std::string preferences, balloon, render, resume, micFile;
     SimFaults faults;
     std::string excitation = "mls";
@@ -226,6 +230,9 @@ int run(MeasureOptions o)
         job.order = o.order;
     if (o.preferences.empty() || o.rate != 48000)
         job.rateHz = o.rate;
+    job.windowSamples = o.window;
+    job.pacing = WalkPacing{o.paced, o.settle};
+    job.frontSamples = o.front;
 
     interrupted.store(false);
     struct sigaction action {};
@@ -235,7 +242,10 @@ int run(MeasureOptions o)
     ::sigaction(SIGINT, &action, &previous);
 
     ProgressDisplay display;
-    const BalloonJobResult r = runBalloonJob(job, [&](const BalloonProgress& p) { display.show(p); }, &interrupted);
+    const BalloonJobResult r = runBalloonJob(job, [&](const BalloonProgress& p) { display.show(p); }, &interrupted,
+                                             [&](const std::string& note) {
+                                                 std::fprintf(stderr, "vantrel-cli measure: %s\n", note.c_str());
+                                             });
     display.finish();
     ::sigaction(SIGINT, &previous, nullptr);
 
@@ -265,7 +275,17 @@ int run(MeasureOptions o)
     std::printf("points measured: %d\n", r.pointsDone);
     if (r.pointsKept > 0)
         std::printf("points kept from the autosave: %d\n", r.pointsKept);
-    std::printf("rig time: %s\nwall time: %s\n", clockText(r.rigSeconds).c_str(), fixedText(r.wallSeconds, 1).c_str());
+    std::printf("rig time: %s (%s)\nwall time: %s\n", clockText(r.rigSeconds).c_str(),
+                o.paced ? "paced" : "fixed waits", fixedText(r.wallSeconds, 1).c_str());
+    if (r.soundAndMotionSeconds > 0) {
+        // The other pacing's time follows exactly from this walk's point times.
+        const double fixed = r.fixedWaitRigSeconds, paced = r.pacedRigSeconds, path = r.soundAndMotionSeconds;
+        std::printf("rig time with fixed waits: %s (%s x the path's sound and motion)\n", clockText(fixed).c_str(),
+                    fixedText(fixed / path, 2).c_str());
+        std::printf("rig time paced%s: %s (%s x the path's sound and motion)\n", o.settle > 0 ? " without settle" : "",
+                    clockText(paced).c_str(), fixedText(paced / path, 2).c_str());
+        std::printf("sound and motion of the path: %s\n", clockText(path).c_str());
+    }
     if (r.deviationDb)
         std::printf("largest deviation from the rig's model, 100 Hz..20 kHz: %s dB (%s)\n",
                     fixedText(*r.deviationDb, 2).c_str(), r.deviationAt.c_str());
@@ -292,6 +312,18 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->check(CLI::IsMember({48000, 96000}));
     app.add_option("--preferences", o->preferences, "measurement settings and calibration curve from a preferences file")
         ->check(CLI::ExistingFile);
+    app.add_option("--window", o->window,
+                   "time window in samples (at most 2^order - 1); default: the preferences' where it fits the order, "
+                   "else the longest the order allows")
+        ->check(CLI::Range(1, 262143));
+    app.add_option("--front", o->front, "front of the time window in samples")->check(CLI::Range(0, 262142));
+    app.add_flag("--paced", o->paced,
+                 "pace the walk by its results: the move after a point starts once the point is stored "
+                 "(default: the fixed 8 or 10 s measurement wait)");
+    app.add_option("--settle", o->settle, "a paced walk's wait before each recording, in ms")
+        ->capture_default_str()
+        ->check(CLI::Range(0, kMaxSettleMs))
+        ->needs("--paced");
     app.add_option("-o", o->balloon, "the balloon file to write (*.BAL)");
     app.add_option("--resume", o->resume,
                    "continue the interrupted measurement of this autosave (autosave.BAL, or its directory), "
@@ -300,6 +332,8 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->excludes("--grid")
         ->excludes("--order")
         ->excludes("--rate")
+        ->excludes("--window")
+        ->excludes("--front")
         ->excludes("--preferences");
     app.add_option("--mic-file", o->micFile,
                    "correct every response by this measurement microphone's calibration file (Hz, dB and "

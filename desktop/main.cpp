@@ -101,6 +101,7 @@ int main(int argc, char** argv)
 
     vantrel::prepareQtEnvironment();
     QApplication app(argc, argv);
+    options.rigClock = simulate;
     vantrel::QtPlatform platform(options);
     vantrel::DeviceSet devices(simulate, platform.clock(), platform.log(), faults);
     auto mainWindow = vantrel::MainWindow::start(platform, devices.devices(), QDir::currentPath().toStdString());

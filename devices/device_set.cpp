@@ -19,6 +19,7 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
         options.hangAtMeasurement = faults.hangAtMeasurement;
         options.a2 = faults.nonlinearA2;
         options.a3 = faults.nonlinearA3;
+        options.playbackLagMs = faults.playbackLagMs;
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
         autosaveLimitBytes_ = faults.autosaveLimitBytes;
     } else {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/preferences.h"
+#include "app/walk_pacing.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "balloon/distortion_balloon.h"
@@ -415,13 +416,23 @@ int distortionFile(Bytes data)
     return 0;
 }
 
+int walkPacing(Bytes data)
+{
+    const std::optional<WalkPacing> p = parseWalkPacing(text(data));
+    if (!p)
+        return 0;
+    require(p->settleMs >= 0 && p->settleMs <= kMaxSettleMs, "settle time in range");
+    require(parseWalkPacing(formatWalkPacing(*p)) == p, "a pacing file reads back as written");
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
         {"res_recording", resRecording}, {"target_file", targetFile},     {"preferences", preferences},
         {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
         {"autosave_record", autosaveRecord}, {"html_texts", htmlTexts}, {"mic_file", micFile},
-        {"distortion_file", distortionFile},
+        {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
     };
     return all;
 }

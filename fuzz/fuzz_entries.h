@@ -35,6 +35,8 @@ int balloonFile(Bytes data);
 
 // An autosave's progress record ("autosave.run"), as a crash or a foreign hand may leave it.
 int autosaveRecord(Bytes data);
+// The walk's pacing file ("Pellant.walk").
+int walkPacing(Bytes data);
 
 // A text that lands inside a balloon page (three.js, the balloon's path): as script text, as a
 // JSON string and as HTML text, none can end its element and each reads back as the input.

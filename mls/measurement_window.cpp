@@ -131,6 +131,10 @@ void MeasurementWindow::open()
     card_ = std::make_unique<SoundCard>(*host_, *ctx_.audio, ctx_.settings, ctx_.platform.log(),
                                         SoundCardBuffers{engine_.playBuffer(), captureBuffer_, engine_.captureCopy()},
                                         [this] { processRecording(); }, [this] { captureFailed(); });
+    card_->setPlaybackEnded([this] {
+        if (const auto ok = std::exchange(outcomeAwaitingPlayback_, std::nullopt))
+            finishSequenced(*ok);
+    });
     initialise();
     host_->invalidate();
 }
@@ -164,14 +168,22 @@ void MeasurementWindow::runSequencedMls()
 
 void MeasurementWindow::abandonSequencedMeasurement()
 {
+    if (card_ && sequencedPending_)
+        card_->abandon(); // a recording that never returned must not block the next start
     liveAngles_.reset();
     sequencedPending_ = false;
+    outcomeAwaitingPlayback_.reset();
 }
 
 void MeasurementWindow::finishSequenced(bool ok)
 {
     if (!sequencedPending_)
         return;
+    if (card_ && card_->running()) {
+        outcomeAwaitingPlayback_ = ok;
+        return;
+    }
+    outcomeAwaitingPlayback_.reset();
     sequencedPending_ = false;
     if (ctx_.sequenceMeasurementDone)
         ctx_.sequenceMeasurementDone(ok);
@@ -380,8 +392,15 @@ void MeasurementWindow::freeCommand(int id, int code)
         return;
     case kFromList:
     case kToList:
-        if (code == kNotifyDblClick)
-            frequencyScaleChange(id);
+        if (code != kNotifyDblClick)
+            return;
+        // The balloon of a running walk holds one axis: a new one would mix two in it.
+        if (ctx_.sequence.sequenceRunning == 1) {
+            h.setListSelection(id, id == kFromList ? s.fromIndex : s.toIndex);
+            h.beep(BeepKind::Exclamation);
+            return;
+        }
+        frequencyScaleChange(id);
         return;
     case kInputDeviceList: card_->selectInputDevice(); return;
     case kOutputDeviceList: card_->selectOutputDevice(); return;
@@ -412,6 +431,12 @@ void MeasurementWindow::scroll(int id, ScrollCode code, int position)
         return;
     const bool volume = id == kVolumeBar;
     int& value = volume ? ctx_.settings.outputVolume : ctx_.settings.fftWindowPosition;
+    // The window's position is part of what every cell of a running walk is measured with.
+    if (!volume && ctx_.sequence.sequenceRunning == 1) {
+        host_->setScrollPos(id, value);
+        host_->beep(BeepKind::Exclamation);
+        return;
+    }
     const int v = scrolledValue(value, code, position, 0, volume ? kVolumeMax : kWindowPositionEnd);
     value = std::clamp(v, 0, volume ? kVolumeMax : kWindowPositionMax);
     host_->setScrollPos(id, value);
@@ -477,7 +502,7 @@ void MeasurementWindow::runMls()
     const int rate = s.sampleRate();
     if (rate != 48000 && rate != 96000) {
         ctx_.mainWindow.killTimer(kMeasureTimerId);
-        host_->message(kRateRefusalText, kMlsCaption, MessageIcon::Information);
+        tell(kRateRefusalText, kMlsCaption, MessageIcon::Information);
         finishSequenced(false);
         return;
     }
@@ -491,7 +516,7 @@ void MeasurementWindow::runMls()
     if (const MlsStatus status = liveSweep_ ? engine_.generateSweepForPlayback(s, *ctx_.excitation)
                                             : engine_.generateMlsForPlayback(s);
         !status.ok()) {
-        host_->message(status.message, kMlsCaption, MessageIcon::Warning);
+        tell(status.message, kMlsCaption, MessageIcon::Warning);
         finishSequenced(false);
         return;
     }
@@ -502,6 +527,13 @@ void MeasurementWindow::runMls()
         liveAngles_.reset();
         finishSequenced(false);
     }
+}
+
+void MeasurementWindow::tell(std::string_view text, std::string_view caption, MessageIcon icon)
+{
+    ++personWaits_;
+    host_->message(text, caption, icon);
+    --personWaits_;
 }
 
 void MeasurementWindow::captureFailed()
@@ -558,7 +590,9 @@ bool MeasurementWindow::importStoredRecording()
     request.filterName = "MLS Impulse (*.RES)";
     request.filterPattern = "*.res";
     request.initialPath = resFileName_;
+    ++personWaits_;
     const std::optional<std::string> chosen = host_->fileDialog(request);
+    --personWaits_;
     if (!host_) // closed while the file dialog was up
         return false;
     if (chosen)
@@ -573,13 +607,13 @@ bool MeasurementWindow::importStoredRecording()
 
     const ResImport result = engine_.importRecording(resFileName_.c_str());
     if (result.outcome == ResImport::Outcome::unableToOpen) {
-        host_->message(resFileName_, "Unable To Open", MessageIcon::Warning);
+        tell(resFileName_, "Unable To Open", MessageIcon::Warning);
         return false;
     }
     std::fill(engine_.refSignal().begin(), engine_.refSignal().end(), 0.0f);
     std::fill(engine_.inSignal().begin(), engine_.inSignal().end(), 0.0f);
     if (!result.ok()) {
-        host_->message(kAcceptingText, kMlsCaption, MessageIcon::Warning);
+        tell(kAcceptingText, kMlsCaption, MessageIcon::Warning);
         return false;
     }
 
@@ -588,7 +622,7 @@ bool MeasurementWindow::importStoredRecording()
     s.mlsLengthIndex = result.mlsLengthIndex;
     if (const MlsStatus status = engine_.rebuildMlsTables(s); !status.ok()) {
         engine_.clearDelays();
-        host_->message(status.message, kMlsCaption, MessageIcon::Warning);
+        tell(status.message, kMlsCaption, MessageIcon::Warning);
         return false;
     }
     host_->setListSelection(kRateList, s.rateIndex);
@@ -613,13 +647,12 @@ bool MeasurementWindow::irToSpl(std::optional<PointAngles> at)
     if (haveResponses)
         copyTimeWindowCurve();
     const PointAngles angles = at.value_or(PointAngles{ctx_.sequence.currentHAngle, ctx_.sequence.currentVAngle});
-    if (status.ok())
-        storeResult(angles);
+    const bool stored = status.ok() && storeResult(angles);
     host_->setWaitCursor(false);
-    if (!status.ok()) {
-        host_->message(status.message, kMlsCaption, MessageIcon::Warning);
+    if (!status.ok())
+        tell(status.message, kMlsCaption, MessageIcon::Warning);
+    if (!stored) // a refused store has said why
         return false;
-    }
 
     const int v = angles.v, hAngle = angles.h;
     const AngleGrid grid = ctx_.angleGrid ? ctx_.angleGrid() : AngleGrid::Grid5;
@@ -637,7 +670,7 @@ bool MeasurementWindow::irToSpl(std::optional<PointAngles> at)
     return true;
 }
 
-void MeasurementWindow::storeResult(PointAngles at)
+bool MeasurementWindow::storeResult(PointAngles at)
 {
     std::array<float, kAxisPoints> levels{}, phases{};
     const AxisLevelPhase& r = engine_.response();
@@ -648,8 +681,8 @@ void MeasurementWindow::storeResult(PointAngles at)
     // Checked before anything is drawn or stored: a cell of the balloon holding infinity would
     // spoil every view and file made from it.
     if (!storableResponse(levels, phases)) {
-        host_->message(kResponseRangeText, kMlsCaption, MessageIcon::Warning);
-        return;
+        tell(kResponseRangeText, kMlsCaption, MessageIcon::Warning);
+        return false;
     }
     MlsSettings& s = ctx_.settings;
     markResultSlots(s, ctx_.curves);
@@ -668,6 +701,7 @@ void MeasurementWindow::storeResult(PointAngles at)
             ctx_.harmonicsStored(at.h, at.v, engine_.harmonics());
     }
     advanceResultSlots(s);
+    return true;
 }
 
 void MeasurementWindow::clearSlots()

@@ -79,6 +79,12 @@ public:
     void close();
 
     void redrawSplPlot();
+    // The settings were replaced (a resumed walk's own): the axis and every control follow.
+    void settingsReplaced()
+    {
+        if (host_)
+            initialise();
+    }
 
     // The sequence's "Run MLS": the result is stored into the cell of the angles current now,
     // and sequenceMeasurementDone reports the outcome.
@@ -92,6 +98,9 @@ public:
     void closeRequested() override { close(); }
 
     MlsEngine& engine() { return engine_; }
+    // True while a dialog of this window waits for a person (the file dialog of a stored
+    // recording, a message box): the time it takes is no fault of the sound card.
+    bool waitingForPerson() const { return personWaits_ > 0; }
 
 private:
     void initialise();
@@ -109,9 +118,10 @@ private:
     void runMls();
     void processRecording();
     void captureFailed();
+    void tell(std::string_view text, std::string_view caption, MessageIcon icon);
     bool importStoredRecording(); // false: stop, nothing more to compute
     bool irToSpl(std::optional<PointAngles> at = std::nullopt);
-    void storeResult(PointAngles at);
+    bool storeResult(PointAngles at); // false: refused, with a message
     void finishSequenced(bool ok);
     void clearSlots();
     void frequencyScaleChange(int list);
@@ -145,6 +155,10 @@ private:
     bool sequencedPending_ = false; // runSequencedMls has not been answered yet
     bool liveSweep_ = false;        // the recording in flight was made with the sweep
     bool harmonicsValid_ = false;   // engine_.harmonics() belong to the response held
+    // The outcome of a sequenced measurement whose playback has not ended yet: the point is
+    // outstanding until the sound card is idle, so that the next start finds it free.
+    std::optional<bool> outcomeAwaitingPlayback_;
+    int personWaits_ = 0;
 };
 
 // "Output = %.1fdB (%d%%)" of a volume in percent.

@@ -158,6 +158,8 @@ void SoundCard::onPlaybackDone()
     // After a reported failure the device is still released, so that the next start can open it.
     if (!closed)
         (void)audio_.closeOutput();
+    if (!capturePending_ && playbackEnded_)
+        playbackEnded_();
 }
 
 bool SoundCard::onCaptureDone(std::size_t bytesRecorded)

@@ -77,6 +77,14 @@ public:
     [[nodiscard]] bool onCaptureDone(std::size_t bytesRecorded);
 
     bool running() const { return outputPending_ || capturePending_; }
+    // Closes both devices of a measurement nobody waits for any more (a hung recording).
+    void abandon()
+    {
+        if (running())
+            closeAll();
+    }
+    // Runs when a playback that outlasted its capture has ended: the card is idle again.
+    void setPlaybackEnded(std::function<void()> fn) { playbackEnded_ = std::move(fn); }
     // While running: shows and records "Measurement still running" and returns true, so that a
     // new start is refused before its caller touches the buffers the card is playing from.
     bool refuseWhileRunning();
@@ -98,6 +106,7 @@ private:
     SoundCardBuffers buffers_;
     std::function<void()> captureReady_;
     std::function<void()> captureFailed_;
+    std::function<void()> playbackEnded_;
     bool outputPending_ = false;
     bool capturePending_ = false;
 };

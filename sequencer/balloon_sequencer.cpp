@@ -67,19 +67,38 @@ int BalloonSequencer::totalPoints() const
     return phases * perSweep + 1;
 }
 
-void BalloonSequencer::run()
+bool BalloonSequencer::readyToStart()
 {
     Turntables& tt = ctx_.turntables;
     // A walk under way has not necessarily moved a table yet; a second start would send a
     // second measurement into the first one's recording.
     if (tt.busy(1) || tt.busy(2) || ctx_.sequence.sequenceRunning)
-        return;
+        return false;
     const bool tt1 = tt.everOpened(1), tt2 = tt.everOpened(2);
     if (!tt1)
         say("TT 1 Not Connected");
     if (!tt2)
         say("TT 2 Not Connected");
-    if (!tt1 || !tt2)
+    return tt1 && tt2;
+}
+
+void BalloonSequencer::run()
+{
+    const SequenceState& halted = ctx_.sequence;
+    if (halted.sequenceRunning && halted_) {
+        if (haltedAtMove_) {
+            say("The turntables may not stand at " + angleText("", halted.currentHAngle, halted.currentVAngle) +
+                ": the move there did not complete.\n\n\"ABORT Test\" ends the walk; \"RUN Test\" then offers to "
+                "resume it from its autosave once the turntables are at the home position.");
+            return;
+        }
+        // The tables stand at the halted point: it is measured again and the walk goes on.
+        halted_ = false;
+        ctx_.log.record("sequence", angleText("retry at ", halted.currentHAngle, halted.currentVAngle));
+        measurementStep();
+        return;
+    }
+    if (!readyToStart())
         return;
 
     ctx_.selection.viewMode = kMeasurementMode;
@@ -92,10 +111,12 @@ void BalloonSequencer::run()
     s.sequencePhase = 0;
     s.sequenceRunning = 1;
     s.hLimit = walkHLimit(grid());
-    outstanding_ = advancePending_ = halted_ = false;
+    outstanding_ = advancePending_ = halted_ = haltedAtMove_ = false;
     stopWatchdog();
     pointsStarted_ = pointsDone_ = 0;
-    ctx_.log.record("sequence", std::string("start grid ") + std::to_string(step()));
+    times_ = {};
+    startedAt_ = now();
+    ctx_.log.record("sequence", std::string("start grid ") + std::to_string(step()) + (pacing().paced ? " paced" : ""));
 
     if (ctx_.drawPoints)
         ctx_.drawPoints({.clear = true});
@@ -125,30 +146,32 @@ bool nextWalkPoint(AngleGrid grid, int& phase, int& h, int& v)
 
 bool BalloonSequencer::resume(int phase, int hAngle, int vAngle, int pointsDone)
 {
-    Turntables& tt = ctx_.turntables;
-    if (tt.busy(1) || tt.busy(2) || ctx_.sequence.sequenceRunning)
-        return false;
-    const bool tt1 = tt.everOpened(1), tt2 = tt.everOpened(2);
-    if (!tt1)
-        say("TT 1 Not Connected");
-    if (!tt2)
-        say("TT 2 Not Connected");
-    if (!tt1 || !tt2)
+    if (!readyToStart())
         return false;
     SequenceState& s = ctx_.sequence;
     s.hLimit = walkHLimit(grid());
     int p = phase, h = hAngle, v = vAngle;
-    if (!nextWalkPoint(grid(), p, h, v))
-        return false;
     ctx_.selection.viewMode = kMeasurementMode;
     if (ctx_.showViewModeMarks)
         ctx_.showViewModeMarks();
+    outstanding_ = advancePending_ = halted_ = haltedAtMove_ = false;
+    pointsStarted_ = pointsDone_ = pointsDone;
+    times_ = {};
+    startedAt_ = now();
+    if (!nextWalkPoint(grid(), p, h, v)) {
+        // Stopped between the last store and the end: only the end is left to do.
+        s.sequencePhase = phase;
+        s.currentHAngle = hAngle;
+        s.currentVAngle = vAngle;
+        s.sequenceRunning = 1;
+        ctx_.log.record("sequence", "resume at the end");
+        complete();
+        return true;
+    }
     s.currentHAngle = h;
     s.currentVAngle = v;
     s.sequencePhase = p;
     s.sequenceRunning = 1;
-    outstanding_ = advancePending_ = halted_ = false;
-    pointsStarted_ = pointsDone_ = pointsDone;
     ctx_.log.record("sequence", angleText("resume at ", h, v));
     // The motor protocol cannot read back where the tables stopped.
     ctx_.mainWindow.message("Put the turntables at the home position of the sequence, H = 0, V = +90, then press OK.",
@@ -177,6 +200,15 @@ void BalloonSequencer::measurementStep()
             haltForMove(vertical ? 2 : 1);
         return;
     }
+    const WalkPacing pace = pacing();
+    if (pace.paced && pace.settleMs > 0 && !settled_) {
+        // The table has stopped; whatever still swings dies down before the recording.
+        settled_ = true;
+        settleRunning_ = true;
+        ctx_.mainWindow.startTimer(kSettleTimer, std::clamp(pace.settleMs, 0, kMaxSettleMs));
+        return;
+    }
+    settled_ = false;
     if (ctx_.drawPoints)
         ctx_.drawPoints({.mark = true, .vIndex = s.currentVAngle / step(), .hIndex = s.currentHAngle / step(),
                          .cycle = s.sequencePhase});
@@ -190,19 +222,42 @@ void BalloonSequencer::measurementStep()
         ctx_.log.record("sequence", angleText("halted at ", s.currentHAngle, s.currentVAngle));
         return;
     }
+    // A paced walk keeps timer 7000 as the point's deadline for the watchdog; its result ends it.
     ctx_.mainWindow.startTimer(kMeasureTimer, measurementWaitMs(ctx_.settings.mlsLengthIndex));
     outstanding_ = true;
     advancePending_ = false;
+    pacedPoint_ = pace.paced;
+    pointOpen_ = true;
+    sentAt_ = now();
     ++pointsStarted_;
     ctx_.log.record("sequence", angleText("point ", s.currentHAngle, s.currentVAngle));
+    const int h = s.currentHAngle, v = s.currentVAngle;
     dialog->runSequencedMls(); // command 10007; a refusal is reported before it returns
-    paintBanner(kRed, angleText("MLS ", s.currentHAngle, s.currentVAngle));
+    // A stored recording is measured at once: a paced walk may already be turning on.
+    if (s.currentHAngle == h && s.currentVAngle == v)
+        paintBanner(kRed, angleText("MLS ", h, v));
 }
 
 bool BalloonSequencer::timer(int id)
 {
+    if (id == kSettleTimer) {
+        const bool due = settleRunning_;
+        stopSettle();
+        if (due) {
+            times_.settleMs += static_cast<std::uint64_t>(std::clamp(pacing().settleMs, 0, kMaxSettleMs));
+            measurementStep();
+        }
+        return true;
+    }
     if (id == kRecordingWatchdogTimer) {
         stopWatchdog();
+        MeasurementWindow* window = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr;
+        if (ctx_.sequence.sequenceRunning && !halted_ && outstanding_ && window && window->waitingForPerson()) {
+            // A person is choosing a file or reading a message: the watch starts again after.
+            ctx_.mainWindow.startTimer(kRecordingWatchdogTimer, kRecordingWatchdogMs);
+            watchdogRunning_ = true;
+            return true;
+        }
         if (ctx_.sequence.sequenceRunning && !halted_ && outstanding_) {
             // Whatever the recording delivers later belongs to no cell.
             if (MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr)
@@ -230,6 +285,13 @@ bool BalloonSequencer::timer(int id)
     return true;
 }
 
+void BalloonSequencer::stopSettle()
+{
+    if (settleRunning_)
+        ctx_.mainWindow.killTimer(kSettleTimer);
+    settleRunning_ = false;
+}
+
 void BalloonSequencer::stopWatchdog()
 {
     if (watchdogRunning_)
@@ -239,13 +301,16 @@ void BalloonSequencer::stopWatchdog()
 
 void BalloonSequencer::moveEndFailed(int turntable)
 {
-    if (ctx_.sequence.sequenceRunning && !halted_)
+    if (ctx_.sequence.sequenceRunning && !halted_) {
+        haltedAtMove_ = true;
         halt("Turntable " + std::to_string(turntable) +
              " could not be told that its move ended; the table may have stopped short of the point");
+    }
 }
 
 void BalloonSequencer::haltForMove(int turntable)
 {
+    haltedAtMove_ = true;
     halt("Turntable " + std::to_string(turntable) + " did not take the move to the point");
 }
 
@@ -260,11 +325,21 @@ void BalloonSequencer::measurementDone(bool ok)
         return;
     }
     ++pointsDone_;
+    const std::uint32_t measured = now() - sentAt_;
+    times_.measuredMs += measured;
+    times_.fixedWaitMs += std::max<std::uint64_t>(measured, static_cast<std::uint64_t>(
+                                                                measurementWaitMs(ctx_.settings.mlsLengthIndex)));
     if (ctx_.notify)
         if (auto error = ctx_.notify(SequenceEvent::stored)) {
             halt(*error);
             return;
         }
+    if (pacedPoint_) { // stored and autosaved: the table may turn now
+        ctx_.mainWindow.killTimer(kMeasureTimer);
+        advancePending_ = false;
+        advance();
+        return;
+    }
     if (advancePending_) {
         advancePending_ = false;
         advance();
@@ -273,6 +348,11 @@ void BalloonSequencer::measurementDone(bool ok)
 
 void BalloonSequencer::advance()
 {
+    if (pointOpen_) {
+        pointOpen_ = false;
+        times_.spanMs += now() - sentAt_;
+        ++times_.points;
+    }
     SequenceState& s = ctx_.sequence;
     int phase = s.sequencePhase, h = s.currentHAngle, v = s.currentVAngle;
     if (!nextWalkPoint(grid(), phase, h, v)) {
@@ -298,6 +378,7 @@ void BalloonSequencer::complete()
     SequenceState& s = ctx_.sequence;
     s.currentHAngle = 0;
     s.currentVAngle = 0;
+    times_.walkMs = now() - startedAt_;
     ctx_.matrix.fillPoleRow(grid());
     // Redrawn without marking a position: the walk has left the grid.
     if (ctx_.drawPoints)
@@ -317,11 +398,15 @@ void BalloonSequencer::halt(const std::string& reason)
     const SequenceState& s = ctx_.sequence;
     ctx_.mainWindow.killTimer(kMeasureTimer);
     stopWatchdog();
+    stopSettle();
+    settled_ = pointOpen_ = false;
     advancePending_ = false;
     halted_ = true;
     ctx_.log.record("sequence", angleText("halted at ", s.currentHAngle, s.currentVAngle));
     say((reason.empty() ? "Measurement failed at " : reason + "\n\nat ") + angleText("", s.currentHAngle, s.currentVAngle) +
-        "\n\nThe sequence is halted here; \"ABORT Test\" ends it.");
+        (haltedAtMove_ ? "\n\nThe sequence is halted here; \"ABORT Test\" ends it."
+                       : "\n\nThe sequence is halted here; \"RUN Test\" measures the point again, \"ABORT Test\" "
+                         "ends it."));
 }
 
 void BalloonSequencer::abort()
@@ -335,14 +420,32 @@ void BalloonSequencer::abort()
     if (MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr)
         dialog->abandonSequencedMeasurement();
     stopWatchdog();
+    stopSettle();
+    settled_ = pointOpen_ = false;
     // A walk a fault halted is interrupted, not given up: its autosave stays resumable.
     const bool givenUp = !halted_ && (outstanding_ || pointsStarted_ > 0);
-    outstanding_ = advancePending_ = halted_ = false;
+    outstanding_ = advancePending_ = halted_ = haltedAtMove_ = false;
     resumeHMove_ = resumeVMove_ = 0;
     ctx_.turntables.abortAll();
     ctx_.log.record("sequence", "aborted");
     if (givenUp && ctx_.notify)
         (void)ctx_.notify(SequenceEvent::aborted);
+}
+
+void BalloonSequencer::endQuietly()
+{
+    if (!ctx_.sequence.sequenceRunning)
+        return;
+    ctx_.mainWindow.killTimer(kMeasureTimer);
+    stopWatchdog();
+    stopSettle();
+    settled_ = pointOpen_ = false;
+    if (MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr)
+        dialog->abandonSequencedMeasurement();
+    ctx_.sequence.sequenceRunning = 0;
+    outstanding_ = advancePending_ = halted_ = haltedAtMove_ = false;
+    resumeHMove_ = resumeVMove_ = 0;
+    ctx_.log.record("sequence", "ended by the close");
 }
 
 void BalloonSequencer::paintMotionBoxes()

@@ -264,3 +264,34 @@ TEST(QtHost, SimulatedMeasurementCompletesOnTheDesktopClock)
     main->closeRequested();
     EXPECT_TRUE(main->destroyed());
 }
+
+TEST(QtHost, TheRigClockRunsEventsInDueOrderAndAHandlersComputingTakesNoRigTime)
+{
+    app();
+    QtPlatformOptions options;
+    options.speed = 100;
+    options.rigClock = true;
+    QtPlatform platform(options);
+    Recorder client;
+    auto& host = static_cast<QtWindow&>(platform.createWindow(kLayout, client, nullptr, false));
+    Clock& clock = platform.clock();
+    const std::uint32_t start = clock.tickMs();
+    std::vector<std::pair<char, std::uint32_t>> seen; // what ran, at what rig time
+    clock.callAfter(std::chrono::milliseconds(1000), [&] {
+        seen.emplace_back('a', clock.tickMs() - start);
+        QTest::qSleep(100); // 10 s of rig time, were it counted
+        seen.emplace_back('b', clock.tickMs() - start);
+        clock.delayMs(10); // a busy wait does count
+        clock.callAfter(std::chrono::milliseconds(500), [&] { seen.emplace_back('c', clock.tickMs() - start); });
+    });
+    host.startTimer(7, 1400); // due before 'c', after 'a'
+    for (int i = 0; i < 100 && (seen.size() < 3 || client.timers.empty()); ++i)
+        QTest::qWait(10);
+    host.killTimer(7);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_NEAR(seen[0].second, 1000.0, 2.0);
+    EXPECT_EQ(seen[1].second, seen[0].second) << "the handler's computing took no rig time";
+    EXPECT_EQ(seen[2].second, seen[0].second + 510);
+    EXPECT_EQ(client.timers.size(), 1u) << "timer 7 fired once, at 1400, between them";
+    host.destroy();
+}

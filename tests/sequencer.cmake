@@ -20,3 +20,11 @@ if(TARGET vantrel_app)
   add_dependencies(measure_cli_test vantrel-cli)
   target_compile_definitions(measure_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
 endif()
+
+# The walk an operator leaves alone: slow sound cards, dialogs that wait for a person, halts
+# and resumes, the paced walk.
+if(TARGET vantrel_app AND TARGET vantrel_headless)
+  vantrel_test(walk_session_test
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/walk_session_test.cpp
+    LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
+endif()

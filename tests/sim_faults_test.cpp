@@ -34,12 +34,14 @@ TEST(SimFaults, ParsesEachKindAndRefusesEverythingElse)
     EXPECT_EQ(addSimFault("stall=3", f), "");
     EXPECT_EQ(addSimFault("audio-error=7", f), "");
     EXPECT_EQ(addSimFault("hang=9", f), "");
+    EXPECT_EQ(addSimFault("late-playback=7000", f), "");
     EXPECT_EQ(addSimFault("disk-full=5000000", f), "");
     EXPECT_EQ(addSimFault("seed=42", f), "");
     EXPECT_EQ(f.serialDiesAfterBytes, 120);
     EXPECT_EQ(f.stallAtMove, 3);
     EXPECT_EQ(f.audioErrorAtMeasurement, 7);
     EXPECT_EQ(f.hangAtMeasurement, 9);
+    EXPECT_EQ(f.playbackLagMs, 7000);
     EXPECT_EQ(f.autosaveLimitBytes, 5000000);
     EXPECT_EQ(f.seed, 42u);
 

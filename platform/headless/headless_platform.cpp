@@ -201,6 +201,8 @@ void HeadlessWindow::beep(BeepKind) { platform_.log().record("beep", ""); }
 
 std::optional<std::string> HeadlessWindow::fileDialog(const FileDialogSpec& request)
 {
+    if (const std::uint32_t wait = platform_.nextFileWait())
+        platform_.advance(wait);
     std::optional<std::string> path = platform_.nextFile();
     platform_.log().record("file-dialog", fileDialogEventText(name_, request.save, path));
     return path;
@@ -273,6 +275,7 @@ std::optional<std::string> HeadlessPlatform::nextFile()
         return std::nullopt;
     auto path = std::move(files_.front());
     files_.pop_front();
+    fileWaits_.pop_front();
     return path;
 }
 

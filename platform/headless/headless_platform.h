@@ -107,7 +107,13 @@ public:
     // The open window of that name, or nullptr.
     HeadlessWindow* window(std::string_view name);
     void queueAnswer(MessageAnswer answer) { answers_.push_back(answer); }
-    void queueFile(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+    // personMs: how long the person looks at the dialog before answering; the dialog's own
+    // message loop runs the clock meanwhile, as a modal dialog does.
+    void queueFile(std::optional<std::string> path, std::uint32_t personMs = 0)
+    {
+        files_.push_back(std::move(path));
+        fileWaits_.push_back(personMs);
+    }
     // Answer for the next print dialog: print to that PDF file, or cancel (nothing).
     void queuePrinter(std::optional<std::string> pdfPath) { printers_.push_back(std::move(pdfPath)); }
     // What the program last put on the clipboard, or nothing.
@@ -125,6 +131,7 @@ public:
     // Used by the windows.
     MessageAnswer nextAnswer(MessageButtons buttons);
     std::optional<std::string> nextFile();
+    std::uint32_t nextFileWait() const { return fileWaits_.empty() ? 0 : fileWaits_.front(); }
     void startTimer(HeadlessWindow& window, int id, int intervalMs);
     void killTimer(HeadlessWindow& window, int id);
     // May be called from any thread (a sound card's completion); runs on the script's thread.
@@ -168,6 +175,7 @@ private:
     std::deque<std::function<void()>> posted_;
     std::deque<MessageAnswer> answers_;
     std::deque<std::optional<std::string>> files_;
+    std::deque<std::uint32_t> fileWaits_;
     std::deque<std::optional<std::string>> printers_;
     std::optional<Picture> clipboard_;
     bool quit_ = false;

@@ -108,12 +108,14 @@ public:
             return {};
         }
         if (cmd == "file") {
-            if (w.size() != 2)
-                return "usage: file \"<path>\" | file cancel";
-            if (w[1] == "cancel")
-                platform_.queueFile(std::nullopt);
-            else
-                platform_.queueFile(w[1]);
+            long long after = 0;
+            if ((w.size() != 2 && w.size() != 4) ||
+                (w.size() == 4 && (w[2] != "after" || !parseNumber(w[3], after) || after < 0 || after > 0xFFFFFFFFLL)))
+                return "usage: file \"<path>\" | file cancel [after <ms>]";
+            std::optional<std::string> path;
+            if (w[1] != "cancel")
+                path = w[1];
+            platform_.queueFile(path, static_cast<std::uint32_t>(after));
             return {};
         }
         if (cmd == "printer") {

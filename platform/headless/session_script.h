@@ -8,7 +8,8 @@
 //   type <window> <id> "<text>"          an edit's text, then its change notification
 //   rclick <window>                      right-button click inside the window
 //   answer <ok|cancel|yes|no>            answer for the next message box
-//   file "<path>" | file cancel          answer for the next file dialog
+//   file "<path>" | file cancel [after <ms>]  answer for the next file dialog, given after the
+//                                        person has looked at it for ms (the clock runs meanwhile)
 //   printer "<pdf>" | printer cancel     answer for the next print dialog: print to that PDF
 //   wait <ms>                            advance the virtual clock
 //   close <window>                       close request

@@ -52,6 +52,8 @@ int QtPlatform::scaled(int ms) const
 
 std::uint32_t QtPlatform::tickMs() const
 {
+    if (options_.rigClock)
+        return static_cast<std::uint32_t>(rigNow());
     return static_cast<std::uint32_t>(static_cast<double>(elapsed_.elapsed()) * options_.speed);
 }
 
@@ -60,12 +62,116 @@ std::uint32_t QtPlatform::delayMs(std::uint32_t ms)
     // A blocking wait, as the motor protocol expects: nothing else runs meanwhile.
     const std::uint32_t start = tickMs();
     std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(ms * 1000.0 / options_.speed)));
+    if (options_.rigClock && frozen()) {
+        rigAnchor_ += ms; // the handler's clock stands still but for its waits
+        return ms;
+    }
     return tickMs() - start;
 }
 
 void QtPlatform::callAfter(std::chrono::milliseconds delay, std::function<void()> fn)
 {
+    if (options_.rigClock) {
+        schedule({rigNow() + static_cast<std::uint64_t>(std::max<std::int64_t>(0, delay.count())), 0, nullptr, 0, 0,
+                  std::move(fn)});
+        return;
+    }
     QTimer::singleShot(scaled(static_cast<int>(delay.count())), QCoreApplication::instance(), std::move(fn));
+}
+
+void QtPlatform::personWaits(bool begins)
+{
+    if (!options_.rigClock)
+        return;
+    rigAnchor_ = rigNow();
+    wallAnchor_ = elapsed_.elapsed();
+    personDepth_ += begins ? 1 : -1;
+    armPump();
+}
+
+std::uint64_t QtPlatform::rigNow() const
+{
+    if (frozen())
+        return rigAnchor_;
+    const double idle = static_cast<double>(elapsed_.elapsed() - wallAnchor_) * options_.speed;
+    std::uint64_t now = rigAnchor_ + static_cast<std::uint64_t>(std::max(0.0, idle));
+    // Events are taken in due order: the clock never runs past one still waiting.
+    for (const RigEvent& e : rigEvents_)
+        now = std::min(now, std::max(e.due, rigAnchor_));
+    return now;
+}
+
+void QtPlatform::schedule(RigEvent event)
+{
+    event.order = ++order_;
+    rigEvents_.push_back(std::move(event));
+    armPump();
+}
+
+void QtPlatform::armPump()
+{
+    if (!pump_) {
+        pump_ = new QTimer(QCoreApplication::instance());
+        pump_->setSingleShot(true);
+        QObject::connect(pump_, &QTimer::timeout, pump_, [this] { pump(); });
+    }
+    if (rigEvents_.empty() || frozen()) {
+        pump_->stop(); // a handler's end arms it again
+        return;
+    }
+    const auto next = std::min_element(rigEvents_.begin(), rigEvents_.end(), [](const RigEvent& a, const RigEvent& b) {
+        return a.due != b.due ? a.due < b.due : a.order < b.order;
+    });
+    const double idle = static_cast<double>(elapsed_.elapsed() - wallAnchor_) * options_.speed;
+    const double ahead = static_cast<double>(next->due) - (static_cast<double>(rigAnchor_) + std::max(0.0, idle));
+    pump_->start(std::max(0, static_cast<int>(std::ceil(ahead / options_.speed))));
+}
+
+void QtPlatform::pump()
+{
+    if (rigEvents_.empty())
+        return;
+    const auto next = std::min_element(rigEvents_.begin(), rigEvents_.end(), [](const RigEvent& a, const RigEvent& b) {
+        return a.due != b.due ? a.due < b.due : a.order < b.order;
+    });
+    const double idle = static_cast<double>(elapsed_.elapsed() - wallAnchor_) * options_.speed;
+    if (frozen() || static_cast<double>(next->due) > static_cast<double>(rigAnchor_) + std::max(0.0, idle)) {
+        armPump(); // woken early
+        return;
+    }
+    RigEvent event = std::move(*next);
+    rigEvents_.erase(next);
+    rigAnchor_ = std::max(rigAnchor_, event.due);
+    ++handlerDepth_;
+    if (event.window) { // periodic until killed, as a window timer is
+        RigEvent again = event;
+        again.due = rigAnchor_ + static_cast<std::uint64_t>(std::max(1, event.interval));
+        schedule(std::move(again));
+    }
+    if (event.window)
+        event.window->rigTimerFired(event.id);
+    else
+        event.fn();
+    --handlerDepth_;
+    wallAnchor_ = elapsed_.elapsed(); // what the handler computed took no rig time
+    armPump();
+}
+
+void QtPlatform::startRigTimer(QtWindow& window, int id, int intervalMs)
+{
+    (void)killRigTimer(window, id);
+    schedule({rigNow() + static_cast<std::uint64_t>(std::max(1, intervalMs)), 0, &window, id, intervalMs, {}});
+}
+
+bool QtPlatform::killRigTimer(QtWindow& window, int id)
+{
+    const auto n = std::erase_if(rigEvents_, [&](const RigEvent& e) { return e.window == &window && e.id == id; });
+    return n > 0;
+}
+
+void QtPlatform::forgetRigTimers(QtWindow& window)
+{
+    std::erase_if(rigEvents_, [&](const RigEvent& e) { return e.window == &window; });
 }
 
 void QtPlatform::record(std::string_view kind, std::string_view details)

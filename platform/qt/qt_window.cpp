@@ -340,6 +340,7 @@ void QtWindow::destroy()
     destroyed_ = true;
     for (auto& [id, t] : timers_)
         t->stop();
+    platform_.forgetRigTimers(*this);
     std::erase(platform_.windows_, this);
     hide();
     deleteLater();
@@ -347,7 +348,9 @@ void QtWindow::destroy()
 
 MessageAnswer QtWindow::message(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons)
 {
+    platform_.personWaits(true);
     const MessageAnswer answer = askMessage(text, caption, icon, buttons);
+    platform_.personWaits(false);
     platform_.log().record("message", messageEventText(name_, caption, icon, text, answer));
     return answer;
 }
@@ -386,7 +389,9 @@ void QtWindow::beep(BeepKind)
 
 std::optional<std::string> QtWindow::fileDialog(const FileDialogSpec& request)
 {
+    platform_.personWaits(true);
     std::optional<std::string> path = askFile(request);
+    platform_.personWaits(false);
     platform_.log().record("file-dialog", fileDialogEventText(name_, request.save, path));
     return path;
 }
@@ -413,8 +418,19 @@ std::optional<std::string> QtWindow::askFile(const FileDialogSpec& request)
     return path.toStdString();
 }
 
+void QtWindow::rigTimerFired(int id)
+{
+    platform_.log().record("timer", name_ + " " + std::to_string(id) + " fire");
+    client_.timer(id);
+}
+
 void QtWindow::startTimer(int id, int intervalMs)
 {
+    if (platform_.options().rigClock) {
+        platform_.log().record("timer", name_ + " " + std::to_string(id) + " start " + std::to_string(intervalMs));
+        platform_.startRigTimer(*this, id, intervalMs);
+        return;
+    }
     QTimer*& t = timers_[id];
     if (!t) {
         t = new QTimer(this);
@@ -429,6 +445,11 @@ void QtWindow::startTimer(int id, int intervalMs)
 
 void QtWindow::killTimer(int id)
 {
+    if (platform_.options().rigClock) {
+        if (platform_.killRigTimer(*this, id))
+            platform_.log().record("timer", name_ + " " + std::to_string(id) + " kill");
+        return;
+    }
     auto it = timers_.find(id);
     if (it == timers_.end() || !it->second->isActive())
         return;

@@ -45,6 +45,8 @@ public:
     void beep(BeepKind kind) override;
     std::optional<std::string> fileDialog(const FileDialogSpec& request) override;
     void startTimer(int id, int intervalMs) override;
+    // A timer of the rig clock came due (QtPlatform runs it).
+    void rigTimerFired(int id);
     void killTimer(int id) override;
     void setWaitCursor(bool on) override;
     Canvas& surface() override { return canvas_; }

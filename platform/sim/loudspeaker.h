@@ -55,6 +55,11 @@ public:
     static Geometry geometry(double hDeg, double vDeg);
     std::complex<double> combine(double hz, double k, const Geometry& g, const Filters& f, double wooferDirectivity,
                                  double tweeterDirectivity) const;
+    // The same with the drivers' path phases e^{j k (p . u)} given: a caller stepping through
+    // evenly spaced frequencies turns them on by one rotation each instead of a sine and cosine.
+    std::complex<double> combine(double hz, const Geometry& g, const Filters& f, double wooferDirectivity,
+                                 double tweeterDirectivity, std::complex<double> wooferPath,
+                                 std::complex<double> tweeterPath) const;
     // e^{-j k r} / r: from the baffle's centre to a microphone at distance r.
     static std::complex<double> distanceFactor(double k, double r);
 

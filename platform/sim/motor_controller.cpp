@@ -164,6 +164,8 @@ void SimulatedMotorController::go()
     moveStart_ = clock_.tickMs();
     moveRate_ = countsPerSecond;
     moveMs_ = static_cast<std::uint32_t>((distance * 1000 + countsPerSecond - 1) / countsPerSecond);
+    motionMs_ += moveMs_;
+    log_.record("motor", std::to_string(turntable_) + " turns " + std::to_string(moveMs_) + " ms");
     hasPending_ = false;
     pending_ = 0;
     std::weak_ptr<int> alive = alive_;

@@ -54,6 +54,8 @@ public:
     bool turning() const;
     bool enabled() const { return enabled_; }
     int speed() const { return speed_; }
+    // The time every move started so far takes to turn, summed.
+    std::uint64_t motionMs() const { return motionMs_; }
     int aParameter() const { return aParameter_; }
     std::int64_t pendingCounts() const { return pending_; }
     const std::vector<std::string>& commands() const { return commands_; }
@@ -75,7 +77,8 @@ private:
     std::string line_;           // bytes since the last CR LF
     bool discarding_ = false;    // inside an overlong line
     bool listening_ = true;      // false after line settings the controller cannot read
-    int speed_ = 0;              // "S.1" value; counts/s = speed x 100
+    int speed_ = 0;
+    std::uint64_t motionMs_ = 0;              // "S.1" value; counts/s = speed x 100
     int aParameter_ = 0;
     bool enabled_ = false;
     std::int64_t pending_ = 0;   // counts, relative

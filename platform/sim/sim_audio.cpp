@@ -18,6 +18,9 @@ constexpr const char* kDeviceName = "Simulated Rig";
 // Directions whose Bessel tables are kept: the 41 values of sin t on the 5-degree grid, with
 // room to spare; about 4 MB each.
 constexpr std::size_t kDirectivityTables = 48;
+// Unit normal values the recordings draw their noise from (a power of two, 4 MB).
+constexpr std::size_t kNoiseTableSize = std::size_t{1} << 20;
+constexpr std::size_t kPhaseResync = 1024;
 
 // 24 valid bits, left-justified: round(x 2^23) << 8, clipped to the 24-bit range.
 std::int32_t toSample(double x)
@@ -138,7 +141,8 @@ AudioStatus SimAudioSystem::startInput()
         return kSimNotPrepared;
     ++measurement_;
     in_.running = true;
-    record(false);
+    // Recorded once: with the playback when it starts, else (no playback) when the capture ends.
+    recorded_ = false;
     schedule(framesToMs(capture_.size() / 2, in_.rate), false);
     return kAudioOk;
 }
@@ -150,9 +154,13 @@ AudioStatus SimAudioSystem::play()
     if (!out_.prepared)
         return kSimNotPrepared;
     out_.running = true;
-    if (in_.running)
+    if (in_.running) {
         record(true);
-    schedule(framesToMs(static_cast<std::size_t>(options_.leadFrames) + play_.size() / 2, out_.rate), true);
+        recorded_ = true;
+    }
+    schedule(framesToMs(static_cast<std::size_t>(options_.leadFrames) + play_.size() / 2, out_.rate) +
+                 std::chrono::milliseconds(options_.playbackLagMs),
+             true);
     return kAudioOk;
 }
 
@@ -167,10 +175,13 @@ void SimAudioSystem::schedule(std::chrono::milliseconds delay, bool output)
         if (!device.running)
             return;
         device.running = false;
-        if (output)
+        if (output) {
             device.completion->outputDone();
-        else
+        } else {
+            if (!recorded_)
+                record(false);
             device.completion->captureDone(capture_.size_bytes());
+        }
     });
 }
 
@@ -192,11 +203,24 @@ void SimAudioSystem::record(bool withPlayback)
         const BinTable& bins = binTable(in_.rate);
         const auto g = VirtualLoudspeaker::geometry(angles_.hDegrees(), angles_.vDegrees());
         const DirectivityTable& directivity = directivityTable(in_.rate, g.sinT);
+        // The drivers' path phases turn by a fixed step from bin to bin; set exactly every
+        // kPhaseResync bins, so that the rounding of the steps stays far below the noise.
+        const LoudspeakerDesign& design = loudspeaker_.design();
+        const double dk = bins.k[1];
+        const std::complex<double> wooferStep = std::polar(1.0, dk * design.woofer.heightY * g.uy);
+        const std::complex<double> tweeterStep = std::polar(1.0, dk * design.tweeter.heightY * g.uy);
+        std::complex<double> wooferPath, tweeterPath;
         for (std::size_t k = 0; k <= kFftSize / 2; ++k) {
+            if (k % kPhaseResync == 0) {
+                wooferPath = std::polar(1.0, bins.k[k] * design.woofer.heightY * g.uy);
+                tweeterPath = std::polar(1.0, bins.k[k] * design.tweeter.heightY * g.uy);
+            }
             // inTransfer(k binHz, H, V), from the parts the model is made of
-            std::complex<double> t = loudspeaker_.combine(bins.hz[k], bins.k[k], g, bins.filters[k], directivity.woofer[k],
-                                                          directivity.tweeter[k]) *
+            std::complex<double> t = loudspeaker_.combine(bins.hz[k], g, bins.filters[k], directivity.woofer[k],
+                                                          directivity.tweeter[k], wooferPath, tweeterPath) *
                                      bins.distance[k];
+            wooferPath *= wooferStep;
+            tweeterPath *= tweeterStep;
             if (k == 0 || k == kFftSize / 2)
                 t = t.real();
             const std::complex<double> x(spectrum_[2 * k], spectrum_[2 * k + 1]);
@@ -220,14 +244,22 @@ void SimAudioSystem::record(bool withPlayback)
     if (noiseMeasurement_ != measurement_ || noise_.size() != 2 * frames) {
         noise_.resize(2 * frames);
         // Seeded by the point, not by the count of measurements: a walk resumed after an
-        // interruption records the same noise at each point as one never stopped.
+        // interruption records the same noise at each point as one never stopped. Drawing
+        // half a million normal values for every recording cost more than the processing of
+        // it; each recording reads the rig's table of them instead, from its own start and
+        // with its own odd stride, so that two points' noises are unrelated.
         std::seed_seq seeds{options_.seed, static_cast<std::uint32_t>(std::lround(angles_.hDegrees()) + 1000),
                             static_cast<std::uint32_t>(std::lround(angles_.vDegrees()) + 1000)};
         std::mt19937 rng(seeds);
-        std::normal_distribution<double> gauss(0.0, 1.0);
+        const std::vector<float>& table = noiseTable();
+        const std::size_t mask = table.size() - 1;
+        std::size_t ref = rng() & mask, in = rng() & mask;
+        const std::size_t refStride = (rng() & mask) | 1, inStride = (rng() & mask) | 1;
         for (std::size_t c = 0; c < frames; ++c) {
-            noise_[2 * c] = options_.refNoise * gauss(rng);
-            noise_[2 * c + 1] = options_.micNoise * gauss(rng);
+            noise_[2 * c] = options_.refNoise * table[ref];
+            noise_[2 * c + 1] = options_.micNoise * table[in];
+            ref = (ref + refStride) & mask;
+            in = (in + inStride) & mask;
         }
         noiseMeasurement_ = measurement_;
     }
@@ -245,6 +277,18 @@ void SimAudioSystem::record(bool withPlayback)
         capture_[2 * c] = toSample(ref);
         capture_[2 * c + 1] = toSample(in);
     }
+}
+
+const std::vector<float>& SimAudioSystem::noiseTable()
+{
+    if (noiseTable_.empty()) {
+        std::mt19937 rng(options_.seed);
+        std::normal_distribution<double> gauss(0.0, 1.0);
+        noiseTable_.resize(kNoiseTableSize);
+        for (float& x : noiseTable_)
+            x = static_cast<float>(gauss(rng));
+    }
+    return noiseTable_;
 }
 
 const SimAudioSystem::BinTable& SimAudioSystem::binTable(int rate)

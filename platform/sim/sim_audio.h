@@ -31,6 +31,7 @@ struct SimAudioOptions {
     // Rehearsed faults, counting measurements (input opens) from 1; 0 is never.
     int errorAtMeasurement = 0;  // that recording fails to open: kSimDeviceFault
     int hangAtMeasurement = 0;   // that recording and its playback never complete
+    int playbackLagMs = 0;       // every playback reports its end this much late
     LoudspeakerDesign loudspeaker;
 };
 
@@ -109,6 +110,7 @@ private:
     const DirectivityTable& directivityTable(int rate, double sinT);
     const std::vector<float>& playedSpectrum(std::size_t playFrames);
     void distort();
+    const std::vector<float>& noiseTable();
 
     Clock& clock_;
     const RigAngles& angles_;
@@ -118,6 +120,7 @@ private:
     std::span<const std::int32_t> play_;
     std::span<std::int32_t> capture_;
     std::uint64_t measurement_ = 0; // counts starts; stale completions carry an older number
+    bool recorded_ = false;         // the capture buffer holds this measurement's recording
     int attempts_ = 0;              // input opens, for the rehearsed faults
     std::shared_ptr<bool> alive_;   // completions outliving the device do nothing
     std::vector<float> spectrum_;   // interleaved complex: the played IN signal, then its recording
@@ -127,6 +130,7 @@ private:
     std::vector<float> playedSpectrum_;
     std::vector<double> noise_; // REF and IN noise of measurement noiseMeasurement_
     std::uint64_t noiseMeasurement_ = 0;
+    std::vector<float> noiseTable_; // unit normal values of the rig's seed
 };
 
 } // namespace vantrel

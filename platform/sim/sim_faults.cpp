@@ -29,10 +29,12 @@ std::string addSimFault(std::string_view faultText, SimFaults& faults)
         faults.audioErrorAtMeasurement = static_cast<int>(n);
     else if (kind == "hang")
         faults.hangAtMeasurement = static_cast<int>(n);
+    else if (kind == "late-playback")
+        faults.playbackLagMs = static_cast<int>(n);
     else if (kind == "seed" && n <= std::numeric_limits<std::uint32_t>::max())
         faults.seed = static_cast<std::uint32_t>(n);
     else
-        return "unknown fault \"" + std::string(kind) + "\" (serial-dies, stall, audio-error, hang, disk-full, seed)";
+        return "unknown fault \"" + std::string(kind) + "\" (serial-dies, stall, audio-error, hang, late-playback, disk-full, seed)";
     return {};
 }
 

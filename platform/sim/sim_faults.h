@@ -6,6 +6,8 @@
 //                   line takes no more bytes (the only way a one-way link can notice)
 //   audio-error=N   the N-th measurement's recording fails to open with a device error
 //   hang=N          the N-th measurement's recording never completes
+//   late-playback=MS every playback reports its end MS after it ended (a driver that is slow
+//                   to return the output buffer), so the capture always completes first
 //   disk-full=N     the autosave may hold N bytes; writes beyond fail as on a full disk
 //   seed=N          the noise of the rig's microphone and reference
 // N counts from 1; 0 (the default) is never.
@@ -21,6 +23,7 @@ struct SimFaults {
     int stallAtMove = 0;
     int audioErrorAtMeasurement = 0;
     int hangAtMeasurement = 0;
+    int playbackLagMs = 0;
     std::int64_t autosaveLimitBytes = 0;
     std::uint32_t seed = 1;
     // Not a fault but the rig's own distortion (--sim-nonlinearity A2,A3): y = x + a2 x^2 + a3 x^3
@@ -29,7 +32,8 @@ struct SimFaults {
 
     bool any() const
     {
-        return serialDiesAfterBytes || stallAtMove || audioErrorAtMeasurement || hangAtMeasurement || autosaveLimitBytes;
+        return serialDiesAfterBytes || stallAtMove || audioErrorAtMeasurement || hangAtMeasurement || playbackLagMs ||
+               autosaveLimitBytes;
     }
 };
 
@@ -40,6 +44,6 @@ std::string addSimFault(std::string_view faultText, SimFaults& faults);
 // One line per fault for --help texts.
 inline constexpr std::string_view kSimFaultHelp =
     "a rehearsed fault of the simulated rig, repeatable: serial-dies=BYTES, stall=MOVE, audio-error=MEASUREMENT, "
-    "hang=MEASUREMENT, disk-full=BYTES (autosave), seed=N (rig noise)";
+    "hang=MEASUREMENT, late-playback=MS, disk-full=BYTES (autosave), seed=N (rig noise)";
 
 } // namespace vantrel

@@ -243,5 +243,46 @@ TEST(MeasureCli, ARecordingThatNeverReturnsOrADeadLineEndsTheRunInsteadOfHanging
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 0) << "nothing written";
 }
 
+TEST(MeasureCli, WhatTheWalkWouldRefuseIsRefusedBeforeAnyTurntableCommandNamingTheOption)
+{
+    TempDir dir;
+    {
+        MlsSettings settings;
+        settings.rateIndex = 4; // 44100 Hz: no measurement starts at that rate
+        CalibrationCurve curve{};
+        PreferencesRecord record{};
+        packPreferences(settings, curve, record);
+        std::ofstream(dir.path() / "rate.pre", std::ios::binary)
+            .write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+    }
+    struct Case {
+        const char* arguments;
+        const char* option; // named by the refusal
+    };
+    const Case cases[] = {{"--order 13 --window 9000 -o b.BAL", "--window"},
+                          {"--order 13 --window 4000 --front 4000 -o b.BAL", "--front"},
+                          {"-o /nonexistent/b.BAL", "-o"},
+                          {"--input 3 -o b.BAL", "--input"},
+                          {"--preferences rate.pre -o b.BAL", "--rate"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CliResult r = measureIn(dir.path(), std::string("--simulate ") + c.arguments);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find(c.option), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(dir.path() / kAutosaveProgressName)) << "no walk started";
+        EXPECT_FALSE(fs::exists(dir.path() / "b.BAL"));
+    }
+}
+
+TEST(MeasureCli, AnOrderTheDefaultWindowDoesNotFitMeasuresWithTheLongestWindowItAllows)
+{
+    TempDir dir;
+    // The second recording never returns: one point is enough to see the window used.
+    const CliResult r = measureIn(dir.path(), "--simulate --order 13 --fault hang=2 -o b13.BAL");
+    EXPECT_NE(r.err.find("time window: 8191 samples, the longest order 13 allows"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("Please reduce Timw Window Length"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("halted after 1 points"), std::string::npos) << r.err;
+}
+
 } // namespace
 } // namespace vantrel::testing

@@ -1,0 +1,66 @@
+#include "app/walk_pacing.h"
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace vantrel {
+
+namespace {
+
+std::optional<int> field(std::string_view& text, std::string_view key, int low, int high)
+{
+    const auto nl = text.find('\n');
+    if (nl == std::string_view::npos)
+        return std::nullopt;
+    std::string_view line = text.substr(0, nl);
+    text.remove_prefix(nl + 1);
+    if (!line.starts_with(key) || line.size() <= key.size() || line[key.size()] != ' ')
+        return std::nullopt;
+    line.remove_prefix(key.size() + 1);
+    int value = 0;
+    const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), value);
+    if (ec != std::errc() || end != line.data() + line.size() || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::filesystem::path pathIn(const std::string& directory)
+{
+    return std::filesystem::path(directory.empty() ? "." : directory) / kWalkPacingName;
+}
+
+} // namespace
+
+std::string formatWalkPacing(const WalkPacing& pacing)
+{
+    return "paced " + std::to_string(pacing.paced ? 1 : 0) + "\nsettle " + std::to_string(pacing.settleMs) + "\n";
+}
+
+std::optional<WalkPacing> parseWalkPacing(std::string_view text)
+{
+    const auto paced = field(text, "paced", 0, 1);
+    const auto settle = paced ? field(text, "settle", 0, kMaxSettleMs) : std::nullopt;
+    if (!settle || !text.empty())
+        return std::nullopt;
+    return WalkPacing{*paced == 1, *settle};
+}
+
+WalkPacing loadWalkPacing(const std::string& directory)
+{
+    std::ifstream in(pathIn(directory), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return parseWalkPacing(text.str()).value_or(WalkPacing{});
+}
+
+bool saveWalkPacing(const std::string& directory, const WalkPacing& pacing)
+{
+    std::ofstream out(pathIn(directory), std::ios::binary | std::ios::trunc);
+    out << formatWalkPacing(pacing);
+    out.flush();
+    return static_cast<bool>(out);
+}
+
+} // namespace vantrel
