@@ -43,7 +43,7 @@ TEST(SimulatedMotor, TurnsByThePendingStepAtTheSpeedSet)
     c.clock.runUntil(3473);
     EXPECT_FALSE(c.motor.turning());
     EXPECT_EQ(c.motor.positionCounts(), 13890);
-    EXPECT_EQ(c.log.lines, Lines{"3473 motor 1 at 10.0"});
+    EXPECT_EQ(c.log.lines, (Lines{"0 motor 1 turns 3473 ms", "3473 motor 1 at 10.0"}));
 
     send(c.motor, "|2.1\r\n(.1\r\nP.1=-139\r\n^.1\r\n");
     c.clock.runUntil(4000);
@@ -59,7 +59,7 @@ TEST(SimulatedMotor, FramesCommandsAcrossAndWithinWrites)
     EXPECT_EQ(c.motor.commands(), (Lines{"S.1=40", "(.1", "P.1=-1389", "^.1"}));
     c.clock.runUntil(2000);
     EXPECT_EQ(c.motor.positionCounts(), -1389);
-    EXPECT_EQ(c.log.lines, Lines{"348 motor 1 at -1.0"});
+    EXPECT_EQ(c.log.lines, (Lines{"0 motor 1 turns 348 ms", "348 motor 1 at -1.0"}));
 }
 
 TEST(SimulatedMotor, RecordsProtocolViolations)
@@ -172,8 +172,9 @@ TEST(SimulatedRig, TheFinishedMoveIsLoggedBeforeTheWaitEnds)
     rig.tt.command(1042, 0); // "+10 Deg" on turntable 2
     rig.fire(4001);
     const Lines motor = rig.log.linesOf("motor");
-    ASSERT_EQ(motor.size(), 1u);
-    EXPECT_EQ(motor[0], "3913 motor 2 at 100.0"); // the go left at 440 ms, 13890 counts at 4000/s
+    ASSERT_EQ(motor.size(), 2u);
+    EXPECT_EQ(motor[0], "440 motor 2 turns 3473 ms");
+    EXPECT_EQ(motor[1], "3913 motor 2 at 100.0"); // the go left at 440 ms, 13890 counts at 4000/s
     EXPECT_EQ(rig.log.lines.back(), R"(5910 serial "COM4" write "|2.1\r\n")");
 }
 
