@@ -13,6 +13,7 @@
 #include <zlib.h>
 
 #include "balloon/sphere_directions.h"
+#include "balloon/valid_band.h"
 #include "exports/decimal_text.h"
 #include "exports/html/viewer_template.h"
 #include "exports/safe_output.h"
@@ -167,6 +168,9 @@ std::string metadataJson(const ExportSource& source, const FrequencyAxis& axis,
     json += ",\"exported\":" + jsonString(sofaDateNow() + " UTC");
     json += ",\"gridStep\":" + std::to_string(gridStepDegrees(grid));
     json += ",\"levelStep\":0.01,\"phaseStep\":0.1,\"bins\":" + std::to_string(kAxisPoints);
+    // The points that hold measurements; the page greys the rest of the axis.
+    const ValidBand valid = validBand(source.trailer, axis);
+    json += ",\"validFirst\":" + std::to_string(valid.first) + ",\"validLast\":" + std::to_string(valid.last);
     json += ",\"frequencies\":[";
     for (int b = 0; b < kAxisPoints; ++b) {
         if (b > 0)

@@ -33,6 +33,7 @@
     const lastRow = 180 / step;
     const lastColumn = 360 / step;
     const freqs = meta.frequencies;
+    const validFirst = meta.validFirst, validLast = meta.validLast;
 
     // Base64, then inflate (zlib stream), then the running sums of the zigzag-coded differences:
     // levels wrap as int16, phases within one turn (-1800..1799 tenths of a degree). Each of the
@@ -347,7 +348,7 @@
       const svg = el('on-axis');
       svg.textContent = '';
       let max = -Infinity;
-      for (let b = 0; b < bins; ++b) max = Math.max(max, levelAt(axisIndex, b));
+      for (let b = validFirst; b <= validLast; ++b) max = Math.max(max, levelAt(axisIndex, b));
       responseTop = Math.ceil((max + 2) / 10) * 10;
       for (let db = responseTop; db >= responseTop - responseSpan; db -= 10) {
         const y = yOfDb(db).toFixed(1);
@@ -365,8 +366,13 @@
         }
       svgNode(svg, 'text', { class: 'label', x: plot.right, y: plot.bottom + 26, 'text-anchor': 'end' }, 'Hz');
       svgNode(svg, 'text', { class: 'label', x: 4, y: plot.top + 4 }, 'dB');
+      // Outside the valid band the axis holds filler, not measurements: greyed, no curve.
+      for (const [from, to] of [[plot.left, xOfHz(freqs[validFirst])], [xOfHz(freqs[validLast]), plot.right]])
+        if (to - from > 0.5)
+          svgNode(svg, 'rect', { class: 'outside', x: from.toFixed(1), y: plot.top, width: (to - from).toFixed(1),
+                                 height: plot.bottom - plot.top });
       const points = [];
-      for (let b = 0; b < bins; ++b) {
+      for (let b = validFirst; b <= validLast; ++b) {
         const db = Math.min(Math.max(levelAt(axisIndex, b), responseTop - responseSpan - 5), responseTop + 5);
         points.push(xOfHz(freqs[b]).toFixed(1) + ',' + yOfDb(db).toFixed(1));
       }
@@ -415,6 +421,7 @@
     function showFrequency() {
       const hz = freqs[state.bin];
       let text = frequencyText(hz) + ' (bin ' + state.bin + ')';
+      if (state.bin < validFirst || state.bin > validLast) text += ', outside the measured band';
       if (el('snap').checked) {
         const band = thirdOctave(hz);
         const nominal = Number(band.nominal.toPrecision(3));
