@@ -12,8 +12,6 @@ namespace vantrel {
 
 namespace {
 
-constexpr Rgb kBlackText{0, 0, 0};
-
 // Fractional bin of a frequency on the axis: f[b] = from (to/from)^((b + 1) / 750).
 double binPosition(const FrequencyAxis& axis, double hz)
 {
