@@ -1,6 +1,7 @@
 #include "mls/mls_plots.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -95,16 +96,26 @@ std::string frequencyLabel(double f)
 
 void polyline(Canvas& c, const Curve& values, int points, double base, double scale, int lo, int hi)
 {
-    for (int j = 0; j < points; ++j) {
-        const int y = clampedPixel(base - scale * values[static_cast<std::size_t>(j)], lo, hi);
-        if (j == 0)
-            c.moveTo(j, y);
-        else
-            c.lineTo(j, y);
-    }
+    std::array<Point, kPlotPoints> line;
+    const auto n = static_cast<std::size_t>(std::clamp(points, 0, kPlotPoints));
+    for (std::size_t j = 0; j < n; ++j)
+        line[j] = {static_cast<int>(j), clampedPixel(base - scale * values[j], lo, hi)};
+    c.polyline(std::span(line).first(n));
 }
 
 } // namespace
+
+void AreaCanvas::polyline(std::span<const Point> points)
+{
+    std::array<Point, kPlotPoints> shifted;
+    if (points.size() > shifted.size()) {
+        Canvas::polyline(points);
+        return;
+    }
+    for (std::size_t j = 0; j < points.size(); ++j)
+        shifted[j] = {points[j].x + dx_, points[j].y + dy_};
+    base_.polyline(std::span(shifted).first(points.size()));
+}
 
 bool curveInUse(const CurveSet& curves, int curve)
 {

@@ -31,6 +31,7 @@ public:
     void moveTo(int x, int y) override { base_.moveTo(x + dx_, y + dy_); }
     void lineTo(int x, int y) override { base_.lineTo(x + dx_, y + dy_); }
     void textOut(int x, int y, std::string_view text) override { base_.textOut(x + dx_, y + dy_, text); }
+    void polyline(std::span<const Point> points) override;
 
 private:
     Canvas& base_;

@@ -4,6 +4,7 @@
 // pen, its right and bottom edge excluded; lineTo draws up to but not including its end point.
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace vantrel {
@@ -11,6 +12,10 @@ namespace vantrel {
 struct Rgb {
     std::uint8_t r = 0, g = 0, b = 0;
     friend bool operator==(Rgb, Rgb) = default;
+};
+
+struct Point {
+    int x = 0, y = 0;
 };
 
 enum class PenStyle { Solid, Dot, Dash, Null };
@@ -47,6 +52,17 @@ public:
     virtual void moveTo(int x, int y) = 0;
     virtual void lineTo(int x, int y) = 0;
     virtual void textOut(int x, int y, std::string_view text) = 0;
+
+    // moveTo the first point, then lineTo each of the others: the same pixels, but a surface
+    // may set its pen up once for the whole line instead of once a segment.
+    virtual void polyline(std::span<const Point> points)
+    {
+        if (points.empty())
+            return;
+        moveTo(points[0].x, points[0].y);
+        for (const Point& p : points.subspan(1))
+            lineTo(p.x, p.y);
+    }
 };
 
 } // namespace vantrel

@@ -386,5 +386,33 @@ TEST_F(ImageTest, DirectSquaresMatchThePainter)
     EXPECT_EQ(pixel(1209, 789), (Rgb{0, 0, 255}));
 }
 
+// A plot curve drawn as one polyline must be the pixels of moveTo and a lineTo per point, for
+// every pen the curve attributes allow; the pen position afterwards is the last point.
+TEST_F(ImageTest, PolylineDrawsTheSegmentsLineToDraws)
+{
+    std::vector<Point> points;
+    for (int j = 0; j < 300; ++j) // steep, flat, repeated and off-image points
+        points.push_back({40 + j, j % 50 == 7 ? points.back().y : 400 + static_cast<int>(380 * std::sin(j * 0.37))});
+    points.push_back({-20, 900});
+    for (const Pen& pen : {Pen{{200, 0, 0}, 1, PenStyle::Solid}, Pen{{0, 90, 0}, 3, PenStyle::Solid},
+                           Pen{{0, 0, 200}, 2, PenStyle::Dot}, Pen{{50, 50, 50}, 4, PenStyle::Dash},
+                           Pen{{9, 9, 9}, 5, PenStyle::Null}}) {
+        QImage reference = image.copy();
+        ImageCanvas segments(reference);
+        segments.setPen(pen);
+        segments.moveTo(points[0].x, points[0].y);
+        for (std::size_t j = 1; j < points.size(); ++j)
+            segments.lineTo(points[j].x, points[j].y);
+        segments.lineTo(700, 20);
+
+        QImage drawn = image.copy();
+        ImageCanvas line(drawn);
+        line.setPen(pen);
+        line.polyline(points);
+        line.lineTo(700, 20);
+        EXPECT_EQ(drawn, reference) << "width " << pen.width << " style " << static_cast<int>(pen.style);
+    }
+}
+
 } // namespace
 } // namespace vantrel

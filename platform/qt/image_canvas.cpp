@@ -209,6 +209,12 @@ void ImageCanvas::lineTo(int x, int y)
     }
     QPainter p(&image_);
     p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(widePen());
+    p.drawLine(from, to);
+}
+
+QPen ImageCanvas::widePen() const
+{
     QPen qpen(toQColor(pen_.colour));
     qpen.setWidth(pen_.width);
     qpen.setCapStyle(Qt::FlatCap);
@@ -216,8 +222,27 @@ void ImageCanvas::lineTo(int x, int y)
         qpen.setStyle(Qt::DotLine);
     else if (pen_.style == PenStyle::Dash)
         qpen.setStyle(Qt::DashLine);
-    p.setPen(qpen);
-    p.drawLine(from, to);
+    return qpen;
+}
+
+void ImageCanvas::polyline(std::span<const Point> points)
+{
+    // Thin lines are cheap segment by segment; a wide pen needs a painter, and setting one up
+    // for each of a plot curve's 750 segments cost more than the measurement's processing.
+    if (points.empty() || pen_.width <= 1 || pen_.style == PenStyle::Null) {
+        Canvas::polyline(points);
+        return;
+    }
+    QPainter p(&image_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(widePen());
+    for (std::size_t j = 1; j < points.size(); ++j) {
+        const QPoint from(points[j - 1].x, points[j - 1].y), to(points[j].x, points[j].y);
+        if (from != to)
+            p.drawLine(from, to); // one line each, as lineTo draws: the dash pattern restarts
+    }
+    position_ = QPoint(points.back().x, points.back().y);
+    stylePhase_ = 0;
 }
 
 void ImageCanvas::textOut(int x, int y, std::string_view text)

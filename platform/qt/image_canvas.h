@@ -22,6 +22,7 @@ public:
     void moveTo(int x, int y) override;
     void lineTo(int x, int y) override;
     void textOut(int x, int y, std::string_view text) override;
+    void polyline(std::span<const Point> points) override;
 
     // Erases the whole image to colour (the window background before a full repaint).
     void erase(Rgb colour);
@@ -29,6 +30,7 @@ public:
 
 private:
     void plot(int x, int y, QRgb colour);
+    QPen widePen() const;
 
     QImage& image_;
     Pen pen_{{0, 0, 0}, 1, PenStyle::Solid};
