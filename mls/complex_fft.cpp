@@ -23,6 +23,7 @@ enum Alignment { kAligned = 0, kUnaligned = 1 };
 struct PlanCache {
     // Written once under the mutex, read lock-free by every transform.
     std::array<std::array<std::array<std::atomic<fftwf_plan>, 2>, 2>, ComplexFft::kMaxOrder + 1> plans{};
+    std::array<std::array<std::atomic<fftwf_plan>, 2>, ComplexFft::kMaxOrder + 1> realInverse{};
     std::mutex planning; // FFTW's planner is not thread-safe
     std::atomic<std::uint64_t> made{0};
 };
@@ -73,6 +74,30 @@ bool makePlans(int order)
     return true;
 }
 
+// The real inverse plans of one size, aligned and not, made on first use.
+fftwf_plan realInversePlan(int order, int alignment)
+{
+    PlanCache& c = cache();
+    auto& slot = c.realInverse[static_cast<std::size_t>(order)];
+    if (fftwf_plan plan = slot[alignment].load(std::memory_order_acquire))
+        return plan;
+    std::lock_guard lock(c.planning);
+    if (!slot[kUnaligned].load(std::memory_order_acquire)) {
+        const int n = 1 << order;
+        auto* scratch = static_cast<float*>(fftwf_malloc(sizeof(float) * static_cast<std::size_t>(n + 4)));
+        if (!scratch)
+            return nullptr;
+        const auto plan = [&](float* at, unsigned flags) {
+            c.made.fetch_add(1);
+            return fftwf_plan_dft_c2r_1d(n, reinterpret_cast<fftwf_complex*>(at), at, kPlanFlags | flags);
+        };
+        slot[kAligned].store(plan(scratch, 0), std::memory_order_release);
+        slot[kUnaligned].store(plan(scratch + 2, FFTW_UNALIGNED), std::memory_order_release);
+        fftwf_free(scratch);
+    }
+    return slot[alignment].load(std::memory_order_acquire);
+}
+
 } // namespace
 
 ComplexFft::ComplexFft(int minOrder, int maxOrder)
@@ -113,6 +138,21 @@ bool ComplexFft::transform(std::span<float> data, int n, int sign) const
         for (float& v : data.first(2 * static_cast<std::size_t>(n)))
             v *= scale;
     }
+    return true;
+}
+
+bool ComplexFft::realInverse(std::span<float> data, int n) const
+{
+    const int order = orderOf(n);
+    if (order < 1 || data.size() < static_cast<std::size_t>(n) + 2)
+        return false;
+    fftwf_plan plan = realInversePlan(order, fftwf_alignment_of(data.data()) == 0 ? kAligned : kUnaligned);
+    if (!plan)
+        return false;
+    fftwf_execute_dft_c2r(plan, reinterpret_cast<fftwf_complex*>(data.data()), data.data());
+    const float scale = 1.0f / static_cast<float>(n);
+    for (float& v : data.first(static_cast<std::size_t>(n)))
+        v *= scale;
     return true;
 }
 

@@ -28,6 +28,10 @@ public:
     bool fftInverse(std::span<float> data, int n) const;
     // sign < 0 selects fftForward, sign >= 0 fftInverse.
     bool transform(std::span<float> data, int n, int sign) const;
+    // fftInverse of a spectrum whose signal is real, given by its bins 0..n/2 (interleaved, n + 2
+    // floats; the others are their conjugates). Replaced in place by the n samples x[j], scaled as
+    // fftInverse scales; about a fifth of the work of the complex transform. n is at least 2.
+    bool realInverse(std::span<float> data, int n) const;
 
     // Makes the plans for size n if they do not exist yet (may allocate and lock).
     static bool prepare(int n);

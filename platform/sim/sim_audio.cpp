@@ -199,7 +199,10 @@ void SimAudioSystem::record(bool withPlayback)
     const auto loop = static_cast<std::ptrdiff_t>(options_.loopbackDelay);
 
     if (withPlayback) {
-        spectrum_ = playedSpectrum(playFrames);
+        const std::vector<float>& played = playedSpectrum(playFrames);
+        if (!inSignal_)
+            inSignal_ = std::make_unique<AlignedFloats>(kFftSize + 2);
+        float* const out = inSignal_->data();
         const BinTable& bins = binTable(in_.rate);
         const auto g = VirtualLoudspeaker::geometry(angles_.hDegrees(), angles_.vDegrees());
         const DirectivityTable& directivity = directivityTable(in_.rate, g.sinT);
@@ -210,6 +213,7 @@ void SimAudioSystem::record(bool withPlayback)
         const std::complex<double> wooferStep = std::polar(1.0, dk * design.woofer.heightY * g.uy);
         const std::complex<double> tweeterStep = std::polar(1.0, dk * design.tweeter.heightY * g.uy);
         std::complex<double> wooferPath, tweeterPath;
+        // The recording is real: the bins above N/2 are the conjugates of these.
         for (std::size_t k = 0; k <= kFftSize / 2; ++k) {
             if (k % kPhaseResync == 0) {
                 wooferPath = std::polar(1.0, bins.k[k] * design.woofer.heightY * g.uy);
@@ -223,20 +227,12 @@ void SimAudioSystem::record(bool withPlayback)
             tweeterPath *= tweeterStep;
             if (k == 0 || k == kFftSize / 2)
                 t = t.real();
-            const std::complex<double> x(spectrum_[2 * k], spectrum_[2 * k + 1]);
-            const std::complex<double> y = x * t;
-            spectrum_[2 * k] = static_cast<float>(y.real());
-            spectrum_[2 * k + 1] = static_cast<float>(y.imag());
-            if (k != 0 && k != kFftSize / 2) {
-                const std::size_t m = kFftSize - k;
-                const std::complex<double> xm(spectrum_[2 * m], spectrum_[2 * m + 1]);
-                const std::complex<double> ym = xm * std::conj(t);
-                spectrum_[2 * m] = static_cast<float>(ym.real());
-                spectrum_[2 * m + 1] = static_cast<float>(ym.imag());
-            }
+            const std::complex<double> y = std::complex<double>(played[2 * k], played[2 * k + 1]) * t;
+            out[2 * k] = static_cast<float>(y.real());
+            out[2 * k + 1] = static_cast<float>(y.imag());
         }
         const ComplexFft fft(kFftOrder, kFftOrder);
-        fft.fftInverse(spectrum_, static_cast<int>(kFftSize));
+        fft.realInverse(inSignal_->span(), static_cast<int>(kFftSize));
     }
 
     // The capture's noise is drawn once per measurement: the start of the capture and the
@@ -272,7 +268,7 @@ void SimAudioSystem::record(bool withPlayback)
             if (q >= 0 && static_cast<std::size_t>(q) < play_.size() / 2)
                 ref += play_[2 * static_cast<std::size_t>(q)] / kFullScale;
             if (p >= 0 && static_cast<std::size_t>(p) < kFftSize)
-                in += spectrum_[2 * static_cast<std::size_t>(p)];
+                in += (*inSignal_)[static_cast<std::size_t>(p)];
         }
         capture_[2 * c] = toSample(ref);
         capture_[2 * c + 1] = toSample(in);

@@ -18,6 +18,8 @@
 
 namespace vantrel {
 
+class AlignedFloats;
+
 struct SimAudioOptions {
     int leadFrames = 384;        // capture frames recorded before the first played frame
     int loopbackDelay = 3;       // frames from the output to the REF input
@@ -123,7 +125,7 @@ private:
     bool recorded_ = false;         // the capture buffer holds this measurement's recording
     int attempts_ = 0;              // input opens, for the rehearsed faults
     std::shared_ptr<bool> alive_;   // completions outliving the device do nothing
-    std::vector<float> spectrum_;   // interleaved complex: the played IN signal, then its recording
+    std::unique_ptr<AlignedFloats> inSignal_; // bins 0..N/2 of the recorded IN signal, then the signal
     std::unique_ptr<BinTable> bins_;
     std::vector<std::unique_ptr<DirectivityTable>> directivities_; // oldest first
     std::vector<std::int32_t> playedRight_; // the right channel whose spectrum is kept
