@@ -87,15 +87,6 @@ std::complex<double> VirtualLoudspeaker::combine(double hz, double k, const Geom
                    std::polar(1.0, k * design_.tweeter.heightY * g.uy));
 }
 
-std::complex<double> VirtualLoudspeaker::combine(double hz, const Geometry& g, const Filters& f, double wooferDirectivity,
-                                                 double tweeterDirectivity, std::complex<double> wooferPath,
-                                                 std::complex<double> tweeterPath) const
-{
-    const double back = std::max(0.0, -g.cosT);
-    const double rear = back > 0 ? 1.0 / (1.0 + back * back * hz / design_.baffleHz) : 1.0;
-    return f.woofer * wooferDirectivity * rear * wooferPath + f.tweeter * tweeterDirectivity * rear * tweeterPath;
-}
-
 std::complex<double> VirtualLoudspeaker::distanceFactor(double k, double r) { return std::polar(1.0 / r, -k * r); }
 
 std::complex<double> VirtualLoudspeaker::atDistance(double hz, double hDeg, double vDeg, double r) const

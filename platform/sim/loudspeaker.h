@@ -67,6 +67,17 @@ private:
     LoudspeakerDesign design_;
 };
 
+// Inline: a recording evaluates it at every bin of its transform.
+inline std::complex<double> VirtualLoudspeaker::combine(double hz, const Geometry& g, const Filters& f,
+                                                        double wooferDirectivity, double tweeterDirectivity,
+                                                        std::complex<double> wooferPath,
+                                                        std::complex<double> tweeterPath) const
+{
+    const double back = g.cosT < 0 ? -g.cosT : 0.0;
+    const double rear = back > 0 ? 1.0 / (1.0 + back * back * hz / design_.baffleHz) : 1.0;
+    return f.woofer * wooferDirectivity * rear * wooferPath + f.tweeter * tweeterDirectivity * rear * tweeterPath;
+}
+
 // 2 J1(x) / x, the far-field directivity of a rigid piston with x = k a sin t; 1 at x = 0.
 double pistonDirectivity(double x);
 

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <random>
+#include <system_error>
+#include <thread>
 
 #include "mls/complex_fft.h"
 
@@ -21,12 +24,32 @@ constexpr std::size_t kDirectivityTables = 48;
 // Unit normal values the recordings draw their noise from (a power of two, 4 MB).
 constexpr std::size_t kNoiseTableSize = std::size_t{1} << 20;
 constexpr std::size_t kPhaseResync = 1024;
+static_assert((kFftSize / 4) % kPhaseResync == 0, "the second part of the bins starts on a resync");
+constexpr std::uint32_t kNoiseStrides = 32; // odd strides 1..63 through the noise table
 
 // 24 valid bits, left-justified: round(x 2^23) << 8, clipped to the 24-bit range.
 std::int32_t toSample(double x)
 {
     const double code = std::clamp(std::nearbyint(x * kFullScale / 256.0), -kMaxCode - 1, kMaxCode);
     return static_cast<std::int32_t>(code) * 256;
+}
+
+// work(begin, end) over [0, count), split at split: the part above on a thread of its own. The
+// rig stands in for a sound card, which records beside the computer, not on its thread. Every
+// value is computed as in one pass, so the recording is the same bit for bit either way.
+template <class Work>
+void inTwoParts(std::size_t count, std::size_t split, const Work& work)
+{
+    split = std::min(split, count);
+    std::optional<std::thread> other;
+    try {
+        other.emplace([&] { work(split, count); });
+    } catch (const std::system_error&) {
+        work(split, count); // no thread to be had: the same work in turn
+    }
+    work(0, split);
+    if (other)
+        other->join();
 }
 
 std::chrono::milliseconds framesToMs(std::size_t frames, int rate)
@@ -212,67 +235,64 @@ void SimAudioSystem::record(bool withPlayback)
         const double dk = bins.k[1];
         const std::complex<double> wooferStep = std::polar(1.0, dk * design.woofer.heightY * g.uy);
         const std::complex<double> tweeterStep = std::polar(1.0, dk * design.tweeter.heightY * g.uy);
-        std::complex<double> wooferPath, tweeterPath;
         // The recording is real: the bins above N/2 are the conjugates of these.
-        for (std::size_t k = 0; k <= kFftSize / 2; ++k) {
-            if (k % kPhaseResync == 0) {
-                wooferPath = std::polar(1.0, bins.k[k] * design.woofer.heightY * g.uy);
-                tweeterPath = std::polar(1.0, bins.k[k] * design.tweeter.heightY * g.uy);
+        inTwoParts(kFftSize / 2 + 1, kFftSize / 4, [&](std::size_t begin, std::size_t end) {
+            std::complex<double> wooferPath, tweeterPath;
+            for (std::size_t k = begin; k < end; ++k) {
+                if (k % kPhaseResync == 0) {
+                    wooferPath = std::polar(1.0, bins.k[k] * design.woofer.heightY * g.uy);
+                    tweeterPath = std::polar(1.0, bins.k[k] * design.tweeter.heightY * g.uy);
+                }
+                // inTransfer(k binHz, H, V), from the parts the model is made of
+                std::complex<double> t = loudspeaker_.combine(bins.hz[k], g, bins.filters[k], directivity.woofer[k],
+                                                              directivity.tweeter[k], wooferPath, tweeterPath) *
+                                         bins.distance[k];
+                wooferPath *= wooferStep;
+                tweeterPath *= tweeterStep;
+                if (k == 0 || k == kFftSize / 2)
+                    t = t.real();
+                const std::complex<double> y = std::complex<double>(played[2 * k], played[2 * k + 1]) * t;
+                out[2 * k] = static_cast<float>(y.real());
+                out[2 * k + 1] = static_cast<float>(y.imag());
             }
-            // inTransfer(k binHz, H, V), from the parts the model is made of
-            std::complex<double> t = loudspeaker_.combine(bins.hz[k], g, bins.filters[k], directivity.woofer[k],
-                                                          directivity.tweeter[k], wooferPath, tweeterPath) *
-                                     bins.distance[k];
-            wooferPath *= wooferStep;
-            tweeterPath *= tweeterStep;
-            if (k == 0 || k == kFftSize / 2)
-                t = t.real();
-            const std::complex<double> y = std::complex<double>(played[2 * k], played[2 * k + 1]) * t;
-            out[2 * k] = static_cast<float>(y.real());
-            out[2 * k + 1] = static_cast<float>(y.imag());
-        }
+        });
         const ComplexFft fft(kFftOrder, kFftOrder);
         fft.realInverse(inSignal_->span(), static_cast<int>(kFftSize));
     }
 
-    // The capture's noise is drawn once per measurement: the start of the capture and the
-    // start of the playback record the same noise.
-    if (noiseMeasurement_ != measurement_ || noise_.size() != 2 * frames) {
-        noise_.resize(2 * frames);
-        // Seeded by the point, not by the count of measurements: a walk resumed after an
-        // interruption records the same noise at each point as one never stopped. Drawing
-        // half a million normal values for every recording cost more than the processing of
-        // it; each recording reads the rig's table of them instead, from its own start and
-        // with its own odd stride, so that two points' noises are unrelated.
-        std::seed_seq seeds{options_.seed, static_cast<std::uint32_t>(std::lround(angles_.hDegrees()) + 1000),
-                            static_cast<std::uint32_t>(std::lround(angles_.vDegrees()) + 1000)};
-        std::mt19937 rng(seeds);
-        const std::vector<float>& table = noiseTable();
-        const std::size_t mask = table.size() - 1;
-        std::size_t ref = rng() & mask, in = rng() & mask;
-        const std::size_t refStride = (rng() & mask) | 1, inStride = (rng() & mask) | 1;
-        for (std::size_t c = 0; c < frames; ++c) {
-            noise_[2 * c] = options_.refNoise * table[ref];
-            noise_[2 * c + 1] = options_.micNoise * table[in];
-            ref = (ref + refStride) & mask;
-            in = (in + inStride) & mask;
+    // Seeded by the point, not by the count of measurements: a walk resumed after an
+    // interruption records the same noise at each point as one never stopped. Drawing half a
+    // million normal values for every recording cost more than the processing of it; each
+    // recording reads the rig's table of them instead, from its own start and with its own odd
+    // stride, so that two points' noises are unrelated. The strides are short: a stride across
+    // the whole table missed the cache at every sample.
+    std::seed_seq seeds{options_.seed, static_cast<std::uint32_t>(std::lround(angles_.hDegrees()) + 1000),
+                        static_cast<std::uint32_t>(std::lround(angles_.vDegrees()) + 1000)};
+    std::mt19937 rng(seeds);
+    const std::vector<float>& table = noiseTable();
+    const std::size_t mask = table.size() - 1;
+    const std::size_t refStart = rng() & mask, inStart = rng() & mask;
+    const std::size_t refStride = 2 * (rng() % kNoiseStrides) + 1, inStride = 2 * (rng() % kNoiseStrides) + 1;
+    const std::size_t playedFrames = play_.size() / 2;
+    inTwoParts(frames, frames / 2, [&](std::size_t begin, std::size_t end) {
+        std::size_t refAt = (refStart + begin * refStride) & mask, inAt = (inStart + begin * inStride) & mask;
+        for (std::size_t c = begin; c < end; ++c) {
+            double ref = options_.refNoise * table[refAt];
+            double in = options_.micNoise * table[inAt];
+            refAt = (refAt + refStride) & mask;
+            inAt = (inAt + inStride) & mask;
+            if (withPlayback) {
+                const std::ptrdiff_t p = static_cast<std::ptrdiff_t>(c) - lead;
+                const std::ptrdiff_t q = p - loop;
+                if (q >= 0 && static_cast<std::size_t>(q) < playedFrames)
+                    ref += play_[2 * static_cast<std::size_t>(q)] / kFullScale;
+                if (p >= 0 && static_cast<std::size_t>(p) < kFftSize)
+                    in += (*inSignal_)[static_cast<std::size_t>(p)];
+            }
+            capture_[2 * c] = toSample(ref);
+            capture_[2 * c + 1] = toSample(in);
         }
-        noiseMeasurement_ = measurement_;
-    }
-    for (std::size_t c = 0; c < frames; ++c) {
-        double ref = noise_[2 * c];
-        double in = noise_[2 * c + 1];
-        if (withPlayback) {
-            const std::ptrdiff_t p = static_cast<std::ptrdiff_t>(c) - lead;
-            const std::ptrdiff_t q = p - loop;
-            if (q >= 0 && static_cast<std::size_t>(q) < play_.size() / 2)
-                ref += play_[2 * static_cast<std::size_t>(q)] / kFullScale;
-            if (p >= 0 && static_cast<std::size_t>(p) < kFftSize)
-                in += (*inSignal_)[static_cast<std::size_t>(p)];
-        }
-        capture_[2 * c] = toSample(ref);
-        capture_[2 * c + 1] = toSample(in);
-    }
+    });
 }
 
 const std::vector<float>& SimAudioSystem::noiseTable()

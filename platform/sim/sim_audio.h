@@ -130,8 +130,6 @@ private:
     std::vector<std::unique_ptr<DirectivityTable>> directivities_; // oldest first
     std::vector<std::int32_t> playedRight_; // the right channel whose spectrum is kept
     std::vector<float> playedSpectrum_;
-    std::vector<double> noise_; // REF and IN noise of measurement noiseMeasurement_
-    std::uint64_t noiseMeasurement_ = 0;
     std::vector<float> noiseTable_; // unit normal values of the rig's seed
 };
 
