@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <utility>
 
 namespace vantrel {
 
@@ -63,6 +64,26 @@ public:
         for (const Point& p : points.subspan(1))
             lineTo(p.x, p.y);
     }
+};
+
+// Drawing on a window nobody sees goes nowhere; the setters still return what they replaced.
+class NullCanvas final : public Canvas {
+public:
+    Pen setPen(const Pen& pen) override { return std::exchange(pen_, pen); }
+    Brush setBrush(const Brush& brush) override { return std::exchange(brush_, brush); }
+    Font setFont(Font font) override { return std::exchange(font_, font); }
+    void setTextColour(Rgb) override {}
+    void setTextBackground(bool, Rgb) override {}
+    void rectangle(int, int, int, int) override {}
+    void moveTo(int, int) override {}
+    void lineTo(int, int) override {}
+    void textOut(int, int, std::string_view) override {}
+    void polyline(std::span<const Point>) override {}
+
+private:
+    Pen pen_;
+    Brush brush_;
+    Font font_ = Font::System;
 };
 
 } // namespace vantrel

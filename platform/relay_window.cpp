@@ -4,29 +4,6 @@
 
 namespace vantrel {
 
-namespace {
-
-// Drawing on a window nobody sees goes nowhere.
-class NullCanvas final : public Canvas {
-public:
-    Pen setPen(const Pen& pen) override { return std::exchange(pen_, pen); }
-    Brush setBrush(const Brush& brush) override { return std::exchange(brush_, brush); }
-    Font setFont(Font font) override { return std::exchange(font_, font); }
-    void setTextColour(Rgb) override {}
-    void setTextBackground(bool, Rgb) override {}
-    void rectangle(int, int, int, int) override {}
-    void moveTo(int, int) override {}
-    void lineTo(int, int) override {}
-    void textOut(int, int, std::string_view) override {}
-
-private:
-    Pen pen_;
-    Brush brush_;
-    Font font_ = Font::System;
-};
-
-} // namespace
-
 void RelayWindow::post(std::function<void()> fn)
 {
     const std::lock_guard lock(mutex_);

@@ -214,13 +214,21 @@ void HeadlessWindow::killTimer(int id) { platform_.killTimer(*this, id); }
 
 void HeadlessWindow::setWaitCursor(bool) {}
 
+Canvas& HeadlessWindow::surface()
+{
+    if (platform_.painting())
+        return canvas_;
+    return unseen_;
+}
+
 void HeadlessWindow::repaintNow()
 {
     if (destroyed_)
         return;
     dirty_ = false;
-    canvas_.erase(background_);
-    client_.paint(canvas_);
+    if (platform_.painting())
+        canvas_.erase(background_);
+    client_.paint(surface());
 }
 
 void HeadlessWindow::post(std::function<void()> fn) { platform_.post(std::move(fn)); }

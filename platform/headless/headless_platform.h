@@ -65,7 +65,7 @@ public:
     void startTimer(int id, int intervalMs) override;
     void killTimer(int id) override;
     void setWaitCursor(bool on) override;
-    Canvas& surface() override { return canvas_; }
+    Canvas& surface() override;
     void invalidate() override { dirty_ = true; }
     void repaintNow() override;
     void post(std::function<void()> fn) override;
@@ -89,6 +89,7 @@ private:
     std::map<int, HeadlessControl> controls_;
     QImage image_;
     ImageCanvas canvas_;
+    NullCanvas unseen_;
     bool dirty_ = true;
     bool destroyed_ = false;
 };
@@ -126,6 +127,10 @@ public:
     // Real hardware: the waits between commands really pass (the caller paces advance() to
     // the real clock).
     void setRealTime(bool on) { realTime_ = on; }
+    // A job nobody watches (the command line's measure): the windows draw nothing and keep the
+    // background. On by default: the session harness and its tests read the pixels.
+    void setPainting(bool on) { painting_ = on; }
+    bool painting() const { return painting_; }
     std::uint32_t now() const { return now_; }
 
     // Used by the windows.
@@ -180,6 +185,7 @@ private:
     std::optional<Picture> clipboard_;
     bool quit_ = false;
     bool realTime_ = false;
+    bool painting_ = true;
 };
 
 } // namespace vantrel

@@ -104,6 +104,20 @@ TEST_F(ViewSession, FineModeShowsTheSurfaceCabinetAndBlueAxes)
     EXPECT_TRUE(showsText(w, 10, 388, "Bin = 460, Fr = 1877.7, 0.0    ")) << "the painted bin readout ends in 0.0";
 }
 
+// A job nobody watches draws nothing; once watched, a repaint draws the view in full.
+TEST_F(ViewSession, UnwatchedWindowsKeepTheirPixelsUntilPaintingReturns)
+{
+    synthesiseBalloon(s.main().matrix(), AngleGrid::Grid5);
+    const QImage before = w.image().copy();
+    s.platform().setPainting(false);
+    run("press main 1053\n");
+    EXPECT_EQ(s.main().selection().viewMode, 3) << "the button works unseen";
+    EXPECT_EQ(w.image(), before);
+    s.platform().setPainting(true);
+    w.repaintNow();
+    EXPECT_GT(countPalette(w), 40000);
+}
+
 TEST_F(ViewSession, SliceButtonsDrawTheColourBalloonEvenInMeasurementMode)
 {
     synthesiseBalloon(s.main().matrix(), AngleGrid::Grid5);
