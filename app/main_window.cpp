@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <charconv>
 #include <cstdio>
 #include <new>
 
@@ -106,6 +107,32 @@ void MainWindow::showRadioMarks()
     host_->setCheck(kGrid5, angleGrid_ == AngleGrid::Grid5);
     host_->setCheck(kGrid10, angleGrid_ == AngleGrid::Grid10);
     host_->setCheck(kPacedWalk, pacing_.paced);
+    if (host_->text(kSettleEdit) != std::to_string(pacing_.settleMs))
+        host_->setText(kSettleEdit, std::to_string(pacing_.settleMs));
+}
+
+// Whole milliseconds, 0..5000, taken as they are typed (a running walk settles so from its next
+// point on). An empty box changes nothing yet; anything else is refused with a beep and the
+// time in effect is put back.
+void MainWindow::settleEdited()
+{
+    using namespace main_ids;
+    const std::string text = host_->text(kSettleEdit);
+    if (text.empty())
+        return;
+    int ms = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ms);
+    if (error != std::errc{} || end != text.data() + text.size() || ms < 0 || ms > kMaxSettleMs) {
+        host_->beep(BeepKind::Exclamation);
+        host_->setText(kSettleEdit, std::to_string(pacing_.settleMs));
+        return;
+    }
+    if (ms == pacing_.settleMs)
+        return;
+    pacing_.settleMs = ms;
+    if (!saveWalkPacing(startDirectory_, pacing_))
+        host_->message(std::string("Unable To SAVE ") + kWalkPacingName, kCaption, MessageIcon::Warning);
+    platform_.log().record("pacing", "settle " + std::to_string(ms) + " ms");
 }
 
 void MainWindow::setViewMode(int mode)
@@ -148,6 +175,9 @@ void MainWindow::command(int id, int code)
         if (!saveWalkPacing(startDirectory_, pacing_))
             host_->message(std::string("Unable To SAVE ") + kWalkPacingName, kCaption, MessageIcon::Warning);
         platform_.log().record("pacing", pacing_.paced ? "paced" : "fixed");
+        return;
+    case kSettleEdit:
+        settleEdited();
         return;
     case kPrintMainWindowCommand:
         printer_->printMainWindow();

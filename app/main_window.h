@@ -102,6 +102,7 @@ private:
     [[nodiscard]] bool allocateRecords();
     void createControls();
     void showRadioMarks();
+    void settleEdited();
     void setViewMode(int mode);
     // Views and the controls that choose them (main_window_views.cpp).
     void chooseViewMode(int id);

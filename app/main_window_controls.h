@@ -26,12 +26,12 @@ inline constexpr int kMeasurementModeRadio = 1050, kRawModeRadio = 1051, kCoarse
 inline constexpr int kRepairSourceRow = 1055, kRepairSourceColumn = 1056, kRepairTargetRow = 1057, kRepairTargetColumn = 1058;
 inline constexpr int kRepair = 1059, kSliceLimit = 1060;
 inline constexpr int kSliceLeftRadio = 1061, kSliceRightRadio = 1062, kSliceFullRadio = 1063;
-inline constexpr int kPacedWalk = 1070;
+inline constexpr int kPacedWalk = 1070, kSettleEdit = 1071;
 } // namespace main_ids
 
 using CK = ControlKind;
 
-inline constexpr std::array<ControlSpec, 58> kMainControls{{
+inline constexpr std::array<ControlSpec, 60> kMainControls{{
     {1141, CK::HScrollBar, "", 420, 715, 683, 20, 0, 720, true},
     {1140, CK::VScrollBar, "", 1105, 5, 20, 710, 0, 720, true},
     {1142, CK::VScrollBar, "", 395, 5, 20, 710, 0, 180, true},
@@ -49,6 +49,8 @@ inline constexpr std::array<ControlSpec, 58> kMainControls{{
     {1021, CK::PushButton, "Abort TT1", 10, 220, 110, 20},
     {3000, CK::ListBox, "", 130, 10, 80, 60},
     {1070, CK::CheckBox, "Paced walk", 262, 43, 125, 18},
+    {-1, CK::Static, "Settle ms", 262, 68, 68, 18},
+    {1071, CK::Edit, "", 332, 66, 53, 20},
     {1024, CK::PushButton, "RUN Test", 260, 100, 120, 20},
     {1027, CK::PushButton, "ABORT Test", 260, 130, 120, 20},
     {1036, CK::PushButton, "Save Data", 260, 160, 120, 20},

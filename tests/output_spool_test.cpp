@@ -163,6 +163,6 @@ TEST(DesktopPrint, CtrlPPrintsTheMainWindowThroughTheSpooler)
     EXPECT_NEAR(ink.top() - marginY, 400 * scale, 3) << "left : top = 300 : 400 from the printable corner";
     const QRectF box(ink.left(), ink.top(), ink.width(), ink.height());
     EXPECT_TRUE(showsAt(page, picture, box, 1145, 701)) << "the legend's colour 0 box";
-    EXPECT_TRUE(showsAt(page, picture, box, 300, 75)) << "the background";
+    EXPECT_TRUE(showsAt(page, picture, box, 236, 75)) << "the background";
     EXPECT_GT(expectPictureIn(page, picture, box, 32), 1000);
 }

@@ -314,10 +314,33 @@ TEST_F(Walk, ThePacingIsKeptAcrossSessionsBesideThePreferencesAndSettlesBeforeEa
     std::ofstream(dir_.path() / kWalkPacingName) << formatWalkPacing({true, 500});
     start();
     EXPECT_TRUE(session_->platform().window("main")->control(1070)->checked);
+    EXPECT_EQ(session_->platform().window("main")->text(1071), "500");
     prepare();
     const SessionRun r = run("press main 1024\nwait 3000\n");
     const int settle = r.find("timer main 7002 start 500");
     ASSERT_NE(settle, -1) << r.events;
     EXPECT_LT(settle, r.find("audio start"));
     EXPECT_GT(r.find("audio start"), r.find("timer main 7002 fire"));
+}
+
+TEST_F(Walk, TheSettleBoxTakesWholeMillisecondsAndRefusesTheRest)
+{
+    start();
+    HeadlessWindow& w = *session_->platform().window("main");
+    EXPECT_EQ(w.text(1071), "0");
+    struct Case {
+        const char* typed;
+        int settleMs;     // in effect, and in the file
+        const char* shown;
+        bool beep;
+    };
+    for (const Case& c : {Case{"250", 250, "250", false}, Case{"", 250, "", false}, Case{"5000", 5000, "5000", false},
+                          Case{"5001", 5000, "5000", true}, Case{"-1", 5000, "5000", true},
+                          Case{"1,5", 5000, "5000", true}, Case{"0", 0, "0", false}}) {
+        const SessionRun r = run(std::string("type main 1071 \"") + c.typed + "\"\n");
+        EXPECT_EQ(main().pacing().settleMs, c.settleMs) << c.typed;
+        EXPECT_EQ(loadWalkPacing(dir_.path().string()).settleMs, c.settleMs) << c.typed;
+        EXPECT_EQ(w.text(1071), c.shown) << c.typed;
+        EXPECT_EQ(r.find("beep") != -1, c.beep) << c.typed;
+    }
 }
