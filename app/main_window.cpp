@@ -1,6 +1,5 @@
 #include "app/main_window.h"
 
-#include <charconv>
 #include <cstdio>
 #include <new>
 
@@ -120,19 +119,18 @@ void MainWindow::settleEdited()
     const std::string text = host_->text(kSettleEdit);
     if (text.empty())
         return;
-    int ms = -1;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), ms);
-    if (error != std::errc{} || end != text.data() + text.size() || ms < 0 || ms > kMaxSettleMs) {
+    const std::optional<int> ms = parseSettleMs(text);
+    if (!ms) {
         host_->beep(BeepKind::Exclamation);
         host_->setText(kSettleEdit, std::to_string(pacing_.settleMs));
         return;
     }
-    if (ms == pacing_.settleMs)
+    if (*ms == pacing_.settleMs)
         return;
-    pacing_.settleMs = ms;
+    pacing_.settleMs = *ms;
     if (!saveWalkPacing(startDirectory_, pacing_))
         host_->message(std::string("Unable To SAVE ") + kWalkPacingName, kCaption, MessageIcon::Warning);
-    platform_.log().record("pacing", "settle " + std::to_string(ms) + " ms");
+    platform_.log().record("pacing", "settle " + std::to_string(*ms) + " ms");
 }
 
 void MainWindow::setViewMode(int mode)

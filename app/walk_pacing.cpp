@@ -9,6 +9,15 @@ namespace vantrel {
 
 namespace {
 
+std::optional<int> wholeNumber(std::string_view text, int low, int high)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<int> field(std::string_view& text, std::string_view key, int low, int high)
 {
     const auto nl = text.find('\n');
@@ -19,11 +28,7 @@ std::optional<int> field(std::string_view& text, std::string_view key, int low, 
     if (!line.starts_with(key) || line.size() <= key.size() || line[key.size()] != ' ')
         return std::nullopt;
     line.remove_prefix(key.size() + 1);
-    int value = 0;
-    const auto [end, ec] = std::from_chars(line.data(), line.data() + line.size(), value);
-    if (ec != std::errc() || end != line.data() + line.size() || value < low || value > high)
-        return std::nullopt;
-    return value;
+    return wholeNumber(line, low, high);
 }
 
 std::filesystem::path pathIn(const std::string& directory)
@@ -32,6 +37,8 @@ std::filesystem::path pathIn(const std::string& directory)
 }
 
 } // namespace
+
+std::optional<int> parseSettleMs(std::string_view text) { return wholeNumber(text, 0, kMaxSettleMs); }
 
 std::string formatWalkPacing(const WalkPacing& pacing)
 {

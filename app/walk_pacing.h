@@ -15,6 +15,9 @@ namespace vantrel {
 
 inline constexpr const char* kWalkPacingName = "Pellant.walk";
 
+// A settle time as typed: whole milliseconds 0..5000, nothing else (no sign, no spaces).
+std::optional<int> parseSettleMs(std::string_view text);
+
 std::string formatWalkPacing(const WalkPacing& pacing);
 // Nothing for a text that is not a whole, valid file.
 std::optional<WalkPacing> parseWalkPacing(std::string_view text);

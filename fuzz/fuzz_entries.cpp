@@ -418,6 +418,12 @@ int distortionFile(Bytes data)
 
 int walkPacing(Bytes data)
 {
+    // The same text as typed into "Settle ms": a time in range that prints back as typed
+    // (leading zeros aside).
+    if (const std::optional<int> ms = parseSettleMs(text(data))) {
+        require(*ms >= 0 && *ms <= kMaxSettleMs, "typed settle time in range");
+        require(parseSettleMs(std::to_string(*ms)) == ms, "a settle time reads back as printed");
+    }
     const std::optional<WalkPacing> p = parseWalkPacing(text(data));
     if (!p)
         return 0;

@@ -35,7 +35,7 @@ int balloonFile(Bytes data);
 
 // An autosave's progress record ("autosave.run"), as a crash or a foreign hand may leave it.
 int autosaveRecord(Bytes data);
-// The walk's pacing file ("Pellant.walk").
+// The walk's pacing file ("Pellant.walk"), and the same text typed into "Settle ms".
 int walkPacing(Bytes data);
 
 // A text that lands inside a balloon page (three.js, the balloon's path): as script text, as a
