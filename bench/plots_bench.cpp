@@ -1,6 +1,7 @@
 // What the measurement window draws after every point of a walk, on the window's image canvas:
 // the level plot full of results (ten level and ten phase curves, the level curves two pixels
-// wide) and the impulse plot, beside a plain fill of the same area.
+// wide) and the impulse plot, beside a plain fill of the same area; and one wide curve drawn
+// a segment at a time against one polyline.
 
 #include <benchmark/benchmark.h>
 
@@ -64,6 +65,36 @@ void BM_ImpulsePlot(benchmark::State& state)
         drawImpulsePlot(w.canvas, kImpulsePlotRect, input);
 }
 BENCHMARK(BM_ImpulsePlot)->Unit(benchmark::kMillisecond);
+
+// One level curve, 750 points two pixels wide: a lineTo per point (a painter per segment)
+// against the polyline (one painter); the same pixels.
+std::vector<Point> levelCurve()
+{
+    std::vector<Point> points;
+    for (int j = 0; j < 750; ++j)
+        points.push_back({104 + j, 400 + static_cast<int>(60 * std::sin(j / 40.0) + 8 * std::sin(j * 0.7))});
+    return points;
+}
+
+void BM_WideCurveSegmentBySegment(benchmark::State& state)
+{
+    Window w;
+    const std::vector<Point> points = levelCurve();
+    w.canvas.setPen({{196, 0, 0}, 2, PenStyle::Solid});
+    for (auto _ : state)
+        w.canvas.Canvas::polyline(points); // the base class's moveTo and lineTo per point
+}
+BENCHMARK(BM_WideCurveSegmentBySegment)->Unit(benchmark::kMillisecond);
+
+void BM_WideCurveOnePainter(benchmark::State& state)
+{
+    Window w;
+    const std::vector<Point> points = levelCurve();
+    w.canvas.setPen({{196, 0, 0}, 2, PenStyle::Solid});
+    for (auto _ : state)
+        w.canvas.polyline(points);
+}
+BENCHMARK(BM_WideCurveOnePainter)->Unit(benchmark::kMillisecond);
 
 void BM_PlainFillOfTheLevelPlot(benchmark::State& state)
 {
