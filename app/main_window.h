@@ -40,6 +40,7 @@ struct Devices {
     AudioSystem* audio = nullptr;
     std::int64_t autosaveLimitBytes = 0; // > 0: a rehearsed full disk under the autosave
     bool simulatedRig = false;            // the autosave notes it, so a resumed walk uses the same kind
+    double simA2 = 0, simA3 = 0;          // the simulated rig's distortion, noted with it
 };
 
 // The settings a balloon file keeps.

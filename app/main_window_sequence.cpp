@@ -87,6 +87,8 @@ AutosaveProgress MainWindow::autosaveProgress(AutosaveState state) const
     p.vAngle = sequence_.currentVAngle;
     p.pointsDone = sequencer_->pointsDone();
     p.simulatedRig = devices_.simulatedRig;
+    p.simA2 = devices_.simA2;
+    p.simA3 = devices_.simA3;
     p.time = static_cast<std::int64_t>(std::time(nullptr));
     return p;
 }
@@ -143,6 +145,11 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
     if (progress->state != AutosaveState::running)
         return "the measurement in '" + directory + "' is not interrupted: it was " +
                (progress->state == AutosaveState::finished ? "finished" : "aborted");
+    if (progress->simulatedRig && devices_.simulatedRig &&
+        (progress->simA2 != devices_.simA2 || progress->simA3 != devices_.simA3))
+        return "the measurement in '" + directory + "' was made on a simulated rig with the distortion " +
+               simDistortionText(progress->simA2, progress->simA3) + ", this rig has " +
+               simDistortionText(devices_.simA2, devices_.simA3) + ": its points would not match the ones kept";
     const std::string path = (std::filesystem::path(directory) / kAutosaveBalloonName).string();
     const BalloonLoadResult loaded = loadBalloon(path, *matrix_);
     if (!loaded)

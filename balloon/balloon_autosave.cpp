@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -42,6 +43,26 @@ bool wholeNumber(std::string_view text, std::int64_t& out)
     return ec == std::errc() && end == text.data() + text.size();
 }
 
+// " <number>" at the start of text, finite; taken off text.
+bool spacedNumber(std::string_view& text, double& out)
+{
+    if (!text.starts_with(' '))
+        return false;
+    const char* const begin = text.data() + 1;
+    const auto [end, ec] = std::from_chars(begin, text.data() + text.size(), out);
+    if (ec != std::errc() || end == begin || !std::isfinite(out))
+        return false;
+    text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+    return true;
+}
+
+std::string shortestText(double value)
+{
+    char buffer[32];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("0");
+}
+
 void syncDirectory(const std::string& directory)
 {
     const int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -70,10 +91,18 @@ std::string formatAutosaveProgress(const AutosaveProgress& p)
     line("v", p.vAngle);
     line("points", p.pointsDone);
     text += p.simulatedRig ? "\nrig simulated" : "\nrig hardware";
+    if (p.simulatedRig && (p.simA2 != 0 || p.simA3 != 0)) {
+        text += ' ';
+        text += shortestText(p.simA2);
+        text += ' ';
+        text += shortestText(p.simA3);
+    }
     line("time", p.time);
     text += "\nend\n";
     return text;
 }
+
+std::string simDistortionText(double a2, double a3) { return shortestText(a2) + "," + shortestText(a3); }
 
 std::optional<AutosaveProgress> parseAutosaveProgress(std::string_view text)
 {
@@ -98,10 +127,15 @@ std::optional<AutosaveProgress> parseAutosaveProgress(std::string_view text)
         p.state = AutosaveState::aborted;
     else
         return std::nullopt;
-    if (lines[7] == "rig simulated")
+    // "rig simulated" alone is a linear rig, as every record before the distortion was kept.
+    if (std::string_view rig = lines[7]; rig.starts_with("rig simulated")) {
         p.simulatedRig = true;
-    else if (lines[7] != "rig hardware")
+        rig.remove_prefix(std::strlen("rig simulated"));
+        if (!rig.empty() && !(spacedNumber(rig, p.simA2) && spacedNumber(rig, p.simA3) && rig.empty()))
+            return std::nullopt;
+    } else if (lines[7] != "rig hardware") {
         return std::nullopt;
+    }
     const char* keys[] = {"grid ", "phase ", "h ", "v ", "points ", "time "};
     std::int64_t values[6] = {};
     for (int i = 0; i < 6; ++i) {

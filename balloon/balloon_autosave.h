@@ -33,11 +33,16 @@ struct AutosaveProgress {
     int vAngle = 90;
     int pointsDone = 0;     // points stored since the run started
     bool simulatedRig = false; // measured on the simulated rig, not on turntables and a sound card
+    // That rig's distortion y = x + a2 x^2 + a3 x^3 (--sim-nonlinearity): the rest of the walk
+    // is measured through the same, or its points would not match the ones kept.
+    double simA2 = 0, simA3 = 0;
     std::int64_t time = 0;  // seconds since the epoch of the last update
     friend bool operator==(const AutosaveProgress&, const AutosaveProgress&) = default;
 };
 
 std::string formatAutosaveProgress(const AutosaveProgress& progress);
+// "A2,A3" as --sim-nonlinearity takes it: the shortest text that reads back as the same numbers.
+std::string simDistortionText(double a2, double a3);
 // Nothing for a text that is not a whole, valid record.
 std::optional<AutosaveProgress> parseAutosaveProgress(std::string_view text);
 // The record in directory, if there is a valid one.

@@ -176,6 +176,15 @@ int run(MeasureOptions o)
             return cliUsageError(kName, "the interrupted walk was measured on turntables and a sound card: give "
                                         "--tt1 PORT and --tt2 PORT, not --simulate");
         o.simulate = o.simulate || record->simulatedRig;
+        // And through the same distortion of the simulated rig, which the record keeps.
+        if (record->simulatedRig) {
+            if (o.nonlinearity.empty())
+                o.nonlinearity = {record->simA2, record->simA3};
+            else if (o.nonlinearity != std::vector<double>{record->simA2, record->simA3})
+                return cliUsageError(kName, "the interrupted walk was measured with --sim-nonlinearity " +
+                                                simDistortionText(record->simA2, record->simA3) +
+                                                ": resume it without the option, or with the same values");
+        }
     }
     if (o.simulate && (!o.tt1.empty() || !o.tt2.empty()))
         return cliUsageError(kName, "--simulate uses the simulated rig; --tt1 and --tt2 are for real hardware");

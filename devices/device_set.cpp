@@ -17,8 +17,8 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
         options.seed = faults.seed;
         options.errorAtMeasurement = faults.audioErrorAtMeasurement;
         options.hangAtMeasurement = faults.hangAtMeasurement;
-        options.a2 = faults.nonlinearA2;
-        options.a3 = faults.nonlinearA3;
+        options.a2 = simA2_ = faults.nonlinearA2;
+        options.a3 = simA3_ = faults.nonlinearA3;
         options.playbackLagMs = faults.playbackLagMs;
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
         autosaveLimitBytes_ = faults.autosaveLimitBytes;
@@ -32,6 +32,9 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
 
 DeviceSet::~DeviceSet() = default;
 
-Devices DeviceSet::devices() { return Devices{*link1_, *link2_, audio_.get(), autosaveLimitBytes_, motors_ != nullptr}; }
+Devices DeviceSet::devices()
+{
+    return Devices{*link1_, *link2_, audio_.get(), autosaveLimitBytes_, motors_ != nullptr, simA2_, simA3_};
+}
 
 } // namespace vantrel

@@ -33,6 +33,7 @@ private:
     std::unique_ptr<LoggingSerialPorts> link1_;
     std::unique_ptr<LoggingSerialPorts> link2_;
     std::int64_t autosaveLimitBytes_ = 0;
+    double simA2_ = 0, simA3_ = 0;
 };
 
 } // namespace vantrel

@@ -117,6 +117,19 @@ TEST(BalloonAutosave, OnlyAWholeValidRecordCounts)
     std::string foreign = record("0", "120", "60", "140");
     foreign.replace(foreign.find("simulated"), 9, "borrowed");
     EXPECT_FALSE(parseAutosaveProgress(foreign));
+
+    // The simulated rig's distortion rides on the rig line; a record without it is a linear rig.
+    AutosaveProgress distorted = p;
+    distorted.simA2 = 0.1;
+    distorted.simA3 = -3e-5;
+    EXPECT_EQ(parseAutosaveProgress(formatAutosaveProgress(distorted)), distorted);
+    EXPECT_NE(formatAutosaveProgress(distorted).find("\nrig simulated 0.1 -3e-05\n"), std::string::npos);
+    for (const char* rig : {"rig simulated 0.1", "rig simulated 0.1 nan", "rig simulated  0.1 1", "rig simulated 0.1 1 ",
+                            "rig simulated 0,1 1", "rig hardware 0.1 1", "rig simulatedx"}) {
+        std::string bad = record("0", "120", "60", "140");
+        bad.replace(bad.find("rig simulated"), 13, rig);
+        EXPECT_FALSE(parseAutosaveProgress(bad)) << rig;
+    }
 }
 
 TEST(BalloonAutosave, AFullDiskFailsTheCellThatDoesNotFitAndKeepsEveryEarlierOne)

@@ -284,5 +284,35 @@ TEST(MeasureCli, AnOrderTheDefaultWindowDoesNotFitMeasuresWithTheLongestWindowIt
     EXPECT_NE(r.err.find("halted after 1 points"), std::string::npos) << r.err;
 }
 
+// A sweep walk through the rig's distortion, halted by a stalled motor and resumed with nothing
+// but --resume: the balloon and its distortion file equal an uninterrupted run's byte for byte.
+// The autosave keeps the distortion; a resume that names another is refused and changes nothing.
+TEST(MeasureCli, AnInterruptedSweepWalkResumesThroughTheSameDistortionIntoTheSameFiles)
+{
+    TempDir scratch;
+    const std::string run = "--simulate --grid 10 --order 15 --window 4000 --excitation sweep --f1 100 "
+                            "--sim-nonlinearity 0.01,0.02";
+    const fs::path whole = scratch.path() / "whole";
+    const fs::path dir = scratch.path() / "run";
+    fs::create_directory(whole);
+    fs::create_directory(dir);
+    const CliResult uninterrupted = measureIn(whole, run + " -o whole.BAL");
+    ASSERT_EQ(uninterrupted.status, 0) << uninterrupted.err;
+
+    ASSERT_EQ(measureIn(dir, run + " --fault stall=200 -o part.BAL").status, 1);
+    const auto halted = readAutosaveProgress(dir.string());
+    ASSERT_TRUE(halted);
+    EXPECT_EQ(halted->simA3, 0.02);
+    const CliResult other = measureIn(dir, "--resume . --simulate --sim-nonlinearity 0.01,0.03 -o r.BAL");
+    EXPECT_NE(other.status, 0);
+    EXPECT_NE(other.err.find("measured with --sim-nonlinearity 0.01,0.02"), std::string::npos) << other.err;
+    EXPECT_EQ(readAutosaveProgress(dir.string()), halted);
+
+    const CliResult resumed = measureIn(dir, "--resume . -o r.BAL");
+    ASSERT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_TRUE(readWholeFile(dir / "r.BAL") == readWholeFile(whole / "whole.BAL")) << "the resumed balloon differs";
+    EXPECT_TRUE(readWholeFile(dir / "r.DST") == readWholeFile(whole / "whole.DST")) << "the resumed distortion differs";
+}
+
 } // namespace
 } // namespace vantrel::testing
