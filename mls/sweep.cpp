@@ -154,18 +154,20 @@ void SweepAnalyser::generate(const SweepPlan& plan, const MlsSettings& settings,
     // periods of f2 (at most a twentieth of the sweep) out.
     const int fadeIn = fadeInSamples(plan, count);
     const int fadeOut = std::min(count / 20, static_cast<int>(20 * rate / plan.f2));
-    float* x = work_.data();
-    const auto n = static_cast<std::size_t>(plan.points);
-    std::fill(x, x + 2 * n, 0.0f);
-    for (int j = 0; j < count; ++j) {
-        const double t = j / rate;
-        double v = std::sin(2 * kPi * plan.f1 * plan.rateL * std::expm1(t / plan.rateL));
+    // Sample j of the faded unit sweep.
+    const auto sweep = [&](int j) {
+        double v = std::sin(2 * kPi * plan.f1 * plan.rateL * std::expm1(j / rate / plan.rateL));
         if (j < fadeIn)
             v *= 0.5 - 0.5 * std::cos(kPi * j / fadeIn);
         if (j >= count - fadeOut)
             v *= 0.5 - 0.5 * std::cos(kPi * (count - 1 - j) / fadeOut);
-        x[2 * static_cast<std::size_t>(j)] = static_cast<float>(v);
-    }
+        return v;
+    };
+    float* x = work_.data();
+    const auto n = static_cast<std::size_t>(plan.points);
+    std::fill(x, x + 2 * n, 0.0f);
+    for (int j = 0; j < count; ++j)
+        x[2 * static_cast<std::size_t>(j)] = static_cast<float>(sweep(j));
     (void)fft.fftForward(work_.span(), plan.points);
     buildInverse(plan, work_.span());
     (void)fft.fftInverse(work_.span(), plan.points);
@@ -192,14 +194,8 @@ void SweepAnalyser::generate(const SweepPlan& plan, const MlsSettings& settings,
         (void)fft.fftInverse(work_.span(), plan.points);
         // x now holds the shaped sweep in the real parts; the plain one is rebuilt below.
         for (int j = 0; j < count; ++j) {
-            const double t = j / rate;
-            double v = std::sin(2 * kPi * plan.f1 * plan.rateL * std::expm1(t / plan.rateL));
-            if (j < fadeIn)
-                v *= 0.5 - 0.5 * std::cos(kPi * j / fadeIn);
-            if (j >= count - fadeOut)
-                v *= 0.5 - 0.5 * std::cos(kPi * (count - 1 - j) / fadeOut);
             const std::int32_t shaped = toSample(x[2 * static_cast<std::size_t>(j)] * gain);
-            frame[2 * j] = settings.twoChannels == 1 ? shaped : toSample(v * gain);
+            frame[2 * j] = settings.twoChannels == 1 ? shaped : toSample(sweep(j) * gain);
             frame[2 * j + 1] = shaped;
         }
         return;
