@@ -1,6 +1,7 @@
 #include "analysis/tables.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "platform/number_text.h"
 #include "analysis/sphere_weights.h"
@@ -24,6 +25,18 @@ std::string optionalText(const std::optional<double>& value, int decimals, std::
         text += unit;
     }
     return text;
+}
+
+// One table line: the fields separated by single spaces, after prefix.
+void appendRow(std::string& text, std::string_view prefix, std::initializer_list<std::string> fields)
+{
+    text += prefix;
+    for (const std::string& f : fields) {
+        if (&f != fields.begin())
+            text += ' ';
+        text += f;
+    }
+    text += '\n';
 }
 
 std::string signedDegrees(double degrees)
@@ -93,34 +106,18 @@ std::string directivityText(const std::vector<DirectivityRow>& rows, std::string
     text += "# DI slope (least-squares line against log2(frequency), 200 Hz .. 16 kHz inside the valid band): " +
             optionalText(summary.diSlope, 3, "dB/octave") + "\n";
     text += "# -6 dB coverage at the one-third-octave centres (nominal_Hz axis_Hz horizontal_deg vertical_deg):\n";
-    for (const CoverageRow& c : summary.coverage) {
-        text += "#   ";
-        text += cleanFixedText(c.centreHz, c.centreHz < 100.0 && c.centreHz != std::floor(c.centreHz) ? 1 : 0);
-        text += ' ';
-        text += cleanFixedText(c.axisHz, 2);
-        text += ' ';
-        text += optionalDegrees(c.horizontal);
-        text += ' ';
-        text += optionalDegrees(c.vertical);
-        text += '\n';
-    }
+    for (const CoverageRow& c : summary.coverage)
+        appendRow(text, "#   ",
+                  {cleanFixedText(c.centreHz, c.centreHz < 100.0 && c.centreHz != std::floor(c.centreHz) ? 1 : 0),
+                   cleanFixedText(c.axisHz, 2), optionalDegrees(c.horizontal), optionalDegrees(c.vertical)});
     text += "# beamwidth: full angle between the -6 dB points, interpolated in amplitude between the measured angles that straddle it; "
             "- where the level never falls 6 dB\n";
     text += "# frequency_Hz on_axis_dB sound_power_dB DI_dB beamwidth_horizontal_deg beamwidth_vertical_deg\n";
-    for (const DirectivityRow& r : rows) {
-        text += cleanFixedText(r.frequencyHz, 2);
-        text += ' ';
-        text += cleanFixedText(r.onAxisDb, 2);
-        text += ' ';
-        text += cleanFixedText(r.soundPowerDb, 2);
-        text += ' ';
-        text += cleanFixedText(r.directivityIndexDb, 2);
-        text += ' ';
-        text += optionalDegrees(r.beamwidthHorizontal);
-        text += ' ';
-        text += optionalDegrees(r.beamwidthVertical);
-        text += '\n';
-    }
+    for (const DirectivityRow& r : rows)
+        appendRow(text, "",
+                  {cleanFixedText(r.frequencyHz, 2), cleanFixedText(r.onAxisDb, 2), cleanFixedText(r.soundPowerDb, 2),
+                   cleanFixedText(r.directivityIndexDb, 2), optionalDegrees(r.beamwidthHorizontal),
+                   optionalDegrees(r.beamwidthVertical)});
     return text;
 }
 
@@ -154,15 +151,12 @@ std::string cta2034Text(const std::vector<Cta2034Row>& rows, std::string_view so
     text += "# DI slopes: least-squares line against log2(frequency) over 200 Hz .. 16 kHz inside the valid band\n";
     text += "# frequency_Hz on_axis listening_window early_reflections sound_power predicted_in_room "
             "sound_power_DI early_reflections_DI\n";
-    for (const Cta2034Row& r : rows) {
-        for (double v : {r.frequencyHz, r.onAxis, r.listeningWindow, r.earlyReflections, r.soundPower,
-                         r.predictedInRoom, r.soundPowerDi}) {
-            text += cleanFixedText(v, 2);
-            text += ' ';
-        }
-        text += cleanFixedText(r.earlyReflectionsDi, 2);
-        text += '\n';
-    }
+    for (const Cta2034Row& r : rows)
+        appendRow(text, "",
+                  {cleanFixedText(r.frequencyHz, 2), cleanFixedText(r.onAxis, 2), cleanFixedText(r.listeningWindow, 2),
+                   cleanFixedText(r.earlyReflections, 2), cleanFixedText(r.soundPower, 2),
+                   cleanFixedText(r.predictedInRoom, 2), cleanFixedText(r.soundPowerDi, 2),
+                   cleanFixedText(r.earlyReflectionsDi, 2)});
     return text;
 }
 
