@@ -16,6 +16,7 @@
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "balloon/distortion_balloon.h"
+#include "balloon/measurement_record.h"
 #include "balloon/selection_state.h"
 #include "views/colour_map.h"
 #include "calibration/mic_file.h"
@@ -432,6 +433,18 @@ int walkPacing(Bytes data)
     return 0;
 }
 
+int measurementRecord(Bytes data)
+{
+    std::string error;
+    const std::optional<MeasurementRecord> r = parseMeasurementRecord(text(data), error);
+    require(r.has_value() == error.empty(), "a refusal has its reason");
+    if (!r)
+        return 0;
+    std::string again;
+    require(parseMeasurementRecord(measurementRecordText(*r), again) == r, "a record reads back as written");
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
@@ -439,6 +452,7 @@ std::span<const Target> targets()
         {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
         {"autosave_record", autosaveRecord}, {"html_texts", htmlTexts}, {"mic_file", micFile},
         {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
+        {"measurement_record", measurementRecord},
     };
     return all;
 }

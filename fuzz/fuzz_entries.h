@@ -45,6 +45,8 @@ int htmlTexts(Bytes data);
 // A distortion file (*.DST): the input replaces the start of a valid 32.9-MB image (header,
 // cell flags, the first cells); an odd first byte also shortens it by one byte.
 int distortionFile(Bytes data);
+// The measurement record beside a balloon: what parses writes back as the same record.
+int measurementRecord(Bytes data);
 
 struct Target {
     std::string_view name;

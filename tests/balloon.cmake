@@ -11,3 +11,4 @@ target_compile_definitions(balloon_info_cli_test PRIVATE VANTREL_CLI_PATH="$<TAR
 vantrel_test(balloon_sphere_directions_test SOURCES balloon_sphere_directions_test.cpp LIBS vantrel_balloon vantrel_sim)
 vantrel_test(balloon_autosave_test SOURCES balloon_autosave_test.cpp LIBS vantrel_balloon)
 vantrel_test(balloon_distortion_test SOURCES balloon_distortion_test.cpp LIBS vantrel_balloon)
+vantrel_test(balloon_measurement_record_test SOURCES balloon_measurement_record_test.cpp LIBS vantrel_balloon)
