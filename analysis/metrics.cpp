@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "analysis/sphere_levels.h"
+#include "balloon/sphere_directions.h"
 
 namespace vantrel {
 
@@ -175,31 +175,40 @@ std::optional<BestAxis> bestListeningAxis(const BalloonMatrix& matrix, AngleGrid
     if (bins.empty())
         return std::nullopt;
 
-    // Candidates nearest the axis first, so that a tie keeps the nearer one.
-    std::vector<ListenerAxis> candidates;
-    for (int h = -30; h <= 30; h += 5)
-        for (int v = -20; v <= 20; v += 5)
-            candidates.push_back({static_cast<double>(h), static_cast<double>(v)});
-    std::stable_sort(candidates.begin(), candidates.end(), [](ListenerAxis a, ListenerAxis b) {
-        return a.h * a.h + a.v * a.v < b.h * b.h + b.v * b.v;
-    });
+    // Measured directions only, like with like: a direction between cells reads a dB blend of
+    // two to four of them, which smooths the ripple inside each band and so would beat the very
+    // cells it blends. The grid's unique directions within the window, nearest the axis first
+    // (the axis itself leads), so that a tie keeps the nearer one.
+    struct Candidate {
+        ListenerAxis listener;
+        CellIndex cell;
+        double polarCos = 0;
+    };
+    std::vector<Candidate> candidates;
+    for (const SphereDirection& d : sphereDirections(grid)) {
+        const double h = d.azimuthDegrees > 180.0 ? d.azimuthDegrees - 360.0 : d.azimuthDegrees;
+        const double v = d.elevationDegrees;
+        if (d.x > 0 && std::abs(h) <= kBestAxisHDegrees + 1e-9 && std::abs(v) <= kBestAxisVDegrees + 1e-9)
+            candidates.push_back({{h, v}, d.cell, d.x});
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.polarCos > b.polarCos; });
 
-    const SphereLevels sphere(matrix, grid);
     std::vector<double> db(bins.size());
     std::optional<BestAxis> best;
-    for (const ListenerAxis& c : candidates) {
-        const Vector3 u = listenerDirection(c.h, c.v);
+    for (const Candidate& c : candidates) {
+        const auto cell = matrix.cell(c.cell.row, c.cell.column);
         for (std::size_t i = 0; i < bins.size(); ++i)
-            db[i] = sphere.db(u, bins[i]);
+            db[i] = binDb(cell[static_cast<std::size_t>(bins[i])]);
         const std::optional<double> nbd = narrowBandDeviation(hz, db);
         if (!nbd)
             return std::nullopt;
         if (!best) {
-            best = BestAxis{c, *nbd, *nbd};
+            best = BestAxis{c.listener, *nbd, *nbd};
             continue;
         }
         if (*nbd < best->nbd - kNbdResolution) {
-            best->axis = c;
+            best->axis = c.listener;
             best->nbd = *nbd;
         }
     }

@@ -56,10 +56,15 @@ struct PreferenceNumbers {
 // 200 Hz .. 16 kHz.
 PreferenceNumbers preferenceNumbers(const std::vector<Cta2034Row>& rows);
 
-// The flattest listening axis: of the directions within +-30 degrees horizontally and +-20
-// vertically (every 5 degrees, interpolated on the sphere), the one whose response has the
-// smallest NBD over 100 Hz .. 12 kHz (inside the valid band); a direction must be flatter by
-// more than 0.005 dB to beat one nearer the axis.
+// The flattest listening axis: of the measured directions (the grid's cells) within +-30
+// degrees horizontally and +-20 vertically as a listener sees them, the one whose response has
+// the smallest NBD over 100 Hz .. 12 kHz (inside the valid band); a direction must be flatter
+// by more than 0.005 dB to beat one nearer the axis. Directions between the cells are left
+// out: interpolated in dB they blend the ripple of their cells away and would win by that
+// alone. Off the two planes a cell's listener angles are not whole degrees (H 20, V 30 is
+// h 17.5, v -9.8).
+inline constexpr double kBestAxisHDegrees = 30.0;
+inline constexpr double kBestAxisVDegrees = 20.0;
 struct BestAxis {
     ListenerAxis axis;
     double nbd = 0;        // dB

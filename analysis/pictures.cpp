@@ -447,9 +447,9 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, co
     if (summary.bestAxis) {
         const BestAxis& b = *summary.bestAxis;
         drawLabel(canvas, levels.left, 876,
-                  "Best listening axis (flattest within +-30 H, +-20 V): H " + cleanFixedText(b.axis.h, 0) + ", V " +
-                      cleanFixedText(b.axis.v, 0) + " degrees, NBD " + cleanFixedText(b.nbd, 2) +
-                      " dB (on axis " + cleanFixedText(b.nbdOnAxis, 2) + " dB).");
+                  "Best listening axis (flattest measured direction within +-30 H, +-20 V): H " +
+                      degreesText(b.axis.h) + ", V " + degreesText(b.axis.v) + " degrees, NBD " +
+                      cleanFixedText(b.nbd, 2) + " dB (on axis " + cleanFixedText(b.nbdOnAxis, 2) + " dB).");
     }
 }
 

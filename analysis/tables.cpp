@@ -41,11 +41,19 @@ void appendRow(std::string& text, std::string_view prefix, std::initializer_list
 
 std::string signedDegrees(double degrees)
 {
-    const std::string text = cleanFixedText(degrees, 0);
-    return degrees > 0 ? "+" + text : text;
+    const std::string text = degreesText(degrees);
+    return text != "0" && degrees > 0 ? "+" + text : text;
 }
 
 } // namespace
+
+std::string degreesText(double degrees)
+{
+    std::string text = cleanFixedText(degrees, 1);
+    if (text.ends_with(".0"))
+        text.resize(text.size() - 2);
+    return text == "-0" ? "0" : text;
+}
 
 std::string hzText(double hz)
 {
@@ -91,7 +99,7 @@ std::string directivityText(const std::vector<DirectivityRow>& rows, std::string
     text += "-degree grid weighted by solid angle; DI = on axis - sound power\n";
     if (summary.bestAxis) {
         const BestAxis& b = *summary.bestAxis;
-        text += "# best listening axis (flattest within +-30 H, +-20 V; NBD 100 Hz .. 12 kHz): H ";
+        text += "# best listening axis (flattest measured direction within +-30 H, +-20 V; NBD 100 Hz .. 12 kHz): H ";
         text += signedDegrees(b.axis.h);
         text += " V ";
         text += signedDegrees(b.axis.v);

@@ -17,6 +17,8 @@ namespace vantrel {
 std::string validBandText(const ValidBand& band, const FrequencyAxis& axis);
 // "1.25k", "31.5" as the frequency labels; whole hertz below 1 kHz, else kHz.
 std::string hzText(double hz);
+// An angle to a tenth of a degree, whole degrees without a decimal: "10", "-9.8".
+std::string degreesText(double degrees);
 
 // What directivity.txt says beyond its rows.
 struct DirectivitySummary {

@@ -18,6 +18,7 @@
 #include "mls/mls_settings.h"
 #include "mls/sweep.h"
 #include "platform/audio_system.h"
+#include "platform/devices.h"
 #include "platform/platform.h"
 #include "platform/serial_port.h"
 #include "turntable/sequence_state.h"
@@ -32,16 +33,6 @@ namespace vantrel {
 class CalibrationWindow;
 class MainWindowPrinter;
 class MeasurementWindow;
-
-// The machine's devices; each turntable link may sit on its own port factory.
-struct Devices {
-    SerialPorts& link1Ports;
-    SerialPorts& link2Ports;
-    AudioSystem* audio = nullptr;
-    std::int64_t autosaveLimitBytes = 0; // > 0: a rehearsed full disk under the autosave
-    bool simulatedRig = false;            // the autosave notes it, so a resumed walk uses the same kind
-    double simA2 = 0, simA3 = 0;          // the simulated rig's distortion, noted with it
-};
 
 // The settings a balloon file keeps.
 BalloonTrailer trailerOfSettings(const MlsSettings& s, AngleGrid grid);

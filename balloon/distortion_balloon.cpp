@@ -21,7 +21,9 @@ constexpr std::uint32_t kVersion = 1;
 constexpr std::size_t kAxisOffset = 40;
 constexpr std::size_t kFlagsOffset = 3040;
 
-template <typename T> void put(std::vector<std::uint8_t>& out, std::size_t at, T value)
+constexpr std::size_t kPaddingOffset = kFlagsOffset + static_cast<std::size_t>(kMatrixRows) * kMatrixColumns;
+
+template <typename T> void put(std::span<std::uint8_t> out, std::size_t at, T value)
 {
     std::memcpy(out.data() + at, &value, sizeof value);
 }
@@ -37,20 +39,102 @@ std::string systemReason(const std::string& path, int error) { return path + ": 
 
 } // namespace
 
+void DistortionHeader::write(std::span<std::uint8_t, kBytes> out) const
+{
+    std::fill(out.begin(), out.end(), std::uint8_t{0});
+    std::memcpy(out.data(), kMagic, sizeof kMagic);
+    put(out, 8, kVersion);
+    put(out, 12, static_cast<std::uint32_t>(angleGridFlag(grid)));
+    put(out, 16, static_cast<std::uint32_t>(kMatrixRows));
+    put(out, 20, static_cast<std::uint32_t>(kMatrixColumns));
+    put(out, 24, static_cast<std::uint32_t>(kAxisPoints));
+    put(out, 28, static_cast<std::uint32_t>(kDistortionQuantities));
+    put(out, 32, static_cast<float>(f1));
+    put(out, 36, static_cast<float>(f2));
+    std::memcpy(out.data() + kAxisOffset, axis.data(), sizeof axis);
+    std::memcpy(out.data() + kFlagsOffset, measured.data(), measured.size());
+}
+
+std::optional<DistortionHeader> DistortionHeader::read(std::span<const std::uint8_t> bytes, std::string& error)
+{
+    if (bytes.size() < kBytes) {
+        error = "not a distortion file: " + std::to_string(bytes.size()) + " bytes, shorter than its " +
+                std::to_string(kBytes) + "-byte header";
+        return std::nullopt;
+    }
+    if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
+        error = "not a distortion file: no VNTLDIST mark";
+        return std::nullopt;
+    }
+    if (const auto version = get<std::uint32_t>(bytes, 8); version != kVersion) {
+        error = "distortion file version " + std::to_string(version) + " is not known (1 is)";
+        return std::nullopt;
+    }
+    const auto gridFlag = get<std::uint32_t>(bytes, 12);
+    if (gridFlag > 1 || get<std::uint32_t>(bytes, 16) != kMatrixRows || get<std::uint32_t>(bytes, 20) != kMatrixColumns ||
+        get<std::uint32_t>(bytes, 24) != kAxisPoints || get<std::uint32_t>(bytes, 28) != kDistortionQuantities) {
+        error = "distortion file: grid or sizes in the header are not 0/1, 37, 74, 750, 4";
+        return std::nullopt;
+    }
+    DistortionHeader h;
+    h.grid = angleGridFromFlag(static_cast<std::int32_t>(gridFlag));
+    const float f1 = get<float>(bytes, 32), f2 = get<float>(bytes, 36);
+    if (!(f1 > 0) || !(f2 > f1) || !std::isfinite(f2)) {
+        error = "distortion file: the sweep's f1, f2 are not 0 < f1 < f2";
+        return std::nullopt;
+    }
+    h.f1 = f1;
+    h.f2 = f2;
+    std::memcpy(h.axis.data(), bytes.data() + kAxisOffset, sizeof h.axis);
+    for (std::size_t i = 0; i < h.axis.size(); ++i)
+        if (!std::isfinite(h.axis[i]) || !(h.axis[i] > 0) || (i > 0 && !(h.axis[i] > h.axis[i - 1]))) {
+            error = "distortion file: the frequency axis is not rising positive numbers";
+            return std::nullopt;
+        }
+    std::memcpy(h.measured.data(), bytes.data() + kFlagsOffset, h.measured.size());
+    for (const std::uint8_t flag : h.measured)
+        if (flag > 1) {
+            error = "distortion file: a cell flag is neither 0 nor 1";
+            return std::nullopt;
+        }
+    // Only the writer's zeros: anything else there is damage, and would not read back as written.
+    if (bytes[kPaddingOffset] != 0 || bytes[kPaddingOffset + 1] != 0) {
+        error = "distortion file: the padding after the cell flags is not 0";
+        return std::nullopt;
+    }
+    return h;
+}
+
+bool readDistortionLevels(std::span<const std::uint8_t> bytes, std::span<float> levels, std::string& error)
+{
+    if (bytes.size() != levels.size_bytes()) {
+        error = "distortion file: " + std::to_string(bytes.size()) + " bytes of levels, " +
+                std::to_string(levels.size_bytes()) + " expected";
+        return false;
+    }
+    if (!levels.empty())
+        std::memcpy(levels.data(), bytes.data(), bytes.size());
+    for (const float v : levels)
+        if (!std::isfinite(v)) {
+            error = "distortion file: a level is not a finite number";
+            return false;
+        }
+    return true;
+}
+
 DistortionBalloon::DistortionBalloon()
-    : measured_(static_cast<std::size_t>(kMatrixRows) * kMatrixColumns, 0),
-      values_(static_cast<std::size_t>(kMatrixRows) * kMatrixColumns * kCellFloats, 0.0f)
+    : values_(static_cast<std::size_t>(kMatrixRows) * kMatrixColumns * kCellFloats, 0.0f)
 {
 }
 
 void DistortionBalloon::reset(AngleGrid grid, double f1, double f2, const FrequencyAxis& axis)
 {
-    grid_ = grid;
-    f1_ = f1;
-    f2_ = f2;
+    header_.grid = grid;
+    header_.f1 = f1;
+    header_.f2 = f2;
     for (int i = 0; i < kAxisPoints; ++i)
-        axis_[static_cast<std::size_t>(i)] = axis[i];
-    std::fill(measured_.begin(), measured_.end(), 0);
+        header_.axis[static_cast<std::size_t>(i)] = axis[i];
+    header_.measured.fill(0);
     std::fill(values_.begin(), values_.end(), 0.0f);
 }
 
@@ -58,8 +142,9 @@ bool DistortionBalloon::store(int hDegrees, int vDegrees, std::span<const float,
                               std::span<const float, kAxisPoints> h3, std::span<const float, kAxisPoints> thd,
                               std::span<const float, kAxisPoints> noise)
 {
-    const int row = rowForAngle(vDegrees, grid_), column = columnForAngle(hDegrees, grid_);
-    if (row < 0 || row > lastRow(grid_) || column < 0 || column > lastColumn(grid_))
+    const AngleGrid grid = header_.grid;
+    const int row = rowForAngle(vDegrees, grid), column = columnForAngle(hDegrees, grid);
+    if (row < 0 || row > lastRow(grid) || column < 0 || column > lastColumn(grid))
         return false;
     float* cell = values_.data() + index(row, column) * kCellFloats;
     std::span<const float, kAxisPoints> parts[] = {h2, h3, thd, noise};
@@ -67,25 +152,25 @@ bool DistortionBalloon::store(int hDegrees, int vDegrees, std::span<const float,
         std::copy(part.begin(), part.end(), cell);
         cell += kAxisPoints;
     }
-    measured_[index(row, column)] = 1;
+    header_.measured[index(row, column)] = 1;
     return true;
 }
 
 void DistortionBalloon::fillPoleRow()
 {
-    const int last = lastRow(grid_);
-    for (int c = 0; c <= lastColumn(grid_); ++c) {
-        const int from = lastColumn(grid_) - c;
-        if (!measured_[index(0, from)])
+    const int last = lastRow(header_.grid);
+    for (int c = 0; c <= lastColumn(header_.grid); ++c) {
+        const int from = lastColumn(header_.grid) - c;
+        if (!header_.measured[index(0, from)])
             continue;
         std::copy_n(values_.data() + index(0, from) * kCellFloats, kCellFloats, values_.data() + index(last, c) * kCellFloats);
-        measured_[index(last, c)] = 1;
+        header_.measured[index(last, c)] = 1;
     }
 }
 
 bool DistortionBalloon::measured(int row, int column) const
 {
-    return row >= 0 && row < kMatrixRows && column >= 0 && column < kMatrixColumns && measured_[index(row, column)] != 0;
+    return row >= 0 && row < kMatrixRows && column >= 0 && column < kMatrixColumns && header_.measured[index(row, column)] != 0;
 }
 
 float DistortionBalloon::value(int row, int column, DistortionQuantity q, int point) const
@@ -110,69 +195,26 @@ std::span<const std::uint8_t> DistortionBalloon::cellBytes(int row, int column, 
 std::vector<std::uint8_t> DistortionBalloon::image() const
 {
     std::vector<std::uint8_t> out(kFileBytes, 0);
-    std::memcpy(out.data(), kMagic, sizeof kMagic);
-    put(out, 8, kVersion);
-    put(out, 12, static_cast<std::uint32_t>(angleGridFlag(grid_)));
-    put(out, 16, static_cast<std::uint32_t>(kMatrixRows));
-    put(out, 20, static_cast<std::uint32_t>(kMatrixColumns));
-    put(out, 24, static_cast<std::uint32_t>(kAxisPoints));
-    put(out, 28, static_cast<std::uint32_t>(kDistortionQuantities));
-    put(out, 32, static_cast<float>(f1_));
-    put(out, 36, static_cast<float>(f2_));
-    std::memcpy(out.data() + kAxisOffset, axis_.data(), sizeof axis_);
-    std::memcpy(out.data() + kFlagsOffset, measured_.data(), measured_.size());
+    header_.write(std::span(out).first<kHeaderBytes>());
     std::memcpy(out.data() + kHeaderBytes, values_.data(), values_.size() * 4);
     return out;
 }
 
 std::optional<DistortionBalloon> DistortionBalloon::parse(std::span<const std::uint8_t> bytes, std::string& error)
 {
+    // The size first: a short or long file is refused before 33 MB are allocated for it.
     if (bytes.size() != kFileBytes) {
         error = "not a distortion file: " + std::to_string(bytes.size()) + " bytes, " + std::to_string(kFileBytes) +
                 " expected";
         return std::nullopt;
     }
-    if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
-        error = "not a distortion file: no VNTLDIST mark";
+    std::optional<DistortionHeader> header = DistortionHeader::read(bytes, error);
+    if (!header)
         return std::nullopt;
-    }
-    if (const auto version = get<std::uint32_t>(bytes, 8); version != kVersion) {
-        error = "distortion file version " + std::to_string(version) + " is not known (1 is)";
-        return std::nullopt;
-    }
-    const auto gridFlag = get<std::uint32_t>(bytes, 12);
-    if (gridFlag > 1 || get<std::uint32_t>(bytes, 16) != kMatrixRows || get<std::uint32_t>(bytes, 20) != kMatrixColumns ||
-        get<std::uint32_t>(bytes, 24) != kAxisPoints || get<std::uint32_t>(bytes, 28) != kDistortionQuantities) {
-        error = "distortion file: grid or sizes in the header are not 0/1, 37, 74, 750, 4";
-        return std::nullopt;
-    }
     DistortionBalloon b;
-    b.grid_ = angleGridFromFlag(static_cast<std::int32_t>(gridFlag));
-    const float f1 = get<float>(bytes, 32), f2 = get<float>(bytes, 36);
-    if (!(f1 > 0) || !(f2 > f1) || !std::isfinite(f2)) {
-        error = "distortion file: the sweep's f1, f2 are not 0 < f1 < f2";
+    b.header_ = *header;
+    if (!readDistortionLevels(bytes.subspan(kHeaderBytes), b.values_, error))
         return std::nullopt;
-    }
-    b.f1_ = f1;
-    b.f2_ = f2;
-    std::memcpy(b.axis_.data(), bytes.data() + kAxisOffset, sizeof b.axis_);
-    for (std::size_t i = 0; i < b.axis_.size(); ++i)
-        if (!std::isfinite(b.axis_[i]) || !(b.axis_[i] > 0) || (i > 0 && !(b.axis_[i] > b.axis_[i - 1]))) {
-            error = "distortion file: the frequency axis is not rising positive numbers";
-            return std::nullopt;
-        }
-    std::memcpy(b.measured_.data(), bytes.data() + kFlagsOffset, b.measured_.size());
-    for (const std::uint8_t flag : b.measured_)
-        if (flag > 1) {
-            error = "distortion file: a cell flag is neither 0 nor 1";
-            return std::nullopt;
-        }
-    std::memcpy(b.values_.data(), bytes.data() + kHeaderBytes, b.values_.size() * 4);
-    for (const float v : b.values_)
-        if (!std::isfinite(v)) {
-            error = "distortion file: a level is not a finite number";
-            return std::nullopt;
-        }
     return b;
 }
 

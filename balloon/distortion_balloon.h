@@ -12,7 +12,7 @@
 //   32      4 x 2             sweep f1, f2 (Hz, float32)
 //   40      4 x 750           the frequency axis (Hz, float32)
 //   3040    37 x 74           1 where the cell holds a measurement, else 0
-//   5778    2 (padding, 0)
+//   5778    2                 padding, 0
 //   5780    37x74x4x750 x 4   float32 dB: cell (row, column), quantity (H2, H3, THD, noise)
 // All little-endian. A level below the noise is kept as measured; readers compare it with the
 // noise (kBelowNoiseMarginDb) to show it as such.
@@ -36,9 +36,28 @@ inline constexpr float kBelowNoiseMarginDb = 6.0f;
 inline constexpr const char* kDistortionSuffix = ".DST";
 inline constexpr const char* kAutosaveDistortionName = "autosave.DST";
 
+// What a distortion file says before its levels (the first 5780 bytes), read and written on
+// its own so that a check of the outside bytes never needs the 33-MB body.
+struct DistortionHeader {
+    static constexpr std::size_t kBytes = 5780;
+
+    AngleGrid grid = AngleGrid::Grid10;
+    double f1 = 0, f2 = 0; // float32 in the file
+    std::array<float, kAxisPoints> axis{};
+    std::array<std::uint8_t, static_cast<std::size_t>(kMatrixRows) * kMatrixColumns> measured{};
+
+    void write(std::span<std::uint8_t, kBytes> out) const;
+    // The header at the start of bytes; nothing (and the reason) for a short or invalid one.
+    static std::optional<DistortionHeader> read(std::span<const std::uint8_t> bytes, std::string& error);
+};
+
+// The float32 levels after the header into levels, each finite; false (and the reason) for a
+// size other than levels' or a level that is not a number.
+bool readDistortionLevels(std::span<const std::uint8_t> bytes, std::span<float> levels, std::string& error);
+
 class DistortionBalloon {
 public:
-    static constexpr std::size_t kHeaderBytes = 5780;
+    static constexpr std::size_t kHeaderBytes = DistortionHeader::kBytes;
     static constexpr std::size_t kCellFloats = static_cast<std::size_t>(kDistortionQuantities) * kAxisPoints;
     static constexpr std::size_t kFileBytes =
         kHeaderBytes + static_cast<std::size_t>(kMatrixRows) * kMatrixColumns * kCellFloats * 4;
@@ -61,25 +80,23 @@ public:
     // True when the value lies at least kBelowNoiseMarginDb above the noise of its cell.
     bool aboveNoise(int row, int column, DistortionQuantity q, int point) const;
 
-    AngleGrid grid() const { return grid_; }
-    double f1() const { return f1_; }
-    double f2() const { return f2_; }
-    const std::array<float, kAxisPoints>& axis() const { return axis_; }
+    AngleGrid grid() const { return header_.grid; }
+    double f1() const { return header_.f1; }
+    double f2() const { return header_.f2; }
+    const std::array<float, kAxisPoints>& axis() const { return header_.axis; }
 
     // The whole file image; a cell's bytes and where they go in it.
     std::vector<std::uint8_t> image() const;
     std::size_t cellOffset(int row, int column) const;
     std::span<const std::uint8_t> cellBytes(int row, int column, std::vector<std::uint8_t>& scratch) const;
-    // Parses a file image; nothing (and the reason) for anything but a whole valid one.
+    // Parses a file image; nothing (and the reason) for anything but a whole valid one. Its
+    // size is checked first, then the header, then the levels.
     static std::optional<DistortionBalloon> parse(std::span<const std::uint8_t> bytes, std::string& error);
 
 private:
     std::size_t index(int row, int column) const { return static_cast<std::size_t>(row) * kMatrixColumns + static_cast<std::size_t>(column); }
 
-    AngleGrid grid_ = AngleGrid::Grid10;
-    double f1_ = 0, f2_ = 0;
-    std::array<float, kAxisPoints> axis_{};
-    std::vector<std::uint8_t> measured_;
+    DistortionHeader header_;
     std::vector<float> values_;
 };
 

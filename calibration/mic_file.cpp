@@ -91,6 +91,42 @@ std::string quotedField(std::string_view field)
     return text + "'";
 }
 
+// What the commas of a line are: none, column separators, decimal commas, or either.
+enum class CommaRole { none, separator, decimal, unclear };
+
+CommaRole commaRole(std::string_view text)
+{
+    if (text.find(',') == std::string_view::npos)
+        return CommaRole::none;
+    if (text.find(';') != std::string_view::npos)
+        return CommaRole::decimal; // "1000;0,25"
+    if (text.find_first_of(" \t") == std::string_view::npos)
+        return CommaRole::separator; // "1000,0.25", "1000,0,25"
+    // Blank or TAB columns: a comma between digits is a decimal comma ("1000\t0,25") unless
+    // another comma stands beside a blank ("1000, 0,25"), a point is there too ("1,000\t0.5")
+    // or a number holds two commas ("0,2,5"): those lines read either way.
+    bool betweenDigits = false, besideOther = false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == ',') {
+            if (i > 0 && i + 1 < text.size() && isDigit(text[i - 1]) && isDigit(text[i + 1]))
+                betweenDigits = true;
+            else
+                besideOther = true;
+        }
+    if (!betweenDigits)
+        return CommaRole::separator; // "1000, 0.25"
+    if (besideOther || text.find('.') != std::string_view::npos)
+        return CommaRole::unclear;
+    int commasInField = 0;
+    for (const char c : text) {
+        if (c == ' ' || c == '\t')
+            commasInField = 0;
+        else if (c == ',' && ++commasInField > 1)
+            return CommaRole::unclear;
+    }
+    return CommaRole::decimal;
+}
+
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -118,8 +154,8 @@ bool MicFileParser::line(std::string_view text)
     if (text.empty())
         return true;
 
-    // With semicolons between the columns a comma is a decimal comma ("1000;0,25").
-    const bool decimalComma = text.find(';') != std::string_view::npos;
+    const CommaRole commas = commaRole(text);
+    const bool decimalComma = commas == CommaRole::decimal;
     std::vector<std::string> fields;
     std::string field;
     for (const char c : text) {
@@ -145,6 +181,15 @@ bool MicFileParser::line(std::string_view text)
         return true;
     }
 
+    if (commas == CommaRole::unclear)
+        return refuse("cannot tell whether its commas are decimal commas or separate the columns");
+    if (commas != CommaRole::none) {
+        if (!decimalCommas_)
+            decimalCommas_ = decimalComma;
+        else if (*decimalCommas_ != decimalComma)
+            return refuse(decimalComma ? "decimal commas where the lines before separate the columns with commas"
+                                       : "commas separate the columns where the lines before have decimal commas");
+    }
     if (fields.size() < 2 || fields.size() > 3)
         return refuse("expected frequency (Hz), level (dB) and optionally phase (degrees), found " +
                       std::to_string(fields.size()) + " fields");

@@ -1,8 +1,11 @@
 #pragma once
 // Measurement-microphone calibration files as their makers ship them: lines of frequency (Hz)
-// and level (dB), optionally phase (degrees), separated by blanks, TABs, commas or semicolons
-// (with semicolons, a comma inside a number is its decimal comma), plus comment and header
-// lines and, in some files, a sensitivity line ("Sens Factor =-1.4dB", "Sensitivity 12.3 mV/Pa").
+// and level (dB), optionally phase (degrees), separated by blanks, TABs, commas or semicolons,
+// plus comment and header lines and, in some files, a sensitivity line ("Sens Factor =-1.4dB",
+// "Sensitivity 12.3 mV/Pa"). A comma between digits is a decimal comma where semicolons, blanks
+// or TABs separate the columns ("1000;0,25", "1000\t0,25"); a line whose commas could be
+// either ("1000, 0,25", "1,000\t0.5"), or that reads its commas otherwise than the lines
+// before, is refused.
 //
 // The level says how much the microphone reads above the truth, so it becomes the calibration
 // curve as it stands: the measurement divides by the curve, and a microphone that is +3 dB at
@@ -57,6 +60,7 @@ private:
     MicCalibration calibration_;
     int lineNumber_ = 0;
     int columns_ = 0; // of the first data line: 2 or 3
+    std::optional<bool> decimalCommas_; // as the first data line with a comma reads them
     std::string error_;
 };
 

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "app/main_window.h"
 #include "platform/clock.h"
+#include "platform/devices.h"
 #include "platform/event_log.h"
 #include "platform/logged_serial.h"
 #include "platform/sim/motor_rig.h"

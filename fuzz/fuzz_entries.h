@@ -42,8 +42,9 @@ int walkPacing(Bytes data);
 // JSON string and as HTML text, none can end its element and each reads back as the input.
 int htmlTexts(Bytes data);
 
-// A distortion file (*.DST): the input replaces the start of a valid 32.9-MB image (header,
-// cell flags, the first cells); an odd first byte also shortens it by one byte.
+// A distortion file (*.DST): the input as a whole file (a short one), and the input replacing
+// the start of a valid header (mark, sizes, grid, band, axis, cell flags), the bytes beyond
+// the header read as levels.
 int distortionFile(Bytes data);
 // The measurement record beside a balloon: what parses writes back as the same record.
 int measurementRecord(Bytes data);

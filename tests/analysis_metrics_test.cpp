@@ -118,6 +118,34 @@ TEST(BestAxis, OmniStaysOnAxisAndATiltedPistonIsFoundAtItsTilt)
     }
 }
 
+// A ripple of eight periods an octave, of opposite sign on the flattest cell and on every other
+// one: between them a dB blend cancels it, so a direction read between the cells would look
+// flatter than any measurement.
+TEST(BestAxis, TheFlattestMeasuredDirectionBeatsTheBlendsBesideIt)
+{
+    const FrequencyAxis axis;
+    struct Case {
+        int hCell, vCell;   // turntable angles of the flattest cell
+        double h, v;        // as a listener sees it
+    };
+    const Case cases[] = {{0, 0, 0, 0}, {10, 0, 10, 0}, {10, 90, 0, -10}, {20, 30, 17.49, -9.85}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hCell * 1000 + c.vCell);
+        const BalloonMatrix m = synthesiseBalloon(AngleGrid::Grid10, axis, [&](double hz, double h, double v) {
+            const bool flattest = h == c.hCell && (v == c.vCell || c.hCell == 0); // H = 0 is the axis on every row
+            const double ripple = (flattest ? 0.8 : -1.0) * std::sin(16 * std::numbers::pi * std::log2(hz));
+            return std::complex<double>(std::pow(10.0, ripple / 20.0), 0.0);
+        });
+        const auto best = bestListeningAxis(m, AngleGrid::Grid10, axis, kWholeAxis);
+        ASSERT_TRUE(best.has_value());
+        EXPECT_NEAR(best->axis.h, c.h, 0.01);
+        EXPECT_NEAR(best->axis.v, c.v, 0.01);
+        if (c.hCell != 0) {
+            EXPECT_NEAR(best->nbd, 0.8 * best->nbdOnAxis, 1e-4);
+        }
+    }
+}
+
 TEST(PreferenceNumbers, MatchTheFormulasOnCurvesWhoseFiguresFollowByHand)
 {
     // On axis: +-1 dB on alternate points, so every half-octave band of n points deviates by

@@ -66,7 +66,9 @@ TEST(DistortionFile, DamagedFilesAreRefusedNamingWhy)
     };
     const Case cases[] = {{0, 'X', "VNTLDIST"},           {8, 2, "version 2"},
                           {16, 36, "sizes"},              {3040 + 5, 7, "cell flag"},
-                          {5780 + 3, 0x7f, "not a finite"}, {42, 0x80, "axis"}};
+                          {5780 + 3, 0x7f, "not a finite"}, {42, 0x80, "axis"},
+                          {12, 2, "grid"},                {35, 0xff, "f1, f2"},
+                          {5778, 1, "padding"}};
     for (const Case& c : cases) {
         std::vector<std::uint8_t> bad = good;
         bad[c.at] = c.value;
@@ -79,6 +81,8 @@ TEST(DistortionFile, DamagedFilesAreRefusedNamingWhy)
     std::string error;
     EXPECT_FALSE(DistortionBalloon::parse(std::span(good).first(good.size() - 1), error));
     EXPECT_NE(error.find("bytes"), std::string::npos);
+    EXPECT_FALSE(DistortionHeader::read(std::span(good).first(DistortionHeader::kBytes - 1), error));
+    EXPECT_NE(error.find("header"), std::string::npos) << error;
 }
 
 TEST(DistortionFile, AutosavedCellsEqualAWholeSave)

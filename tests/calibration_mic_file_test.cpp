@@ -44,6 +44,9 @@ TEST(MicFile, ReadsTheLayoutsMakersShip)
         {"commas", "# sensitivity 12.3 mV/Pa\n20,-1.0\n1000,0\n1.6e4,0.75\n", 3, false, 0.75, 0,
          "# sensitivity 12.3 mV/Pa"},
         {"semicolons with decimal commas", "Hz;dB;deg\n20;-0,5;12,5\n20000;3,25;-170\n", 2, true, 3.25, -170, ""},
+        {"TABs with decimal commas", "Freq\tdB\n20\t-0,35\n1000\t0,25\n20000,5\t-1,5\n", 3, false, -1.5, 0, ""},
+        {"blanks with decimal commas and phase", "20  -1,25  12,5\n1000  0  0\n2000  0,75  -3,5\n", 3, true, 0.75,
+         -3.5, ""},
         {"UTF-8 mark, no final line end", "\xEF\xBB\xBF" "100 1\n200 2", 2, false, 2, 0, ""},
     };
     for (const Case& c : cases) {
@@ -79,6 +82,11 @@ TEST(MicFile, RefusesMalformedFilesNamingTheLine)
         {"four columns", "20 0 0 1\n", "line 1: expected frequency (Hz), level (dB) and optionally phase"},
         {"lone number", "20\n", "line 1: expected frequency"},
         {"phase column comes and goes", "20 0 0\n1000 1\n", "line 2: 2 columns where the lines before have 3"},
+        {"comma column beside a decimal comma", "20 0\n1000, 0,25\n", "line 2: cannot tell whether its commas"},
+        {"comma beside a point in blank columns", "1,000\t0.5\n", "line 1: cannot tell whether its commas"},
+        {"two commas in a number", "20\t0,2,5\n", "line 1: cannot tell whether its commas"},
+        {"comma columns after decimal commas", "20\t0,5\n1000,1\n", "line 2: commas separate the columns where"},
+        {"decimal commas after comma columns", "20,0.5\n1000\t1,5\n", "line 2: decimal commas where the lines"},
         {"a runaway line", "20 0\n" + std::string(kMicLineLimit + 1, '1') + "\n", "line 2: longer than 4096"},
     };
     for (const Case& c : cases) {
