@@ -115,10 +115,10 @@ SweepPlanResult planSweep(const MlsSettings& settings, const ExcitationSettings&
                   ": f1 needs a longer sweep";
         return r;
     }
-    p.rateL = cycles / f1;
-    p.sweepSamples = std::min(room, static_cast<int>(std::floor(p.rateL * ln * rate)));
+    p.lSeconds = cycles / f1;
+    p.sweepSamples = std::min(room, static_cast<int>(std::floor(p.lSeconds * ln * rate)));
     for (int n = 2; n <= kHarmonicCount + 1; ++n)
-        p.delay[static_cast<std::size_t>(n)] = static_cast<int>(std::lround(p.rateL * std::log(n) * rate));
+        p.delay[static_cast<std::size_t>(n)] = static_cast<int>(std::lround(p.lSeconds * std::log(n) * rate));
     const int last = p.delay[kHarmonicCount + 1];
     const int shortest = last - p.delay[kHarmonicCount];
     if (last + p.ringOut + 2 * kHarmonicLead > p.points || shortest < kMinWindow) {
@@ -156,7 +156,7 @@ void SweepAnalyser::generate(const SweepPlan& plan, const MlsSettings& settings,
     const int fadeOut = std::min(count / 20, static_cast<int>(20 * rate / plan.f2));
     // Sample j of the faded unit sweep.
     const auto sweep = [&](int j) {
-        double v = std::sin(2 * kPi * plan.f1 * plan.rateL * std::expm1(j / rate / plan.rateL));
+        double v = std::sin(2 * kPi * plan.f1 * plan.lSeconds * std::expm1(j / rate / plan.lSeconds));
         if (j < fadeIn)
             v *= 0.5 - 0.5 * std::cos(kPi * j / fadeIn);
         if (j >= count - fadeOut)
@@ -213,7 +213,7 @@ void SweepAnalyser::buildInverse(const SweepPlan& plan, std::span<const float> s
     plan_ = plan;
     const int half = plan.points / 2;
     const double binHz = static_cast<double>(plan.rate) / plan.points;
-    const double l = plan.rateL;
+    const double l = plan.lSeconds;
     for (int k = 0; k <= half; ++k) {
         const double f = k * binHz;
         if (bandWeight(f, plan.f1, plan.f2) == 0) {
@@ -237,7 +237,7 @@ void SweepAnalyser::buildInverse(const SweepPlan& plan, std::span<const float> s
     // Below twice f1, and within the sweep's fade-in, the linear response rings ahead of
     // itself (the band edge of the filter) into harmonic 2's window: no harmonic is read there.
     const int count = std::min(plan.sweepSamples, kPlayFrames - kPlayLead);
-    const double fadeInHz = plan.f1 * std::exp(fadeInSamples(plan, count) / (plan.rate * plan.rateL));
+    const double fadeInHz = plan.f1 * std::exp(fadeInSamples(plan, count) / (plan.rate * plan.lSeconds));
     lowestHz_ = std::max(2 * plan.f1, fadeInHz);
     // The Nyquist bin stays real so both channels stay real.
     inverse_[static_cast<std::size_t>(half)] = std::abs(inverse_[static_cast<std::size_t>(half)]);
@@ -249,7 +249,7 @@ ImpulseDelays SweepAnalyser::deconvolve(const SweepPlan& plan, const ImpulseBuff
 {
     // The filter belongs to the sweep last generated; another plan has nothing to deconvolve.
     if (!inverseValid_ || plan_.rate != plan.rate || plan_.points != plan.points || plan_.f1 != plan.f1 ||
-        plan_.f2 != plan.f2 || plan_.rateL != plan.rateL)
+        plan_.f2 != plan.f2 || plan_.lSeconds != plan.lSeconds)
         return {};
     const int n = plan.points;
     const auto un = static_cast<std::size_t>(n);
