@@ -98,8 +98,10 @@ public:
     void generate(const SweepPlan& plan, const MlsSettings& settings, std::span<std::int32_t> playBuffer,
                   const ComplexFft& fft);
     // Harmonics 2..5 and THD of the last deconvolution on the axis, smoothed over halfWidth
-    // axis points on each side.
-    void harmonics(const FrequencyAxis& axis, int smoothingHalfWidth, HarmonicResponses& out, const ComplexFft& fft);
+    // axis points on each side. With a calibration curve (the microphone's, on the axis) each
+    // harmonic is corrected at its own frequency and the fundamental at its own.
+    void harmonics(const FrequencyAxis& axis, int smoothingHalfWidth, HarmonicResponses& out, const ComplexFft& fft,
+                   const CalibrationCurve* calibration = nullptr);
 
 private:
     void buildInverse(const SweepPlan& plan, std::span<const float> sweep);
@@ -118,7 +120,8 @@ private:
     Powers fundamental_{}, noise_{}, smoothed_{};
     std::array<Powers, kHarmonicCount> harmonic_{};
     int inOnset_ = 0; // first IN sample at a tenth of its peak
-    double lowestHz_ = 0; // lowest excitation frequency whose harmonics are read
+    double lowestHz_ = 0;  // lowest excitation frequency whose harmonics are read
+    double highestHz_ = 0; // highest frequency a harmonic is read at (below the fade-out)
 };
 
 } // namespace vantrel
