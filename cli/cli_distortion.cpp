@@ -86,6 +86,18 @@ std::optional<std::string> writeThdMaps(const DistortionBalloon& distortion, con
     return std::nullopt;
 }
 
+namespace {
+
+// The recorder keeps -200 dB where the sweep cannot show a harmonic at all. THD reads -200 also
+// where every harmonic lies below the noise, so it follows H2, read over the widest band.
+bool measurable(const DistortionBalloon& distortion, int row, int column, DistortionQuantity q, int point)
+{
+    const DistortionQuantity by = q == DistortionQuantity::thd ? DistortionQuantity::h2 : q;
+    return distortion.value(row, column, by, point) > kNoHarmonicDb;
+}
+
+} // namespace
+
 std::optional<std::string> onAxisDistortionText(const DistortionBalloon& distortion, const std::string& source)
 {
     const AngleGrid grid = distortion.grid();
@@ -100,6 +112,10 @@ std::optional<std::string> onAxisDistortionText(const DistortionBalloon& distort
     for (int i = 0; i < kAxisPoints; ++i) {
         appendFixed(out, distortion.axis()[static_cast<std::size_t>(i)], 1);
         for (const DistortionQuantity q : {DistortionQuantity::h2, DistortionQuantity::h3, DistortionQuantity::thd}) {
+            if (!measurable(distortion, row, column, q, i)) {
+                out += " not-measured not-measured";
+                continue;
+            }
             if (!distortion.aboveNoise(row, column, q, i)) {
                 out += " below-noise below-noise";
                 continue;

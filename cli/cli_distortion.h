@@ -33,8 +33,9 @@ std::optional<std::string> writeThdMaps(const DistortionBalloon& distortion, con
                                         const std::string& directory, std::vector<std::string>& written);
 
 // The on-axis cell (H = 0, V = 0) as text: one line per axis point with the frequency, then H2,
-// H3 and THD each in dB and in percent relative to the fundamental, or "below-noise"; nothing
-// when that cell was not measured.
+// H3 and THD each in dB and in percent relative to the fundamental, "below-noise" under the
+// noise, or "not-measured" where the sweep cannot show the harmonic (below twice f1, or n times
+// the frequency beyond the sweep's band); nothing when that cell was not measured.
 std::optional<std::string> onAxisDistortionText(const DistortionBalloon& distortion, const std::string& source);
 
 } // namespace vantrel

@@ -91,7 +91,7 @@ void MlsEngine::computeHarmonics(const MlsSettings& settings, const FrequencyAxi
 {
     if (delays_.refDelay == 0 || delays_.inDelay == 0 || sweepPlan_.points == 0)
         return;
-    sweep_.harmonics(axis, settings.smoothingHalfWidth(), harmonics_, fft_);
+    sweep_.harmonics(axis, settings.smoothingHalfWidth(), harmonics_, fft_, calibrated_ ? &calibration_ : nullptr);
 }
 
 void MlsEngine::buildTimeWindows(const MlsSettings& settings)
@@ -146,6 +146,9 @@ void MlsEngine::transformChannel(std::span<const float> signal, long offset, std
 MlsStatus MlsEngine::computeFrequencyResponse(const MlsSettings& settings, const FrequencyAxis& axis,
                                               const CalibrationCurve& calibration)
 {
+    calibrated_ = settings.useCalibration == 1;
+    if (calibrated_)
+        calibration_ = calibration;
     if (delays_.refDelay == 0 || delays_.inDelay == 0)
         return {kNoImpulseResponseText};
     if (!validLengthIndex(settings))

@@ -59,7 +59,8 @@ public:
     // The swept sine instead of the MLS (mls/sweep.h): the play samples of the planned sweep
     // (or the plan's refusal, naming the value), then, after splitCapture, the linear
     // responses in place of computeImpulseResponses (the frequency response follows as for
-    // the MLS), and the harmonics of the same recording.
+    // the MLS), and the harmonics of the same recording, after its frequency response: they take
+    // the calibration curve that response used, each harmonic at its own frequency.
     MlsStatus generateSweepForPlayback(const MlsSettings& settings, const ExcitationSettings& excitation);
     void computeSweepResponses(const MlsSettings& settings);
     void computeHarmonics(const MlsSettings& settings, const FrequencyAxis& axis);
@@ -117,6 +118,8 @@ private:
     AxisValues refCorrection_{};
     MatchedFilterWork matchedFilter_;
     ImpulseDelays delays_;
+    CalibrationCurve calibration_{}; // of the last frequency response, for its harmonics
+    bool calibrated_ = false;
     CapturePeaks peaks_;
     SweepAnalyser sweep_;
     SweepPlan sweepPlan_;

@@ -20,8 +20,10 @@ constexpr int kMinWindow = 16;      // shortest window a harmonic may have
 constexpr int kMinPairSize = 4096;
 constexpr int kOnsetSearch = 4096;      // samples ahead of the IN peak searched for its onset
 constexpr float kOnsetFraction = 0.1f;  // of the peak: where the IN response begins
-constexpr double kUsableBand = 0.97;  // of f2: above it the sweep fades out
+constexpr double kUsableBand = 0.97;  // of f2: the most of the band a harmonic is read in
 constexpr double kRegularisation = 1e-4; // of the residue's power, about 1 in the band
+constexpr int kMinNoiseWindow = 1024;    // shortest stretch free of harmonics the noise is read from
+constexpr double kUnreadable = -1;       // band power of an axis point the harmonic cannot be read at
 
 std::string hzText(double hz) { return cleanFixedText(hz, hz == std::floor(hz) ? 0 : 1) + " Hz"; }
 
@@ -66,6 +68,21 @@ double bandWeight(double f, double f1, double f2)
 
 // One period of f1, at most a tenth of the sweep.
 int fadeInSamples(const SweepPlan& plan, int count) { return std::min(count / 10, static_cast<int>(plan.rate / plan.f1)); }
+// Twenty periods of f2, at most a twentieth of the sweep.
+int fadeOutSamples(const SweepPlan& plan, int count) { return std::min(count / 20, static_cast<int>(20.0 * plan.rate / plan.f2)); }
+
+// The calibration level at hz: linear in log frequency between the axis points, held beyond them.
+double calibrationLevelAt(const CalibrationCurve& calibration, const FrequencyAxis& axis, double hz)
+{
+    const auto f = axis.values();
+    if (!(hz > f.front()))
+        return calibration.front().level;
+    if (hz >= f.back())
+        return calibration.back().level;
+    const auto above = static_cast<std::size_t>(std::upper_bound(f.begin(), f.end(), hz, [](double x, float y) { return x < y; }) - f.begin());
+    const double t = std::log(hz / f[above - 1]) / std::log(static_cast<double>(f[above]) / f[above - 1]);
+    return calibration[above - 1].level + t * (calibration[above].level - calibration[above - 1].level);
+}
 
 } // namespace
 
@@ -115,10 +132,10 @@ SweepPlanResult planSweep(const MlsSettings& settings, const ExcitationSettings&
                   ": f1 needs a longer sweep";
         return r;
     }
-    p.rateL = cycles / f1;
-    p.sweepSamples = std::min(room, static_cast<int>(std::floor(p.rateL * ln * rate)));
+    p.lSeconds = cycles / f1;
+    p.sweepSamples = std::min(room, static_cast<int>(std::floor(p.lSeconds * ln * rate)));
     for (int n = 2; n <= kHarmonicCount + 1; ++n)
-        p.delay[static_cast<std::size_t>(n)] = static_cast<int>(std::lround(p.rateL * std::log(n) * rate));
+        p.delay[static_cast<std::size_t>(n)] = static_cast<int>(std::lround(p.lSeconds * std::log(n) * rate));
     const int last = p.delay[kHarmonicCount + 1];
     const int shortest = last - p.delay[kHarmonicCount];
     if (last + p.ringOut + 2 * kHarmonicLead > p.points || shortest < kMinWindow) {
@@ -150,13 +167,12 @@ void SweepAnalyser::generate(const SweepPlan& plan, const MlsSettings& settings,
     const double gain = static_cast<double>(settings.outputVolume) * kLevelStep * 256.0;
     const int count = std::min(plan.sweepSamples, kPlayFrames - kPlayLead);
     const double rate = plan.rate;
-    // Fades against the spectral splatter of a hard start and stop: fadeInSamples in, twenty
-    // periods of f2 (at most a twentieth of the sweep) out.
+    // Fades against the spectral splatter of a hard start and stop.
     const int fadeIn = fadeInSamples(plan, count);
-    const int fadeOut = std::min(count / 20, static_cast<int>(20 * rate / plan.f2));
+    const int fadeOut = fadeOutSamples(plan, count);
     // Sample j of the faded unit sweep.
     const auto sweep = [&](int j) {
-        double v = std::sin(2 * kPi * plan.f1 * plan.rateL * std::expm1(j / rate / plan.rateL));
+        double v = std::sin(2 * kPi * plan.f1 * plan.lSeconds * std::expm1(j / rate / plan.lSeconds));
         if (j < fadeIn)
             v *= 0.5 - 0.5 * std::cos(kPi * j / fadeIn);
         if (j >= count - fadeOut)
@@ -213,7 +229,7 @@ void SweepAnalyser::buildInverse(const SweepPlan& plan, std::span<const float> s
     plan_ = plan;
     const int half = plan.points / 2;
     const double binHz = static_cast<double>(plan.rate) / plan.points;
-    const double l = plan.rateL;
+    const double l = plan.lSeconds;
     for (int k = 0; k <= half; ++k) {
         const double f = k * binHz;
         if (bandWeight(f, plan.f1, plan.f2) == 0) {
@@ -237,8 +253,14 @@ void SweepAnalyser::buildInverse(const SweepPlan& plan, std::span<const float> s
     // Below twice f1, and within the sweep's fade-in, the linear response rings ahead of
     // itself (the band edge of the filter) into harmonic 2's window: no harmonic is read there.
     const int count = std::min(plan.sweepSamples, kPlayFrames - kPlayLead);
-    const double fadeInHz = plan.f1 * std::exp(fadeInSamples(plan, count) / (plan.rate * plan.rateL));
+    const double fadeInHz = plan.f1 * std::exp(fadeInSamples(plan, count) / (plan.rate * plan.lSeconds));
     lowestHz_ = std::max(2 * plan.f1, fadeInHz);
+    // The residue's correction lifts the filter where the fade-out lowers the sweep and shapes
+    // it by the end's ripple; a harmonic there has neither and would read high. The sweep's
+    // spectrum at f gathers about sqrt(L / f) seconds around its passage through f, so the fade
+    // reaches one resolution sqrt(f / L) below its start. On short sweeps that lies well below f2.
+    const double fadeOutHz = plan.f1 * std::exp((count - fadeOutSamples(plan, count)) / (plan.rate * plan.lSeconds));
+    highestHz_ = std::min(kUsableBand * plan.f2, fadeOutHz - std::sqrt(fadeOutHz / plan.lSeconds));
     // The Nyquist bin stays real so both channels stay real.
     inverse_[static_cast<std::size_t>(half)] = std::abs(inverse_[static_cast<std::size_t>(half)]);
     inverseValid_ = true;
@@ -249,7 +271,7 @@ ImpulseDelays SweepAnalyser::deconvolve(const SweepPlan& plan, const ImpulseBuff
 {
     // The filter belongs to the sweep last generated; another plan has nothing to deconvolve.
     if (!inverseValid_ || plan_.rate != plan.rate || plan_.points != plan.points || plan_.f1 != plan.f1 ||
-        plan_.f2 != plan.f2 || plan_.rateL != plan.rateL)
+        plan_.f2 != plan.f2 || plan_.lSeconds != plan.lSeconds)
         return {};
     const int n = plan.points;
     const auto un = static_cast<std::size_t>(n);
@@ -361,8 +383,8 @@ void SweepAnalyser::bandPower(int m, bool second, int factor, const FrequencyAxi
         const double f = factor * static_cast<double>(axis[j]);
         // Outside the sweep's band (its fade-out included) the filter has nothing to invert:
         // a harmonic there would be the noise it amplifies.
-        if (f >= nyquist || f > kUsableBand * plan_.f2 || axis[j] < lowestHz_) {
-            out[static_cast<std::size_t>(j)] = 0;
+        if (f >= nyquist || f > highestHz_ || axis[j] < lowestHz_) {
+            out[static_cast<std::size_t>(j)] = kUnreadable;
             continue;
         }
         const double below = j > 0 ? static_cast<double>(axis[j - 1]) / axis[j] : static_cast<double>(axis[j]) / axis[j + 1];
@@ -382,20 +404,29 @@ void SweepAnalyser::bandPower(int m, bool second, int factor, const FrequencyAxi
 }
 
 void SweepAnalyser::harmonics(const FrequencyAxis& axis, int smoothingHalfWidth, HarmonicResponses& out,
-                              const ComplexFft& fft)
+                              const ComplexFft& fft, const CalibrationCurve* calibration)
 {
     const SweepPlan& p = plan_;
     const int n = p.points;
     const auto& dt = p.delay;
     const int start = inOnset_ - kHarmonicLead;
     // Harmonic k (2..5) from dt_k ahead of the linear response up to harmonic k - 1; the
-    // fundamental over the same length as harmonic 2; the noise from the middle of the gap
-    // between the linear response and harmonic 5, over that length too.
+    // fundamental over the same length as harmonic 2.
     const int linearLength = std::min(dt[2], n - dt[kHarmonicCount + 1] - 2 * kHarmonicLead);
+    // The noise from the stretch behind the linear response that no harmonic reaches. Harmonics
+    // of every order lie ahead of it, order k at L ln k (rub and buzz or clipping fill the gap
+    // behind harmonic 5 with them), up to the highest the filter passes: (f2 + its edge) / f1.
+    // Where the sweep's band is too narrow to leave such a stretch, the one right behind the
+    // linear response, where only the highest orders of the lowest frequencies lie.
+    const double topOrder = std::min(p.f2 + (p.f2 - p.f1) / 50, p.rate / 2.0) / p.f1;
+    const int topDelay = static_cast<int>(std::ceil(p.lSeconds * std::log(topOrder) * p.rate));
     const int gapFrom = start + linearLength;
-    const int gapTo = start + n - dt[kHarmonicCount + 1];
-    const int noiseLength = std::max(0, std::min(dt[2], gapTo - gapFrom));
-    const int noiseStart = gapFrom + (gapTo - gapFrom - noiseLength) / 2;
+    const int freeTo = start + n - std::max(topDelay, dt[kHarmonicCount + 1]);
+    const int noiseTo = freeTo - gapFrom >= kMinNoiseWindow
+                            ? freeTo
+                            : std::min(start + n - dt[kHarmonicCount + 1], gapFrom + dt[2]);
+    const int noiseLength = std::max(0, std::min(dt[2], noiseTo - gapFrom));
+    const int noiseStart = noiseTo - noiseLength;
 
     Powers& fundamental = fundamental_;
     Powers& noise = noise_;
@@ -412,8 +443,29 @@ void SweepAnalyser::harmonics(const FrequencyAxis& axis, int smoothingHalfWidth,
     // The noise window is as long as harmonic 2's; it stands for every harmonic.
     if (noiseLength > 0 && noiseLength != dt[2])
         for (double& v : noise)
-            v *= static_cast<double>(dt[2]) / noiseLength;
+            if (v > 0)
+                v *= static_cast<double>(dt[2]) / noiseLength;
 
+    // The microphone's deviation at n f relative to f (the SPL takes it at f); the noise is read
+    // at 2 f.
+    if (calibration) {
+        const auto correct = [&](Powers& v, int factor) {
+            for (int j = 0; j < kAxisPoints; ++j) {
+                double& power = v[static_cast<std::size_t>(j)];
+                if (power == kUnreadable)
+                    continue;
+                const double f = axis[j];
+                power *= std::pow(10.0, (calibrationLevelAt(*calibration, axis, f) -
+                                         calibrationLevelAt(*calibration, axis, factor * f)) / 10);
+            }
+        };
+        for (int h = 0; h < kHarmonicCount; ++h)
+            correct(harmonic[static_cast<std::size_t>(h)], h + 2);
+        correct(noise, 2);
+    }
+
+    // Averages over the readable points only: an unreadable one is no reading of 0, and stays
+    // unreadable.
     const int s = std::max(0, smoothingHalfWidth);
     const auto smooth = [&](Powers& v) {
         if (s == 0)
@@ -421,10 +473,15 @@ void SweepAnalyser::harmonics(const FrequencyAxis& axis, int smoothingHalfWidth,
         Powers& copy = smoothed_;
         copy = v;
         for (int j = 0; j < kAxisPoints; ++j) {
+            if (copy[static_cast<std::size_t>(j)] == kUnreadable)
+                continue;
             double sum = 0;
             int count = 0;
-            for (int i = std::max(0, j - s); i <= std::min(kAxisPoints - 1, j + s); ++i, ++count)
-                sum += copy[static_cast<std::size_t>(i)];
+            for (int i = std::max(0, j - s); i <= std::min(kAxisPoints - 1, j + s); ++i)
+                if (const double c = copy[static_cast<std::size_t>(i)]; c != kUnreadable) {
+                    sum += c;
+                    ++count;
+                }
             v[static_cast<std::size_t>(j)] = sum / count;
         }
     };

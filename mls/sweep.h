@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "balloon/distortion_balloon.h"
 #include "mls/complex_fft.h"
 #include "mls/frequency_response.h"
 #include "mls/impulse_response.h"
@@ -30,8 +31,7 @@
 
 namespace vantrel {
 
-inline constexpr int kHarmonicCount = 4;    // harmonics 2..5
-inline constexpr double kBelowNoiseDb = 6;  // a harmonic counts when this far above the noise
+inline constexpr int kHarmonicCount = 4; // harmonics 2..5
 
 // The excitation of a measurement; kept beside the settings record, whose layout is fixed.
 struct ExcitationSettings {
@@ -46,7 +46,7 @@ struct SweepPlan {
     int points = 0;            // 2^order
     int sweepSamples = 0;      // played sweep, from play frame kPlayLead
     double f1 = 0, f2 = 0;     // Hz
-    double rateL = 0;          // L in seconds
+    double lSeconds = 0;       // the sweep's rate constant L, in seconds
     std::array<int, kHarmonicCount + 2> delay{}; // dt_n in samples, n = 0..5 (0 and 1: 0)
     int ringOut = 0;           // samples kept for the ring-out of the linear response
 };
@@ -66,13 +66,15 @@ std::string sweepCaptionText(const SweepPlan& plan);
 
 // Harmonic n relative to the fundamental at the excitation frequency of each axis point, in dB;
 // noiseDb is the noise of the deconvolution the same way; a value is measured when it lies
-// kBelowNoiseDb above the noise (harmonics outside the sweep's band or above Nyquist, and every
-// harmonic below twice f1 or within the sweep's fade-in, read -200 dB and count as below).
+// kBelowNoiseMarginDb above the noise, the margin the distortion file's readers apply.
+// Harmonics the sweep cannot show (n f outside its band before the fade-out, at or above
+// Nyquist, and every harmonic below twice f1 or within the fade-in) read -200 dB and count as
+// below; smoothing never carries a value onto them.
 struct HarmonicResponses {
     std::array<AxisValues, kHarmonicCount> harmonicDb{}; // H2..H5
     AxisValues thdDb{};
     AxisValues noiseDb{};
-    bool measured(const AxisValues& values, std::size_t j) const { return values[j] >= noiseDb[j] + kBelowNoiseDb; }
+    bool measured(const AxisValues& values, std::size_t j) const { return values[j] >= noiseDb[j] + kBelowNoiseMarginDb; }
 };
 
 inline constexpr float kNoHarmonicDb = -200.0f;
@@ -96,8 +98,10 @@ public:
     void generate(const SweepPlan& plan, const MlsSettings& settings, std::span<std::int32_t> playBuffer,
                   const ComplexFft& fft);
     // Harmonics 2..5 and THD of the last deconvolution on the axis, smoothed over halfWidth
-    // axis points on each side.
-    void harmonics(const FrequencyAxis& axis, int smoothingHalfWidth, HarmonicResponses& out, const ComplexFft& fft);
+    // axis points on each side. With a calibration curve (the microphone's, on the axis) each
+    // harmonic is corrected at its own frequency and the fundamental at its own.
+    void harmonics(const FrequencyAxis& axis, int smoothingHalfWidth, HarmonicResponses& out, const ComplexFft& fft,
+                   const CalibrationCurve* calibration = nullptr);
 
 private:
     void buildInverse(const SweepPlan& plan, std::span<const float> sweep);
@@ -116,7 +120,8 @@ private:
     Powers fundamental_{}, noise_{}, smoothed_{};
     std::array<Powers, kHarmonicCount> harmonic_{};
     int inOnset_ = 0; // first IN sample at a tenth of its peak
-    double lowestHz_ = 0; // lowest excitation frequency whose harmonics are read
+    double lowestHz_ = 0;  // lowest excitation frequency whose harmonics are read
+    double highestHz_ = 0; // highest frequency a harmonic is read at (below the fade-out)
 };
 
 } // namespace vantrel
