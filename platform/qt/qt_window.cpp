@@ -104,9 +104,19 @@ void QtWindow::build(const ControlSpec& c)
         auto* l = new QListWidget(this);
         l->setSelectionMode(QAbstractItemView::SingleSelection);
         // Mouse and keyboard alike move the selection; programmatic changes are blocked.
-        connect(l, &QListWidget::currentRowChanged, this, [this, id](int row) {
-            if (row >= 0)
-                client_.command(id, kNotifySelChange);
+        connect(l, &QListWidget::currentRowChanged, this, [this, l, id](int row) {
+            if (row < 0)
+                return;
+            client_.command(id, kNotifySelChange);
+            // A click selects its row only after this notification: when the logic has put the
+            // list back (a refused choice), its row is selected again once the click is done.
+            if (const int kept = l->currentRow(); kept != row)
+                QTimer::singleShot(0, l, [l, kept] {
+                    if (l->currentRow() != kept)
+                        return;
+                    const QSignalBlocker block(l);
+                    l->setCurrentRow(kept, QItemSelectionModel::ClearAndSelect);
+                });
         });
         connect(l, &QListWidget::itemActivated, this, [this, id] { client_.command(id, kNotifyDblClick); });
         // A list box shows whole rows only: its height shrinks to the rows of the font in use
@@ -151,6 +161,7 @@ void QtWindow::build(const ControlSpec& c)
     case ControlKind::Edit: {
         auto* e = new QLineEdit(qs(c.caption), this);
         connect(e, &QLineEdit::textEdited, this, [this, id] { client_.command(id, kNotifyEditChange); });
+        connect(e, &QLineEdit::editingFinished, this, [this, id] { client_.command(id, kNotifyEditFinished); });
         w = e;
         break;
     }
