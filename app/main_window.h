@@ -13,7 +13,7 @@
 #include "balloon/balloon_matrix.h"
 #include "balloon/distortion_balloon.h"
 #include "balloon/frequency_axis.h"
-#include "app/walk_pacing.h"
+#include "app/walk_pacing_file.h"
 #include "balloon/selection_state.h"
 #include "mls/mls_settings.h"
 #include "mls/sweep.h"

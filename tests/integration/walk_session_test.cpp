@@ -7,9 +7,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 
 #include "app/simulated_recording.h"
-#include "app/walk_pacing.h"
+#include "app/walk_pacing_file.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "integration/session_fixture.h"
@@ -323,24 +324,42 @@ TEST_F(Walk, ThePacingIsKeptAcrossSessionsBesideThePreferencesAndSettlesBeforeEa
     EXPECT_GT(r.find("audio start"), r.find("timer main 7002 fire"));
 }
 
-TEST_F(Walk, TheSettleBoxTakesWholeMillisecondsAndRefusesTheRest)
+TEST_F(Walk, TheSettleBoxTakesWholeMillisecondsWhenTheEditIsFinishedAndRefusesTheRestWhole)
 {
     start();
     HeadlessWindow& w = *session_->platform().window("main");
     EXPECT_EQ(w.text(1071), "0");
     struct Case {
         const char* typed;
-        int settleMs;     // in effect, and in the file
+        int settleMs; // in effect, and in the file
         const char* shown;
-        bool beep;
+        bool refused;
     };
-    for (const Case& c : {Case{"250", 250, "250", false}, Case{"", 250, "", false}, Case{"5000", 5000, "5000", false},
+    int before = 0;
+    for (const Case& c : {Case{"250", 250, "250", false}, Case{"", 250, "250", true}, Case{"5000", 5000, "5000", false},
                           Case{"5001", 5000, "5000", true}, Case{"-1", 5000, "5000", true},
-                          Case{"1,5", 5000, "5000", true}, Case{"0", 0, "0", false}}) {
-        const SessionRun r = run(std::string("type main 1071 \"") + c.typed + "\"\n");
+                          Case{"1,5", 5000, "5000", true}, Case{"0040", 40, "40", false}, Case{"0", 0, "0", false}}) {
+        run(std::string("type main 1071 \"") + c.typed + "\"\n");
+        EXPECT_EQ(main().pacing().settleMs, before) << c.typed << ": nothing half-typed is in effect";
+        const SessionRun r = run("enter main 1071\n");
         EXPECT_EQ(main().pacing().settleMs, c.settleMs) << c.typed;
         EXPECT_EQ(loadWalkPacing(dir_.path().string()).settleMs, c.settleMs) << c.typed;
         EXPECT_EQ(w.text(1071), c.shown) << c.typed;
-        EXPECT_EQ(r.find("beep") != -1, c.beep) << c.typed;
+        EXPECT_EQ(r.find(std::string("\\\"") + c.typed + "\\\" is no settle time") != -1, c.refused) << r.events;
+        before = c.settleMs;
     }
+}
+
+TEST_F(Walk, ThePacingFileIsReplacedWholeNeverWrittenOverInPlace)
+{
+    start();
+    run("press main 1070\n");
+    std::ifstream held(dir_.path() / kWalkPacingName, std::ios::binary); // a reader of the old file
+    run("press main 1070\n");
+    std::ostringstream old;
+    old << held.rdbuf();
+    EXPECT_EQ(old.str(), formatWalkPacing({true, 0})) << "the old file stays whole for its reader";
+    EXPECT_EQ(loadWalkPacing(dir_.path().string()), (WalkPacing{false, 0}));
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
 }
