@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <vector>
 
 #include "app/simulated_recording.h"
 #include "app/walk_pacing_file.h"
@@ -362,4 +363,43 @@ TEST_F(Walk, ThePacingFileIsReplacedWholeNeverWrittenOverInPlace)
     EXPECT_EQ(loadWalkPacing(dir_.path().string()), (WalkPacing{false, 0}));
     for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
         EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+}
+
+TEST_F(Walk, WhileAWalkRunsEveryMeasurementSettingRefusesItsInputWithABeepAndShowsTheOneInUse)
+{
+    start();
+    prepare();
+    run("press main 1070\npress main 1024\nwait 3000\n");
+    ASSERT_EQ(main().sequence().sequenceRunning, 1);
+    const MlsSettings s = main().settings();
+    const ExcitationSettings e = main().excitation();
+    const HeadlessWindow& w = *session_->platform().window("measure");
+    const auto shown = [&](int id) { return w.control(id)->selection; };
+    const std::vector<std::string> inputs{"select measure 10003 4", "select measure 10004 4",
+                                          "select measure 10011 " + std::to_string((s.smoothingIndex + 1) % 6),
+                                          "select measure 10005 1", "press measure 20040",
+                                          "type measure 20041 \"1500\"", "type measure 20042 \"abc\"",
+                                          "type measure 10012 \"100\"", "press measure 20034"};
+    for (const std::string& input : inputs) {
+        const SessionRun r = run(input + "\n");
+        EXPECT_NE(r.find("beep"), -1) << input;
+        EXPECT_EQ(main().settings().mlsLengthIndex, s.mlsLengthIndex) << input;
+        EXPECT_EQ(main().settings().rateIndex, s.rateIndex) << input;
+        EXPECT_EQ(main().settings().smoothingIndex, s.smoothingIndex) << input;
+        EXPECT_EQ(main().settings().windowWidthText, s.windowWidthText) << input;
+        EXPECT_EQ(main().excitation().sweep, e.sweep) << input;
+        EXPECT_EQ(main().excitation().f1Hz, e.f1Hz) << input;
+        EXPECT_EQ(main().excitation().f2Hz, e.f2Hz) << input;
+        EXPECT_EQ(shown(10003), s.mlsLengthIndex) << input;
+        EXPECT_EQ(shown(10004), s.rateIndex) << input;
+        EXPECT_EQ(shown(10011), s.smoothingIndex) << input;
+        EXPECT_EQ(shown(10005), s.windowTypeIndex) << input;
+        EXPECT_EQ(w.control(20040)->checked, e.sweep) << input;
+        EXPECT_EQ(w.text(20041), "10") << input;
+        EXPECT_EQ(w.text(20042), "") << input;
+        EXPECT_EQ(w.text(10012), s.windowWidthText) << input;
+        EXPECT_EQ(w.control(20034)->checked, s.useMatchedFilter != 0) << input;
+    }
+    const SessionRun walk = run("enter measure 20042\nwait 30000\n");
+    EXPECT_NE(walk.find("stored 0 2"), -1) << "the walk goes on as it started";
 }
