@@ -130,8 +130,12 @@ private:
     void resumeDistortionAutosave();
     // "Save Data" and "Load Data": the balloon file dialog, the transfer, and what follows
     // either way (repaint, marks, title, selected cell, view).
-    void saveData();
+    // True when the balloon was saved.
+    bool saveData();
     void loadData();
+    // Before a new walk overwrites a balloon nobody has saved: save, discard or cancel. True
+    // when the walk may start.
+    bool mayOverwriteBalloon();
     [[nodiscard]] std::optional<std::string> chooseBalloonFile(bool save);
     // The selected cell as one more curve pair of the measurement window's plot.
     void showCellInMeasurementPlot();
@@ -167,6 +171,7 @@ private:
     std::unique_ptr<BalloonAutosave> autosave_;
     std::optional<AutosaveProgress> pendingResume_; // armed by prepareResume for the next "RUN Test"
     bool askBeforeNewWalk_ = false; // the desktop offers an interrupted autosave before it is overwritten
+    bool balloonUnsaved_ = false;   // a walk has stored into the balloon since it was last saved or loaded
     ExcitationSettings excitation_;
     std::unique_ptr<DistortionBalloon> distortion_;
     std::unique_ptr<DistortionAutosave> distortionAutosave_;

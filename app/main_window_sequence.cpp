@@ -54,6 +54,9 @@ bool MainWindow::sequenceCommand(int id)
     // one declined at start-up): the operator is asked first.
     if (id == main_ids::kRunTest && askBeforeNewWalk_ && !pendingResume_)
         offerResume();
+    // A resume goes on with the balloon its autosave keeps; a new walk overwrites the one in memory.
+    if (id == main_ids::kRunTest && !pendingResume_ && !mayOverwriteBalloon())
+        return true;
     if (id == main_ids::kRunTest && pendingResume_) {
         const AutosaveProgress progress = *pendingResume_;
         // Taken over before the walk goes on: a walk with nothing left but its end completes
@@ -95,8 +98,14 @@ AutosaveProgress MainWindow::autosaveProgress(AutosaveState state) const
 
 std::optional<std::string> MainWindow::autosaveEvent(SequenceEvent event)
 {
+    // The balloon a new walk starts on was saved or discarded at "RUN Test".
+    if (event == SequenceEvent::started || event == SequenceEvent::stored || event == SequenceEvent::completed)
+        balloonUnsaved_ = event != SequenceEvent::started;
     std::optional<std::string> warning = balloonAutosaveEvent(event);
     std::optional<std::string> distortion = distortionEvent(event);
+    // Each says what it lost; one does not hide the other.
+    if (warning && distortion)
+        return *warning + "\n\n" + *distortion;
     return warning ? warning : distortion;
 }
 
@@ -175,6 +184,7 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
         m->settingsReplaced();
     autosaveDirectory_ = directory;
     pendingResume_ = *progress;
+    balloonUnsaved_ = false; // the balloon in memory is the autosave's
     prepareDistortionResume(directory);
     showRadioMarks();
     drawCurrentView();

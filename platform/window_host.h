@@ -73,7 +73,7 @@ constexpr int scrolledValue(int current, ScrollCode code, int position, int top,
 }
 
 enum class MessageIcon { Information, Warning, Question };
-enum class MessageButtons { Ok, YesNo };
+enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 enum class BeepKind { Default, Exclamation };
 

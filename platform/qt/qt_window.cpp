@@ -368,12 +368,16 @@ MessageAnswer QtWindow::message(std::string_view text, std::string_view caption,
 
 MessageAnswer QtWindow::askMessage(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons)
 {
-    const MessageAnswer fallback = buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    // A question with a way out takes it: nothing changes.
+    const MessageAnswer fallback = buttons == MessageButtons::YesNo         ? MessageAnswer::Yes
+                                   : buttons == MessageButtons::YesNoCancel ? MessageAnswer::Cancel
+                                                                            : MessageAnswer::Ok;
     if (platform_.options().autoAnswer) {
         // With --log the event line says it already.
         if (!platform_.options().logEvents)
             std::fprintf(stderr, "message \"%.*s\": %.*s -> %s\n", static_cast<int>(caption.size()), caption.data(),
-                         static_cast<int>(text.size()), text.data(), fallback == MessageAnswer::Yes ? "yes" : "ok");
+                         static_cast<int>(text.size()), text.data(),
+                         fallback == MessageAnswer::Yes ? "yes" : fallback == MessageAnswer::Cancel ? "cancel" : "ok");
         return fallback;
     }
     QMessageBox box(this);
@@ -382,6 +386,15 @@ MessageAnswer QtWindow::askMessage(std::string_view text, std::string_view capti
     box.setIcon(icon == MessageIcon::Warning ? QMessageBox::Warning
                 : icon == MessageIcon::Question ? QMessageBox::Question
                                                 : QMessageBox::Information);
+    if (buttons == MessageButtons::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        const int chosen = box.exec();
+        return chosen == QMessageBox::Yes  ? MessageAnswer::Yes
+               : chosen == QMessageBox::No ? MessageAnswer::No
+                                           : MessageAnswer::Cancel;
+    }
     if (buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);

@@ -403,3 +403,44 @@ TEST_F(Walk, WhileAWalkRunsEveryMeasurementSettingRefusesItsInputWithABeepAndSho
     const SessionRun walk = run("enter measure 20042\nwait 30000\n");
     EXPECT_NE(walk.find("stored 0 2"), -1) << "the walk goes on as it started";
 }
+
+TEST_F(Walk, RunTestAfterAFinishedWalkAsksBeforeItsUnsavedBalloonIsOverwritten)
+{
+    const std::filesystem::path kept = dir_.path() / "kept.BAL";
+    struct Case {
+        std::string answers;
+        bool starts, saved;
+    };
+    for (const Case& c : {Case{"answer cancel\n", false, false}, Case{"answer yes\nfile cancel\n", false, false},
+                          Case{"answer yes\nfile \"" + kept.string() + "\"\n", true, true},
+                          Case{"answer no\n", true, false}}) {
+        std::filesystem::remove(kept);
+        {
+            // A walk stopped after its last point: "RUN Test" finishes it at once.
+            BalloonMatrix m = *BalloonMatrix::create();
+            AutosaveProgress last;
+            last.phase = 18;
+            last.hAngle = 0;
+            last.vAngle = -90;
+            last.pointsDone = 667;
+            last.simulatedRig = true;
+            BalloonAutosave autosave(dir_.path().string());
+            ASSERT_FALSE(autosave.start(m, BalloonTrailer{0, 5, 3, 0, 3, 6, 1}, {}, last));
+        }
+        start(); // the offer at start-up is answered yes
+        run("press main 1004\npress main 1012\npress main 1038\nselect measure 10003 0\npress main 1024\nwait 10000\n");
+        ASSERT_EQ(readAutosaveProgress(dir_.path().string())->state, AutosaveState::finished);
+        const SessionRun r = run(c.answers + "press main 1024\nwait 1000\n");
+        EXPECT_NE(r.find("The balloon in memory has not been saved"), -1) << c.answers << r.events;
+        EXPECT_EQ(r.find("sequence start") != -1, c.starts) << c.answers;
+        EXPECT_EQ(std::filesystem::exists(kept), c.saved) << c.answers;
+        if (!c.starts) {
+            EXPECT_EQ(readAutosaveProgress(dir_.path().string())->state, AutosaveState::finished) << "kept as it was";
+        }
+        run("press main 1027\n");
+    }
+    // A balloon no walk has measured into since it was saved or discarded is overwritten without a question.
+    const SessionRun again = run("press main 1024\nwait 1000\n");
+    EXPECT_EQ(again.find("has not been saved"), -1) << again.events;
+    EXPECT_NE(again.find("sequence start"), -1);
+}
