@@ -38,7 +38,7 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
         window->host_->message("Unable To OPEN Preferences File", kCaption, MessageIcon::Warning);
     window->askBeforeNewWalk_ = offerResume;
     if (offerResume)
-        window->offerResume();
+        window->offerResume(true);
     return window;
 }
 

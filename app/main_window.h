@@ -121,12 +121,18 @@ private:
     std::optional<std::string> autosaveEvent(SequenceEvent event);
     std::optional<std::string> balloonAutosaveEvent(SequenceEvent event);
     AutosaveProgress autosaveProgress(AutosaveState state) const;
-    void offerResume();
+    // atStartUp: a "Yes" is followed by what the operator does next.
+    void offerResume(bool atStartUp = false);
     // main_window_distortion.cpp: the harmonics of sweep measurements, kept and autosaved
     // beside the balloon.
     void storeHarmonics(int hAngle, int vAngle, const HarmonicResponses& harmonics);
     std::optional<std::string> distortionEvent(SequenceEvent event);
-    void prepareDistortionResume(const std::string& directory);
+    // The excitation a resumed walk goes on with, and the distortion kept for it (nullptr: none,
+    // or the walk was measured with the MLS); the reason when it cannot go on with the one it
+    // was measured with. Changes nothing.
+    std::optional<std::string> readDistortionResume(const std::string& directory, const AutosaveProgress& progress,
+                                                    ExcitationSettings& excitation,
+                                                    std::unique_ptr<DistortionBalloon>& kept) const;
     void resumeDistortionAutosave();
     // "Save Data" and "Load Data": the balloon file dialog, the transfer, and what follows
     // either way (repaint, marks, title, selected cell, view).

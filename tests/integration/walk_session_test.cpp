@@ -444,3 +444,89 @@ TEST_F(Walk, RunTestAfterAFinishedWalkAsksBeforeItsUnsavedBalloonIsOverwritten)
     EXPECT_EQ(again.find("has not been saved"), -1) << again.events;
     EXPECT_NE(again.find("sequence start"), -1);
 }
+
+TEST_F(Walk, AResumeGoesOnWithTheExcitationItsRecordKeepsOrSaysWhyItCannot)
+{
+    enum class Dst { none, damaged };
+    struct Case {
+        AutosaveExcitation recorded;
+        bool simulatedRecord;
+        Dst dst;
+        const char* refusal; // nothing: resumed
+        bool sweep;          // the excitation the rest is measured with
+    };
+    const Case cases[] = {
+        {AutosaveExcitation::sweep, true, Dst::none, nullptr, true},
+        {AutosaveExcitation::sweep, true, Dst::damaged, "was measured with the log sweep, and its distortion autosave", false},
+        {AutosaveExcitation::mls, true, Dst::damaged, nullptr, false},
+        {AutosaveExcitation::unknown, true, Dst::none, nullptr, false},
+        {AutosaveExcitation::unknown, true, Dst::damaged, "does not say which excitation", false},
+        {AutosaveExcitation::mls, false, Dst::none, "was made on turntables and a sound card, this is the simulated rig",
+         false},
+    };
+    for (const Case& c : cases) {
+        const std::string label = std::to_string(static_cast<int>(c.recorded)) + (c.simulatedRecord ? " sim " : " hw ") +
+                                  std::to_string(static_cast<int>(c.dst));
+        std::filesystem::remove(dir_.path() / kAutosaveDistortionName);
+        {
+            BalloonMatrix m = *BalloonMatrix::create();
+            AutosaveProgress p;
+            p.hAngle = 10;
+            p.pointsDone = 2;
+            p.simulatedRig = c.simulatedRecord;
+            p.excitation = c.recorded;
+            p.sweepF1Hz = 200; // a band the short sequence of prepare() holds
+            BalloonAutosave autosave(dir_.path().string());
+            ASSERT_FALSE(autosave.start(m, BalloonTrailer{0, 5, 3, 0, 3, 6, 1}, {}, p));
+        }
+        if (c.dst == Dst::damaged)
+            std::ofstream(dir_.path() / kAutosaveDistortionName) << "not a distortion balloon";
+        start(); // the offer at start-up is answered yes
+        const std::string startup = session_->startupEvents();
+        EXPECT_EQ(startup.find(c.refusal ? c.refusal : "cannot be read") != std::string::npos, c.refusal != nullptr)
+            << label << startup;
+        EXPECT_EQ(main().excitation().sweep, c.sweep) << label;
+        if (c.refusal || !c.sweep)
+            continue;
+        EXPECT_EQ(main().excitation().f1Hz, 200.0) << label;
+        prepare();
+        const SessionRun r = run("press main 1024\nwait 15000\n");
+        EXPECT_NE(r.find("sequence resume at H=20, V=90 deg"), -1) << label << r.events;
+        EXPECT_NE(r.find("the points measured before the resume have no harmonics"), -1) << label;
+        EXPECT_NE(r.find("title \"Log Sweep 200 Hz"), -1) << label;
+        EXPECT_TRUE(std::filesystem::exists(dir_.path() / kAutosaveDistortionName)) << "kept from here on";
+        run("press main 1027\n");
+    }
+}
+
+TEST_F(Walk, AResumeWithTheMeasurementWindowClosedTurnsNoTableAndSaysWhatToDo)
+{
+    {
+        BalloonMatrix m = *BalloonMatrix::create();
+        AutosaveProgress p;
+        p.phase = 1;
+        p.hAngle = 350;
+        p.vAngle = 80;
+        p.pointsDone = 40;
+        p.simulatedRig = true;
+        BalloonAutosave autosave(dir_.path().string());
+        ASSERT_FALSE(autosave.start(m, BalloonTrailer{0, 5, 3, 0, 3, 6, 1}, {}, p));
+    }
+    start(); // the offer at start-up is answered yes
+    EXPECT_NE(session_->startupEvents().find("The walk goes on at \\\"RUN Test\\\": connect both turntables"),
+              std::string::npos)
+        << session_->startupEvents();
+    const SessionRun closed = run("press main 1004\npress main 1012\npress main 1024\nwait 20000\n");
+    EXPECT_NE(closed.find("Measurement Dialoge Not Active\\n\\n\\\"Measurements\\\" opens it; \\\"RUN Test\\\" then "
+                          "resumes the walk."),
+              -1)
+        << closed.events;
+    EXPECT_EQ(closed.find(" turns "), -1) << "no table moved";
+    EXPECT_EQ(closed.find("sequence resume"), -1);
+    EXPECT_EQ(main().sequence().sequenceRunning, 0);
+
+    run("press main 1038\nselect measure 10003 0\ntype measure 10012 \"4000\"\npress measure 20030\n");
+    const SessionRun resumed = run("press main 1024\nwait 150000\n");
+    EXPECT_NE(resumed.find("sequence resume at H=340, V=80 deg"), -1) << resumed.events;
+    EXPECT_NE(resumed.find("stored 1 34"), -1) << resumed.events;
+}
