@@ -193,6 +193,9 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
     settings_.fromIndex = t.fromIndex;
     settings_.toIndex = t.toIndex;
     angleGrid_ = angleGridFromFlag(progress->gridFlag);
+    // The rest is measured with the excitation the walk started with.
+    excitation_ = excitation;
+    distortion_ = std::move(keptDistortion);
     // The rest is measured on the axis of the cells already kept, and the window shows it.
     axis_.buildFromIndexes(settings_.fromIndex, settings_.toIndex);
     if (MeasurementWindow* m = measurementDialog())
@@ -200,9 +203,6 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
     autosaveDirectory_ = directory;
     pendingResume_ = *progress;
     balloonUnsaved_ = false; // the balloon in memory is the autosave's
-    // The rest is measured with the excitation the walk started with.
-    excitation_ = excitation;
-    distortion_ = std::move(keptDistortion);
     showRadioMarks();
     drawCurrentView();
     return std::nullopt;
