@@ -38,7 +38,7 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
         window->host_->message("Unable To OPEN Preferences File", kCaption, MessageIcon::Warning);
     window->askBeforeNewWalk_ = offerResume;
     if (offerResume)
-        window->offerResume();
+        window->offerResume(true);
     return window;
 }
 
@@ -110,21 +110,23 @@ void MainWindow::showRadioMarks()
         host_->setText(kSettleEdit, std::to_string(pacing_.settleMs));
 }
 
-// Whole milliseconds, 0..5000, taken as they are typed (a running walk settles so from its next
-// point on). An empty box changes nothing yet; anything else is refused with a beep and the
-// time in effect is put back.
+// Whole milliseconds, 0..5000, taken when the edit is finished (Enter, or the focus leaving the
+// box), so that no half-typed number is ever in effect (a running walk settles so from its next
+// point on). Anything else is refused whole and the time in effect is shown again.
 void MainWindow::settleEdited()
 {
     using namespace main_ids;
     const std::string text = host_->text(kSettleEdit);
-    if (text.empty())
-        return;
     const std::optional<int> ms = parseSettleMs(text);
     if (!ms) {
-        host_->beep(BeepKind::Exclamation);
+        // Shown again before the message takes the focus, which finishes the edit once more.
         host_->setText(kSettleEdit, std::to_string(pacing_.settleMs));
+        host_->message("\"" + text + "\" is no settle time: whole milliseconds 0..5000.\n\nThe walk keeps settling " +
+                           std::to_string(pacing_.settleMs) + " ms.",
+                       kCaption, MessageIcon::Warning);
         return;
     }
+    host_->setText(kSettleEdit, std::to_string(*ms));
     if (*ms == pacing_.settleMs)
         return;
     pacing_.settleMs = *ms;
@@ -175,7 +177,8 @@ void MainWindow::command(int id, int code)
         platform_.log().record("pacing", pacing_.paced ? "paced" : "fixed");
         return;
     case kSettleEdit:
-        settleEdited();
+        if (code == kNotifyEditFinished)
+            settleEdited();
         return;
     case kPrintMainWindowCommand:
         printer_->printMainWindow();

@@ -13,7 +13,7 @@
 #include "balloon/balloon_matrix.h"
 #include "balloon/distortion_balloon.h"
 #include "balloon/frequency_axis.h"
-#include "app/walk_pacing.h"
+#include "app/walk_pacing_file.h"
 #include "balloon/selection_state.h"
 #include "mls/mls_settings.h"
 #include "mls/sweep.h"
@@ -112,17 +112,27 @@ private:
     std::optional<std::string> autosaveEvent(SequenceEvent event);
     std::optional<std::string> balloonAutosaveEvent(SequenceEvent event);
     AutosaveProgress autosaveProgress(AutosaveState state) const;
-    void offerResume();
+    // atStartUp: a "Yes" is followed by what the operator does next.
+    void offerResume(bool atStartUp = false);
     // main_window_distortion.cpp: the harmonics of sweep measurements, kept and autosaved
     // beside the balloon.
     void storeHarmonics(int hAngle, int vAngle, const HarmonicResponses& harmonics);
     std::optional<std::string> distortionEvent(SequenceEvent event);
-    void prepareDistortionResume(const std::string& directory);
+    // The excitation a resumed walk goes on with, and the distortion kept for it (nullptr: none,
+    // or the walk was measured with the MLS); the reason when it cannot go on with the one it
+    // was measured with. Changes nothing.
+    std::optional<std::string> readDistortionResume(const std::string& directory, const AutosaveProgress& progress,
+                                                    ExcitationSettings& excitation,
+                                                    std::unique_ptr<DistortionBalloon>& kept) const;
     void resumeDistortionAutosave();
     // "Save Data" and "Load Data": the balloon file dialog, the transfer, and what follows
     // either way (repaint, marks, title, selected cell, view).
-    void saveData();
+    // True when the balloon was saved.
+    bool saveData();
     void loadData();
+    // Before a new walk overwrites a balloon nobody has saved: save, discard or cancel. True
+    // when the walk may start.
+    bool mayOverwriteBalloon();
     [[nodiscard]] std::optional<std::string> chooseBalloonFile(bool save);
     // The selected cell as one more curve pair of the measurement window's plot.
     void showCellInMeasurementPlot();
@@ -158,6 +168,7 @@ private:
     std::unique_ptr<BalloonAutosave> autosave_;
     std::optional<AutosaveProgress> pendingResume_; // armed by prepareResume for the next "RUN Test"
     bool askBeforeNewWalk_ = false; // the desktop offers an interrupted autosave before it is overwritten
+    bool balloonUnsaved_ = false;   // a walk has stored into the balloon since it was last saved or loaded
     ExcitationSettings excitation_;
     std::unique_ptr<DistortionBalloon> distortion_;
     std::unique_ptr<DistortionAutosave> distortionAutosave_;

@@ -78,25 +78,73 @@ std::optional<std::string> MainWindow::distortionEvent(SequenceEvent event)
     return std::nullopt;
 }
 
-void MainWindow::prepareDistortionResume(const std::string& directory)
+std::optional<std::string> MainWindow::readDistortionResume(const std::string& directory,
+                                                             const AutosaveProgress& progress,
+                                                             ExcitationSettings& excitation,
+                                                             std::unique_ptr<DistortionBalloon>& kept) const
 {
+    const std::string path = distortionAutosavePath(directory);
+    std::error_code ec;
+    const bool present = std::filesystem::exists(path, ec);
     std::string error;
-    auto kept = loadDistortion(distortionAutosavePath(directory), error);
-    if (!kept) {
-        excitation_.sweep = false; // the walk was measured with the MLS
-        return;
+    std::optional<DistortionBalloon> loaded = present ? loadDistortion(path, error) : std::nullopt;
+    const auto unreadable = [&](std::string_view why) {
+        return "the measurement in '" + directory + "' " + std::string(why) + ", and its distortion autosave '" +
+               kAutosaveDistortionName + "' cannot be read (" + error + ")";
+    };
+    excitation = excitation_;
+    kept.reset();
+    switch (progress.excitation) {
+    case AutosaveExcitation::mls:
+        excitation.sweep = false;
+        return std::nullopt;
+    case AutosaveExcitation::sweep:
+        // Going on over a damaged file would replace the harmonics it still holds.
+        if (present && !loaded)
+            return unreadable("was measured with the log sweep");
+        excitation.sweep = true;
+        excitation.f1Hz = progress.sweepF1Hz;
+        excitation.f2Hz = progress.sweepF2Hz;
+        break;
+    case AutosaveExcitation::unknown:
+        // A record from before the excitation was kept: the file is the only witness.
+        if (!present) {
+            excitation.sweep = false;
+            return std::nullopt;
+        }
+        if (!loaded)
+            return unreadable("does not say which excitation it was measured with");
+        excitation.sweep = true;
+        excitation.f1Hz = loaded->f1();
+        excitation.f2Hz = loaded->f2();
+        break;
     }
-    distortion_ = std::make_unique<DistortionBalloon>(std::move(*kept));
-    excitation_.sweep = true;
-    excitation_.f1Hz = distortion_->f1();
-    excitation_.f2Hz = distortion_->f2();
+    if (loaded)
+        kept = std::make_unique<DistortionBalloon>(std::move(*loaded));
+    return std::nullopt;
 }
 
 void MainWindow::resumeDistortionAutosave()
 {
-    if (!excitation_.sweep || !distortion_)
+    if (!excitation_.sweep)
         return;
-    distortionAutosave_ = std::make_unique<DistortionAutosave>(distortionAutosavePath(autosaveDirectory_));
+    const std::string path = distortionAutosavePath(autosaveDirectory_);
+    distortionAutosave_ = std::make_unique<DistortionAutosave>(path);
+    if (!distortion_) {
+        // The walk went on without the autosave of its distortion (it failed at the start): the
+        // harmonics are kept from here on, the points before have none.
+        distortion_ = std::make_unique<DistortionBalloon>();
+        const double nyquist = settings_.sampleRate() / 2.0;
+        distortion_->reset(angleGrid_, excitation_.f1Hz, excitation_.f2Hz > 0 ? excitation_.f2Hz : nyquist, axis_);
+        std::string text = "The walk had no autosave of its distortion: the points measured before the resume have no "
+                           "harmonics.";
+        if (auto warning = distortionAutosave_->start(*distortion_)) {
+            distortionAutosave_.reset();
+            text += "\n\n" + *warning + "\n\nThe measurement goes on without the autosave of its distortion.";
+        }
+        host_->message(text, kSequenceCaption, MessageIcon::Warning);
+        return;
+    }
     if (auto warning = distortionAutosave_->resume()) {
         distortionAutosave_.reset();
         host_->message(*warning + "\n\nThe measurement goes on without the autosave of its distortion.", kSequenceCaption,

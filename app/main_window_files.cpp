@@ -43,16 +43,36 @@ std::optional<std::string> MainWindow::chooseBalloonFile(bool save)
     return path;
 }
 
-void MainWindow::saveData()
+bool MainWindow::saveData()
 {
+    bool saved = false;
     if (const auto path = chooseBalloonFile(true)) {
         if (const auto error = saveBalloon(*path, *matrix_, trailerOfSettings(settings_, angleGrid_)))
             host_->message(*error, kCaption, MessageIcon::Warning);
+        else
+            saved = true;
     }
+    if (saved)
+        balloonUnsaved_ = false;
     // Whether saved, failed or cancelled.
     host_->repaintNow();
     host_->setTitle(std::string(kTitleName) + " - " + balloonFileName_);
     drawCurrentView();
+    return saved;
+}
+
+bool MainWindow::mayOverwriteBalloon()
+{
+    if (!balloonUnsaved_)
+        return true;
+    host_->beep(BeepKind::Exclamation);
+    switch (host_->message("The balloon in memory has not been saved: a new measurement overwrites it.\n\n"
+                           "Save it first? (\"No\" discards it)",
+                           kCaption, MessageIcon::Question, MessageButtons::YesNoCancel)) {
+    case MessageAnswer::Yes: return saveData(); // a failed or cancelled save starts nothing
+    case MessageAnswer::No: return true;
+    default: return false;
+    }
 }
 
 void MainWindow::loadData()
@@ -60,6 +80,7 @@ void MainWindow::loadData()
     if (const auto path = chooseBalloonFile(false)) {
         const BalloonLoadResult loaded = loadBalloon(*path, *matrix_);
         if (loaded) {
+            balloonUnsaved_ = false;
             const BalloonTrailer& t = *loaded.settings;
             settings_.windowTypeIndex = t.windowTypeIndex;
             settings_.rateIndex = t.rateIndex;

@@ -54,6 +54,9 @@ bool MainWindow::sequenceCommand(int id)
     // one declined at start-up): the operator is asked first.
     if (id == main_ids::kRunTest && askBeforeNewWalk_ && !pendingResume_)
         offerResume();
+    // A resume goes on with the balloon its autosave keeps; a new walk overwrites the one in memory.
+    if (id == main_ids::kRunTest && !pendingResume_ && !mayOverwriteBalloon())
+        return true;
     if (id == main_ids::kRunTest && pendingResume_) {
         const AutosaveProgress progress = *pendingResume_;
         // Taken over before the walk goes on: a walk with nothing left but its end completes
@@ -89,14 +92,25 @@ AutosaveProgress MainWindow::autosaveProgress(AutosaveState state) const
     p.simulatedRig = devices_.simulatedRig;
     p.simA2 = devices_.simA2;
     p.simA3 = devices_.simA3;
+    p.excitation = excitation_.sweep ? AutosaveExcitation::sweep : AutosaveExcitation::mls;
+    if (excitation_.sweep) {
+        p.sweepF1Hz = excitation_.f1Hz;
+        p.sweepF2Hz = excitation_.f2Hz;
+    }
     p.time = static_cast<std::int64_t>(std::time(nullptr));
     return p;
 }
 
 std::optional<std::string> MainWindow::autosaveEvent(SequenceEvent event)
 {
+    // The balloon a new walk starts on was saved or discarded at "RUN Test".
+    if (event == SequenceEvent::started || event == SequenceEvent::stored || event == SequenceEvent::completed)
+        balloonUnsaved_ = event != SequenceEvent::started;
     std::optional<std::string> warning = balloonAutosaveEvent(event);
     std::optional<std::string> distortion = distortionEvent(event);
+    // Each says what it lost; one does not hide the other.
+    if (warning && distortion)
+        return *warning + "\n\n" + *distortion;
     return warning ? warning : distortion;
 }
 
@@ -145,11 +159,21 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
     if (progress->state != AutosaveState::running)
         return "the measurement in '" + directory + "' is not interrupted: it was " +
                (progress->state == AutosaveState::finished ? "finished" : "aborted");
+    const auto rigName = [](bool simulated) {
+        return std::string(simulated ? "the simulated rig" : "turntables and a sound card");
+    };
+    if (progress->simulatedRig != devices_.simulatedRig)
+        return "the measurement in '" + directory + "' was made on " + rigName(progress->simulatedRig) + ", this is " +
+               rigName(devices_.simulatedRig) + ": its points would not match the ones kept";
     if (progress->simulatedRig && devices_.simulatedRig &&
         (progress->simA2 != devices_.simA2 || progress->simA3 != devices_.simA3))
         return "the measurement in '" + directory + "' was made on a simulated rig with the distortion " +
                simDistortionText(progress->simA2, progress->simA3) + ", this rig has " +
                simDistortionText(devices_.simA2, devices_.simA3) + ": its points would not match the ones kept";
+    ExcitationSettings excitation;
+    std::unique_ptr<DistortionBalloon> keptDistortion;
+    if (auto refusal = readDistortionResume(directory, *progress, excitation, keptDistortion))
+        return refusal;
     const std::string path = (std::filesystem::path(directory) / kAutosaveBalloonName).string();
     const BalloonLoadResult loaded = loadBalloon(path, *matrix_);
     if (!loaded)
@@ -169,19 +193,22 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
     settings_.fromIndex = t.fromIndex;
     settings_.toIndex = t.toIndex;
     angleGrid_ = angleGridFromFlag(progress->gridFlag);
+    // The rest is measured with the excitation the walk started with.
+    excitation_ = excitation;
+    distortion_ = std::move(keptDistortion);
     // The rest is measured on the axis of the cells already kept, and the window shows it.
     axis_.buildFromIndexes(settings_.fromIndex, settings_.toIndex);
     if (MeasurementWindow* m = measurementDialog())
         m->settingsReplaced();
     autosaveDirectory_ = directory;
     pendingResume_ = *progress;
-    prepareDistortionResume(directory);
+    balloonUnsaved_ = false; // the balloon in memory is the autosave's
     showRadioMarks();
     drawCurrentView();
     return std::nullopt;
 }
 
-void MainWindow::offerResume()
+void MainWindow::offerResume(bool atStartUp)
 {
     const std::optional<AutosaveProgress> progress = readAutosaveProgress(autosaveDirectory_);
     if (!progress || progress->state != AutosaveState::running)
@@ -195,6 +222,10 @@ void MainWindow::offerResume()
         return; // the file stays
     if (auto error = prepareResume(autosaveDirectory_))
         host_->message(*error, kSequenceCaption, MessageIcon::Warning);
+    else if (atStartUp)
+        host_->message("The walk goes on at \"RUN Test\": connect both turntables (\"Connect TT1\", \"Connect TT2\") "
+                       "and open \"Measurements\" first.",
+                       kSequenceCaption, MessageIcon::Information);
 }
 
 void MainWindow::drawPointView(const PointViewRequest& request)

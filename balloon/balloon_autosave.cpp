@@ -97,6 +97,15 @@ std::string formatAutosaveProgress(const AutosaveProgress& p)
         text += ' ';
         text += shortestText(p.simA3);
     }
+    // Left out while unknown, so that a record read from before it was kept is written as it was.
+    if (p.excitation == AutosaveExcitation::mls) {
+        text += "\nexcitation mls";
+    } else if (p.excitation == AutosaveExcitation::sweep) {
+        text += "\nexcitation sweep ";
+        text += shortestText(p.sweepF1Hz);
+        text += ' ';
+        text += shortestText(p.sweepF2Hz);
+    }
     line("time", p.time);
     text += "\nend\n";
     return text;
@@ -114,10 +123,26 @@ std::optional<AutosaveProgress> parseAutosaveProgress(std::string_view text)
             break;
         text.remove_prefix(nl + 1);
     }
-    // A record cut short by a crash lacks its last line: "end" proves it whole.
+    // A record cut short by a crash lacks its last line: "end" proves it whole. The excitation's
+    // line before "time" came later: a record without it is still read.
+    AutosaveProgress p;
+    if (lines.size() == 11) {
+        std::string_view excitation = lines[8];
+        if (excitation == "excitation mls") {
+            p.excitation = AutosaveExcitation::mls;
+        } else if (excitation.starts_with("excitation sweep")) {
+            excitation.remove_prefix(std::strlen("excitation sweep"));
+            if (!(spacedNumber(excitation, p.sweepF1Hz) && spacedNumber(excitation, p.sweepF2Hz) && excitation.empty() &&
+                  p.sweepF1Hz > 0 && p.sweepF2Hz >= 0))
+                return std::nullopt;
+            p.excitation = AutosaveExcitation::sweep;
+        } else {
+            return std::nullopt;
+        }
+        lines.erase(lines.begin() + 8);
+    }
     if (lines.size() != 10 || lines[0] != kRecordHeader || lines[9] != "end")
         return std::nullopt;
-    AutosaveProgress p;
     const std::string_view state = lines[1];
     if (state == "state running")
         p.state = AutosaveState::running;

@@ -24,6 +24,8 @@ inline constexpr const char* kAutosaveProgressName = "autosave.run";
 inline constexpr const char* kAutosaveSettingsName = "autosave.pre";
 
 enum class AutosaveState { running, finished, aborted };
+// What the walk measures with; unknown in a record written before the excitation was kept.
+enum class AutosaveExcitation { unknown, mls, sweep };
 
 struct AutosaveProgress {
     AutosaveState state = AutosaveState::running;
@@ -36,6 +38,8 @@ struct AutosaveProgress {
     // That rig's distortion y = x + a2 x^2 + a3 x^3 (--sim-nonlinearity): the rest of the walk
     // is measured through the same, or its points would not match the ones kept.
     double simA2 = 0, simA3 = 0;
+    AutosaveExcitation excitation = AutosaveExcitation::unknown;
+    double sweepF1Hz = 0, sweepF2Hz = 0; // the sweep's band; f2 0: the Nyquist frequency
     std::int64_t time = 0;  // seconds since the epoch of the last update
     friend bool operator==(const AutosaveProgress&, const AutosaveProgress&) = default;
 };

@@ -1,5 +1,7 @@
 #include "balloon/valid_band.h"
 
+#include "balloon/sample_rates.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -7,9 +9,6 @@
 namespace vantrel {
 
 namespace {
-
-// The "Sampling Rate" list in the order the trailer indexes it.
-constexpr std::array<double, 8> kRatesHz{11025, 12000, 22050, 24000, 44100, 48000, 96000, 192000};
 
 // Above: the converters' anti-alias (decimation) filters are flat only up to about 0.45 of the
 // rate (their pass band ends near 0.4535 fs and they reach their stop band at fs/2); between
@@ -33,9 +32,8 @@ int smoothingHalfWidth(int smoothingIndex) { return 5 - std::clamp(smoothingInde
 
 double trailerRateHz(int rateIndex)
 {
-    if (rateIndex < 0 || rateIndex >= static_cast<int>(kRatesHz.size()))
-        return 48000.0;
-    return kRatesHz[static_cast<std::size_t>(rateIndex)];
+    const int hz = rateHzAt(rateIndex);
+    return hz > 0 ? hz : 48000.0;
 }
 
 ValidBand validBand(const BalloonTrailer& trailer, const FrequencyAxis& axis)

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "app/preferences.h"
-#include "app/walk_pacing.h"
+#include "app/walk_pacing_file.h"
+#include "platform/number_text.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "balloon/distortion_balloon.h"
@@ -450,6 +451,9 @@ int walkPacing(Bytes data)
         require(*ms >= 0 && *ms <= kMaxSettleMs, "typed settle time in range");
         require(parseSettleMs(std::to_string(*ms)) == ms, "a settle time reads back as printed");
     }
+    // The same reader takes the sweep band's whole hertz.
+    if (const std::optional<long long> hz = parseWholeNumber(text(data), 0, 96000))
+        require(parseWholeNumber(std::to_string(*hz), 0, 96000) == hz, "a whole number reads back as printed");
     const std::optional<WalkPacing> p = parseWalkPacing(text(data));
     if (!p)
         return 0;

@@ -1,7 +1,5 @@
 #include "mls/measurement_window.h"
 
-#include "mls/harmonic_plot.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -267,13 +265,19 @@ void MeasurementWindow::command(int id, int code)
 {
     if (!host_)
         return;
-    if (excitationCommand(id) || guardedCommand(id, code))
+    if (excitationCommand(id, code))
+        return;
+    // The other edits take their text as it is typed: the end of an edit adds nothing.
+    if (code == kNotifyEditFinished)
+        return;
+    if (guardedCommand(id, code))
         return;
     freeCommand(id, code);
 }
 
-// The commands that change what a running sequence measures. While it runs they only put the
-// control back to the setting, since a check box or list shows the user's click by itself.
+// The commands that change what a running sequence measures. While it runs they are refused
+// with a beep and the control is put back to the setting in use, since a check box, list or
+// edit shows the user's input by itself.
 bool MeasurementWindow::guardedCommand(int id, int code)
 {
     switch (id) {
@@ -287,6 +291,7 @@ bool MeasurementWindow::guardedCommand(int id, int code)
     }
     if (ctx_.sequence.sequenceRunning == 1) {
         restoreControl(id);
+        host_->beep(BeepKind::Exclamation);
         return true;
     }
     (void)code;

@@ -6,7 +6,8 @@
 //
 // The object lives for the whole run and keeps the measurement buffers; the window itself
 // exists from open() until close(). While the balloon sequence runs, the controls that would
-// change a measurement under it (lists, edits, window and filter check boxes) ignore the user.
+// change a measurement under it (lists, edits, window and filter check boxes) refuse the user
+// with a beep and keep showing the setting in use.
 //
 // A live measurement: Run MLS -> sound card plays and records -> the completion, on the
 // user-interface thread, converts the recording and computes both impulse responses -> inside
@@ -106,7 +107,7 @@ private:
     void initialise();
     // measurement_excitation.cpp: "Log Sweep" and its band.
     void showExcitation();
-    bool excitationCommand(int id);
+    bool excitationCommand(int id, int code);
     bool guardedCommand(int id, int code);
     void restoreControl(int id);
     void freeCommand(int id, int code);

@@ -1,15 +1,8 @@
 #include "mls/mls_settings.h"
 
-#include "mls/numeric_text.h"
-
 namespace vantrel {
 
-int MlsSettings::sampleRate() const
-{
-    if (rateIndex < 0 || rateIndex >= static_cast<int>(kRateTexts.size()))
-        return 0;
-    return textInt(kRateTexts[static_cast<std::size_t>(rateIndex)]);
-}
+int MlsSettings::sampleRate() const { return rateHzAt(rateIndex); }
 
 int MlsSettings::smoothingValue() const
 {

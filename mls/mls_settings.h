@@ -7,11 +7,11 @@
 #include <string_view>
 
 #include "balloon/frequency_axis.h"
+#include "balloon/sample_rates.h"
 
 namespace vantrel {
 
 inline constexpr std::array<std::string_view, 6> kMlsLengthTexts{"8191", "16383", "32767", "65535", "131071", "262143"};
-inline constexpr std::array<std::string_view, 8> kRateTexts{"11025", "12000", "22050", "24000", "44100", "48000", "96000", "192000"};
 inline constexpr std::array<std::string_view, 10> kWindowTypeTexts{
     "Blackmann-Harris", "Hanning", "Rectangular", "Kaiser-Bessel", "Semi-Rectangular",
     "Blackmann-Harris Symm", "Hanning Symm", "Kaiser-Bessel Symm", "Semi-Rectangular Symm", "Rectangular Symm"};

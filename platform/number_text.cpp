@@ -128,6 +128,17 @@ bool parseDecimal(std::string_view text, double& value)
     return true;
 }
 
+std::optional<long long> parseWholeNumber(std::string_view text, long long low, long long high)
+{
+    if (text.empty() || !std::all_of(text.begin(), text.end(), isDigit))
+        return std::nullopt;
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
 void appendFixed(std::string& out, double value, int decimals, bool plusSign)
 {
     // 309 integer digits, a sign, a point and up to 1074 significant decimals of a double.

@@ -4,6 +4,7 @@
 // the C library's rules (leading blanks, an optional sign, the leading numeric part counts, a
 // text without one reads as 0); the writers round as printf's "%.Nf" does.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,9 @@ long leadingInteger(std::string_view text);
 // True when the whole text (an optional sign, then a decimal number) is a finite value; for
 // options and fields that must hold one number and nothing else.
 [[nodiscard]] bool parseDecimal(std::string_view text, double& value);
+// The whole text as typed, decimal digits and nothing else (no sign, blank, point or exponent),
+// as a number in low..high; nothing otherwise. For boxes that take whole units.
+std::optional<long long> parseWholeNumber(std::string_view text, long long low, long long high);
 
 // printf("%.{decimals}f", value) in the "C" locale ("inf", "-nan" included); with plusSign,
 // "%+.{decimals}f".

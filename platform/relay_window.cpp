@@ -26,7 +26,9 @@ MessageAnswer RelayWindow::message(std::string_view text, std::string_view capti
 {
     if (onMessage_)
         onMessage_(text, caption);
-    return buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    return buttons == MessageButtons::YesNo         ? MessageAnswer::Yes
+           : buttons == MessageButtons::YesNoCancel ? MessageAnswer::Cancel
+                                                    : MessageAnswer::Ok;
 }
 
 Canvas& RelayWindow::surface()

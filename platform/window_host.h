@@ -21,7 +21,7 @@ enum class ControlKind {
     ListBox,     // single selection, reports selection changes and double clicks
     HScrollBar,
     VScrollBar,
-    Edit,        // reports every change of its text
+    Edit,        // reports every change of its text, and the end of an edit (Enter, focus leaving)
     Static,
     GroupBox,
     PlotArea,    // a region of the window surface the logic draws on
@@ -50,6 +50,7 @@ inline constexpr int kNotifyClicked = 0;     // button, check box, radio button
 inline constexpr int kNotifySelChange = 1;   // list box
 inline constexpr int kNotifyDblClick = 2;    // list box
 inline constexpr int kNotifyEditChange = 0x300;
+inline constexpr int kNotifyEditFinished = 0x200; // Enter pressed, or the focus left the edit
 
 enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, ThumbPosition, ThumbTrack, Top, Bottom, EndScroll };
 
@@ -72,7 +73,7 @@ constexpr int scrolledValue(int current, ScrollCode code, int position, int top,
 }
 
 enum class MessageIcon { Information, Warning, Question };
-enum class MessageButtons { Ok, YesNo };
+enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 enum class BeepKind { Default, Exclamation };
 

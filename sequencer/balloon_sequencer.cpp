@@ -39,6 +39,8 @@ void boxText(Canvas& canvas, int x, int y, const std::string& text)
     canvas.setFont(oldFont);
 }
 
+constexpr std::string_view kNoDialogText = "Measurement Dialoge Not Active";
+
 std::string angleText(std::string_view prefix, int h, int v)
 {
     return std::string(prefix) + "H=" + std::to_string(h) + ", V=" + std::to_string(v) + " deg";
@@ -148,6 +150,12 @@ bool BalloonSequencer::resume(int phase, int hAngle, int vAngle, int pointsDone)
 {
     if (!readyToStart())
         return false;
+    // Checked before the tables turn to the resume point: without the window they would get
+    // there only to halt.
+    if (!ctx_.measurementDialog || !ctx_.measurementDialog()) {
+        say(std::string(kNoDialogText) + "\n\n\"Measurements\" opens it; \"RUN Test\" then resumes the walk.");
+        return false;
+    }
     SequenceState& s = ctx_.sequence;
     s.hLimit = walkHLimit(grid());
     int p = phase, h = hAngle, v = vAngle;
@@ -216,7 +224,7 @@ void BalloonSequencer::measurementStep()
 
     MeasurementWindow* dialog = ctx_.measurementDialog ? ctx_.measurementDialog() : nullptr;
     if (!dialog) {
-        say("Measurement Dialoge Not Active");
+        say(std::string(kNoDialogText) + "\n\n\"Measurements\" opens it; \"RUN Test\" then measures the point.");
         // Nothing will ever report a measurement here: the walk stands until "ABORT Test".
         halted_ = true;
         ctx_.log.record("sequence", angleText("halted at ", s.currentHAngle, s.currentVAngle));

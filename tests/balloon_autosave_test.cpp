@@ -132,6 +132,33 @@ TEST(BalloonAutosave, OnlyAWholeValidRecordCounts)
     }
 }
 
+TEST(BalloonAutosave, TheRecordKeepsTheExcitationAndOlderRecordsStillRead)
+{
+    AutosaveProgress p = at(3, 120, 60, 140);
+    p.time = 1700000000;
+    const std::string old = formatAutosaveProgress(p);
+    EXPECT_EQ(parseAutosaveProgress(old)->excitation, AutosaveExcitation::unknown) << "a record from before";
+    AutosaveProgress mls = p, sweep = p;
+    mls.excitation = AutosaveExcitation::mls;
+    sweep.excitation = AutosaveExcitation::sweep;
+    sweep.sweepF1Hz = 20;
+    sweep.sweepF2Hz = 0;
+    for (const AutosaveProgress& kept : {mls, sweep}) {
+        const std::string text = formatAutosaveProgress(kept);
+        EXPECT_EQ(parseAutosaveProgress(text), kept) << text;
+        for (std::size_t n = 0; n + 1 < text.size(); ++n)
+            EXPECT_FALSE(parseAutosaveProgress(text.substr(0, n))) << n;
+    }
+    EXPECT_NE(formatAutosaveProgress(sweep).find("\nexcitation sweep 20 0\ntime "), std::string::npos);
+    for (const char* bad : {"excitation", "excitation chirp", "excitation sweep 20", "excitation sweep 0 100",
+                            "excitation sweep -5 100", "excitation sweep 20 nan", "excitation sweep 20 100 ",
+                            "excitation mls 20"}) {
+        std::string text = old;
+        text.insert(text.find("time "), std::string(bad) + "\n");
+        EXPECT_FALSE(parseAutosaveProgress(text)) << bad;
+    }
+}
+
 TEST(BalloonAutosave, AFullDiskFailsTheCellThatDoesNotFitAndKeepsEveryEarlierOne)
 {
     testing::TempDir dir;

@@ -78,6 +78,15 @@ TEST(NumberText, ParsesWholeDecimalsOnly)
     EXPECT_EQ(v, 9); // a refused text leaves the value alone
 }
 
+TEST(NumberText, ParsesWholeNumbersAsTypedOnly)
+{
+    EXPECT_EQ(parseWholeNumber("1500", 1, 96000), 1500);
+    EXPECT_EQ(parseWholeNumber("007", 0, 10), 7);
+    EXPECT_EQ(parseWholeNumber("0", 0, 0), 0);
+    for (const char* bad : {"", "1,5e3x", "abc", "1e3", "+5", "-5", " 5", "5 ", "2.0", "96001", "99999999999999999999"})
+        EXPECT_FALSE(parseWholeNumber(bad, 1, 96000)) << bad;
+}
+
 TEST(NumberText, IgnoresADecimalCommaLocale)
 {
     const std::string dir = testing::commaLocaleDir();

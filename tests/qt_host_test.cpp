@@ -116,6 +116,39 @@ TEST(QtHost, ControlsReportAndLeaveTheirStateToTheLogic)
     host.destroy();
 }
 
+TEST(QtHost, AListClickTheLogicRefusesLeavesTheLogicsRowSelected)
+{
+    app();
+    QtPlatform platform;
+    struct Refuser final : WindowClient {
+        WindowHost* host = nullptr;
+        int refusals = 0;
+        void command(int id, int) override
+        {
+            if (id == 4 && host) {
+                host->setListSelection(4, 1);
+                ++refusals;
+            }
+        }
+    } client;
+    auto& host = static_cast<QtWindow&>(platform.createWindow(kLayout, client, nullptr, false));
+    for (const char* item : {"48000", "44100", "96000"})
+        host.insertListItem(4, -1, item);
+    host.setListSelection(4, 1);
+    client.host = &host;
+    auto* list = host.findChild<QListWidget*>();
+    for (const int row : {0, 2}) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+        QTest::qWait(20);
+        EXPECT_EQ(host.listSelection(4), 1) << "clicked " << row;
+        EXPECT_EQ(host.listCaret(4), 1);
+        ASSERT_EQ(list->selectedItems().size(), 1);
+        EXPECT_EQ(list->row(list->selectedItems().front()), 1) << "what the list shows";
+    }
+    EXPECT_EQ(client.refusals, 2);
+    host.destroy();
+}
+
 TEST(QtHost, TimersFireUntilKilledAndDirectDrawingPersists)
 {
     app();

@@ -262,7 +262,10 @@ HeadlessWindow* HeadlessPlatform::window(std::string_view name)
 
 MessageAnswer HeadlessPlatform::nextAnswer(MessageButtons buttons)
 {
-    MessageAnswer answer = buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    // Unanswered, a question with a way out takes it: nothing changes.
+    MessageAnswer answer = buttons == MessageButtons::YesNo         ? MessageAnswer::Yes
+                           : buttons == MessageButtons::YesNoCancel ? MessageAnswer::Cancel
+                                                                    : MessageAnswer::Ok;
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
@@ -272,7 +275,7 @@ MessageAnswer HeadlessPlatform::nextAnswer(MessageButtons buttons)
         answer = MessageAnswer::Ok;
     else if (answer == MessageAnswer::Ok)
         answer = MessageAnswer::Yes;
-    else if (answer == MessageAnswer::Cancel)
+    else if (answer == MessageAnswer::Cancel && buttons == MessageButtons::YesNo)
         answer = MessageAnswer::No;
     return answer;
 }

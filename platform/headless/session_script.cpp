@@ -147,7 +147,7 @@ public:
         if (w.size() < 2)
             return "'" + cmd + "' needs a window";
         if (cmd != "press" && cmd != "select" && cmd != "dblclick" && cmd != "scroll" && cmd != "type" &&
-            cmd != "rclick" && cmd != "close" && cmd != "screenshot")
+            cmd != "enter" && cmd != "rclick" && cmd != "close" && cmd != "screenshot")
             return "unknown command '" + cmd + "'";
         HeadlessWindow* win = platform_.window(w[1]);
         if (!win)
@@ -223,6 +223,14 @@ public:
             if (!fitsInt32(pos))
                 return rangeError(w[4]);
             win->client().scroll(cid, *code, static_cast<int>(pos));
+            return {};
+        }
+        if (cmd == "enter") {
+            if (w.size() != 3)
+                return "usage: enter <window> <id>";
+            if (control->kind != ControlKind::Edit)
+                return "control " + w[2] + " is not an edit";
+            win->client().command(cid, kNotifyEditFinished);
             return {};
         }
         // type

@@ -6,6 +6,7 @@
 //   scroll <window> <id> <code> [<pos>]  lineup linedown pageup pagedown thumbposition
 //                                        thumbtrack top bottom endscroll
 //   type <window> <id> "<text>"          an edit's text, then its change notification
+//   enter <window> <id>                  an edit finished (Enter, or the focus leaving it)
 //   rclick <window>                      right-button click inside the window
 //   answer <ok|cancel|yes|no>            answer for the next message box
 //   file "<path>" | file cancel [after <ms>]  answer for the next file dialog, given after the

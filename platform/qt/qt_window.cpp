@@ -104,9 +104,19 @@ void QtWindow::build(const ControlSpec& c)
         auto* l = new QListWidget(this);
         l->setSelectionMode(QAbstractItemView::SingleSelection);
         // Mouse and keyboard alike move the selection; programmatic changes are blocked.
-        connect(l, &QListWidget::currentRowChanged, this, [this, id](int row) {
-            if (row >= 0)
-                client_.command(id, kNotifySelChange);
+        connect(l, &QListWidget::currentRowChanged, this, [this, l, id](int row) {
+            if (row < 0)
+                return;
+            client_.command(id, kNotifySelChange);
+            // A click selects its row only after this notification: when the logic has put the
+            // list back (a refused choice), its row is selected again once the click is done.
+            if (const int kept = l->currentRow(); kept != row)
+                QTimer::singleShot(0, l, [l, kept] {
+                    if (l->currentRow() != kept)
+                        return;
+                    const QSignalBlocker block(l);
+                    l->setCurrentRow(kept, QItemSelectionModel::ClearAndSelect);
+                });
         });
         connect(l, &QListWidget::itemActivated, this, [this, id] { client_.command(id, kNotifyDblClick); });
         // A list box shows whole rows only: its height shrinks to the rows of the font in use
@@ -151,6 +161,7 @@ void QtWindow::build(const ControlSpec& c)
     case ControlKind::Edit: {
         auto* e = new QLineEdit(qs(c.caption), this);
         connect(e, &QLineEdit::textEdited, this, [this, id] { client_.command(id, kNotifyEditChange); });
+        connect(e, &QLineEdit::editingFinished, this, [this, id] { client_.command(id, kNotifyEditFinished); });
         w = e;
         break;
     }
@@ -357,12 +368,16 @@ MessageAnswer QtWindow::message(std::string_view text, std::string_view caption,
 
 MessageAnswer QtWindow::askMessage(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons)
 {
-    const MessageAnswer fallback = buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    // A question with a way out takes it: nothing changes.
+    const MessageAnswer fallback = buttons == MessageButtons::YesNo         ? MessageAnswer::Yes
+                                   : buttons == MessageButtons::YesNoCancel ? MessageAnswer::Cancel
+                                                                            : MessageAnswer::Ok;
     if (platform_.options().autoAnswer) {
         // With --log the event line says it already.
         if (!platform_.options().logEvents)
             std::fprintf(stderr, "message \"%.*s\": %.*s -> %s\n", static_cast<int>(caption.size()), caption.data(),
-                         static_cast<int>(text.size()), text.data(), fallback == MessageAnswer::Yes ? "yes" : "ok");
+                         static_cast<int>(text.size()), text.data(),
+                         fallback == MessageAnswer::Yes ? "yes" : fallback == MessageAnswer::Cancel ? "cancel" : "ok");
         return fallback;
     }
     QMessageBox box(this);
@@ -371,6 +386,15 @@ MessageAnswer QtWindow::askMessage(std::string_view text, std::string_view capti
     box.setIcon(icon == MessageIcon::Warning ? QMessageBox::Warning
                 : icon == MessageIcon::Question ? QMessageBox::Question
                                                 : QMessageBox::Information);
+    if (buttons == MessageButtons::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        const int chosen = box.exec();
+        return chosen == QMessageBox::Yes  ? MessageAnswer::Yes
+               : chosen == QMessageBox::No ? MessageAnswer::No
+                                           : MessageAnswer::Cancel;
+    }
     if (buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);

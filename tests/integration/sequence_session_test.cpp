@@ -226,7 +226,7 @@ TEST_F(Sequence, WithoutTheMeasurementWindowTheSequenceWaits)
 {
     run("press main 1031\npress main 1004\npress main 1012\n");
     const SessionRun r = run("press main 1024\nwait 60000\n");
-    EXPECT_NE(r.find(messageLine("Measurement Dialoge Not Active")), -1) << r.events;
+    EXPECT_NE(r.find("Measurement Dialoge Not Active\\n\\n\\\"Measurements\\\" opens it"), -1) << r.events;
     EXPECT_EQ(r.find("timer main 7000 start"), -1);
     EXPECT_EQ(r.find("timer main 4000 start"), -1);
     EXPECT_EQ(main().sequence().sequenceRunning, 1);

@@ -28,7 +28,7 @@ TEST(SweepWindow, MeasuresWithTheSweepAndKeepsItsHarmonics)
     EXPECT_FALSE(w.isChecked(20040)) << "the MLS is the initial choice";
     EXPECT_EQ(w.text(20041), "10");
     EXPECT_EQ(w.text(20042), "");
-    run("press measure 20040\ntype measure 20041 \"20\"\n");
+    run("press measure 20040\ntype measure 20041 \"20\"\nenter measure 20041\n");
     EXPECT_TRUE(session.main().excitation().sweep);
     EXPECT_EQ(session.main().excitation().f1Hz, 20.0);
 
@@ -55,4 +55,41 @@ TEST(SweepWindow, MeasuresWithTheSweepAndKeepsItsHarmonics)
     EXPECT_TRUE(w.isChecked(20040));
     EXPECT_EQ(w.text(20041), "20");
     session.main().sequence().sequenceRunning = 0;
+}
+
+TEST(SweepWindow, TheBandTakesWholeHertzWhenItsEditIsFinishedAndRefusesAnyOtherTextWhole)
+{
+    TempDir dir;
+    Session session(dir.path(), true);
+    const auto run = [&](const std::string& script) {
+        const SessionRun r = session.run(script);
+        EXPECT_FALSE(r.error) << r.error->line << ": " << r.error->message;
+        return r;
+    };
+    run("press main 1038\n");
+    const HeadlessWindow& w = *session.platform().window("measure");
+    const ExcitationSettings& e = session.main().excitation();
+    struct Case {
+        int edit;
+        const char* typed;
+        double f1Hz, f2Hz; // in effect after the edit (f2 0: the Nyquist frequency)
+        bool refused;
+    };
+    for (const Case& c : {Case{20041, "1,5e3x", 10, 0, true}, Case{20042, "abc", 10, 0, true}, Case{20041, "abc", 10, 0, true},
+                          Case{20041, "", 10, 0, true}, Case{20041, "0", 10, 0, true}, Case{20041, "-20", 10, 0, true},
+                          Case{20041, "025", 25, 0, false}, Case{20042, "20000", 25, 20000, false},
+                          Case{20042, "2e4", 25, 20000, true}, Case{20042, "20000.5", 25, 20000, true},
+                          Case{20042, "", 25, 0, false}}) {
+        const double f1 = e.f1Hz, f2 = e.f2Hz;
+        run("type measure " + std::to_string(c.edit) + " \"" + c.typed + "\"\n");
+        EXPECT_EQ(e.f1Hz, f1) << c.typed << ": nothing half-typed is in effect";
+        EXPECT_EQ(e.f2Hz, f2) << c.typed;
+        const SessionRun r = run("enter measure " + std::to_string(c.edit) + "\n");
+        EXPECT_EQ(e.f1Hz, c.f1Hz) << c.typed;
+        EXPECT_EQ(e.f2Hz, c.f2Hz) << c.typed;
+        EXPECT_EQ(r.find(std::string("\\\"") + c.typed + "\\\" is no sweep") != -1, c.refused) << c.typed << r.events;
+        // The edits show the band in effect.
+        EXPECT_EQ(w.text(20041), std::to_string(static_cast<int>(c.f1Hz))) << c.typed;
+        EXPECT_EQ(w.text(20042), c.f2Hz > 0 ? std::to_string(static_cast<int>(c.f2Hz)) : "") << c.typed;
+    }
 }

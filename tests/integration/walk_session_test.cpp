@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
+#include <vector>
 
 #include "app/simulated_recording.h"
-#include "app/walk_pacing.h"
+#include "app/walk_pacing_file.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "integration/session_fixture.h"
@@ -323,24 +325,208 @@ TEST_F(Walk, ThePacingIsKeptAcrossSessionsBesideThePreferencesAndSettlesBeforeEa
     EXPECT_GT(r.find("audio start"), r.find("timer main 7002 fire"));
 }
 
-TEST_F(Walk, TheSettleBoxTakesWholeMillisecondsAndRefusesTheRest)
+TEST_F(Walk, TheSettleBoxTakesWholeMillisecondsWhenTheEditIsFinishedAndRefusesTheRestWhole)
 {
     start();
     HeadlessWindow& w = *session_->platform().window("main");
     EXPECT_EQ(w.text(1071), "0");
     struct Case {
         const char* typed;
-        int settleMs;     // in effect, and in the file
+        int settleMs; // in effect, and in the file
         const char* shown;
-        bool beep;
+        bool refused;
     };
-    for (const Case& c : {Case{"250", 250, "250", false}, Case{"", 250, "", false}, Case{"5000", 5000, "5000", false},
+    int before = 0;
+    for (const Case& c : {Case{"250", 250, "250", false}, Case{"", 250, "250", true}, Case{"5000", 5000, "5000", false},
                           Case{"5001", 5000, "5000", true}, Case{"-1", 5000, "5000", true},
-                          Case{"1,5", 5000, "5000", true}, Case{"0", 0, "0", false}}) {
-        const SessionRun r = run(std::string("type main 1071 \"") + c.typed + "\"\n");
+                          Case{"1,5", 5000, "5000", true}, Case{"0040", 40, "40", false}, Case{"0", 0, "0", false}}) {
+        run(std::string("type main 1071 \"") + c.typed + "\"\n");
+        EXPECT_EQ(main().pacing().settleMs, before) << c.typed << ": nothing half-typed is in effect";
+        const SessionRun r = run("enter main 1071\n");
         EXPECT_EQ(main().pacing().settleMs, c.settleMs) << c.typed;
         EXPECT_EQ(loadWalkPacing(dir_.path().string()).settleMs, c.settleMs) << c.typed;
         EXPECT_EQ(w.text(1071), c.shown) << c.typed;
-        EXPECT_EQ(r.find("beep") != -1, c.beep) << c.typed;
+        EXPECT_EQ(r.find(std::string("\\\"") + c.typed + "\\\" is no settle time") != -1, c.refused) << r.events;
+        before = c.settleMs;
     }
+}
+
+TEST_F(Walk, ThePacingFileIsReplacedWholeNeverWrittenOverInPlace)
+{
+    start();
+    run("press main 1070\n");
+    std::ifstream held(dir_.path() / kWalkPacingName, std::ios::binary); // a reader of the old file
+    run("press main 1070\n");
+    std::ostringstream old;
+    old << held.rdbuf();
+    EXPECT_EQ(old.str(), formatWalkPacing({true, 0})) << "the old file stays whole for its reader";
+    EXPECT_EQ(loadWalkPacing(dir_.path().string()), (WalkPacing{false, 0}));
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+}
+
+TEST_F(Walk, WhileAWalkRunsEveryMeasurementSettingRefusesItsInputWithABeepAndShowsTheOneInUse)
+{
+    start();
+    prepare();
+    run("press main 1070\npress main 1024\nwait 3000\n");
+    ASSERT_EQ(main().sequence().sequenceRunning, 1);
+    const MlsSettings s = main().settings();
+    const ExcitationSettings e = main().excitation();
+    const HeadlessWindow& w = *session_->platform().window("measure");
+    const auto shown = [&](int id) { return w.control(id)->selection; };
+    const std::vector<std::string> inputs{"select measure 10003 4", "select measure 10004 4",
+                                          "select measure 10011 " + std::to_string((s.smoothingIndex + 1) % 6),
+                                          "select measure 10005 1", "press measure 20040",
+                                          "type measure 20041 \"1500\"", "type measure 20042 \"abc\"",
+                                          "type measure 10012 \"100\"", "press measure 20034"};
+    for (const std::string& input : inputs) {
+        const SessionRun r = run(input + "\n");
+        EXPECT_NE(r.find("beep"), -1) << input;
+        EXPECT_EQ(main().settings().mlsLengthIndex, s.mlsLengthIndex) << input;
+        EXPECT_EQ(main().settings().rateIndex, s.rateIndex) << input;
+        EXPECT_EQ(main().settings().smoothingIndex, s.smoothingIndex) << input;
+        EXPECT_EQ(main().settings().windowWidthText, s.windowWidthText) << input;
+        EXPECT_EQ(main().excitation().sweep, e.sweep) << input;
+        EXPECT_EQ(main().excitation().f1Hz, e.f1Hz) << input;
+        EXPECT_EQ(main().excitation().f2Hz, e.f2Hz) << input;
+        EXPECT_EQ(shown(10003), s.mlsLengthIndex) << input;
+        EXPECT_EQ(shown(10004), s.rateIndex) << input;
+        EXPECT_EQ(shown(10011), s.smoothingIndex) << input;
+        EXPECT_EQ(shown(10005), s.windowTypeIndex) << input;
+        EXPECT_EQ(w.control(20040)->checked, e.sweep) << input;
+        EXPECT_EQ(w.text(20041), "10") << input;
+        EXPECT_EQ(w.text(20042), "") << input;
+        EXPECT_EQ(w.text(10012), s.windowWidthText) << input;
+        EXPECT_EQ(w.control(20034)->checked, s.useMatchedFilter != 0) << input;
+    }
+    const SessionRun walk = run("enter measure 20042\nwait 30000\n");
+    EXPECT_NE(walk.find("stored 0 2"), -1) << "the walk goes on as it started";
+}
+
+TEST_F(Walk, RunTestAfterAFinishedWalkAsksBeforeItsUnsavedBalloonIsOverwritten)
+{
+    const std::filesystem::path kept = dir_.path() / "kept.BAL";
+    struct Case {
+        std::string answers;
+        bool starts, saved;
+    };
+    for (const Case& c : {Case{"answer cancel\n", false, false}, Case{"answer yes\nfile cancel\n", false, false},
+                          Case{"answer yes\nfile \"" + kept.string() + "\"\n", true, true},
+                          Case{"answer no\n", true, false}}) {
+        std::filesystem::remove(kept);
+        {
+            // A walk stopped after its last point: "RUN Test" finishes it at once.
+            BalloonMatrix m = *BalloonMatrix::create();
+            AutosaveProgress last;
+            last.phase = 18;
+            last.hAngle = 0;
+            last.vAngle = -90;
+            last.pointsDone = 667;
+            last.simulatedRig = true;
+            BalloonAutosave autosave(dir_.path().string());
+            ASSERT_FALSE(autosave.start(m, BalloonTrailer{0, 5, 3, 0, 3, 6, 1}, {}, last));
+        }
+        start(); // the offer at start-up is answered yes
+        run("press main 1004\npress main 1012\npress main 1038\nselect measure 10003 0\npress main 1024\nwait 10000\n");
+        ASSERT_EQ(readAutosaveProgress(dir_.path().string())->state, AutosaveState::finished);
+        const SessionRun r = run(c.answers + "press main 1024\nwait 1000\n");
+        EXPECT_NE(r.find("The balloon in memory has not been saved"), -1) << c.answers << r.events;
+        EXPECT_EQ(r.find("sequence start") != -1, c.starts) << c.answers;
+        EXPECT_EQ(std::filesystem::exists(kept), c.saved) << c.answers;
+        if (!c.starts) {
+            EXPECT_EQ(readAutosaveProgress(dir_.path().string())->state, AutosaveState::finished) << "kept as it was";
+        }
+        run("press main 1027\n");
+    }
+    // A balloon no walk has measured into since it was saved or discarded is overwritten without a question.
+    const SessionRun again = run("press main 1024\nwait 1000\n");
+    EXPECT_EQ(again.find("has not been saved"), -1) << again.events;
+    EXPECT_NE(again.find("sequence start"), -1);
+}
+
+TEST_F(Walk, AResumeGoesOnWithTheExcitationItsRecordKeepsOrSaysWhyItCannot)
+{
+    enum class Dst { none, damaged };
+    struct Case {
+        AutosaveExcitation recorded;
+        bool simulatedRecord;
+        Dst dst;
+        const char* refusal; // nothing: resumed
+        bool sweep;          // the excitation the rest is measured with
+    };
+    const Case cases[] = {
+        {AutosaveExcitation::sweep, true, Dst::none, nullptr, true},
+        {AutosaveExcitation::sweep, true, Dst::damaged, "was measured with the log sweep, and its distortion autosave", false},
+        {AutosaveExcitation::mls, true, Dst::damaged, nullptr, false},
+        {AutosaveExcitation::unknown, true, Dst::none, nullptr, false},
+        {AutosaveExcitation::unknown, true, Dst::damaged, "does not say which excitation", false},
+        {AutosaveExcitation::mls, false, Dst::none, "was made on turntables and a sound card, this is the simulated rig",
+         false},
+    };
+    for (const Case& c : cases) {
+        const std::string label = std::to_string(static_cast<int>(c.recorded)) + (c.simulatedRecord ? " sim " : " hw ") +
+                                  std::to_string(static_cast<int>(c.dst));
+        std::filesystem::remove(dir_.path() / kAutosaveDistortionName);
+        {
+            BalloonMatrix m = *BalloonMatrix::create();
+            AutosaveProgress p;
+            p.hAngle = 10;
+            p.pointsDone = 2;
+            p.simulatedRig = c.simulatedRecord;
+            p.excitation = c.recorded;
+            p.sweepF1Hz = 200; // a band the short sequence of prepare() holds
+            BalloonAutosave autosave(dir_.path().string());
+            ASSERT_FALSE(autosave.start(m, BalloonTrailer{0, 5, 3, 0, 3, 6, 1}, {}, p));
+        }
+        if (c.dst == Dst::damaged)
+            std::ofstream(dir_.path() / kAutosaveDistortionName) << "not a distortion balloon";
+        start(); // the offer at start-up is answered yes
+        const std::string startup = session_->startupEvents();
+        EXPECT_EQ(startup.find(c.refusal ? c.refusal : "cannot be read") != std::string::npos, c.refusal != nullptr)
+            << label << startup;
+        EXPECT_EQ(main().excitation().sweep, c.sweep) << label;
+        if (c.refusal || !c.sweep)
+            continue;
+        EXPECT_EQ(main().excitation().f1Hz, 200.0) << label;
+        prepare();
+        const SessionRun r = run("press main 1024\nwait 15000\n");
+        EXPECT_NE(r.find("sequence resume at H=20, V=90 deg"), -1) << label << r.events;
+        EXPECT_NE(r.find("the points measured before the resume have no harmonics"), -1) << label;
+        EXPECT_NE(r.find("title \"Log Sweep 200 Hz"), -1) << label;
+        EXPECT_TRUE(std::filesystem::exists(dir_.path() / kAutosaveDistortionName)) << "kept from here on";
+        run("press main 1027\n");
+    }
+}
+
+TEST_F(Walk, AResumeWithTheMeasurementWindowClosedTurnsNoTableAndSaysWhatToDo)
+{
+    {
+        BalloonMatrix m = *BalloonMatrix::create();
+        AutosaveProgress p;
+        p.phase = 1;
+        p.hAngle = 350;
+        p.vAngle = 80;
+        p.pointsDone = 40;
+        p.simulatedRig = true;
+        BalloonAutosave autosave(dir_.path().string());
+        ASSERT_FALSE(autosave.start(m, BalloonTrailer{0, 5, 3, 0, 3, 6, 1}, {}, p));
+    }
+    start(); // the offer at start-up is answered yes
+    EXPECT_NE(session_->startupEvents().find("The walk goes on at \\\"RUN Test\\\": connect both turntables"),
+              std::string::npos)
+        << session_->startupEvents();
+    const SessionRun closed = run("press main 1004\npress main 1012\npress main 1024\nwait 20000\n");
+    EXPECT_NE(closed.find("Measurement Dialoge Not Active\\n\\n\\\"Measurements\\\" opens it; \\\"RUN Test\\\" then "
+                          "resumes the walk."),
+              -1)
+        << closed.events;
+    EXPECT_EQ(closed.find(" turns "), -1) << "no table moved";
+    EXPECT_EQ(closed.find("sequence resume"), -1);
+    EXPECT_EQ(main().sequence().sequenceRunning, 0);
+
+    run("press main 1038\nselect measure 10003 0\ntype measure 10012 \"4000\"\npress measure 20030\n");
+    const SessionRun resumed = run("press main 1024\nwait 150000\n");
+    EXPECT_NE(resumed.find("sequence resume at H=340, V=80 deg"), -1) << resumed.events;
+    EXPECT_NE(resumed.find("stored 1 34"), -1) << resumed.events;
 }

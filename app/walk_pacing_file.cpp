@@ -1,9 +1,11 @@
-#include "app/walk_pacing.h"
+#include "app/walk_pacing_file.h"
 
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "exports/safe_output.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 
@@ -11,11 +13,8 @@ namespace {
 
 std::optional<int> wholeNumber(std::string_view text, int low, int high)
 {
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
-        return std::nullopt;
-    return value;
+    const std::optional<long long> value = parseWholeNumber(text, low, high);
+    return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
 }
 
 std::optional<int> field(std::string_view& text, std::string_view key, int low, int high)
@@ -64,10 +63,8 @@ WalkPacing loadWalkPacing(const std::string& directory)
 
 bool saveWalkPacing(const std::string& directory, const WalkPacing& pacing)
 {
-    std::ofstream out(pathIn(directory), std::ios::binary | std::ios::trunc);
-    out << formatWalkPacing(pacing);
-    out.flush();
-    return static_cast<bool>(out);
+    // Through a temporary name: a crash or a full disk leaves the old file, never half a new one.
+    return writeTextFile(pathIn(directory).string(), formatWalkPacing(pacing)).empty();
 }
 
 } // namespace vantrel
