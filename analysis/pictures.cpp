@@ -230,6 +230,7 @@ void drawPolarMap(Canvas& canvas, const OrbitLevels& orbit, const PlaneLabel& pl
     drawLabel(canvas, field.left, field.bottom + 62,
               std::string("Contours every 3 dB from ") + (absolute ? "3 dB under the top of the scale" : "-3 dB") +
                   " down. Levels beyond the scale take its end colours.");
+    drawLabel(canvas, field.left, field.bottom + 80, "The band is " + validFromText(band, axis) + ".");
 }
 
 void drawDifferenceMap(Canvas& canvas, const std::vector<std::array<double, kDataBins>>& difference,
@@ -253,6 +254,7 @@ void drawDifferenceMap(Canvas& canvas, const std::vector<std::array<double, kDat
                   cleanFixedText(largestDb, 3) + " dB. Valid band only.");
     drawLabel(canvas, field.left, field.bottom + 62,
               "Blue: B quieter than A; red: B louder. No contours; differences beyond the scale take its end colours.");
+    drawLabel(canvas, field.left, field.bottom + 80, "The band is " + validFromText(band, axis) + ".");
 }
 
 void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLevels& vertical,
@@ -443,7 +445,7 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, co
     if (!hz.empty())
         drawLabel(canvas, levels.left, 856,
                   "Squares: the -6 dB coverage at the one-third-octave centres. Valid band only: " +
-                      hzText(hz.front()) + " .. " + hzText(hz.back()) + ".");
+                      hzText(hz.front()) + " .. " + hzText(hz.back()) + ", " + summary.validFrom + ".");
     if (summary.bestAxis) {
         const BestAxis& b = *summary.bestAxis;
         drawLabel(canvas, levels.left, 876,

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -125,34 +126,37 @@ std::vector<std::uint8_t> DistortionBalloon::image() const
     return out;
 }
 
+namespace {
+
+// The checks of the header's first 40 bytes (through f1, f2) and the file's size; empty when whole.
+std::string headerError(std::span<const std::uint8_t> bytes, std::size_t fileBytes)
+{
+    if (fileBytes != DistortionBalloon::kFileBytes || bytes.size() < kAxisOffset)
+        return "not a distortion file: " + std::to_string(fileBytes) + " bytes, " +
+               std::to_string(DistortionBalloon::kFileBytes) + " expected";
+    if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
+        return "not a distortion file: no VNTLDIST mark";
+    if (const auto version = get<std::uint32_t>(bytes, 8); version != kVersion)
+        return "distortion file version " + std::to_string(version) + " is not known (1 is)";
+    if (get<std::uint32_t>(bytes, 12) > 1 || get<std::uint32_t>(bytes, 16) != kMatrixRows ||
+        get<std::uint32_t>(bytes, 20) != kMatrixColumns || get<std::uint32_t>(bytes, 24) != kAxisPoints ||
+        get<std::uint32_t>(bytes, 28) != kDistortionQuantities)
+        return "distortion file: grid or sizes in the header are not 0/1, 37, 74, 750, 4";
+    const float f1 = get<float>(bytes, 32), f2 = get<float>(bytes, 36);
+    if (!(f1 > 0) || !(f2 > f1) || !std::isfinite(f2))
+        return "distortion file: the sweep's f1, f2 are not 0 < f1 < f2";
+    return {};
+}
+
+} // namespace
+
 std::optional<DistortionBalloon> DistortionBalloon::parse(std::span<const std::uint8_t> bytes, std::string& error)
 {
-    if (bytes.size() != kFileBytes) {
-        error = "not a distortion file: " + std::to_string(bytes.size()) + " bytes, " + std::to_string(kFileBytes) +
-                " expected";
+    if (error = headerError(bytes, bytes.size()); !error.empty())
         return std::nullopt;
-    }
-    if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {
-        error = "not a distortion file: no VNTLDIST mark";
-        return std::nullopt;
-    }
-    if (const auto version = get<std::uint32_t>(bytes, 8); version != kVersion) {
-        error = "distortion file version " + std::to_string(version) + " is not known (1 is)";
-        return std::nullopt;
-    }
-    const auto gridFlag = get<std::uint32_t>(bytes, 12);
-    if (gridFlag > 1 || get<std::uint32_t>(bytes, 16) != kMatrixRows || get<std::uint32_t>(bytes, 20) != kMatrixColumns ||
-        get<std::uint32_t>(bytes, 24) != kAxisPoints || get<std::uint32_t>(bytes, 28) != kDistortionQuantities) {
-        error = "distortion file: grid or sizes in the header are not 0/1, 37, 74, 750, 4";
-        return std::nullopt;
-    }
     DistortionBalloon b;
-    b.grid_ = angleGridFromFlag(static_cast<std::int32_t>(gridFlag));
+    b.grid_ = angleGridFromFlag(static_cast<std::int32_t>(get<std::uint32_t>(bytes, 12)));
     const float f1 = get<float>(bytes, 32), f2 = get<float>(bytes, 36);
-    if (!(f1 > 0) || !(f2 > f1) || !std::isfinite(f2)) {
-        error = "distortion file: the sweep's f1, f2 are not 0 < f1 < f2";
-        return std::nullopt;
-    }
     b.f1_ = f1;
     b.f2_ = f2;
     std::memcpy(b.axis_.data(), bytes.data() + kAxisOffset, sizeof b.axis_);
@@ -226,6 +230,25 @@ std::optional<std::string> saveDistortion(const std::string& path, const Distort
         return systemReason(path, e);
     }
     return std::nullopt;
+}
+
+std::optional<std::pair<double, double>> distortionSweepBand(const std::string& path, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!in || ec) {
+        error = "cannot open '" + path + "'";
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, kAxisOffset> header{};
+    in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    const std::span<const std::uint8_t> read(header.data(), static_cast<std::size_t>(in.gcount()));
+    if (error = headerError(read, static_cast<std::size_t>(size)); !error.empty()) {
+        error = path + ": " + error;
+        return std::nullopt;
+    }
+    return std::pair<double, double>{get<float>(read, 32), get<float>(read, 36)};
 }
 
 std::optional<DistortionBalloon> loadDistortion(const std::string& path, std::string& error)
