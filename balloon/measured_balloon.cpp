@@ -56,6 +56,9 @@ MeasuredBalloonLoad loadMeasuredBalloon(const std::string& path, BalloonMatrix& 
     }
     out.settings = loaded.settings;
     out.measured = *measured;
+    // A record that gives the window in samples but not its rate: the trailer's rate.
+    if (out.record && out.record->windowSamples > 0 && !(out.record->rateHz > 0))
+        out.measured.windowSeconds = out.record->windowSamples / trailerRateHz(loaded.settings->rateIndex);
     return out;
 }
 

@@ -156,9 +156,9 @@ void printText(const std::string& path, const BalloonSummary& s)
     else
         std::printf("On-axis level at 1 kHz: %s dB (bin %d, %s Hz)\n", fixedText(s.onAxisDb, 1).c_str(), s.bin1k,
                     fixedText(s.hz1k, 1).c_str());
-    if (s.record && s.record->windowSeconds() > 0)
+    if (s.record && s.band.measured.windowSeconds > 0)
         std::printf("Time window: %s samples (%s ms)\n", cleanFixedText(s.record->windowSamples, 0).c_str(),
-                    settingText(s.record->windowSeconds() * 1000.0, 2).c_str());
+                    settingText(s.band.measured.windowSeconds * 1000.0, 2).c_str());
     else
         std::printf("Time window: not recorded\n");
     if (s.record && s.record->merge)
@@ -190,9 +190,9 @@ void printJson(const std::string& path, const BalloonSummary& s)
     out += ",\"gridCells\":" + std::to_string(s.gridCells);
     out += ",\"levelMinDb\":" + (levels ? jsonDecimal(s.minDb, 2) : "null");
     out += ",\"levelMaxDb\":" + (levels ? jsonDecimal(s.maxDb, 2) : "null");
-    const bool window = s.record && s.record->windowSeconds() > 0;
+    const bool window = s.record && s.band.measured.windowSeconds > 0;
     out += ",\"windowSamples\":" + (window ? cleanFixedText(s.record->windowSamples, 0) : "null");
-    out += ",\"windowMs\":" + (window ? jsonDecimal(s.record->windowSeconds() * 1000.0, 3) : "null");
+    out += ",\"windowMs\":" + (window ? jsonDecimal(s.band.measured.windowSeconds * 1000.0, 3) : "null");
     out += ",\"mergeHz\":" + (s.record && s.record->merge ? "[" + jsonDecimal(s.record->merge->lowHz, 2) + "," +
                                                                jsonDecimal(s.record->merge->highHz, 2) + "]"
                                                          : std::string("null"));

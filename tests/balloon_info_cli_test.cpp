@@ -69,8 +69,9 @@ TEST(InfoCommand, NamesTheRecordedWindowMergeAndSweep)
         {"excitation mls\nrate-hz 96000\nwindow-samples 480\n",
          {"Time window: 480 samples (5 ms)\n", "Valid band: 207.5 Hz .. 19.45 kHz, valid from 207.5 Hz (time window 5 ms)\n"},
          0},
-        {"excitation mls\nrate-hz 96000\nwindow-samples 480\nmerge-hz 150 300\n",
-         {"Near-field merge: 150 Hz .. 300 Hz\n", "(shortest sequence); near-field merge 150 Hz .. 300 Hz\n"},
+        {"excitation mls\nwindow-samples 480\nmerge-hz 150 300\n", // the trailer's rate
+         {"Time window: 480 samples (5 ms)\n", "Near-field merge: 150 Hz .. 300 Hz\n",
+          "(shortest sequence); near-field merge 150 Hz .. 300 Hz\n"},
          0},
         {"excitation sweep\nsweep-hz 50 10000\nrate-hz 96000\nwindow-samples 30000\n",
          {"Time window: 30000 samples (312.5 ms)\n", "Valid band: 52.1 Hz .. 9.40 kHz, valid from 52.1 Hz (sweep from 50 Hz) to 9.40 kHz (sweep to 10 kHz)\n"},
