@@ -398,7 +398,9 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, co
         drawCurve(canvas, levels, fx, ay, hz, power, red);
         drawCurve(canvas, levels, fx, ay, hz, onAxis, blue);
         drawFrame(canvas, levels);
-        drawLabel(canvas, levels.left, levels.top - 24, "On-axis and sound power level (dB)");
+        drawLabel(canvas, levels.left, levels.top - 24,
+                  "On-axis and sound power level (dB)" +
+                      (summary.validFrom.empty() ? std::string() : "; the band is " + summary.validFrom));
         const std::array<LegendEntry, 2> legend{{{"On axis", blue}, {"Sound power", red}}};
         drawLegend(canvas, levels.right - 150, levels.bottom - 50, legend);
     }
@@ -445,7 +447,7 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, co
     if (!hz.empty())
         drawLabel(canvas, levels.left, 856,
                   "Squares: the -6 dB coverage at the one-third-octave centres. Valid band only: " +
-                      hzText(hz.front()) + " .. " + hzText(hz.back()) + ", " + summary.validFrom + ".");
+                      hzText(hz.front()) + " .. " + hzText(hz.back()) + ".");
     if (summary.bestAxis) {
         const BestAxis& b = *summary.bestAxis;
         drawLabel(canvas, levels.left, 876,
@@ -456,7 +458,7 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, co
 }
 
 void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows, ListenerAxis listener,
-                 const PreferenceNumbers& numbers)
+                 const PreferenceNumbers& numbers, const std::string& validFrom)
 {
     clearPicture(canvas, kCta2034Size);
     const PlotRect plot{80, 50, 900, 560};
@@ -507,6 +509,8 @@ void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows, ListenerAx
                   ? std::string("CTA-2034-A from the horizontal and vertical 10-degree orbits")
                   : "CTA-2034-A around the listener axis H " + cleanFixedText(listener.h, 0) + ", V " +
                         cleanFixedText(listener.v, 0) + " degrees (orbits interpolated on the sphere)");
+    if (!validFrom.empty())
+        drawLabel(canvas, plot.left, 28, "The band is " + validFrom + ".");
     const std::vector<std::string> lines = preferenceLines(numbers);
     for (std::size_t i = 0; i < lines.size(); ++i)
         drawLabel(canvas, plot.left + (i < 4 ? 0 : 520), 630 + 20 * static_cast<int>(i % 4), lines[i]);
@@ -527,7 +531,8 @@ void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows, ListenerAx
     drawLegend(canvas, plot.right + 60, plot.top + 40, legend);
 }
 
-void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const std::string& title)
+void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const std::string& title,
+                    const std::string& validFrom)
 {
     clearPicture(canvas, kComparePlotSize);
     const PlotRect plot{80, 50, 900, 470};
@@ -578,6 +583,8 @@ void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const s
                   std::to_string(comparison.largest.direction.vDegrees) + ", " +
                   cleanFixedText(comparison.largest.frequencyHz, 1) + " Hz; rms over the sphere " +
                   cleanFixedText(comparison.rmsDb, 3) + " dB.");
+    if (!validFrom.empty())
+        drawLabel(canvas, plot.left, plot.bottom + 62, "The band is " + validFrom + ".");
 }
 
 } // namespace vantrel

@@ -168,7 +168,8 @@ int runCompare(const CompareOptions& o)
     }
     ok = ok && picture("compare.png", kComparePlotSize, [&](Canvas& c) {
         drawComparison(c, comparison, "B = " + std::filesystem::path(o.b).filename().string() +
-                                          " minus A = " + std::filesystem::path(o.a).filename().string());
+                                          " minus A = " + std::filesystem::path(o.a).filename().string(),
+                       validFromText(band, axis));
     });
     if (!ok)
         return kExitUsage;

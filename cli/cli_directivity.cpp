@@ -212,7 +212,7 @@ int runDirectivity(const DirectivityOptions& options)
     const std::vector<Cta2034Row> curves = cta2034Curves(matrix, grid, axis, band, listener);
     const PreferenceNumbers numbers = preferenceNumbers(curves);
     ok = table("cta2034.txt", cta2034Text(curves, source, bandText, listener, numbers));
-    ok = ok && picture("cta2034.png", kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves, listener, numbers); });
+    ok = ok && picture("cta2034.png", kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves, listener, numbers, summary.validFrom); });
     return ok ? 0 : kExitUsage;
 }
 
