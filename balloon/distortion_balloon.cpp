@@ -232,6 +232,14 @@ std::optional<std::string> saveDistortion(const std::string& path, const Distort
     return std::nullopt;
 }
 
+std::optional<std::pair<double, double>> distortionSweepBand(std::span<const std::uint8_t> header, std::size_t fileBytes,
+                                                             std::string& error)
+{
+    if (error = headerError(header, fileBytes); !error.empty())
+        return std::nullopt;
+    return std::pair<double, double>{get<float>(header, 32), get<float>(header, 36)};
+}
+
 std::optional<std::pair<double, double>> distortionSweepBand(const std::string& path, std::string& error)
 {
     std::ifstream in(path, std::ios::binary);
@@ -244,11 +252,10 @@ std::optional<std::pair<double, double>> distortionSweepBand(const std::string& 
     std::array<std::uint8_t, kAxisOffset> header{};
     in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
     const std::span<const std::uint8_t> read(header.data(), static_cast<std::size_t>(in.gcount()));
-    if (error = headerError(read, static_cast<std::size_t>(size)); !error.empty()) {
+    auto band = distortionSweepBand(read, static_cast<std::size_t>(size), error);
+    if (!band)
         error = path + ": " + error;
-        return std::nullopt;
-    }
-    return std::pair<double, double>{get<float>(read, 32), get<float>(read, 36)};
+    return band;
 }
 
 std::optional<DistortionBalloon> loadDistortion(const std::string& path, std::string& error)

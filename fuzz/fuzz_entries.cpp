@@ -403,10 +403,17 @@ int distortionFile(Bytes data)
         image.pop_back();
     std::string error;
     const std::optional<DistortionBalloon> b = DistortionBalloon::parse(image, error);
+    // The header alone, as the valid band reads it: it accepts every file the whole reader
+    // accepts, with the same band, and a refusal says why.
+    std::string headerError;
+    const auto band = distortionSweepBand(std::span(image).first(std::min<std::size_t>(image.size(), 40)),
+                                          image.size(), headerError);
+    require(band || !headerError.empty(), "a header refusal says why");
     if (!b) {
         require(!error.empty(), "a refusal says why");
         return 0;
     }
+    require(band && band->first == b->f1() && band->second == b->f2(), "the header gives the file's sweep band");
     require(b->f1() > 0 && b->f2() > b->f1(), "the sweep's band");
     for (int row = 0; row < kMatrixRows; ++row)
         for (int column = 0; column < kMatrixColumns; ++column)
