@@ -103,7 +103,9 @@ TEST(InfoCommand, JsonCarriesTheSameAsOneObject)
         "assert d[\"rateHz\"]==48000 and d[\"smoothing\"]==\"1/24 oct\" and d[\"gridDegrees\"]==10, d; "
         "assert d[\"cellsWithData\"]==2 and d[\"gridCells\"]==703, d; "
         "assert abs(d[\"levelMinDb\"]-70)<0.01 and abs(d[\"levelMaxDb\"]-85)<0.01, d; "
-        "assert abs(d[\"onAxis1kHz\"][\"levelDb\"]-85)<0.01 and d[\"fromHz\"]==10 and d[\"toHz\"]==50000, d' '" +
+        "assert abs(d[\"onAxis1kHz\"][\"levelDb\"]-85)<0.01 and d[\"fromHz\"]==10 and d[\"toHz\"]==50000, d; "
+        "assert d[\"validBand\"][\"lowEdge\"]==\"sequence\" and d[\"windowSamples\"] is None and d[\"mergeHz\"] is None, d; "
+        "assert 10<d[\"validBand\"][\"lowHz\"]<11 and 21000<d[\"validBand\"][\"highHz\"]<=21600, d' '" +
         json.string() + "'";
     EXPECT_EQ(std::system(check.c_str()), 0) << r.out;
 }
