@@ -230,6 +230,7 @@ void drawPolarMap(Canvas& canvas, const OrbitLevels& orbit, const PlaneLabel& pl
     drawLabel(canvas, field.left, field.bottom + 62,
               std::string("Contours every 3 dB from ") + (absolute ? "3 dB under the top of the scale" : "-3 dB") +
                   " down. Levels beyond the scale take its end colours.");
+    drawLabel(canvas, field.left, field.bottom + 80, "The band is " + validFromText(band, axis) + ".");
 }
 
 void drawDifferenceMap(Canvas& canvas, const std::vector<std::array<double, kDataBins>>& difference,
@@ -253,6 +254,7 @@ void drawDifferenceMap(Canvas& canvas, const std::vector<std::array<double, kDat
                   cleanFixedText(largestDb, 3) + " dB. Valid band only.");
     drawLabel(canvas, field.left, field.bottom + 62,
               "Blue: B quieter than A; red: B louder. No contours; differences beyond the scale take its end colours.");
+    drawLabel(canvas, field.left, field.bottom + 80, "The band is " + validFromText(band, axis) + ".");
 }
 
 void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLevels& vertical,
@@ -396,7 +398,9 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, co
         drawCurve(canvas, levels, fx, ay, hz, power, red);
         drawCurve(canvas, levels, fx, ay, hz, onAxis, blue);
         drawFrame(canvas, levels);
-        drawLabel(canvas, levels.left, levels.top - 24, "On-axis and sound power level (dB)");
+        drawLabel(canvas, levels.left, levels.top - 24,
+                  "On-axis and sound power level (dB)" +
+                      (summary.validFrom.empty() ? std::string() : "; the band is " + summary.validFrom));
         const std::array<LegendEntry, 2> legend{{{"On axis", blue}, {"Sound power", red}}};
         drawLegend(canvas, levels.right - 150, levels.bottom - 50, legend);
     }
@@ -454,7 +458,7 @@ void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, co
 }
 
 void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows, ListenerAxis listener,
-                 const PreferenceNumbers& numbers)
+                 const PreferenceNumbers& numbers, const std::string& validFrom)
 {
     clearPicture(canvas, kCta2034Size);
     const PlotRect plot{80, 50, 900, 560};
@@ -505,6 +509,8 @@ void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows, ListenerAx
                   ? std::string("CTA-2034-A from the horizontal and vertical 10-degree orbits")
                   : "CTA-2034-A around the listener axis H " + cleanFixedText(listener.h, 0) + ", V " +
                         cleanFixedText(listener.v, 0) + " degrees (orbits interpolated on the sphere)");
+    if (!validFrom.empty())
+        drawLabel(canvas, plot.left, 28, "The band is " + validFrom + ".");
     const std::vector<std::string> lines = preferenceLines(numbers);
     for (std::size_t i = 0; i < lines.size(); ++i)
         drawLabel(canvas, plot.left + (i < 4 ? 0 : 520), 630 + 20 * static_cast<int>(i % 4), lines[i]);
@@ -525,7 +531,8 @@ void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows, ListenerAx
     drawLegend(canvas, plot.right + 60, plot.top + 40, legend);
 }
 
-void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const std::string& title)
+void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const std::string& title,
+                    const std::string& validFrom)
 {
     clearPicture(canvas, kComparePlotSize);
     const PlotRect plot{80, 50, 900, 470};
@@ -576,6 +583,8 @@ void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const s
                   std::to_string(comparison.largest.direction.vDegrees) + ", " +
                   cleanFixedText(comparison.largest.frequencyHz, 1) + " Hz; rms over the sphere " +
                   cleanFixedText(comparison.rmsDb, 3) + " dB.");
+    if (!validFrom.empty())
+        drawLabel(canvas, plot.left, plot.bottom + 62, "The band is " + validFrom + ".");
 }
 
 } // namespace vantrel

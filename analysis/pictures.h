@@ -72,13 +72,14 @@ void drawPolarPlots(Canvas& canvas, const OrbitLevels& horizontal, const OrbitLe
 void drawDirectivity(Canvas& canvas, const std::vector<DirectivityRow>& rows, const DirectivitySummary& summary);
 
 // The CTA-2034-A curves above, the two DIs on a second axis at the right, the preference
-// numbers under the legend.
+// numbers under the legend; validFrom (validFromText) names the band in the title.
 void drawCta2034(Canvas& canvas, const std::vector<Cta2034Row>& rows, ListenerAxis listener,
-                 const PreferenceNumbers& numbers);
+                 const PreferenceNumbers& numbers, const std::string& validFrom);
 
 // B - A of on-axis level, sound power and DI against frequency, and the largest difference
-// over the sphere at each frequency.
-void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const std::string& title);
+// over the sphere at each frequency; validFrom (validFromText) names the band under the plot.
+void drawComparison(Canvas& canvas, const BalloonComparison& comparison, const std::string& title,
+                    const std::string& validFrom);
 
 // The bin whose frequency is nearest (on the log scale) to hz.
 int nearestBin(const FrequencyAxis& axis, double hz);

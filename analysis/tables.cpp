@@ -62,10 +62,43 @@ std::string hzText(double hz)
     return cleanFixedText(hz, 1) + " Hz";
 }
 
+std::string settingText(double value, int decimals)
+{
+    std::string text = cleanFixedText(value, decimals);
+    if (text.find('.') != std::string::npos) {
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.')
+            text.pop_back();
+    }
+    return text;
+}
+
+std::string settingHz(double hz)
+{
+    return hz >= 1000.0 ? settingText(hz / 1000.0, 3) + " kHz" : settingText(hz, 1) + " Hz";
+}
+
+std::string validFromText(const ValidBand& band, const FrequencyAxis& axis)
+{
+    std::string text = "valid from " + hzText(axis[band.first]) + " (";
+    switch (band.lowReason) {
+    case LowEdgeReason::window: text += "time window " + settingText(band.measured.windowSeconds * 1000.0, 2) + " ms"; break;
+    case LowEdgeReason::sweep: text += "sweep from " + settingHz(band.measured.sweepF1Hz); break;
+    case LowEdgeReason::sequence: text += "shortest sequence"; break;
+    }
+    text += ")";
+    if (band.sweptTop)
+        text += " to " + hzText(axis[band.last]) + " (sweep to " + settingHz(band.measured.sweepF2Hz) + ")";
+    if (band.measured.merge)
+        text += "; near-field merge " + settingHz(band.measured.merge->lowHz) + " .. " + settingHz(band.measured.merge->highHz);
+    return text;
+}
+
 std::string validBandText(const ValidBand& band, const FrequencyAxis& axis)
 {
     return hzText(axis[band.first]) + " .. " + hzText(axis[band.last]) + " (the axis " + hzText(axis.from()) +
-           " .. " + hzText(axis.to()) + ", measured at " + cleanFixedText(band.rateHz, 0) + " Hz)";
+           " .. " + hzText(axis.to()) + ", measured at " + cleanFixedText(band.rateHz, 0) + " Hz; " +
+           validFromText(band, axis) + ")";
 }
 
 std::vector<std::string> preferenceLines(const PreferenceNumbers& n)

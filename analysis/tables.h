@@ -13,8 +13,15 @@
 
 namespace vantrel {
 
-// "10.1 Hz .. 21.6 kHz (the axis 10 Hz .. 50 kHz, measured at 48000 Hz)".
+// What sets the band, short for captions: "valid from 206 Hz (time window 5 ms)", the sweep's
+// top when it sets the band's, and "; near-field merge 150 Hz .. 300 Hz" for a merged balloon.
+std::string validFromText(const ValidBand& band, const FrequencyAxis& axis);
+// "10.1 Hz .. 21.5 kHz (the axis 10 Hz .. 50 kHz, measured at 48000 Hz; " validFromText ")".
 std::string validBandText(const ValidBand& band, const FrequencyAxis& axis);
+// A setting's value (a sweep's f1, a window's length) as typed, no trailing zeros: "5", "312.5";
+// a frequency so in Hz or kHz: "50 Hz", "10 kHz".
+std::string settingText(double value, int decimals);
+std::string settingHz(double hz);
 // "1.25k", "31.5" as the frequency labels; whole hertz below 1 kHz, else kHz.
 std::string hzText(double hz);
 // An angle to a tenth of a degree, whole degrees without a decimal: "10", "-9.8".
@@ -23,6 +30,7 @@ std::string degreesText(double degrees);
 // What directivity.txt says beyond its rows.
 struct DirectivitySummary {
     std::string bandText;                  // validBandText
+    std::string validFrom;                 // validFromText, for the picture
     std::optional<BestAxis> bestAxis;
     std::vector<CoverageRow> coverage;
     std::optional<double> diSlope; // dB per octave over 200 Hz .. 16 kHz

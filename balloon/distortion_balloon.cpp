@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -268,6 +269,38 @@ std::optional<std::string> saveDistortion(const std::string& path, const Distort
         return systemReason(path, e);
     }
     return std::nullopt;
+}
+
+std::optional<std::pair<double, double>> distortionSweepBand(std::span<const std::uint8_t> header, std::size_t fileBytes,
+                                                             std::string& error)
+{
+    if (fileBytes != DistortionBalloon::kFileBytes) {
+        error = "not a distortion file: " + std::to_string(fileBytes) + " bytes, " +
+                std::to_string(DistortionBalloon::kFileBytes) + " expected";
+        return std::nullopt;
+    }
+    const std::optional<DistortionHeader> h = DistortionHeader::read(header, error);
+    if (!h)
+        return std::nullopt;
+    return std::pair<double, double>{h->f1, h->f2};
+}
+
+std::optional<std::pair<double, double>> distortionSweepBand(const std::string& path, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!in || ec) {
+        error = "cannot open '" + path + "'";
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, DistortionHeader::kBytes> header{};
+    in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    const std::span<const std::uint8_t> read(header.data(), static_cast<std::size_t>(in.gcount()));
+    auto band = distortionSweepBand(read, static_cast<std::size_t>(size), error);
+    if (!band)
+        error = path + ": " + error;
+    return band;
 }
 
 std::optional<DistortionBalloon> loadDistortion(const std::string& path, std::string& error)

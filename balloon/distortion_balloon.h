@@ -22,6 +22,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "balloon/angle_grid.h"
@@ -109,6 +110,11 @@ std::string distortionPathFor(const std::string& balloonPath);
 [[nodiscard]] std::optional<std::string> saveDistortion(const std::string& path, const DistortionBalloon& balloon);
 // Reads a whole file; nothing and the reason for a missing, short, long or invalid one.
 std::optional<DistortionBalloon> loadDistortion(const std::string& path, std::string& error);
+// The sweep's f1, f2 from a file's header, its size checked, without reading its 32 MB of cells;
+// header: the file's first bytes (its whole header), fileBytes: its size.
+std::optional<std::pair<double, double>> distortionSweepBand(const std::string& path, std::string& error);
+std::optional<std::pair<double, double>> distortionSweepBand(std::span<const std::uint8_t> header, std::size_t fileBytes,
+                                                             std::string& error);
 
 // The autosave's distortion file, kept cell by cell in place beside the balloon's.
 class DistortionAutosave {

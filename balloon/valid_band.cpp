@@ -24,6 +24,15 @@ constexpr double kUsableFractionOfRate = 0.45;
 // the limit holds whatever length was used (5.9 Hz at 48 kHz, 11.7 Hz at 96 kHz).
 constexpr double kShortestSequence = 8192.0;
 
+// The time window: a T-long record holds the frequencies k/T (its bin spacing 1/T); below
+// 1/T it holds less than one period, and its level there is the window's leakage, not the
+// loudspeaker's. This is the low-frequency limit of the gated ("simulated free field")
+// measurement, Struck and Temme, JAES 42 (1994), "Simulated free field measurements". k = 1:
+// the band marks what the window resolves at all; the coarse resolution just above it shows
+// in the curve, which the smoothing already averages over several points. A near-field merge
+// supplies the low end, so a merged balloon's window does not limit it.
+constexpr double kWindowPeriods = 1.0;
+
 // The smoothing's half-width in axis points by the trailer's smoothing index ("1/3 oct" 5 ..
 // "None" 0): its first and last s points are copies of point s and 749 - s.
 int smoothingHalfWidth(int smoothingIndex) { return 5 - std::clamp(smoothingIndex, 0, 5); }
@@ -36,13 +45,29 @@ double trailerRateHz(int rateIndex)
     return hz > 0 ? hz : 48000.0;
 }
 
-ValidBand validBand(const BalloonTrailer& trailer, const FrequencyAxis& axis)
+ValidBand validBand(const BalloonTrailer& trailer, const FrequencyAxis& axis, const MeasuredWith& measured)
 {
     ValidBand band;
+    band.measured = measured;
     band.rateHz = trailerRateHz(trailer.rateIndex);
     band.lowestHz = band.rateHz / kShortestSequence;
     band.highestHz = kUsableFractionOfRate * band.rateHz;
-    const double nyquist = band.rateHz / 2.0;
+    // A swept balloon's inverse filter is zero below f1/2 and above f2 plus its fade: its roll-off
+    // there is the filter's, not the loudspeaker's.
+    if (measured.sweepF1Hz > 0 && measured.sweepF2Hz > measured.sweepF1Hz) {
+        if (measured.sweepF1Hz > band.lowestHz) {
+            band.lowestHz = measured.sweepF1Hz;
+            band.lowReason = LowEdgeReason::sweep;
+        }
+        if (kSweepUsableTopOfF2 * measured.sweepF2Hz < band.highestHz) {
+            band.highestHz = kSweepUsableTopOfF2 * measured.sweepF2Hz;
+            band.sweptTop = true;
+        }
+    }
+    if (!measured.merge && measured.windowSeconds > 0 && kWindowPeriods / measured.windowSeconds > band.lowestHz) {
+        band.lowestHz = kWindowPeriods / measured.windowSeconds;
+        band.lowReason = LowEdgeReason::window;
+    }
     const int s = smoothingHalfWidth(trailer.smoothingIndex);
 
     // Points 0 and 749 are copies of 1 and 748 in every measurement, and the smoothing copies
@@ -53,7 +78,7 @@ ValidBand validBand(const BalloonTrailer& trailer, const FrequencyAxis& axis)
     auto point = [&](int j) { return static_cast<double>(axis[std::clamp(j, 0, kDataBins - 1)]); };
     while (first < kDataBins - 1 && point(first - s - 1) < band.lowestHz)
         ++first;
-    while (last > 0 && (point(last) > band.highestHz || point(last + s) >= nyquist))
+    while (last > 0 && point(last + s) > band.highestHz)
         --last;
     if (first > last)
         first = last = std::clamp(first, 0, kDataBins - 1);

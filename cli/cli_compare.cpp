@@ -15,7 +15,7 @@
 #include "analysis/compare.h"
 #include "analysis/pictures.h"
 #include "analysis/tables.h"
-#include "balloon/balloon_file.h"
+#include "balloon/measured_balloon.h"
 #include "cli/cli_command.h"
 #include "platform/number_text.h"
 #include "platform/qt/picture_file.h"
@@ -60,10 +60,10 @@ int runCompare(const CompareOptions& o)
         return cliRefusal(kName, "not enough memory for two balloons");
     BalloonMatrix a = std::move(*createdA);
     BalloonMatrix b = std::move(*createdB);
-    const BalloonLoadResult loadedA = loadBalloon(o.a, a);
+    const MeasuredBalloonLoad loadedA = loadMeasuredBalloon(o.a, a);
     if (!loadedA)
         return usageError(o.a + ": " + loadedA.error);
-    const BalloonLoadResult loadedB = loadBalloon(o.b, b);
+    const MeasuredBalloonLoad loadedB = loadMeasuredBalloon(o.b, b);
     if (!loadedB)
         return usageError(o.b + ": " + loadedB.error);
     if (auto refusal = compareRefusal(*loadedA.settings, *loadedB.settings))
@@ -73,9 +73,10 @@ int runCompare(const CompareOptions& o)
     FrequencyAxis axis;
     axis.buildFromIndexes(loadedA.settings->fromIndex, loadedA.settings->toIndex);
     // Only where both hold measurements.
-    const ValidBand bandA = validBand(*loadedA.settings, axis);
-    const ValidBand bandB = validBand(*loadedB.settings, axis);
-    ValidBand band = bandA;
+    const ValidBand bandA = validBand(*loadedA.settings, axis, loadedA.measured);
+    const ValidBand bandB = validBand(*loadedB.settings, axis, loadedB.measured);
+    // The higher low edge names its reason in the captions.
+    ValidBand band = bandB.first > bandA.first ? bandB : bandA;
     band.first = std::max(bandA.first, bandB.first);
     band.last = std::min(bandA.last, bandB.last);
     if (!o.band.empty()) {
@@ -85,7 +86,7 @@ int runCompare(const CompareOptions& o)
             --band.last;
         if (band.first > band.last)
             return usageError("--band " + cleanFixedText(o.band[0], 1) + "," + cleanFixedText(o.band[1], 1) +
-                              " holds no axis point of the valid band " + validBandText(bandA, axis));
+                              " holds no axis point of the valid band " + validBandText(band, axis));
     }
 
     std::error_code ec;
@@ -138,7 +139,8 @@ int runCompare(const CompareOptions& o)
                   " the tolerance of " + cleanFixedText(o.tolerance, 3) + " dB";
 
     std::string text = "# B minus A: B = " + o.b + ", A = " + o.a + "\n";
-    text += "# band " + hzText(axis[band.first]) + " .. " + hzText(axis[band.last]) + " (inside both valid bands)\n";
+    text += "# band " + hzText(axis[band.first]) + " .. " + hzText(axis[band.last]) + " (inside both valid bands; A " +
+            validFromText(bandA, axis) + "; B " + validFromText(bandB, axis) + ")\n";
     text += "# largest difference " + largestText + "\n";
     text += "# rms difference over the sphere and band, solid-angle weighted, " + cleanFixedText(comparison.rmsDb, 3) +
             " dB\n";
@@ -166,7 +168,8 @@ int runCompare(const CompareOptions& o)
     }
     ok = ok && picture("compare.png", kComparePlotSize, [&](Canvas& c) {
         drawComparison(c, comparison, "B = " + std::filesystem::path(o.b).filename().string() +
-                                          " minus A = " + std::filesystem::path(o.a).filename().string());
+                                          " minus A = " + std::filesystem::path(o.a).filename().string(),
+                       validFromText(band, axis));
     });
     if (!ok)
         return kExitUsage;

@@ -20,7 +20,7 @@
 #include "analysis/tables.h"
 #include "cli/cli_command.h"
 #include "cli/cli_distortion.h"
-#include "balloon/balloon_file.h"
+#include "balloon/measured_balloon.h"
 #include "platform/number_text.h"
 #include "platform/qt/picture_file.h"
 
@@ -106,13 +106,13 @@ int runDirectivity(const DirectivityOptions& options)
     if (!created)
         return refuse("not enough memory for a balloon");
     BalloonMatrix matrix = std::move(*created);
-    const BalloonLoadResult loaded = loadBalloon(options.balloon, matrix);
+    const MeasuredBalloonLoad loaded = loadMeasuredBalloon(options.balloon, matrix);
     if (!loaded)
         return usageError(options.balloon + ": " + loaded.error);
     const AngleGrid grid = angleGridFromFlag(loaded.settings->angleGridFlag);
     FrequencyAxis axis;
     axis.buildFromIndexes(loaded.settings->fromIndex, loaded.settings->toIndex);
-    const ValidBand band = validBand(*loaded.settings, axis);
+    const ValidBand band = validBand(*loaded.settings, axis, loaded.measured);
     const std::string bandText = validBandText(band, axis);
 
     std::vector<int> bins;
@@ -188,6 +188,7 @@ int runDirectivity(const DirectivityOptions& options)
 
     DirectivitySummary summary;
     summary.bandText = bandText;
+    summary.validFrom = validFromText(band, axis);
     summary.bestAxis = bestListeningAxis(matrix, grid, axis, band);
     summary.coverage = coverageAngles(horizontal, vertical, axis, band);
     const std::vector<DirectivityRow> rows = directivityTable(matrix, grid, axis, band);
@@ -211,7 +212,7 @@ int runDirectivity(const DirectivityOptions& options)
     const std::vector<Cta2034Row> curves = cta2034Curves(matrix, grid, axis, band, listener);
     const PreferenceNumbers numbers = preferenceNumbers(curves);
     ok = table("cta2034.txt", cta2034Text(curves, source, bandText, listener, numbers));
-    ok = ok && picture("cta2034.png", kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves, listener, numbers); });
+    ok = ok && picture("cta2034.png", kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves, listener, numbers, summary.validFrom); });
     return ok ? 0 : kExitUsage;
 }
 
@@ -242,7 +243,8 @@ std::function<int()> setupDirectivity(CLI::App& app)
 
 const CliRegistration registration({"directivity",
                                     "Polar maps, polar plots, sound power, DI, beamwidth, best listening axis, CTA-2034-A "
-                                    "curves and preference numbers of a balloon file, as pictures and tables",
+                                    "curves and preference numbers of a balloon file, and THD maps when its distortion file "
+                                    "lies beside it, as pictures and tables over its valid band",
                                     setupDirectivity});
 
 } // namespace

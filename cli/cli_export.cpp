@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "cli/cli_command.h"
-#include "balloon/balloon_file.h"
+#include "balloon/measured_balloon.h"
 #include "balloon/sphere_directions.h"
 #include "exports/clf_export.h"
+#include "exports/export_valid_band.h"
 #include "exports/frd_export.h"
 #include "exports/html_export.h"
 #include "exports/sofa_export.h"
@@ -26,6 +27,7 @@ struct ExportOptions {
     SofaMetadata metadata;
     std::string clf, spinorama;
     ClfOptions clfOptions;
+    bool allPoints = false;
 };
 
 int runExport(const ExportOptions& o)
@@ -45,7 +47,7 @@ int runExport(const ExportOptions& o)
     auto matrix = BalloonMatrix::create();
     if (!matrix)
         return cliRefusal(kCommand, "not enough memory for the balloon");
-    const BalloonLoadResult load = loadBalloon(o.balloon, *matrix);
+    const MeasuredBalloonLoad load = loadMeasuredBalloon(o.balloon, *matrix);
     if (!load) {
         if (load.error == kBalloonNotRecognized)
             return cliRefusal(kCommand, load.error);
@@ -57,30 +59,37 @@ int runExport(const ExportOptions& o)
     }
     // The trailer as the file holds it: an export must not pass a replaced setting off as
     // the measurement's own, so a frequency range off the lists is refused below.
-    const ExportSource source{*matrix, matrix->readTrailer(), o.balloon};
+    const ExportSource source{*matrix, matrix->readTrailer(), o.balloon, load.measured, o.allPoints};
     FrequencyAxis axis;
     if (std::string error = exportAxis(source.trailer, axis); !error.empty())
         return cliUsageError(kCommand, error);
+    ExportValidBand band;
+    const std::string bandUnknown = exportValidBand(source, axis, band);
+    const std::string pointsText = o.allPoints ? std::to_string(kAxisPoints) + " frequencies (all stored points; valid band " +
+                                                     (bandUnknown.empty() ? band.text : "unknown") + ")"
+                                               : std::to_string(band.last - band.first + 1) + " frequencies (valid band " +
+                                                     band.text + ")";
 
     if (!o.sofa.empty()) {
         if (std::string error = writeSofa(source, o.metadata, o.sofa); !error.empty())
             return cliUsageError(kCommand, error);
-        std::printf("%s: %zu directions x %d frequencies\n", o.sofa.c_str(),
-                    sphereDirections(exportGrid(source.trailer)).size(), kAxisPoints);
+        std::printf("%s: %zu directions x %s\n", o.sofa.c_str(), sphereDirections(exportGrid(source.trailer)).size(),
+                    pointsText.c_str());
     }
     if (!o.frd.empty()) {
         std::vector<std::string> written;
         const FrdPhase phase = o.phase == "unwrapped" ? FrdPhase::Unwrapped : FrdPhase::Wrapped;
         const std::string error = writeFrdSeries(source, o.frd, prefix, phase, &written);
-        std::printf("%s: %zu FRD files\n", o.frd.c_str(), written.size());
+        std::printf("%s: %zu FRD files of %s\n", o.frd.c_str(), written.size(), pointsText.c_str());
         if (!error.empty())
             return cliUsageError(kCommand, error);
     }
     if (!o.html.empty()) {
         if (std::string error = writeHtml(source, three, o.html); !error.empty())
             return cliUsageError(kCommand, error);
-        std::printf("%s: balloon page of %zu directions x %d frequencies\n", o.html.c_str(),
-                    sphereDirections(exportGrid(source.trailer)).size(), kAxisPoints);
+        std::printf("%s: balloon page of %zu directions x %d frequencies%s\n", o.html.c_str(),
+                    sphereDirections(exportGrid(source.trailer)).size(), kAxisPoints,
+                    bandUnknown.empty() ? ("; valid band " + band.text).c_str() : "");
     }
     if (!o.clf.empty()) {
         ClfOptions clf = o.clfOptions;
@@ -90,16 +99,17 @@ int runExport(const ExportOptions& o)
         ClfSummary summary;
         if (std::string error = writeClf(source, clf, o.clf, &summary); !error.empty())
             return cliUsageError(kCommand, error);
-        std::printf("%s: CLF%d, %d bands %s to %s Hz%s\n", o.clf.c_str(), summary.version, summary.bands,
+        std::printf("%s: CLF%d, %d bands %s to %s Hz%s; valid band %s\n", o.clf.c_str(), summary.version, summary.bands,
                     summary.minBand.c_str(), summary.maxBand.c_str(),
-                    summary.interpolated ? ", directions between the balloon's cells interpolated" : "");
+                    summary.interpolated ? ", directions between the balloon's cells interpolated" : "",
+                    summary.validBand.c_str());
     }
     if (!o.spinorama.empty()) {
         SpinoramaSummary summary;
         if (std::string error = writeSpinorama(source, o.spinorama, &summary); !error.empty())
             return cliUsageError(kCommand, error);
-        std::printf("%s: SPL Horizontal and SPL Vertical, %d curves x %d frequencies\n", o.spinorama.c_str(),
-                    summary.curves, summary.frequencies);
+        std::printf("%s: SPL Horizontal and SPL Vertical, %d curves x %d frequencies; valid band %s\n",
+                    o.spinorama.c_str(), summary.curves, summary.frequencies, summary.validBand.c_str());
         if (!summary.shortfall.empty())
             std::fprintf(stderr, "vantrel-cli export: warning: the CTA-2034 tooling will find the data incomplete: %s\n",
                          summary.shortfall.c_str());
@@ -115,6 +125,8 @@ std::function<int()> setupExport(CLI::App& app)
     app.add_option("--frd", o->frd, "write FRD files of the horizontal and vertical planes into this directory");
     app.add_option("--html", o->html, "write one self-contained HTML page that turns the balloon in a browser");
     app.add_option("--prefix", o->prefix, "first part of the FRD file names (default: the balloon file's name)");
+    app.add_flag("--all-points", o->allPoints,
+                 "FRD and SOFA: all 750 stored points instead of the valid band (the files say which part is measured)");
     app.add_option("--phase", o->phase, "FRD phase: wrapped to -180..180 (default) or unwrapped")
         ->check(CLI::IsMember({"wrapped", "unwrapped"}));
     SofaMetadata& m = o->metadata;
@@ -135,7 +147,9 @@ std::function<int()> setupExport(CLI::App& app)
     return [o] { return runExport(*o); };
 }
 
-const CliRegistration registration({"export", "A balloon file as an AES69 directivity file, FRD files per angle or an HTML page",
+const CliRegistration registration({"export",
+                                    "A balloon file as an AES69 directivity file, FRD files per angle, CLF text, the "
+                                    "CTA-2034 tooling's SPL tables or an HTML page, each over its valid band",
                                     setupExport});
 
 } // namespace

@@ -1,15 +1,18 @@
 // vantrel-cli info BALLOON.BAL: a balloon file's settings trailer in plain words, how many
-// cells of its grid hold data, the level range and the on-axis level at 1 kHz.
+// cells of its grid hold data, the level range and the on-axis level at 1 kHz; from its
+// measurement record the time window and any near-field merge, and the valid band they set.
 
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/cli_command.h"
 #include "platform/number_text.h"
-#include "balloon/balloon_file.h"
+#include "analysis/tables.h"
+#include "balloon/measured_balloon.h"
 #include "mls/mls_settings.h"
 
 namespace vantrel {
@@ -31,7 +34,20 @@ struct BalloonSummary {
     double hz1k = 0.0;
     bool onAxisHasData = false;
     double onAxisDb = 0.0;
+    std::optional<MeasurementRecord> record;
+    ValidBand band;
+    FrequencyAxis axis;
 };
+
+const char* lowEdgeName(LowEdgeReason reason)
+{
+    switch (reason) {
+    case LowEdgeReason::window: return "window";
+    case LowEdgeReason::sweep: return "sweep";
+    case LowEdgeReason::sequence: return "sequence";
+    }
+    return "";
+}
 
 // The measured level a stored bin stands for: 90 dB is magnitude 1.
 double levelDb(ComplexBin b)
@@ -48,7 +64,7 @@ bool holdsData(std::span<const ComplexBin, kCellBins> cell)
     return false;
 }
 
-BalloonSummary summarise(const BalloonMatrix& m, const BalloonTrailer& settings)
+BalloonSummary summarise(const BalloonMatrix& m, const BalloonTrailer& settings, const MeasuredWith& measured)
 {
     BalloonSummary s;
     s.settings = settings;
@@ -69,8 +85,9 @@ BalloonSummary summarise(const BalloonMatrix& m, const BalloonTrailer& settings)
             }
         }
     }
-    FrequencyAxis axis;
+    FrequencyAxis& axis = s.axis;
     axis.buildFromIndexes(settings.fromIndex, settings.toIndex);
+    s.band = validBand(settings, axis, measured);
     if (axis.from() < 1000.0 && axis.to() >= 1000.0) {
         double best = std::numeric_limits<double>::infinity();
         for (int i = 0; i < kAxisPoints; ++i) {
@@ -139,6 +156,16 @@ void printText(const std::string& path, const BalloonSummary& s)
     else
         std::printf("On-axis level at 1 kHz: %s dB (bin %d, %s Hz)\n", fixedText(s.onAxisDb, 1).c_str(), s.bin1k,
                     fixedText(s.hz1k, 1).c_str());
+    if (s.record && s.band.measured.windowSeconds > 0)
+        std::printf("Time window: %s samples (%s ms)\n", cleanFixedText(s.record->windowSamples, 0).c_str(),
+                    settingText(s.band.measured.windowSeconds * 1000.0, 2).c_str());
+    else
+        std::printf("Time window: not recorded\n");
+    if (s.record && s.record->merge)
+        std::printf("Near-field merge: %s .. %s\n", settingHz(s.record->merge->lowHz).c_str(),
+                    settingHz(s.record->merge->highHz).c_str());
+    std::printf("Valid band: %s .. %s, %s\n", hzText(s.axis[s.band.first]).c_str(), hzText(s.axis[s.band.last]).c_str(),
+                validFromText(s.band, s.axis).c_str());
 }
 
 void printJson(const std::string& path, const BalloonSummary& s)
@@ -163,6 +190,14 @@ void printJson(const std::string& path, const BalloonSummary& s)
     out += ",\"gridCells\":" + std::to_string(s.gridCells);
     out += ",\"levelMinDb\":" + (levels ? jsonDecimal(s.minDb, 2) : "null");
     out += ",\"levelMaxDb\":" + (levels ? jsonDecimal(s.maxDb, 2) : "null");
+    const bool window = s.record && s.band.measured.windowSeconds > 0;
+    out += ",\"windowSamples\":" + (window ? cleanFixedText(s.record->windowSamples, 0) : "null");
+    out += ",\"windowMs\":" + (window ? jsonDecimal(s.band.measured.windowSeconds * 1000.0, 3) : "null");
+    out += ",\"mergeHz\":" + (s.record && s.record->merge ? "[" + jsonDecimal(s.record->merge->lowHz, 2) + "," +
+                                                               jsonDecimal(s.record->merge->highHz, 2) + "]"
+                                                         : std::string("null"));
+    out += ",\"validBand\":{\"lowHz\":" + jsonDecimal(s.axis[s.band.first], 2) +
+           ",\"highHz\":" + jsonDecimal(s.axis[s.band.last], 2) + ",\"lowEdge\":\"" + lowEdgeName(s.band.lowReason) + "\"}";
     if (s.bin1k < 0) {
         out += ",\"onAxis1kHz\":null";
     } else {
@@ -178,7 +213,7 @@ int run(const InfoOptions& options)
     auto matrix = BalloonMatrix::create();
     if (!matrix)
         return cliRefusal("info", "not enough memory for a balloon");
-    const BalloonLoadResult loaded = loadBalloon(options.path, *matrix);
+    const MeasuredBalloonLoad loaded = loadMeasuredBalloon(options.path, *matrix);
     if (!loaded) {
         if (loaded.error == kBalloonNotRecognized)
             return cliRefusal("info", loaded.error);
@@ -187,7 +222,8 @@ int run(const InfoOptions& options)
             message.replace(gap, 2, ": ");
         return cliUsageError("info", message);
     }
-    const BalloonSummary summary = summarise(*matrix, *loaded.settings);
+    BalloonSummary summary = summarise(*matrix, *loaded.settings, loaded.measured);
+    summary.record = loaded.record;
     if (options.json)
         printJson(options.path, summary);
     else
@@ -203,7 +239,10 @@ std::function<int()> setupInfo(CLI::App& command)
     return [options] { return run(*options); };
 }
 
-const CliRegistration registration({"info", "Print a balloon file's settings", setupInfo});
+const CliRegistration registration({"info",
+                                    "Print a balloon file's settings, the cells that hold data, its level range, the "
+                                    "on-axis level at 1 kHz, its time window, any near-field merge and its valid band",
+                                    setupInfo});
 
 } // namespace
 } // namespace vantrel

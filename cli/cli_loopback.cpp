@@ -190,7 +190,8 @@ std::function<int()> setupLoopback(CLI::App& app)
     return [o] { return run(*o); };
 }
 
-const CliRegistration registration({"loopback", "Check the sound card and cabling with one sequence played and recorded",
+const CliRegistration registration({"loopback", "Check the sound card and cabling with one sequence played and recorded: peaks, delay, "
+                                    "latency and the REF to IN response",
                                     setupLoopback});
 
 } // namespace

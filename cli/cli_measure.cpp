@@ -366,7 +366,10 @@ std::function<int()> setupMeasure(CLI::App& app)
     return [o] { return run(*o); };
 }
 
-const CliRegistration registration({"measure", "Measure a whole balloon unattended and save it", setupMeasure});
+const CliRegistration registration({"measure",
+                                    "Measure a whole balloon unattended and save it, with a sweep's distortion file "
+                                    "beside it, autosaving so a halted walk resumes, and the views as PNG pictures",
+                                    setupMeasure});
 
 } // namespace
 } // namespace vantrel

@@ -13,7 +13,8 @@
 #include "cli/cli_command.h"
 #include "cli/cli_distortion.h"
 #include "app/main_window_controls.h"
-#include "balloon/balloon_file.h"
+#include "analysis/tables.h"
+#include "balloon/measured_balloon.h"
 #include "platform/number_text.h"
 #include "platform/qt/image_canvas.h"
 #include "views/balloon_display.h"
@@ -103,7 +104,7 @@ int runRender(RenderOptions& o)
     auto matrix = BalloonMatrix::create();
     if (!matrix)
         return cliRefusal(kName, "not enough memory for the balloon");
-    const BalloonLoadResult loaded = loadBalloon(o.balloon, *matrix);
+    const MeasuredBalloonLoad loaded = loadMeasuredBalloon(o.balloon, *matrix);
     if (!loaded) {
         if (loaded.error == kBalloonNotRecognized)
             return cliRefusal(kName, "'" + o.balloon + "': " + loaded.error);
@@ -137,6 +138,11 @@ int runRender(RenderOptions& o)
             return cliUsageError(kName, "--hz " + cleanFixedText(o.hz, 1) + " Hz lies outside the balloon's axis, " +
                                             cleanFixedText(axis.from(), 0) + " Hz .. " + cleanFixedText(axis.to(), 0) +
                                             " Hz");
+        // Nor a frequency outside the measurement: the picture would show filler as the loudspeaker.
+        const ValidBand band = validBand(trailer, axis, loaded.measured);
+        if (!band.containsHz(o.hz, axis))
+            return cliUsageError(kName, "--hz " + cleanFixedText(o.hz, 1) + " Hz lies outside the valid band " +
+                                            validBandText(band, axis));
         sel.selectedBin = nearestBin(axis, o.hz);
     }
     else if (o.bin >= 0)
@@ -214,7 +220,8 @@ std::function<int()> setupRender(CLI::App& app)
     return [o] { return runRender(*o); };
 }
 
-const CliRegistration registration({"render", "Draw a view of a balloon file as a PNG picture, as the window shows it",
+const CliRegistration registration({"render", "Draw a view of a balloon file, or of the distortion file beside it, as a PNG picture, as "
+                                                "the window shows it",
                                     setupRender});
 
 } // namespace

@@ -118,7 +118,7 @@ std::string clfText(const ExportSource& source, const ClfOptions& options, std::
     if (error = exportAxis(source.trailer, axis); !error.empty())
         return {};
     ExportValidBand valid;
-    if (error = exportValidBand(source.trailer, axis, valid); !error.empty())
+    if (error = exportValidBand(source, axis, valid); !error.empty())
         return {};
 
     // The bands that lie wholly inside the valid band, each with its first and last bin.
@@ -141,8 +141,7 @@ std::string clfText(const ExportSource& source, const ClfOptions& options, std::
             bands.push_back(band);
     }
     if (bands.empty()) {
-        error = "no CLF" + std::to_string(version) + " band lies within the balloon's valid band " +
-                fixedText(valid.lowHz, 1) + " to " + fixedText(valid.highHz, 1) + " Hz";
+        error = "no CLF" + std::to_string(version) + " band lies within the balloon's valid band " + valid.text;
         return {};
     }
 
@@ -235,7 +234,7 @@ std::string clfText(const ExportSource& source, const ClfOptions& options, std::
     text += "<CLF" + std::to_string(version) + "END>" + kLineEnd;
     if (summary != nullptr)
         *summary = {version, bands.front().nominal.nominal, bands.back().nominal.nominal,
-                    static_cast<int>(bands.size()), clfStep < step};
+                    static_cast<int>(bands.size()), clfStep < step, valid.text};
     return text;
 }
 

@@ -63,6 +63,7 @@ struct ClfSummary {
     std::string minBand, maxBand;
     int bands = 0;
     bool interpolated = false; // the CLF step is finer than the balloon's
+    std::string validBand;     // ExportValidBand::text
 };
 
 // The file's text. Empty error on success.

@@ -1,6 +1,7 @@
 #include "exports/export_source.h"
 
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 
 #include "exports/decimal_text.h"
@@ -34,6 +35,11 @@ std::string exportAxis(const BalloonTrailer& trailer, FrequencyAxis& axis)
                " Hz)";
     axis.build(from, to);
     return {};
+}
+
+std::string sourceFileName(const ExportSource& source)
+{
+    return std::filesystem::path(source.sourceName).filename().string();
 }
 
 AngleGrid exportGrid(const BalloonTrailer& trailer) { return angleGridFromFlag(trailer.angleGridFlag); }

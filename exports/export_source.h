@@ -5,6 +5,7 @@
 
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
+#include "balloon/valid_band.h"
 
 namespace vantrel {
 
@@ -12,7 +13,12 @@ struct ExportSource {
     const BalloonMatrix& matrix;
     BalloonTrailer trailer;  // as read from the matrix's trailer
     std::string sourceName;  // the balloon file's path as the user gave it
+    MeasuredWith measured = {}; // its measurement record: what limits the valid band
+    bool allPoints = false;     // FRD and SOFA: the whole stored axis, not only the valid band
 };
+
+// The balloon file's name without the folders above it: exports are sent out and published.
+std::string sourceFileName(const ExportSource& source);
 
 // The frequency axis of the trailer's "From:"/"To:" indexes. Unlike the measurement window,
 // an export does not fall back to a default range: a trailer whose indexes lie outside the

@@ -8,13 +8,15 @@
 // in the vertical plane V = +90, taken from the cell at H = -a mod 360 (that row turns downward
 // as H grows). -180 and +180 are both the rear axis.
 //
-// Each file: '*' comment lines (source, plane, angle, settings), then 750 ascending lines
-// "frequency_Hz level_dB phase_deg" with level 20 log10 |z| + 90 dB.
+// Each file: '*' comment lines (source file name, plane, angle, settings, the valid band), then
+// one ascending line "frequency_Hz level_dB phase_deg" per axis point of the valid band (all
+// 750 with ExportSource::allPoints), level 20 log10 |z| + 90 dB.
 
 #include <string>
 #include <vector>
 
 #include "exports/export_source.h"
+#include "exports/export_valid_band.h"
 
 namespace vantrel {
 
@@ -35,8 +37,9 @@ std::vector<FrdAngle> frdAngles(AngleGrid grid);
 // "<prefix> hor +30.frd"; zero has no sign.
 std::string frdFileName(const std::string& prefix, FrdPlane plane, int degrees);
 
-// The text of one file.
-std::string frdText(const ExportSource& source, const FrequencyAxis& axis, const FrdAngle& angle, FrdPhase phase);
+// The text of one file: the points of band, or all of them with source.allPoints.
+std::string frdText(const ExportSource& source, const FrequencyAxis& axis, const FrdAngle& angle, FrdPhase phase,
+                    const ExportValidBand& band);
 
 // Writes every file into directory (created when missing), each through a temporary name.
 // Empty on success, else a message naming the path that failed; files already complete stay.

@@ -12,6 +12,7 @@
 
 #include <zlib.h>
 
+#include "analysis/tables.h"
 #include "balloon/sphere_directions.h"
 #include "balloon/valid_band.h"
 #include "exports/decimal_text.h"
@@ -162,15 +163,16 @@ std::string metadataJson(const ExportSource& source, const FrequencyAxis& axis,
 {
     const AngleGrid grid = exportGrid(source.trailer);
     std::string json = "{";
-    json += "\"file\":" + jsonString(std::filesystem::path(source.sourceName).filename().string());
-    json += ",\"source\":" + jsonString(source.sourceName);
+    json += "\"file\":" + jsonString(sourceFileName(source));
+    json += ",\"source\":" + jsonString(sourceFileName(source));
     json += ",\"settings\":" + jsonString(settingsSummary(source.trailer));
     json += ",\"exported\":" + jsonString(sofaDateNow() + " UTC");
     json += ",\"gridStep\":" + std::to_string(gridStepDegrees(grid));
     json += ",\"levelStep\":0.01,\"phaseStep\":0.1,\"bins\":" + std::to_string(kAxisPoints);
     // The points that hold measurements; the page greys the rest of the axis.
-    const ValidBand valid = validBand(source.trailer, axis);
+    const ValidBand valid = validBand(source.trailer, axis, source.measured);
     json += ",\"validFirst\":" + std::to_string(valid.first) + ",\"validLast\":" + std::to_string(valid.last);
+    json += ",\"validFrom\":" + jsonString(validFromText(valid, axis));
     json += ",\"frequencies\":[";
     for (int b = 0; b < kAxisPoints; ++b) {
         if (b > 0)
@@ -261,7 +263,7 @@ std::string htmlPage(const ExportSource& source, const FrequencyAxis& axis, cons
     const std::string block = deflated(raw);
     if (block.empty())
         return {};
-    const std::string name = std::filesystem::path(source.sourceName).filename().string();
+    const std::string name = sourceFileName(source);
     return fillTemplate(
         kViewerPage,
         {{"@GENERATOR@", htmlText("Vantrel " + vantrelVersionText())},

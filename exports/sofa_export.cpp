@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "balloon/sphere_directions.h"
+#include "exports/export_valid_band.h"
 #include "exports/safe_output.h"
 #include "platform/version.h"
 
@@ -114,6 +115,20 @@ std::string writeSofa(const ExportSource& source, const SofaMetadata& metadata, 
     FrequencyAxis axis;
     if (std::string error = exportAxis(source.trailer, axis); !error.empty())
         return error;
+    ExportValidBand band;
+    if (std::string error = exportValidBand(source, axis, band); !error.empty()) {
+        if (!source.allPoints)
+            return error;
+        band.text = "(unknown: " + error + ")";
+    }
+    // The valid band only, unless asked for the whole stored axis (then the comment says what
+    // lies outside it).
+    const int first = source.allPoints ? 0 : band.first;
+    const std::size_t points = static_cast<std::size_t>((source.allPoints ? kAxisPoints - 1 : band.last) - first + 1);
+    const std::string pointsText =
+        source.allPoints ? "All " + std::to_string(kAxisPoints) + " points of the stored axis; only the valid band " +
+                               band.text + " is the loudspeaker's response, the rest is the filters' roll-off, copies and filler."
+                         : "The valid band " + band.text + ".";
     const auto directions = sphereDirections(exportGrid(source.trailer));
     const std::size_t receivers = directions.size();
 
@@ -128,7 +143,7 @@ std::string writeSofa(const ExportSource& source, const SofaMetadata& metadata, 
         return "cannot write " + path + ": " + nc_strerror(status);
 
     NcWriter nc(ncid);
-    const std::string fileName = std::filesystem::path(source.sourceName).filename().string();
+    const std::string fileName = sourceFileName(source);
     const std::string settings = settingsSummary(source.trailer);
     const std::string date = orDefault(metadata.dateCreated, sofaDateNow());
 
@@ -152,16 +167,16 @@ std::string writeSofa(const ExportSource& source, const SofaMetadata& metadata, 
     nc.text(NC_GLOBAL, "SourceType", orDefault(metadata.sourceType, "Loudspeaker"));
     nc.text(NC_GLOBAL, "SourceManufacturer", orDefault(metadata.manufacturer, "unknown"));
     nc.text(NC_GLOBAL, "Description", orDefault(metadata.description, "Measurement settings: " + settings));
-    nc.text(NC_GLOBAL, "History", "Exported from the balloon file " + source.sourceName);
+    nc.text(NC_GLOBAL, "History", "Exported from the balloon file " + fileName);
     nc.text(NC_GLOBAL, "Comment",
-            "Balloon file " + source.sourceName + ". Measurement settings: " + settings + ". Data.Real and Data.Imag "
+            "Balloon file " + fileName + ". Measurement settings: " + settings + ". " + pointsText + " Data.Real and Data.Imag "
             "are the stored complex responses; magnitude 1 is 90 dB of the measurement's level. " +
             frameDescription() + " " + receiverSources(directions));
 
     const int m = nc.dim("M", 1);
     const int r = nc.dim("R", receivers);
     const int e = nc.dim("E", 1);
-    const int n = nc.dim("N", kAxisPoints);
+    const int n = nc.dim("N", points);
     const int i = nc.dim("I", 1);
     const int c = nc.dim("C", 3);
 
@@ -210,15 +225,17 @@ std::string writeSofa(const ExportSource& source, const SofaMetadata& metadata, 
         positions.insert(positions.end(), {d.azimuthDegrees, d.elevationDegrees, kSofaReceiverRadiusMetres});
     nc.put(receiverPosition, positions.data());
 
-    std::vector<double> axisHz(axis.values().begin(), axis.values().end());
+    std::vector<double> axisHz(points);
+    for (std::size_t b = 0; b < points; ++b)
+        axisHz[b] = axis[first + static_cast<int>(b)];
     nc.put(frequencies, axisHz.data());
 
-    std::vector<double> re(receivers * kAxisPoints), im(receivers * kAxisPoints);
+    std::vector<double> re(receivers * points), im(receivers * points);
     for (std::size_t k = 0; k < receivers; ++k) {
         const auto cell = source.matrix.cell(directions[k].cell.row, directions[k].cell.column);
-        for (std::size_t b = 0; b < static_cast<std::size_t>(kAxisPoints); ++b) {
-            re[k * kAxisPoints + b] = cell[b].re;
-            im[k * kAxisPoints + b] = cell[b].im;
+        for (std::size_t b = 0; b < points; ++b) {
+            re[k * points + b] = cell[static_cast<std::size_t>(first) + b].re;
+            im[k * points + b] = cell[static_cast<std::size_t>(first) + b].im;
         }
     }
     nc.put(dataReal, re.data());

@@ -2,7 +2,8 @@
 // A balloon as an AES69 file of the convention FreeFieldDirectivityTF 1.1 (SOFA 2.1), netCDF-4.
 //
 // One measurement (M = 1), one receiver per unique direction of the grid (R, in the order and
-// frame of sphereDirections), N = 750 frequencies of the trailer's axis, I = 1, C = 3, E = 1.
+// frame of sphereDirections), N = the axis points of the valid band (all 750 of the trailer's
+// axis with ExportSource::allPoints, the comment then naming the band), I = 1, C = 3, E = 1.
 // ReceiverPosition is spherical (azimuth, elevation in degrees, radius in metres) around the
 // loudspeaker at the origin looking along +x with +z up. Data.Real and Data.Imag hold the
 // stored complex values as they are (magnitude 1 is 90 dB of the measurement's level).

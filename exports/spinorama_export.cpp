@@ -43,7 +43,7 @@ std::string spinoramaText(const ExportSource& source, Plane plane, std::string& 
     if (error = exportAxis(source.trailer, axis); !error.empty())
         return {};
     ExportValidBand valid;
-    if (error = exportValidBand(source.trailer, axis, valid); !error.empty())
+    if (error = exportValidBand(source, axis, valid); !error.empty())
         return {};
     const AngleGrid grid = exportGrid(source.trailer);
     const std::vector<SpinoramaCurve> curves = spinoramaCurves(grid);
@@ -95,6 +95,7 @@ std::string spinoramaText(const ExportSource& source, Plane plane, std::string& 
         summary->frequencies = rows;
         summary->lowHz = low;
         summary->highHz = high;
+        summary->validBand = valid.text;
         summary->shortfall.clear();
         if (rows < kLeastFrequencies)
             summary->shortfall += "fewer than " + std::to_string(kLeastFrequencies) + " frequencies; ";

@@ -38,6 +38,7 @@ struct SpinoramaSummary {
     double lowHz = 0, highHz = 0;
     // What the tooling will find missing for a complete data set; empty when nothing is.
     std::string shortfall;
+    std::string validBand; // ExportValidBand::text
 };
 
 // The text of one file. Empty error on success.

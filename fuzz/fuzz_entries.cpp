@@ -423,6 +423,10 @@ int distortionFile(Bytes data)
         std::array<std::uint8_t, kHeader> written{};
         h->write(written);
         require(written == header, "a header reads back as written");
+        // The valid band reads the sweep's band from the first bytes alone: the same band.
+        std::string bandError;
+        const auto band = distortionSweepBand(header, DistortionBalloon::kFileBytes, bandError);
+        require(band && band->first == h->f1 && band->second == h->f2, "the header gives the file's sweep band");
     } else {
         require(!error.empty(), "a refusal says why");
     }

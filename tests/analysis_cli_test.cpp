@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "analysis/pictures.h"
 #include "analysis_balloons.h"
 #include "balloon/balloon_file.h"
+#include "balloon/measurement_record.h"
 #include "balloon/valid_band.h"
 #include "cli_run.h"
 #include "temp_dir.h"
@@ -171,6 +173,60 @@ TEST(CompareCli, ItselfPassesAtZeroAndARaisedCellFailsWithItsPlaceNamed)
     run = testing::runCli("compare " + a + " " + quoted(dir.path() / "g5.BAL") + " -o " + quoted(dir.path() / "x"));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("different grids"), std::string::npos) << run.err;
+}
+
+// A balloon measured with a 5 ms time window (its record beside it): the tables start at
+// 200 Hz and say why, a merged one is valid from the axis start and names its merge band, and
+// a damaged record is refused, not skipped.
+TEST(DirectivityCli, TheValidBandFollowsTheRecordedWindowAndSaysSo)
+{
+    TempDir dir;
+    const FrequencyAxis axis;
+    const testing::BaffledPiston piston{0.03};
+    BalloonMatrix m = testing::synthesiseBalloon(AngleGrid::Grid10, axis, [&](double hz, double h, double v) {
+        return piston(hz, h, v) + 0.05;
+    });
+    save(m, dir.path() / "w.BAL", AngleGrid::Grid10);
+    MeasurementRecord record;
+    record.rateHz = 48000;
+    record.windowSamples = 240;
+    struct Case {
+        std::optional<MergeBand> merge;
+        double lowestHz; // no row below
+        const char* says;
+    };
+    const Case cases[] = {{std::nullopt, 200.0, "(time window 5 ms)"},
+                          {MergeBand{150, 300}, 10.0, "(shortest sequence); near-field merge 150 Hz .. 300 Hz"}};
+    for (const Case& c : cases) {
+        record.merge = c.merge;
+        ASSERT_FALSE(saveMeasurementRecord(measurementRecordPathFor((dir.path() / "w.BAL").string()), record));
+        const auto out = dir.path() / (c.merge ? "merged" : "gated");
+        const testing::CliResult run = directivity(dir, arguments(dir.path() / "w.BAL", out, "--frequencies 1000"));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string table = readWholeFile(out / "directivity.txt");
+        EXPECT_NE(table.find(c.says), std::string::npos) << table.substr(0, 400);
+        EXPECT_NE(readWholeFile(out / "cta2034.txt").find(c.says), std::string::npos);
+        std::istringstream lines(table);
+        std::string line;
+        double lowest = 1e9;
+        while (std::getline(lines, line))
+            if (!line.starts_with("#"))
+                lowest = std::min(lowest, number(line.substr(0, line.find(' '))));
+        EXPECT_GE(lowest, c.lowestHz);
+        EXPECT_LT(lowest, 1.2 * c.lowestHz);
+    }
+    // A frequency below the window's band is refused by name.
+    record.merge.reset();
+    ASSERT_FALSE(saveMeasurementRecord(measurementRecordPathFor((dir.path() / "w.BAL").string()), record));
+    testing::CliResult run = directivity(dir, arguments(dir.path() / "w.BAL", dir.path() / "low", "--frequencies 100"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("time window 5 ms"), std::string::npos) << run.err;
+
+    std::ofstream(measurementRecordPathFor((dir.path() / "w.BAL").string())) << "vantrel measurement record 1\nrate-hz fast\n";
+    run = directivity(dir, arguments(dir.path() / "w.BAL", dir.path() / "damaged"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("measurement record is damaged"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "damaged"));
 }
 
 TEST(DirectivityCli, RefusalsSayWhyAndWriteNothingTheyCannot)

@@ -1,6 +1,7 @@
 // The valid band, the full-sphere figures and the comparison of two balloons, against closed
 // forms on synthetic balloons and on curves whose figures follow by hand.
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "analysis/compare.h"
 #include "analysis/metrics.h"
 #include "analysis/sphere_levels.h"
+#include "balloon/balloon_file.h"
 #include "analysis_balloons.h"
 
 namespace vantrel {
@@ -34,12 +36,13 @@ TEST(ValidBand, EndsAtTheUsableBandOfTheRateAndSkipsTheCopiedEdgePoints)
         int rateIndex, smoothingIndex, fromIndex, toIndex;
         double highestHz;    // 0.45 rate, or the axis end
         int copiedAtEachEnd; // max(1, smoothing half-width)
+        int halfWidth;       // the smoothing's: points averaged on each side
     };
     const Case cases[] = {
-        {5, 3, 3, 6, 21600.0, 2}, // 48 kHz, 1/24 octave, 10 Hz .. 50 kHz: the demo's settings
-        {6, 0, 3, 6, 43200.0, 5}, // 96 kHz, 1/3 octave
-        {7, 5, 3, 6, 50000.0, 1}, // 192 kHz, no smoothing: the whole axis but its copied ends
-        {5, 4, 1, 4, 10000.0, 1}, // 2 Hz .. 10 kHz: the shortest sequence cannot resolve 2 Hz
+        {5, 3, 3, 6, 21600.0, 2, 2}, // 48 kHz, 1/24 octave, 10 Hz .. 50 kHz: the demo's settings
+        {6, 0, 3, 6, 43200.0, 5, 5}, // 96 kHz, 1/3 octave
+        {7, 5, 3, 6, 50000.0, 1, 0}, // 192 kHz, no smoothing: the whole axis but its copied ends
+        {5, 4, 1, 4, 10000.0, 1, 1}, // 2 Hz .. 10 kHz: the shortest sequence cannot resolve 2 Hz
     };
     for (const Case& c : cases) {
         BalloonTrailer trailer;
@@ -51,13 +54,61 @@ TEST(ValidBand, EndsAtTheUsableBandOfTheRateAndSkipsTheCopiedEdgePoints)
         trailer.toIndex = c.toIndex;
         const ValidBand band = validBand(trailer, axis);
         SCOPED_TRACE(c.rateIndex * 100 + c.smoothingIndex);
-        EXPECT_LE(axis[band.last], c.highestHz);
+        // Every point the smoothing averages into the last one lies inside the usable band.
+        const int top = band.last + c.halfWidth;
+        ASSERT_LT(top, kDataBins);
+        EXPECT_LE(axis[top], c.highestHz);
         if (band.last < kDataBins - 1 - c.copiedAtEachEnd)
-            EXPECT_GT(axis[band.last + 1], c.highestHz);
+            EXPECT_GT(axis[top + 1], c.highestHz);
         else
             EXPECT_EQ(band.last, kDataBins - 1 - c.copiedAtEachEnd);
         EXPECT_GE(band.first, c.copiedAtEachEnd);
         EXPECT_GE(axis[band.first - c.copiedAtEachEnd], band.rateHz / 8192.0 * 0.99);
+    }
+}
+
+// What the measurement record (or the distortion file) adds: the sweep's band, the time
+// window's lowest resolved frequency 1/T, and a near-field merge that lifts the window's limit.
+TEST(ValidBand, FollowsTheSweepAndTheTimeWindowUnlessMerged)
+{
+    const MeasuredWith none;
+    const ValidBand plain = validBand(kInitialBalloonTrailer, FrequencyAxis{});
+    struct Case {
+        const char* what;
+        MeasuredWith measured;
+        double lowestHz, highestHz;
+        LowEdgeReason reason;
+    };
+    const MergeBand merge{150, 300};
+    const Case cases[] = {
+        {"nothing recorded", none, 48000.0 / 8192.0, 21600.0, LowEdgeReason::sequence},
+        {"a 30000-sample window", {0, 0, 30000 / 48000.0, {}}, 48000.0 / 8192.0, 21600.0, LowEdgeReason::sequence},
+        {"a 240-sample window", {0, 0, 240 / 48000.0, {}}, 200.0, 21600.0, LowEdgeReason::window},
+        {"a 240-sample window, merged", {0, 0, 240 / 48000.0, merge}, 48000.0 / 8192.0, 21600.0, LowEdgeReason::sequence},
+        {"a sweep from 20 Hz to Nyquist", {20, 24000, 0, {}}, 20.0, 21600.0, LowEdgeReason::sweep},
+        {"a sweep to 10 kHz", {20, 10000, 0, {}}, 20.0, 9700.0, LowEdgeReason::sweep},
+        {"a sweep and a short window", {20, 20000, 240 / 48000.0, {}}, 200.0, 19400.0, LowEdgeReason::window},
+    };
+    const FrequencyAxis axis; // 10 Hz .. 50 kHz
+    const int s = 2;          // 1/24 octave
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ValidBand band = validBand(kInitialBalloonTrailer, axis, c.measured);
+        EXPECT_NEAR(band.lowestHz, c.lowestHz, 1e-9);
+        EXPECT_NEAR(band.highestHz, c.highestHz, 1e-9);
+        EXPECT_EQ(band.lowReason, c.reason);
+        // The first point reads FFT bins from axis[first - s - 1] up: all at or above the limit,
+        // and one point lower would not be (unless the copied edge points set the first).
+        const auto point = [&](int j) { return axis[std::max(j, 0)]; };
+        EXPECT_GE(point(band.first - s - 1), c.lowestHz);
+        if (band.first > s) {
+            EXPECT_LT(point(band.first - s - 2), c.lowestHz);
+        }
+        EXPECT_LE(axis[band.last + s], c.highestHz);
+        EXPECT_GT(axis[band.last + s + 1], c.highestHz);
+        if (c.reason == LowEdgeReason::sequence && c.highestHz == 21600.0) {
+            EXPECT_EQ(std::pair(band.first, band.last), std::pair(plain.first, plain.last));
+        }
     }
 }
 

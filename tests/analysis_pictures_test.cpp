@@ -139,7 +139,7 @@ TEST_F(PistonPictures, DirectivityAndCtaPicturesDrawTheirCurvesInsideTheirFrames
     EXPECT_GT(countColour(directivity, {220, 0, 0}), 500);  // sound power, vertical beamwidth
 
     const auto curves = cta2034Curves(*balloon, AngleGrid::Grid5, axis, ValidBand{});
-    const QImage cta = render(kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves, {}, {}); });
+    const QImage cta = render(kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves, {}, {}, {}); });
     EXPECT_EQ(pixel(cta, 79, 300), (Rgb{0, 0, 0}));
     for (Rgb colour : {Rgb{0, 60, 220}, Rgb{0, 150, 0}, Rgb{230, 130, 0}, Rgb{220, 0, 0}, Rgb{150, 0, 170},
                        Rgb{240, 130, 130}, Rgb{240, 195, 90}})

@@ -12,3 +12,4 @@ vantrel_test(balloon_sphere_directions_test SOURCES balloon_sphere_directions_te
 vantrel_test(balloon_autosave_test SOURCES balloon_autosave_test.cpp LIBS vantrel_balloon)
 vantrel_test(balloon_distortion_test SOURCES balloon_distortion_test.cpp LIBS vantrel_balloon)
 vantrel_test(balloon_measurement_record_test SOURCES balloon_measurement_record_test.cpp LIBS vantrel_balloon)
+vantrel_test(balloon_measured_balloon_test SOURCES balloon_measured_balloon_test.cpp LIBS vantrel_balloon)

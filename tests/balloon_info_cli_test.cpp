@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdlib>
 #include <fstream>
+#include <vector>
 
 #include "balloon/balloon_file.h"
 #include "cli_run.h"
@@ -50,7 +51,42 @@ TEST(InfoCommand, PrintsTheSettingsTheCellsAndTheLevels)
                      "Grid: 10 degrees (19 rows x 37 columns)\n"
                      "Cells with data: 2 of 703\n"
                      "Level range: 70.0 dB to 85.0 dB\n"
-                     "On-axis level at 1 kHz: 85.0 dB (bin 424, 1002.4 Hz)\n");
+                     "On-axis level at 1 kHz: 85.0 dB (bin 424, 1002.4 Hz)\n"
+                     "Time window: not recorded\n"
+                     "Valid band: 20.8 Hz .. 19.45 kHz, valid from 20.8 Hz (shortest sequence)\n");
+}
+
+// The measurement record beside the balloon: its window, merge and sweep set the valid band's
+// low edge, and info names the reason; a damaged record is refused with its line.
+TEST(InfoCommand, NamesTheRecordedWindowMergeAndSweep)
+{
+    struct Case {
+        const char* record;
+        std::vector<const char*> lines;
+        int status;
+    };
+    const Case cases[] = {
+        {"excitation mls\nrate-hz 96000\nwindow-samples 480\n",
+         {"Time window: 480 samples (5 ms)\n", "Valid band: 207.5 Hz .. 19.45 kHz, valid from 207.5 Hz (time window 5 ms)\n"},
+         0},
+        {"excitation mls\nwindow-samples 480\nmerge-hz 150 300\n", // the trailer's rate
+         {"Time window: 480 samples (5 ms)\n", "Near-field merge: 150 Hz .. 300 Hz\n",
+          "(shortest sequence); near-field merge 150 Hz .. 300 Hz\n"},
+         0},
+        {"excitation sweep\nsweep-hz 50 10000\nrate-hz 96000\nwindow-samples 30000\n",
+         {"Time window: 30000 samples (312.5 ms)\n", "Valid band: 52.1 Hz .. 9.40 kHz, valid from 52.1 Hz (sweep from 50 Hz) to 9.40 kHz (sweep to 10 kHz)\n"},
+         0},
+        {"excitation mls\nrate-hz fast\n", {"measurement record is damaged", "line 3"}, 2},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string path = makeBalloon(dir, {1, 6, 2, 120, 4, 5, 1});
+        std::ofstream(dir.path() / "b.MSR") << "vantrel measurement record 1\n" << c.record;
+        const auto r = runCli("info '" + path + "'");
+        EXPECT_EQ(r.status, c.status) << c.record << r.err;
+        for (const char* line : c.lines)
+            EXPECT_NE((r.out + r.err).find(line), std::string::npos) << line << "\n" << r.out << r.err;
+    }
 }
 
 TEST(InfoCommand, JsonCarriesTheSameAsOneObject)
@@ -67,7 +103,9 @@ TEST(InfoCommand, JsonCarriesTheSameAsOneObject)
         "assert d[\"rateHz\"]==48000 and d[\"smoothing\"]==\"1/24 oct\" and d[\"gridDegrees\"]==10, d; "
         "assert d[\"cellsWithData\"]==2 and d[\"gridCells\"]==703, d; "
         "assert abs(d[\"levelMinDb\"]-70)<0.01 and abs(d[\"levelMaxDb\"]-85)<0.01, d; "
-        "assert abs(d[\"onAxis1kHz\"][\"levelDb\"]-85)<0.01 and d[\"fromHz\"]==10 and d[\"toHz\"]==50000, d' '" +
+        "assert abs(d[\"onAxis1kHz\"][\"levelDb\"]-85)<0.01 and d[\"fromHz\"]==10 and d[\"toHz\"]==50000, d; "
+        "assert d[\"validBand\"][\"lowEdge\"]==\"sequence\" and d[\"windowSamples\"] is None and d[\"mergeHz\"] is None, d; "
+        "assert 10<d[\"validBand\"][\"lowHz\"]<11 and 21000<d[\"validBand\"][\"highHz\"]<=21600, d' '" +
         json.string() + "'";
     EXPECT_EQ(std::system(check.c_str()), 0) << r.out;
 }

@@ -187,6 +187,29 @@ TEST(ClfExport, EveryValueLiesWhereTheConventionPutsIt)
     }
 }
 
+// A swept balloon: below f1 and above the sweep's fade the levels are its inverse filter's
+// roll-off, so neither the CLF bands nor the SPL rows reach there.
+TEST(ClfExport, ASweptBalloonsBandsAndRowsStayInsideItsSweep)
+{
+    const BalloonMatrix m = directionBalloon(AngleGrid::Grid10);
+    const ExportSource source{m, m.readTrailer(), "swept.BAL", MeasuredWith{20, 10000, 0, {}}};
+    ClfOptions options;
+    options.model = "Swept";
+    std::string error;
+    const ClfFile f = readClf(clfText(source, options, error));
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(f.tags.at("<MINBAND>").at(0), "31.5"); // the 16 Hz octave starts at 11 Hz
+    EXPECT_EQ(f.tags.at("<MAXBAND>").at(0), "4000"); // the 8 kHz octave ends at 11 kHz
+    testing::TempDir dir;
+    SpinoramaSummary summary;
+    ASSERT_EQ(writeSpinorama(source, (dir.path() / "spin").string(), &summary), "");
+    EXPECT_GE(summary.lowHz, 20.0);
+    EXPECT_LT(summary.lowHz, 23.0);
+    EXPECT_LE(summary.highHz, 9700.0);
+    EXPECT_GT(summary.highHz, 9000.0);
+    EXPECT_NE(summary.validBand.find("(sweep from 20 Hz)"), std::string::npos) << summary.validBand;
+}
+
 TEST(ClfExport, TheSimulatedRigShowsItsVerticalLobingAndItsMirrorSymmetry)
 {
     const FrequencyAxis axis;

@@ -1,7 +1,10 @@
 // vantrel-cli export as a user runs it: exit statuses, messages and what lands on disk.
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -51,6 +54,46 @@ protected:
     TempDir dir;
     fs::path balloon;
 };
+
+// The record beside the balloon limits the FRD files to its sweep's band; --all-points keeps
+// the stored axis and says which part is measured. Neither names the balloon's folders.
+TEST_F(ExportCli, FrdFilesHoldTheRecordedBandUnlessAllPointsAreAsked)
+{
+    std::ofstream(dir.path() / "spk.MSR") << "vantrel measurement record 1\nexcitation sweep\nsweep-hz 20 10000\n";
+    struct Case {
+        const char* option;
+        std::size_t lines;  // 0: the band's
+        const char* points; // the comment on them
+    };
+    for (const Case& c : {Case{"", 0, "* Points: the valid band "}, Case{" --all-points", 750, "* Points: all 750"}}) {
+        const fs::path out = dir.path() / (c.lines ? "all" : "band");
+        const CliRun run = cli(quoted(balloon) + " --frd " + quoted(out) + c.option);
+        ASSERT_EQ(run.status, 0) << run.output;
+        EXPECT_NE(run.output.find("(sweep from 20 Hz)"), std::string::npos) << run.output;
+        std::ifstream in(out / "spk hor 0.frd");
+        std::string text((std::istreambuf_iterator<char>(in)), {}), line;
+        EXPECT_NE(text.find(c.points), std::string::npos) << text.substr(0, 600);
+        EXPECT_NE(text.find("* Source: spk.BAL\n"), std::string::npos);
+        EXPECT_EQ(text.find(dir.path().string()), std::string::npos);
+        std::istringstream lines(text);
+        std::size_t count = 0;
+        double lowest = 1e9, highest = 0;
+        while (std::getline(lines, line))
+            if (!line.starts_with("*")) {
+                ++count;
+                const double hz = std::stod(line.substr(0, line.find(' ')));
+                lowest = std::min(lowest, hz);
+                highest = std::max(highest, hz);
+            }
+        if (c.lines) {
+            EXPECT_EQ(count, c.lines);
+        } else {
+            EXPECT_GE(lowest, 20.0);
+            EXPECT_LE(highest, 9700.0);
+            EXPECT_GT(count, 500u);
+        }
+    }
+}
 
 TEST_F(ExportCli, WritesBothOutputsAndNamesThem)
 {

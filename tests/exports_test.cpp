@@ -13,6 +13,7 @@
 
 #include "balloon/sphere_directions.h"
 #include "exports/decimal_text.h"
+#include "exports/export_valid_band.h"
 #include "exports/frd_export.h"
 #include "exports/sofa_export.h"
 #include "temp_dir.h"
@@ -119,17 +120,22 @@ TEST(FrdExport, AngleSetsAndNamesAreCompleteOnBothGrids)
 TEST(FrdExport, FilesParseBackToTheBalloonsLevelsAndPhases)
 {
     const BalloonMatrix m = stampedBalloon(AngleGrid::Grid10);
-    const ExportSource source{m, m.readTrailer(), "/data/spk.BAL"};
+    const ExportSource source{m, m.readTrailer(), "/data/spk.BAL", {}, true};
     FrequencyAxis axis;
     ASSERT_EQ(exportAxis(source.trailer, axis), "");
+    ExportValidBand band;
+    ASSERT_EQ(exportValidBand(source, axis, band), "");
     for (const FrdAngle& angle : frdAngles(AngleGrid::Grid10)) {
         std::vector<std::string> comments;
-        const auto wrapped = frdLines(frdText(source, axis, angle, FrdPhase::Wrapped), &comments);
-        const auto unwrapped = frdLines(frdText(source, axis, angle, FrdPhase::Unwrapped));
+        const auto wrapped = frdLines(frdText(source, axis, angle, FrdPhase::Wrapped, band), &comments);
+        const auto unwrapped = frdLines(frdText(source, axis, angle, FrdPhase::Unwrapped, band));
         ASSERT_EQ(wrapped.size(), static_cast<std::size_t>(kAxisPoints));
         ASSERT_EQ(unwrapped.size(), wrapped.size());
-        ASSERT_GE(comments.size(), 4u);
-        EXPECT_NE(comments[1].find("/data/spk.BAL"), std::string::npos);
+        ASSERT_GE(comments.size(), 6u);
+        // The file's name only: exports are sent out, the folders above it are the user's.
+        EXPECT_NE(comments[1].find("spk.BAL"), std::string::npos);
+        EXPECT_EQ(comments[1].find("/data"), std::string::npos);
+        EXPECT_NE(comments[5].find("all 750 of the stored axis; only the valid band"), std::string::npos) << comments[5];
         EXPECT_NE(comments[2].find(signedDegreesText(angle.degrees) + " degrees"), std::string::npos);
         EXPECT_NE(comments[3].find("1/24 oct"), std::string::npos);
         for (int b = 0; b < kAxisPoints; ++b) {
@@ -161,9 +167,42 @@ TEST(FrdExport, ZeroCellsReadAsTheFloorAndPhaseZero)
     const ExportSource source{*m, m->readTrailer(), "zero.BAL"};
     FrequencyAxis axis;
     ASSERT_EQ(exportAxis(source.trailer, axis), "");
-    for (const auto& line : frdLines(frdText(source, axis, frdAngles(AngleGrid::Grid5).front(), FrdPhase::Unwrapped))) {
+    ExportValidBand band;
+    ASSERT_EQ(exportValidBand(source, axis, band), "");
+    for (const auto& line : frdLines(frdText(source, axis, frdAngles(AngleGrid::Grid5).front(), FrdPhase::Unwrapped, band))) {
         EXPECT_EQ(line.db, -40.0);
         EXPECT_EQ(line.degrees, 0.0);
+    }
+}
+
+// By default a file holds the valid band and nothing else: no filler above Nyquist, no
+// converter roll-off, no copied edge points; a swept balloon's band ends at its sweep's.
+TEST(FrdExport, HoldsTheValidBandOnly)
+{
+    const BalloonMatrix m = stampedBalloon(AngleGrid::Grid10);
+    FrequencyAxis axis;
+    axis.buildFromIndexes(3, 6);
+    struct Case {
+        MeasuredWith measured;
+        double lowestHz, highestHz; // no line outside
+        const char* says;
+    };
+    const Case cases[] = {
+        {{}, 5.86, 21600.0, "(shortest sequence)"},
+        {{100.0, 10000.0, 0, {}}, 100.0, 9700.0, "(sweep from 100 Hz)"},
+    };
+    for (const Case& c : cases) {
+        const ExportSource source{m, m.readTrailer(), "spk.BAL", c.measured};
+        ExportValidBand band;
+        ASSERT_EQ(exportValidBand(source, axis, band), "");
+        std::vector<std::string> comments;
+        const auto lines = frdLines(frdText(source, axis, frdAngles(AngleGrid::Grid10)[3], FrdPhase::Wrapped, band), &comments);
+        ASSERT_EQ(static_cast<int>(lines.size()), band.last - band.first + 1);
+        EXPECT_GE(lines.front().hz, c.lowestHz);
+        EXPECT_LE(lines.back().hz, c.highestHz);
+        EXPECT_GT(lines.back().hz, 0.9 * c.highestHz);
+        EXPECT_FLOAT_EQ(static_cast<float>(lines.front().hz), axis[band.first]);
+        EXPECT_NE(comments[5].find(c.says), std::string::npos) << comments[5];
     }
 }
 

@@ -503,7 +503,8 @@
     el('settings').textContent = meta.settings;
     el('footer').textContent = 'Exported by Vantrel on ' + meta.exported + ' from ' + meta.source + ': ' + count +
       ' directions \u00d7 ' + bins + ' frequencies (' + frequencyText(freqs[0]) + ' to ' + frequencyText(freqs[bins - 1]) +
-      '), levels to 0.01 dB (90 dB is magnitude 1), phases to 0.1\u00b0. Drag to turn, wheel to zoom.';
+      '); measured band ' + frequencyText(freqs[validFirst]) + ' to ' + frequencyText(freqs[validLast]) + ', ' +
+      meta.validFrom + '; levels to 0.01 dB (90 dB is magnitude 1), phases to 0.1\u00b0. Drag to turn, wheel to zoom.';
 
     // The page may open at a chosen view: #hz=8000&elev=45&azim=0&mode=relative&range=30&axes=0&grid=0&snap=1
     const options = new URLSearchParams(location.hash.replace(/^#/, ''));

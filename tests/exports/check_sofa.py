@@ -2,7 +2,8 @@
 """Reads an exported directivity file with the independent netCDF reader and checks it against
 the balloon file it came from and the convention's own list of mandatory metadata.
 
-usage: check_sofa.py BALLOON.BAL OUT.sofa RECEIVERS [--sim] [--attr NAME=VALUE ...]
+usage: check_sofa.py BALLOON.BAL OUT.sofa RECEIVERS FIRST LAST [--sim] [--attr NAME=VALUE ...]
+FIRST..LAST: the axis points the file must hold (the valid band, or 0..749 for all).
 Exits 0 when every check holds; prints each failure otherwise."""
 
 import math
@@ -64,6 +65,8 @@ def check(ok, what):
 def main():
     args = sys.argv[1:]
     bal_path, sofa_path, receivers = args[0], args[1], int(args[2])
+    first, last = int(args[3]), int(args[4])
+    points = last - first + 1
     sim = "--sim" in args
     overrides = dict(a.split("=", 1) for a in args[args.index("--attr") + 1:]) if "--attr" in args else {}
 
@@ -77,7 +80,7 @@ def main():
     check(ds.data_model == "NETCDF4", "netCDF-4 format, not " + ds.data_model)
 
     dims = {name: len(d) for name, d in ds.dimensions.items()}
-    for name, size in {"M": 1, "R": receivers, "N": POINTS, "I": 1, "C": 3, "E": 1}.items():
+    for name, size in {"M": 1, "R": receivers, "N": points, "I": 1, "C": 3, "E": 1}.items():
         check(dims.get(name) == size, "dimension %s is %s, not %d" % (name, dims.get(name), size))
 
     attrs = ds.ncattrs()
@@ -113,8 +116,12 @@ def main():
     lo, hi = FROM_HZ[from_index], TO_HZ[to_index]
     axis = np.array([lo * (hi / lo) ** ((i + 1) / POINTS) for i in range(POINTS)], dtype=np.float32)
     freqs = ds.variables["N"][:].data
-    check(np.allclose(freqs, axis, rtol=2e-7, atol=0), "frequency vector differs from the axis")
-    check(freqs[-1] == hi, "last frequency %r is not %r" % (freqs[-1], hi))
+    check(freqs.shape == (points,) and np.allclose(freqs, axis[first:last + 1], rtol=2e-7, atol=0),
+          "frequency vector differs from the axis points %d..%d" % (first, last))
+    check(last < POINTS - 1 or freqs[-1] == hi, "last frequency %r is not %r" % (freqs[-1], hi))
+    # The comment names the band the loudspeaker's response is measured in.
+    check("valid band" in ds.getncattr("Comment"), "the comment does not name the valid band")
+    check("/" not in ds.getncattr("Comment").split(". ")[0], "the comment names the balloon's folders")
 
     # Every receiver names its cell in the comment; its data are that cell's bits, and its
     # position is that cell's direction (x = cos H, y = sin H cos V, z = -sin H sin V).
@@ -127,7 +134,7 @@ def main():
     for index, row, column, h, v in (tuple(int(x) for x in s) for s in sources):
         check(row == (90 - v) // step, "row of receiver %d" % index)
         check(column == h // step, "column of receiver %d" % index)
-        cell = cells[row, column, :POINTS]
+        cell = cells[row, column, first:last + 1]
         check(np.array_equal(real[0, index].astype(np.float32), cell[:, 0]) and
               np.array_equal(imag[0, index].astype(np.float32), cell[:, 1]) and
               np.array_equal(real[0, index], cell[:, 0].astype(np.float64)),

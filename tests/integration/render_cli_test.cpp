@@ -158,6 +158,16 @@ TEST_F(RenderCli, BadValuesAreRefusedWithStatusTwo)
         EXPECT_EQ(r.status, 2) << hz;
         EXPECT_NE(r.output.find("outside the balloon's axis, 10 Hz .. 50000 Hz"), std::string::npos) << r.output;
     }
+    // Nor one on the axis but outside the measurement: above 0.45 of the rate, or below the
+    // recorded time window's 1/T (5 ms: 200 Hz).
+    std::ofstream(dir.path() / "b.MSR") << "vantrel measurement record 1\nrate-hz 48000\nwindow-samples 240\n";
+    for (const char* hz : {"30000", "100"}) {
+        const Cli r = render(dir.path(), std::string("b.BAL --mode fine --hz ") + hz + " -o x.png");
+        EXPECT_EQ(r.status, 2) << hz;
+        EXPECT_NE(r.output.find("outside the valid band"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find("time window 5 ms"), std::string::npos) << r.output;
+    }
+    std::filesystem::remove(dir.path() / "b.MSR");
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "x.png"));
     {
         std::ofstream short_file(dir.path() / "short.BAL", std::ios::binary);
