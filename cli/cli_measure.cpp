@@ -20,6 +20,8 @@
 #include "cli/cli_command.h"
 #include "balloon/balloon_autosave.h"
 #include "platform/number_text.h"
+#include "platform/sim/room.h"
+#include "platform/sim/sim_audio.h"
 #include "cli/sim_fault_option.h"
 #include "mls/sweep.h"
 #include "app/main_window_controls.h"
@@ -51,6 +53,7 @@ struct MeasureOptions {
     std::string excitation = "mls";
     double f1 = 10, f2 = 0;
     std::vector<double> nonlinearity;
+    std::string simRoom, rigHeight;
 };
 
 // "h:mm:ss" of whole seconds.
@@ -157,6 +160,17 @@ std::vector<std::string> renderViews(const std::string& directory, const Balloon
 
 int run(MeasureOptions o)
 {
+    if (!o.simRoom.empty()) {
+        SimRoom room;
+        std::string error = parseSimRoom(o.simRoom, room);
+        if (error.empty() && !o.rigHeight.empty() && !parseDecimal(o.rigHeight, room.rigHeight))
+            error = "--sim-rig-height: '" + o.rigHeight + "' is not a number (metres)";
+        if (error.empty())
+            error = roomProblem(room, SimAudioOptions{}.distance);
+        if (!error.empty())
+            return cliUsageError(kName, error);
+        o.faults.room = room;
+    }
     std::string resumeDirectory;
     if (!o.resume.empty()) {
         std::error_code ec;
@@ -362,6 +376,15 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->delimiter(',')
         ->expected(2)
         ->needs("--simulate");
+    auto* room = app.add_option("--sim-room", o->simRoom,
+                                "put the simulated rig in a shoebox room L,W,H[,ALPHA]: metres, and the absorption "
+                                "of every surface (default 0.1); the rotation centre and the microphone stand 2 m "
+                                "apart along its length, centred")
+                     ->type_name("L,W,H[,ALPHA]")
+                     ->needs("--simulate");
+    app.add_option("--sim-rig-height", o->rigHeight, "the rig's height above the simulated room's floor, m (default 1.3)")
+        ->type_name("M")
+        ->needs(room);
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };
 }
