@@ -43,10 +43,18 @@ std::optional<std::string> MainWindow::chooseBalloonFile(bool save)
     return path;
 }
 
+MeasurementRecord MainWindow::measurementRecord() const
+{
+    return measurementRecordOf(settings_, &excitation_, measurement_ ? measurement_->gateRecord() : std::nullopt);
+}
+
 void MainWindow::saveData()
 {
     if (const auto path = chooseBalloonFile(true)) {
-        if (const auto error = saveBalloon(*path, *matrix_, trailerOfSettings(settings_, angleGrid_)))
+        auto error = saveBalloon(*path, *matrix_, trailerOfSettings(settings_, angleGrid_));
+        if (!error)
+            error = saveMeasurementRecord(measurementRecordPathFor(*path), measurementRecord());
+        if (error)
             host_->message(*error, kCaption, MessageIcon::Warning);
     }
     // Whether saved, failed or cancelled.
