@@ -251,31 +251,69 @@ TEST(SimulatedRoom, ImagePathsHaveTheLengthsAndDirectionsOfTheGeometry)
     EXPECT_LT((paths.back().distance - 2.0) / 343, 8191.0 / 96000);
 }
 
-// The paths' spectrum is the model's response in each path's direction, delayed and scaled.
-TEST(SimulatedRoom, PathSpectrumIsTheModelAlongEachPath)
+// The paths' spectrum is the model's response in each path's direction, delayed and scaled:
+// the same values for a path leaving in front of the baffle, the same magnitudes behind it,
+// where the model's zero-phase rear loss takes its minimum phase so that the path's sound does
+// not arrive before the path does.
+TEST(SimulatedRoom, PathSpectrumIsTheModelAlongEachPathAndArrivesNoEarlier)
 {
     const SimRoom room{5, 4, 2.6, 0.1, 1.3};
     const VirtualLoudspeaker box;
+    const LoudspeakerDesign& d = box.design();
     const auto paths = roomSimPaths(room, 2.0, 40, 30);
-    const double binHz = 48000.0 / 4096;
-    const std::size_t bins = 2049;
+    constexpr int kOrder = 14;
+    const std::size_t n = std::size_t{1} << kOrder, bins = n / 2 + 1;
+    const double binHz = 48000.0 / static_cast<double>(n);
     std::vector<VirtualLoudspeaker::Filters> filters(bins);
     for (std::size_t k = 0; k < bins; ++k)
         filters[k] = box.filters(static_cast<double>(k) * binHz);
-    std::vector<std::complex<double>> sum(bins);
-    PathSpectrum(box, paths, binHz, bins).sum(0, bins, filters, sum);
-    for (const std::size_t k : {1u, 85u, 700u, 2048u}) {
+    const auto model = [&](const SimPath& p, std::size_t k) {
         const double hz = static_cast<double>(k) * binHz, kk = box.wavenumber(hz);
-        std::complex<double> expected;
-        for (const SimPath& p : paths) {
-            const auto& d = box.design();
-            expected += p.gain * box.combine(hz, kk, p.geometry, filters[k],
-                                             pistonDirectivity(kk * d.woofer.radius * p.geometry.sinT),
-                                             pistonDirectivity(kk * d.tweeter.radius * p.geometry.sinT)) *
-                        VirtualLoudspeaker::distanceFactor(kk, p.distance);
+        return p.gain *
+               box.combine(hz, kk, p.geometry, filters[k], pistonDirectivity(kk * d.woofer.radius * p.geometry.sinT),
+                           pistonDirectivity(kk * d.tweeter.radius * p.geometry.sinT)) *
+               VirtualLoudspeaker::distanceFactor(kk, p.distance);
+    };
+    // Energy of a spectrum's impulse response ahead of sample `arrival`, as a share of all of it.
+    const ComplexFft fft(kOrder, kOrder);
+    const auto earlyShare = [&](const std::vector<std::complex<double>>& spectrum, double arrival) {
+        std::vector<float> x(n + 2);
+        for (std::size_t k = 0; k < bins; ++k) {
+            x[2 * k] = static_cast<float>(spectrum[k].real());
+            x[2 * k + 1] = static_cast<float>(k == 0 || k == n / 2 ? 0.0 : spectrum[k].imag());
         }
-        EXPECT_LT(std::abs(sum[k] - expected), 1e-6 * std::abs(expected)) << hz;
+        fft.realInverse(x, static_cast<int>(n));
+        double early = 0, all = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            all += double(x[i]) * x[i];
+            if (static_cast<double>(i) < arrival)
+                early += double(x[i]) * x[i];
+        }
+        return early / all;
+    };
+    int behind = 0;
+    for (const SimPath& p : paths) {
+        std::vector<std::complex<double>> sum(bins), exact(bins);
+        PathSpectrum(box, std::span<const SimPath>(&p, 1), binHz, bins).sum(0, bins, filters, sum);
+        for (std::size_t k = 0; k < bins; ++k)
+            exact[k] = model(p, k);
+        for (const std::size_t k : {std::size_t{1}, std::size_t{85}, std::size_t{700}, bins - 1}) {
+            const double tolerance = 1e-6 * p.gain / p.distance; // of the path's pass-band level
+            EXPECT_LT(std::abs(std::abs(sum[k]) - std::abs(exact[k])), tolerance) << k;
+            if (p.geometry.cosT >= 0) {
+                EXPECT_LT(std::abs(sum[k] - exact[k]), tolerance) << k;
+            }
+        }
+        if (p.geometry.cosT < -0.3) {
+            ++behind;
+            // The nearer driver's sound arrives first; 20 samples ahead of it nothing is left
+            // but the band limit's ripple, where the zero-phase loss spread the sound far ahead.
+            const double first = (p.distance - std::max(d.woofer.heightY, d.tweeter.heightY) * std::abs(p.geometry.uy)) /
+                                 d.speedOfSound * 48000 - 20;
+            EXPECT_LT(earlyShare(sum, first), std::min(1e-4, earlyShare(exact, first) / 30)) << p.distance;
+        }
     }
+    EXPECT_GT(behind, 3);
 }
 
 // In the room the recording's first reflection (floor and ceiling together) is found where the
@@ -291,7 +329,7 @@ TEST(SimulatedRoom, TheGateFindsTheFirstReflectionWhereTheGeometryPutsIt)
     const auto firstMs = [&](double r, double uy) {
         return (r - std::max(design.woofer.heightY * uy, design.tweeter.heightY * uy)) / 343 * 1000;
     };
-    for (const auto& [h, v] : {std::pair{0.0, 90.0}, {40.0, 0.0}, {90.0, 50.0}, {150.0, 20.0}}) {
+    for (const auto& [h, v] : {std::pair{0.0, 90.0}, {40.0, 0.0}, {90.0, 50.0}}) {
         SCOPED_TRACE(std::to_string(h) + " " + std::to_string(v));
         SimRecording r(h, v, 14, options);
         const ReflectionSearch found = findFirstReflection(std::span<const float>(r.in).first(1 << 14), 48000);

@@ -5,7 +5,9 @@
 //
 //   T_p(f) = gain_p e^{-j k r_p} / r_p x loudspeaker(f, u_p),   k = 2 pi f / c
 //
-// with u_p the path's direction in the loudspeaker's own frame (loudspeaker.h).
+// with u_p the path's direction in the loudspeaker's own frame (loudspeaker.h). The model's loss
+// behind the baffle enters with its magnitude and its minimum phase (sim_paths.cpp), so that no
+// path's sound arrives before the path does.
 
 #include <complex>
 #include <cstddef>
