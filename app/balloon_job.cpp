@@ -21,6 +21,7 @@
 #include "balloon/distortion_balloon.h"
 #include "mls/measurement_window.h"
 #include "mls/numeric_text.h"
+#include "platform/number_text.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"
 #include "platform/sim/sim_audio.h"
@@ -315,6 +316,10 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     if (auto refusal = checkBeforeTheWalk(options, s, order, rateIndex, devices.audio(), main->autosaveDirectory(),
                                           windowText, frontText, result.windowNote))
         return refuse(*refusal);
+    if (options.autoGate)
+        result.windowNote += "; at the first point cut before the first reflection (--gate auto)";
+    else if (options.gateMs)
+        result.windowNote += "; at the first point cut " + fixedText(*options.gateMs, 3) + " ms after the direct sound (--gate)";
     if (note)
         note(result.windowNote);
     std::string setup;
@@ -347,6 +352,12 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         measure += "press measure 20030\n";
     if (auto error = script(measure))
         return refuse(error->message);
+    if (options.autoGate || options.gateMs) {
+        MeasurementWindow* window = main->measurementDialog();
+        if (!window)
+            return refuse("the measurement window did not open");
+        window->requestGate(options.gateMs);
+    }
 
     const auto wallStart = WallClock::now();
     const std::uint64_t rigStart = platform.now();
@@ -412,6 +423,7 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
             modelDeviation(*main, *sim, result);
     }
 
+    result.gate = main->measurementRecord().gate;
     // Whatever was measured is kept, also when the walk was cut short.
     if (!options.output.empty() && result.outcome != BalloonJobResult::Outcome::refused && result.pointsDone > 0) {
         if (auto error = saveBalloon(options.output, main->matrix(), trailerOf(s, main->angleGrid()))) {
@@ -420,6 +432,13 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
             return result;
         }
         result.savedTo = options.output;
+        const std::string recordPath = measurementRecordPathFor(options.output);
+        if (auto error = saveMeasurementRecord(recordPath, main->measurementRecord())) {
+            result.outcome = BalloonJobResult::Outcome::refused;
+            result.message = *error;
+            return result;
+        }
+        result.recordSavedTo = recordPath;
         if (main->excitation().sweep && main->distortion()) {
             const std::string path = distortionPathFor(options.output);
             if (auto error = saveDistortion(path, *main->distortion())) {

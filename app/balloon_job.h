@@ -14,6 +14,7 @@
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
+#include "balloon/measurement_record.h"
 #include "calibration/mic_file.h"
 #include "sequencer/walk_pacing.h"
 #include "platform/sim/sim_faults.h"
@@ -50,6 +51,10 @@ struct BalloonJobOptions {
     bool sweep = false;
     double sweepF1 = 10, sweepF2 = 0; // Hz; 0: the Nyquist frequency
     WalkPacing pacing;             // fixed waits unless paced
+    // The time window cut before the first reflection, found at the walk's first point and kept
+    // for the whole balloon: automatically, or gateMs after the direct sound.
+    bool autoGate = false;
+    std::optional<double> gateMs;
 };
 
 struct BalloonProgress {
@@ -75,6 +80,8 @@ struct BalloonJobResult {
     double soundAndMotionSeconds = 0;
     std::string savedTo;           // the balloon file written, if any
     std::string distortionSavedTo; // the distortion file beside it, if the walk had one
+    std::string recordSavedTo;     // the measurement record beside it (NAME.MSR)
+    std::optional<GateRecord> gate; // the gate the walk measured with
     std::vector<std::string> pictures;
     // Simulated rig only: the largest level deviation of a measured cell from the rig's model
     // over 100 Hz..20 kHz (one offset for the whole balloon, taken on the axis at 1 kHz),

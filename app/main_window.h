@@ -13,6 +13,7 @@
 #include "balloon/balloon_matrix.h"
 #include "balloon/distortion_balloon.h"
 #include "balloon/frequency_axis.h"
+#include "balloon/measurement_record.h"
 #include "app/walk_pacing_file.h"
 #include "balloon/selection_state.h"
 #include "mls/mls_settings.h"
@@ -87,6 +88,9 @@ public:
     // The excitation of the measurements (MLS unless set to the sweep), and the distortion
     // balloon its sweep measurements fill (nullptr until the first one).
     ExcitationSettings& excitation() { return excitation_; }
+    // What the balloon is measured with now (excitation, rate, time window, gate), for the
+    // record beside every balloon file saved (main_window_files.cpp).
+    MeasurementRecord measurementRecord() const;
     const DistortionBalloon* distortion() const { return distortion_.get(); }
 
 private:

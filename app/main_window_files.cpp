@@ -43,11 +43,19 @@ std::optional<std::string> MainWindow::chooseBalloonFile(bool save)
     return path;
 }
 
+MeasurementRecord MainWindow::measurementRecord() const
+{
+    return measurementRecordOf(settings_, &excitation_, measurement_ ? measurement_->gateRecord() : std::nullopt);
+}
+
 bool MainWindow::saveData()
 {
     bool saved = false;
     if (const auto path = chooseBalloonFile(true)) {
-        if (const auto error = saveBalloon(*path, *matrix_, trailerOfSettings(settings_, angleGrid_)))
+        auto error = saveBalloon(*path, *matrix_, trailerOfSettings(settings_, angleGrid_));
+        if (!error)
+            error = saveMeasurementRecord(measurementRecordPathFor(*path), measurementRecord());
+        if (error)
             host_->message(*error, kCaption, MessageIcon::Warning);
         else
             saved = true;

@@ -118,6 +118,8 @@ std::optional<std::string> MainWindow::balloonAutosaveEvent(SequenceEvent event)
 {
     switch (event) {
     case SequenceEvent::started: {
+        if (measurement_) // the gate is found afresh at the walk's first point
+            measurement_->newWalk();
         pendingResume_.reset();
         autosave_ = std::make_unique<BalloonAutosave>(autosaveDirectory_, devices_.autosaveLimitBytes);
         AutosaveProgress first = autosaveProgress(AutosaveState::running);
@@ -140,7 +142,9 @@ std::optional<std::string> MainWindow::balloonAutosaveEvent(SequenceEvent event)
     }
     case SequenceEvent::completed:
         if (autosave_ && autosave_->active())
-            if (auto error = autosave_->storeAll(*matrix_, autosaveProgress(AutosaveState::finished)))
+            if (auto error = autosave_->storeAll(*matrix_, autosaveProgress(AutosaveState::finished));
+                error || (error = saveMeasurementRecord(measurementRecordPathFor(autosave_->balloonPath()),
+                                                        measurementRecord())))
                 return "The autosave could not keep the finished balloon: " + *error;
         return std::nullopt;
     case SequenceEvent::aborted:

@@ -20,6 +20,8 @@
 #include "cli/cli_command.h"
 #include "balloon/balloon_autosave.h"
 #include "platform/number_text.h"
+#include "platform/sim/room.h"
+#include "platform/sim/sim_audio.h"
 #include "cli/sim_fault_option.h"
 #include "mls/sweep.h"
 #include "app/main_window_controls.h"
@@ -32,6 +34,7 @@ namespace {
 
 constexpr int kExitInterrupted = 130;
 constexpr std::string_view kName = "measure";
+constexpr double kLongestGateMs = 1000;
 
 std::atomic<bool> interrupted{false};
 
@@ -51,6 +54,8 @@ struct MeasureOptions {
     std::string excitation = "mls";
     double f1 = 10, f2 = 0;
     std::vector<double> nonlinearity;
+    std::string simRoom, rigHeight;
+    std::string gate;
 };
 
 // "h:mm:ss" of whole seconds.
@@ -157,6 +162,25 @@ std::vector<std::string> renderViews(const std::string& directory, const Balloon
 
 int run(MeasureOptions o)
 {
+    if (!o.simRoom.empty()) {
+        SimRoom room;
+        std::string error = parseSimRoom(o.simRoom, room);
+        if (error.empty() && !o.rigHeight.empty() && !parseDecimal(o.rigHeight, room.rigHeight))
+            error = "--sim-rig-height: '" + o.rigHeight + "' is not a number (metres)";
+        if (error.empty())
+            error = roomProblem(room, SimAudioOptions{}.distance);
+        if (!error.empty())
+            return cliUsageError(kName, error);
+        o.faults.room = room;
+    }
+    std::optional<double> gateMs;
+    if (!o.gate.empty() && o.gate != "auto") {
+        double ms = 0;
+        if (!parseDecimal(o.gate, ms) || !(ms > 0) || ms > kLongestGateMs)
+            return cliUsageError(kName, "--gate '" + o.gate + "': auto, or the gate in ms after the direct sound (above 0, "
+                                        "at most " + fixedText(kLongestGateMs, 0) + ")");
+        gateMs = ms;
+    }
     std::string resumeDirectory;
     if (!o.resume.empty()) {
         std::error_code ec;
@@ -242,6 +266,8 @@ int run(MeasureOptions o)
     job.windowSamples = o.window;
     job.pacing = WalkPacing{o.paced, o.settle};
     job.frontSamples = o.front;
+    job.autoGate = o.gate == "auto";
+    job.gateMs = gateMs;
 
     interrupted.store(false);
     struct sigaction action {};
@@ -302,6 +328,11 @@ int run(MeasureOptions o)
         std::printf("saved: %s\n", r.savedTo.c_str());
     if (!r.distortionSavedTo.empty())
         std::printf("distortion saved: %s\n", r.distortionSavedTo.c_str());
+    if (r.gate)
+        std::printf("gate: %s %s ms after the direct sound\n", r.gate->automatic ? "auto" : "fixed",
+                    fixedText(r.gate->ms, 3).c_str());
+    if (!r.recordSavedTo.empty())
+        std::printf("measurement record saved: %s\n", r.recordSavedTo.c_str());
     for (const std::string& picture : r.pictures)
         std::printf("rendered: %s\n", picture.c_str());
     return 0;
@@ -362,6 +393,22 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->delimiter(',')
         ->expected(2)
         ->needs("--simulate");
+    app.add_option("--gate", o->gate,
+                   "cut the time window before the first reflection: auto finds it at the walk's first point, "
+                   "MS ends the window MS after the direct sound; either is kept for the whole balloon, and a "
+                   "point whose reflection comes earlier halts the walk")
+        ->type_name("auto|MS")
+        ->excludes("--resume")
+        ->excludes("--window");
+    auto* room = app.add_option("--sim-room", o->simRoom,
+                                "put the simulated rig in a shoebox room L,W,H[,ALPHA]: metres, and the absorption "
+                                "of every surface (default 0.1); the rotation centre and the microphone stand 2 m "
+                                "apart along its length, centred")
+                     ->type_name("L,W,H[,ALPHA]")
+                     ->needs("--simulate");
+    app.add_option("--sim-rig-height", o->rigHeight, "the rig's height above the simulated room's floor, m (default 1.3)")
+        ->type_name("M")
+        ->needs(room);
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };
 }

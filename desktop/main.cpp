@@ -1,5 +1,6 @@
 // vantrel: the desktop program.
-//   vantrel [--simulate [--fault KIND=N]...] [--speed N] [--log] [--screenshot FILE] [--help] [--version]
+//   vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]]] [--speed N]
+//           [--log] [--screenshot FILE] [--help] [--version]
 // --simulate binds both turntables and the sound card to the built-in simulated rig; --speed
 // runs the clock N times faster; --screenshot renders the main window after start-up to FILE
 // (message boxes answered with their default) and exits.
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "devices/device_set.h"
@@ -16,6 +18,7 @@
 #include "platform/qt/image_canvas.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_window.h"
+#include "platform/sim/sim_audio.h"
 #include "platform/sim/sim_faults.h"
 #include "platform/version.h"
 
@@ -23,7 +26,8 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]...] [--speed N] [--log] [--screenshot FILE]\n"
+    std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]]]\n"
+                         "               [--speed N] [--log] [--screenshot FILE]\n"
                          "  --fault: %.*s\n", static_cast<int>(vantrel::kSimFaultHelp.size()), vantrel::kSimFaultHelp.data());
     return 2;
 }
@@ -38,6 +42,11 @@ void help()
                 "Options:\n"
                 "  --simulate         bind both turntables and the sound card to the built-in simulated rig\n"
                 "  --fault KIND=N     with --simulate, %.*s\n"
+                "  --sim-room L,W,H[,ALPHA]\n"
+                "                     with --simulate: the rig stands in a shoebox room, L x W x H metres, each\n"
+                "                     surface absorbing ALPHA of the energy (default 0.1); the rotation centre and\n"
+                "                     the microphone 2 m apart along its length, centred\n"
+                "  --sim-rig-height M with --sim-room: the rig's height above the floor (default 1.3 m)\n"
                 "  --speed N          with --simulate: run the clock N times faster\n"
                 "  --log              print every event (serial bytes, timers, message boxes with their\n"
                 "                     answers, file dialogs) to standard error\n"
@@ -63,6 +72,7 @@ int main(int argc, char** argv)
     vantrel::SimFaults faults;
     bool rehearse = false;
     std::string screenshot;
+    std::optional<std::string> roomText, rigHeightText;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help") {
@@ -79,6 +89,10 @@ int main(int argc, char** argv)
                 return 2;
             }
             rehearse = true;
+        } else if (a == "--sim-room" && i + 1 < argc) {
+            roomText = argv[++i];
+        } else if (a == "--sim-rig-height" && i + 1 < argc) {
+            rigHeightText = argv[++i];
         } else if (a == "--log")
             options.logEvents = true;
         else if (a == "--speed" && i + 1 < argc) {
@@ -93,6 +107,27 @@ int main(int argc, char** argv)
     if (rehearse && !simulate) {
         std::fprintf(stderr, "vantrel: --fault needs --simulate (faults are rehearsed on the simulated rig)\n");
         return 2;
+    }
+    if ((roomText || rigHeightText) && !simulate) {
+        std::fprintf(stderr, "vantrel: --sim-room and --sim-rig-height need --simulate\n");
+        return 2;
+    }
+    if (rigHeightText && !roomText) {
+        std::fprintf(stderr, "vantrel: --sim-rig-height needs --sim-room\n");
+        return 2;
+    }
+    if (roomText) {
+        vantrel::SimRoom room;
+        std::string error = vantrel::parseSimRoom(*roomText, room);
+        if (error.empty() && rigHeightText && !vantrel::parseDecimal(*rigHeightText, room.rigHeight))
+            error = "--sim-rig-height: '" + *rigHeightText + "' is not a number (metres)";
+        if (error.empty())
+            error = vantrel::roomProblem(room, vantrel::SimAudioOptions{}.distance);
+        if (!error.empty()) {
+            std::fprintf(stderr, "vantrel: %s\n", error.c_str());
+            return 2;
+        }
+        faults.room = room;
     }
     if (options.speed != 1.0 && !simulate) {
         std::fprintf(stderr, "vantrel: --speed needs --simulate (real turntables keep real time)\n");

@@ -20,6 +20,10 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
         options.a2 = simA2_ = faults.nonlinearA2;
         options.a3 = simA3_ = faults.nonlinearA3;
         options.playbackLagMs = faults.playbackLagMs;
+        if (faults.room)
+            options.extraPaths = [room = *faults.room, distance = options.distance](double h, double v) {
+                return roomSimPaths(room, distance, h, v);
+            };
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
         autosaveLimitBytes_ = faults.autosaveLimitBytes;
     } else {

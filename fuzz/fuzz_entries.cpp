@@ -19,6 +19,7 @@
 #include "balloon/balloon_file.h"
 #include "balloon/distortion_balloon.h"
 #include "balloon/measurement_record.h"
+#include "platform/sim/room.h"
 #include "balloon/selection_state.h"
 #include "views/colour_map.h"
 #include "calibration/mic_file.h"
@@ -478,6 +479,24 @@ int measurementRecord(Bytes data)
     return 0;
 }
 
+int simRoom(Bytes data)
+{
+    SimRoom room;
+    const std::string error = parseSimRoom(text(data), room);
+    if (!error.empty())
+        return 0;
+    if (!roomProblem(room, 2.0).empty())
+        return 0;
+    require(room.length >= 3 && room.width >= 1 && room.height >= 1 && room.length <= kLargestRoomSide,
+            "a room taken holds the rig");
+    for (const RoomPath& p : roomPaths(room, 2.0, 40, 30)) {
+        const double norm = std::hypot(p.direction[0], p.direction[1], p.direction[2]);
+        require(std::isfinite(p.distance) && p.distance > 0 && std::abs(norm - 1) < 1e-9, "a path has a length and a direction");
+        require(p.gain > 0 && p.gain <= 1, "a bounce keeps part of the pressure");
+    }
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
@@ -485,7 +504,7 @@ std::span<const Target> targets()
         {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
         {"autosave_record", autosaveRecord}, {"html_texts", htmlTexts}, {"mic_file", micFile},
         {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
-        {"measurement_record", measurementRecord},
+        {"measurement_record", measurementRecord}, {"sim_room", simRoom},
     };
     return all;
 }

@@ -48,6 +48,9 @@ int htmlTexts(Bytes data);
 int distortionFile(Bytes data);
 // The measurement record beside a balloon: what parses writes back as the same record.
 int measurementRecord(Bytes data);
+// The simulated room of --sim-room ("L,W,H[,ALPHA]"): a room taken holds the rig, and its
+// image paths are finite, unit directions, gains within (0, 1].
+int simRoom(Bytes data);
 
 struct Target {
     std::string_view name;

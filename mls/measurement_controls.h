@@ -36,6 +36,8 @@ inline constexpr int kRunMls = 10007;
 inline constexpr int kClearSpl = 10008;
 inline constexpr int kIrToSpl = 10009;
 inline constexpr int kCreateCalibration = 20036;
+// Sets the time window to end before the first reflection of the impulse response held.
+inline constexpr int kAutoGate = 20045;
 
 // Edits.
 inline constexpr int kAddDbEdit = 10010;
@@ -99,7 +101,7 @@ constexpr int kAx = 912, kBx = 1084, kCw = 160;
 
 } // namespace measure_detail
 
-inline constexpr std::array<ControlSpec, 69> kMeasureControls{{
+inline constexpr std::array<ControlSpec, 70> kMeasureControls{{
     // Plots and the meter labels.
     measure_detail::plot(10000, kLevelMeterRect),
     {20001, ControlKind::Static, "Ref", 12, 10, 22, 16},
@@ -141,6 +143,7 @@ inline constexpr std::array<ControlSpec, 69> kMeasureControls{{
     {20030, ControlKind::CheckBox, "Saved IR", 1138, 354, 104, 20},
     {20023, ControlKind::CheckBox, "2 Channels", measure_detail::kAx, 376, 104, 20},
     {20029, ControlKind::CheckBox, "Show Phase", 1025, 376, 104, 20},
+    {20045, ControlKind::PushButton, "Auto Gate", 1138, 375, 104, 24},
     {10022, ControlKind::Edit, "", measure_detail::kAx, 400, 64, 22, 0, 0, true},
     {20012, ControlKind::Static, "[Hz]", 980, 403, 30, 16},
     {20013, ControlKind::Static, "", 1016, 403, 160, 16},

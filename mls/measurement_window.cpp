@@ -387,6 +387,7 @@ void MeasurementWindow::freeCommand(int id, int code)
         redrawSplPlot();
         return;
     case kIrToSpl: irToSpl(); return;
+    case kAutoGate: autoGate(); return;
     case kPreEmphasisEdit:
         s.preEmphasisText = clipEditText(h.text(id));
         showPreEmphasis();
@@ -448,6 +449,7 @@ void MeasurementWindow::scroll(int id, ScrollCode code, int position)
     if (volume) {
         showVolume();
     } else {
+        gateWindowEdited();
         showWindowPosition();
         redrawImpulsePlot();
     }
@@ -459,6 +461,7 @@ void MeasurementWindow::widthUpdate()
 {
     if (ctx_.sequence.sequenceRunning == 1 || !widthFlag_)
         return;
+    gateWindowEdited();
     MlsSettings& s = ctx_.settings;
     s.windowWidthText = clipEditText(host_->text(kWindowWidthEdit));
     s.windowTimeText = windowTimeText(s.windowWidthText, s.sampleRate());
@@ -472,6 +475,7 @@ void MeasurementWindow::timeUpdate()
 {
     if (ctx_.sequence.sequenceRunning == 1 || !timeFlag_)
         return;
+    gateWindowEdited();
     MlsSettings& s = ctx_.settings;
     s.windowTimeText = clipEditText(host_->text(kWindowTimeEdit));
     s.windowWidthText = windowWidthText(s.windowTimeText, s.sampleRate());
@@ -585,8 +589,10 @@ void MeasurementWindow::processRecording()
     // A live recording abandoned by "ABORT Test" belongs to no cell, even if a new sequence
     // runs by the time it arrives.
     const bool abandoned = s.useSavedIr == 0 && !at;
-    if (ctx_.sequence.sequenceRunning == 1 && !abandoned)
-        finishSequenced(irToSpl(at));
+    if (ctx_.sequence.sequenceRunning == 1 && !abandoned) {
+        const PointAngles point = at.value_or(PointAngles{ctx_.sequence.currentHAngle, ctx_.sequence.currentVAngle});
+        finishSequenced(gatePoint(point.h, point.v) && irToSpl(at));
+    }
 }
 
 bool MeasurementWindow::importStoredRecording()

@@ -23,6 +23,8 @@
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
 #include "balloon/selection_state.h"
+#include "mls/gate.h"
+#include "mls/measurement_gate.h"
 #include "mls/mls_engine.h"
 #include "mls/mls_settings.h"
 #include "mls/sound_card.h"
@@ -98,6 +100,12 @@ public:
     void paint(Canvas& canvas) override;
     void closeRequested() override { close(); }
 
+    // measurement_gate.cpp: the gate, automatic (nothing) or fixed ms after the direct sound; a
+    // walk finds it at its first point and keeps it for its balloon. newWalk: a walk starts.
+    void requestGate(std::optional<double> fixedMs);
+    void newWalk() { gate_.walkLocked = false; }
+    std::optional<GateRecord> gateRecord() const;
+
     MlsEngine& engine() { return engine_; }
     // True while a dialog of this window waits for a person (the file dialog of a stored
     // recording, a message box): the time it takes is no fault of the sound card.
@@ -115,6 +123,12 @@ private:
     struct PointAngles {
         int h = 0, v = 0;
     };
+
+    // measurement_gate.cpp
+    void autoGate();
+    bool gatePoint(int hAngle, int vAngle); // false: refused, with a message
+    void applyGateWindow(const GateWindow& w);
+    void gateWindowEdited();
 
     void runMls();
     void processRecording();
@@ -160,6 +174,7 @@ private:
     // outstanding until the sound card is idle, so that the next start finds it free.
     std::optional<bool> outcomeAwaitingPlayback_;
     int personWaits_ = 0;
+    GateState gate_;
 };
 
 // "Output = %.1fdB (%d%%)" of a volume in percent.

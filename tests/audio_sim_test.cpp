@@ -13,10 +13,12 @@
 #include "mls/capture.h"
 #include "mls/complex_fft.h"
 #include "mls/impulse_response.h"
+#include "mls/gate.h"
 #include "mls/mls_generator.h"
 #include "mls/sound_card.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/sim/loudspeaker.h"
+#include "platform/sim/room.h"
 #include "platform/sim/sim_audio.h"
 
 namespace vantrel {
@@ -191,6 +193,155 @@ TEST(VirtualLoudspeaker, PistonDirectivityAndLobing)
     // Distance: delay r/c and level 1/r.
     const auto at2m = box.atDistance(1000, 0, 0, 2.0);
     EXPECT_NEAR(std::abs(at2m), 0.5 * std::abs(box.response(1000, 0, 0)), 1e-12);
+}
+
+// The room: paths of the image method against hand-computed ones in a 5 x 4 x 2.6 m room, the
+// rotation centre at (1.5, 2, 1.3), the microphone at (3.5, 2, 1.3).
+TEST(SimulatedRoom, ImagePathsHaveTheLengthsAndDirectionsOfTheGeometry)
+{
+    const SimRoom room{5, 4, 2.6, 0.19, 1.3};
+    const double beta = std::sqrt(1 - 0.19);
+    const auto paths = roomPaths(room, 2.0, 0, 0);
+    ASSERT_EQ(paths.size(), 6u + 18u); // six walls, then their pairs
+    const auto find = [&](Vec3 image) -> const RoomPath& {
+        for (const RoomPath& p : paths)
+            if (std::abs(p.image[0] - image[0]) + std::abs(p.image[1] - image[1]) + std::abs(p.image[2] - image[2]) < 1e-9)
+                return p;
+        ADD_FAILURE() << "no image at " << image[0] << " " << image[1] << " " << image[2];
+        return paths.front();
+    };
+    struct Case {
+        Vec3 image;
+        int bounces;
+        double distance;
+        Vec3 direction; // at H = V = 0: (across, up, towards the microphone)
+    };
+    const double floor = std::sqrt(4 + 2.6 * 2.6), side = std::sqrt(20.0), corner = std::sqrt(4 + 16 + 2.6 * 2.6);
+    const Case cases[] = {
+        {{3.5, 2, -1.3}, 1, floor, {0, -2.6 / floor, 2 / floor}},        // floor
+        {{3.5, -2, 1.3}, 1, side, {-4 / side, 0, 2 / side}},             // side wall y = 0
+        {{-3.5, 2, 1.3}, 1, 5, {0, 0, -1}},                              // the wall behind the loudspeaker
+        {{3.5, -2, -1.3}, 2, corner, {-4 / corner, -2.6 / corner, 2 / corner}}, // floor and side wall
+        {{13.5, 2, 1.3}, 2, 12, {0, 0, 1}},                              // both end walls
+    };
+    for (const Case& c : cases) {
+        const RoomPath& p = find(c.image);
+        EXPECT_EQ(p.bounces, c.bounces);
+        EXPECT_NEAR(p.distance, c.distance, 1e-12);
+        EXPECT_NEAR(p.gain, std::pow(beta, c.bounces), 1e-12);
+        for (int a = 0; a < 3; ++a)
+            EXPECT_NEAR(p.direction[a], c.direction[a], 1e-12) << a;
+    }
+    EXPECT_NEAR(paths.front().distance, floor, 1e-12); // floor and ceiling come first
+    // Turned a quarter to the side, the floor path leaves towards the microphone's side, down.
+    const RoomPath turned = roomPaths(room, 2.0, 90, 0).front();
+    EXPECT_NEAR(turned.direction[0], 2 / floor, 1e-12);
+    EXPECT_NEAR(std::abs(turned.direction[1]), 2.6 / floor, 1e-12);
+    EXPECT_NEAR(turned.direction[2], 0, 1e-12);
+    // The direct path is the model's own direction at every angle.
+    for (const auto& [h, v] : {std::pair{0.0, 0.0}, {30.0, 40.0}, {90.0, 90.0}, {135.0, -60.0}, {180.0, 10.0}}) {
+        const Vec3 u = loudspeakerDirection(h, v, {1, 0, 0});
+        const double hr = h * std::numbers::pi / 180, vr = v * std::numbers::pi / 180;
+        EXPECT_NEAR(u[0], std::sin(hr) * std::cos(vr), 1e-12) << h << " " << v;
+        EXPECT_NEAR(u[1], -std::sin(hr) * std::sin(vr), 1e-12) << h << " " << v;
+        EXPECT_NEAR(u[2], std::cos(hr), 1e-12) << h << " " << v;
+    }
+    // The longest path arrives within the shortest sequence's period at the highest rate: no
+    // reflection folds back onto the direct sound.
+    EXPECT_LT((paths.back().distance - 2.0) / 343, 8191.0 / 96000);
+}
+
+// The paths' spectrum is the model's response in each path's direction, delayed and scaled:
+// the same values for a path leaving in front of the baffle, the same magnitudes behind it,
+// where the model's zero-phase rear loss takes its minimum phase so that the path's sound does
+// not arrive before the path does.
+TEST(SimulatedRoom, PathSpectrumIsTheModelAlongEachPathAndArrivesNoEarlier)
+{
+    const SimRoom room{5, 4, 2.6, 0.1, 1.3};
+    const VirtualLoudspeaker box;
+    const LoudspeakerDesign& d = box.design();
+    const auto paths = roomSimPaths(room, 2.0, 40, 30);
+    constexpr int kOrder = 14;
+    const std::size_t n = std::size_t{1} << kOrder, bins = n / 2 + 1;
+    const double binHz = 48000.0 / static_cast<double>(n);
+    std::vector<VirtualLoudspeaker::Filters> filters(bins);
+    for (std::size_t k = 0; k < bins; ++k)
+        filters[k] = box.filters(static_cast<double>(k) * binHz);
+    const auto model = [&](const SimPath& p, std::size_t k) {
+        const double hz = static_cast<double>(k) * binHz, kk = box.wavenumber(hz);
+        return p.gain *
+               box.combine(hz, kk, p.geometry, filters[k], pistonDirectivity(kk * d.woofer.radius * p.geometry.sinT),
+                           pistonDirectivity(kk * d.tweeter.radius * p.geometry.sinT)) *
+               VirtualLoudspeaker::distanceFactor(kk, p.distance);
+    };
+    // Energy of a spectrum's impulse response ahead of sample `arrival`, as a share of all of it.
+    const ComplexFft fft(kOrder, kOrder);
+    const auto earlyShare = [&](const std::vector<std::complex<double>>& spectrum, double arrival) {
+        std::vector<float> x(n + 2);
+        for (std::size_t k = 0; k < bins; ++k) {
+            x[2 * k] = static_cast<float>(spectrum[k].real());
+            x[2 * k + 1] = static_cast<float>(k == 0 || k == n / 2 ? 0.0 : spectrum[k].imag());
+        }
+        fft.realInverse(x, static_cast<int>(n));
+        double early = 0, all = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            all += double(x[i]) * x[i];
+            if (static_cast<double>(i) < arrival)
+                early += double(x[i]) * x[i];
+        }
+        return early / all;
+    };
+    int behind = 0;
+    for (const SimPath& p : paths) {
+        std::vector<std::complex<double>> sum(bins), exact(bins);
+        PathSpectrum(box, std::span<const SimPath>(&p, 1), binHz, bins).sum(0, bins, filters, sum);
+        for (std::size_t k = 0; k < bins; ++k)
+            exact[k] = model(p, k);
+        for (const std::size_t k : {std::size_t{1}, std::size_t{85}, std::size_t{700}, bins - 1}) {
+            const double tolerance = 1e-6 * p.gain / p.distance; // of the path's pass-band level
+            EXPECT_LT(std::abs(std::abs(sum[k]) - std::abs(exact[k])), tolerance) << k;
+            if (p.geometry.cosT >= 0) {
+                EXPECT_LT(std::abs(sum[k] - exact[k]), tolerance) << k;
+            }
+        }
+        if (p.geometry.cosT < -0.3) {
+            ++behind;
+            // The nearer driver's sound arrives first; 20 samples ahead of it nothing is left
+            // but the band limit's ripple, where the zero-phase loss spread the sound far ahead.
+            const double first = (p.distance - std::max(d.woofer.heightY, d.tweeter.heightY) * std::abs(p.geometry.uy)) /
+                                 d.speedOfSound * 48000 - 20;
+            EXPECT_LT(earlyShare(sum, first), std::min(1e-4, earlyShare(exact, first) / 30)) << p.distance;
+        }
+    }
+    EXPECT_GT(behind, 3);
+}
+
+// In the room the recording's first reflection (floor and ceiling together) is found where the
+// geometry puts it, at several angles, through the microphone's noise; without the room none is.
+TEST(SimulatedRoom, TheGateFindsTheFirstReflectionWhereTheGeometryPutsIt)
+{
+    const SimRoom room{5, 4, 2.6, 0.1, 1.3};
+    SimAudioOptions options;
+    options.extraPaths = [room](double h, double v) { return roomSimPaths(room, 2.0, h, v); };
+    // Sound leaves from the nearer of the two drivers first: a path of length r in the
+    // direction u arrives (r - max(h_w u_y, h_t u_y)) / c after the play.
+    const LoudspeakerDesign design;
+    const auto firstMs = [&](double r, double uy) {
+        return (r - std::max(design.woofer.heightY * uy, design.tweeter.heightY * uy)) / 343 * 1000;
+    };
+    for (const auto& [h, v] : {std::pair{0.0, 90.0}, {40.0, 0.0}, {90.0, 50.0}}) {
+        SCOPED_TRACE(std::to_string(h) + " " + std::to_string(v));
+        SimRecording r(h, v, 14, options);
+        const ReflectionSearch found = findFirstReflection(std::span<const float>(r.in).first(1 << 14), 48000);
+        ASSERT_TRUE(found.reflection);
+        double reflectedMs = 1e9;
+        for (const SimPath& p : roomSimPaths(room, 2.0, h, v))
+            reflectedMs = std::min(reflectedMs, firstMs(p.distance, p.geometry.uy));
+        const double expectedMs = reflectedMs - firstMs(2.0, VirtualLoudspeaker::geometry(h, v).uy);
+        EXPECT_NEAR((*found.reflection - found.direct) / 48.0, expectedMs, 0.2);
+    }
+    SimRecording anechoic(0, 90, 14);
+    EXPECT_FALSE(findFirstReflection(std::span<const float>(anechoic.in).first(1 << 14), 48000).reflection);
 }
 
 } // namespace

@@ -9,3 +9,6 @@ vantrel_test(measure_window_test
 vantrel_test(sweep_window_test
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/sweep_window_test.cpp
   LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
+vantrel_test(room_gate_window_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/room_gate_window_test.cpp
+  LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)

@@ -19,6 +19,12 @@ if(TARGET vantrel_app)
     LIBS vantrel_app vantrel_devices)
   add_dependencies(measure_cli_test vantrel-cli)
   target_compile_definitions(measure_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
+  # The same in the simulated room, with the gate.
+  vantrel_test(room_gate_cli_test
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/room_gate_cli_test.cpp
+    LIBS vantrel_app vantrel_devices)
+  add_dependencies(room_gate_cli_test vantrel-cli)
+  target_compile_definitions(room_gate_cli_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>")
 endif()
 
 # The walk an operator leaves alone: slow sound cards, dialogs that wait for a person, halts

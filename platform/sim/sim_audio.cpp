@@ -210,7 +210,8 @@ void SimAudioSystem::schedule(std::chrono::milliseconds delay, bool output)
 
 // Capture frame c holds played frame p = c - leadFrames:
 //   REF[c] = left[p - loopbackDelay] + n_ref[c]
-//   IN[c]  = (g(right) (*) h)[p] + n_mic[c],  H(f) = loudspeaker(f, H, V) e^{-j 2 pi f r / c} / r,
+//   IN[c]  = (g(right) (*) h)[p] + n_mic[c],  H(f) = loudspeaker(f, H, V) e^{-j 2 pi f r / c} / r
+//            + the sum of the extra paths (sim_paths.h),
 //   g(x) = x + a2 x^2 + a3 x^3
 // The convolution runs as a product of spectra over 2^19 points, enough for the play buffer and
 // the loudspeaker's ring-out, so that the circular product equals the linear one.
@@ -235,8 +236,14 @@ void SimAudioSystem::record(bool withPlayback)
         const double dk = bins.k[1];
         const std::complex<double> wooferStep = std::polar(1.0, dk * design.woofer.heightY * g.uy);
         const std::complex<double> tweeterStep = std::polar(1.0, dk * design.tweeter.heightY * g.uy);
+        const std::vector<SimPath> paths =
+            options_.extraPaths ? options_.extraPaths(angles_.hDegrees(), angles_.vDegrees()) : std::vector<SimPath>{};
+        const PathSpectrum extra(loudspeaker_, paths, bins.hz[1], kFftSize / 2 + 1);
         // The recording is real: the bins above N/2 are the conjugates of these.
         inTwoParts(kFftSize / 2 + 1, kFftSize / 4, [&](std::size_t begin, std::size_t end) {
+            std::vector<std::complex<double>> extraBins(extra.empty() ? 0 : end - begin);
+            if (!extra.empty())
+                extra.sum(begin, end, bins.filters, extraBins);
             std::complex<double> wooferPath, tweeterPath;
             for (std::size_t k = begin; k < end; ++k) {
                 if (k % kPhaseResync == 0) {
@@ -247,6 +254,8 @@ void SimAudioSystem::record(bool withPlayback)
                 std::complex<double> t = loudspeaker_.combine(bins.hz[k], g, bins.filters[k], directivity.woofer[k],
                                                               directivity.tweeter[k], wooferPath, tweeterPath) *
                                          bins.distance[k];
+                if (!extraBins.empty())
+                    t += extraBins[k - begin];
                 wooferPath *= wooferStep;
                 tweeterPath *= tweeterStep;
                 if (k == 0 || k == kFftSize / 2)

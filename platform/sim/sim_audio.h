@@ -8,6 +8,7 @@
 // and the playback's duration, as events of their own on the user-interface thread.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/sim/loudspeaker.h"
 #include "platform/sim/rig_angles.h"
+#include "platform/sim/sim_paths.h"
 
 namespace vantrel {
 
@@ -35,6 +37,9 @@ struct SimAudioOptions {
     int hangAtMeasurement = 0;   // that recording and its playback never complete
     int playbackLagMs = 0;       // every playback reports its end this much late
     LoudspeakerDesign loudspeaker;
+    // Paths beside the direct one (a room's reflections) for the angles (hDeg, vDeg), summed
+    // into IN; none: the anechoic rig, bit for bit. REF is electrical and takes none.
+    std::function<std::vector<SimPath>(double hDeg, double vDeg)> extraPaths;
 };
 
 // Failures of the simulated device (0 is success); errorText gives their texts.

@@ -13,8 +13,11 @@
 // N counts from 1; 0 (the default) is never.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/sim/room.h"
 
 namespace vantrel {
 
@@ -29,6 +32,8 @@ struct SimFaults {
     // Not a fault but the rig's own distortion (--sim-nonlinearity A2,A3): y = x + a2 x^2 + a3 x^3
     // in front of the loudspeaker.
     double nonlinearA2 = 0, nonlinearA3 = 0;
+    // Nor is the room the rig stands in (--sim-room); none: an anechoic chamber.
+    std::optional<SimRoom> room;
 
     bool any() const
     {
