@@ -47,6 +47,8 @@ int htmlTexts(Bytes data);
 int distortionFile(Bytes data);
 // The measurement record beside a balloon: what parses writes back as the same record.
 int measurementRecord(Bytes data);
+// A near-field curve: a refusal has its reason; a curve has rising frequencies and finite values.
+int nearFieldCurve(Bytes data);
 
 struct Target {
     std::string_view name;

@@ -34,6 +34,7 @@ struct SimAudioOptions {
     int errorAtMeasurement = 0;  // that recording fails to open: kSimDeviceFault
     int hangAtMeasurement = 0;   // that recording and its playback never complete
     int playbackLagMs = 0;       // every playback reports its end this much late
+    double nearFieldDistance = 0; // m from the woofer's cone on its axis; 0: the far field at distance
     LoudspeakerDesign loudspeaker;
 };
 
@@ -80,8 +81,12 @@ public:
     const VirtualLoudspeaker& loudspeaker() const { return loudspeaker_; }
     const SimAudioOptions& options() const { return options_; }
     // The transfer from the played right channel to the recorded IN channel at frequency hz for
-    // the angles (hDeg, vDeg): the loudspeaker at the microphone distance. Ground truth.
+    // the angles (hDeg, vDeg): the loudspeaker at the microphone distance, or its near field
+    // when the microphone stands at the cone. Ground truth.
     std::complex<double> inTransfer(double hz, double hDeg, double vDeg) const;
+    // The microphone d (m) in front of the woofer's cone for the recordings that follow (the
+    // turntable angles do not matter then); 0 puts it back at the measuring distance.
+    void setNearField(double d) { options_.nearFieldDistance = d; }
 
 private:
     struct Device {
