@@ -1,6 +1,13 @@
 #include "analysis/near_field_curve.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/number_text.h"
@@ -143,6 +150,42 @@ NearFieldLoad loadNearFieldCurve(const std::string& path)
     if (!out.curve)
         out.error = path + ": " + error;
     return out;
+}
+
+std::optional<std::string> saveNearFieldCurve(const std::string& path, const NearFieldCurve& curve)
+{
+    const std::string text = nearFieldText(curve);
+    const std::filesystem::path target(path);
+    const std::filesystem::path folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    std::string name = ".";
+    name.append(target.filename().string());
+    name.append(".XXXXXX");
+    std::string pattern = (folder / name).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        return "cannot write " + path + ": " + std::strerror(errno);
+    auto failed = [&](int e) -> std::optional<std::string> {
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        return "cannot write " + path + ": " + std::strerror(e);
+    };
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return failed(n < 0 ? errno : EIO);
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::fchmod(fd, 0644) != 0)
+        return failed(errno);
+    ::close(fd);
+    if (::rename(pattern.c_str(), path.c_str()) != 0) {
+        const int e = errno;
+        ::unlink(pattern.c_str());
+        return "cannot write " + path + ": " + std::strerror(e);
+    }
+    return std::nullopt;
 }
 
 } // namespace vantrel

@@ -41,5 +41,7 @@ struct NearFieldLoad {
     bool unreadable = false; // the file could not be opened or read at all
 };
 NearFieldLoad loadNearFieldCurve(const std::string& path);
+// Written under a temporary name beside path and renamed; nothing on success, else the reason.
+std::optional<std::string> saveNearFieldCurve(const std::string& path, const NearFieldCurve& curve);
 
 } // namespace vantrel

@@ -48,6 +48,9 @@ void MainWindow::saveData()
     if (const auto path = chooseBalloonFile(true)) {
         if (const auto error = saveBalloon(*path, *matrix_, trailerOfSettings(settings_, angleGrid_)))
             host_->message(*error, kCaption, MessageIcon::Warning);
+        else if (mergedRecord_)
+            if (const auto failed = saveMeasurementRecord(measurementRecordPathFor(*path), *mergedRecord_))
+                host_->message(*failed, kCaption, MessageIcon::Warning);
     }
     // Whether saved, failed or cancelled.
     host_->repaintNow();
@@ -60,6 +63,7 @@ void MainWindow::loadData()
     if (const auto path = chooseBalloonFile(false)) {
         const BalloonLoadResult loaded = loadBalloon(*path, *matrix_);
         if (loaded) {
+            mergedRecord_.reset();
             const BalloonTrailer& t = *loaded.settings;
             settings_.windowTypeIndex = t.windowTypeIndex;
             settings_.rateIndex = t.rateIndex;

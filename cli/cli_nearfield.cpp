@@ -16,7 +16,6 @@
 #include "app/simulated_recording.h"
 #include "balloon/valid_band.h"
 #include "cli/cli_command.h"
-#include "exports/safe_output.h"
 #include "mls/mls_engine.h"
 #include "mls/sound_card.h"
 #include "platform/number_text.h"
@@ -148,8 +147,8 @@ int run(NearFieldOptions o)
         curve.levelDb.push_back(engine->response()[static_cast<std::size_t>(i)].level);
         curve.phaseDegrees.push_back(engine->response()[static_cast<std::size_t>(i)].phase);
     }
-    if (const std::string failure = writeTextFile(o.path, nearFieldText(curve)); !failure.empty())
-        return cliUsageError(kName, failure);
+    if (const auto failure = saveNearFieldCurve(o.path, curve))
+        return cliUsageError(kName, *failure);
     std::printf("near field: %zu points, %s..%s Hz, microphone %s mm from the cone, IN peak %s dBFS\n", curve.hz.size(),
                 cleanFixedText(curve.hz.front(), 1).c_str(), cleanFixedText(curve.hz.back(), 0).c_str(),
                 cleanFixedText(o.distanceMm, 1).c_str(), fixedText(inDbfs, 2, true).c_str());

@@ -84,9 +84,8 @@ public:
     // the angles (hDeg, vDeg): the loudspeaker at the microphone distance, or its near field
     // when the microphone stands at the cone. Ground truth.
     std::complex<double> inTransfer(double hz, double hDeg, double vDeg) const;
-    // The microphone d (m) in front of the woofer's cone for the recordings that follow (the
-    // turntable angles do not matter then); 0 puts it back at the measuring distance.
-    void setNearField(double d) { options_.nearFieldDistance = d; }
+    // The turntable angles do not matter while the microphone stands at the cone.
+    void microphoneAtCone(double d) override { options_.nearFieldDistance = d; }
 
 private:
     struct Device {
