@@ -146,6 +146,8 @@ void MeasurementWindow::close()
         return;
     card_.reset(); // closes the devices of a recording still in flight
     liveAngles_.reset();
+    if (nearFieldPending_)
+        finishNearField(false); // the microphone goes back to the measuring distance
     if (ctx_.closeCalibration)
         ctx_.closeCalibration();
     host_ = nullptr;

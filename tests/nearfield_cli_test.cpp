@@ -114,5 +114,14 @@ TEST(MergeCli, RefusalsNameTheValueAndWriteNothing)
     }
 }
 
+TEST(MeasureCli, GatedWindowOptionsOutsideTheirListsAreRefused)
+{
+    for (const char* option : {"--window-type 10", "--window-position 401", "--window-position -1"}) {
+        const auto r = runCli(std::string("measure --simulate --window 168 ") + option);
+        EXPECT_EQ(r.status, 2) << option << "\n" << r.err;
+        EXPECT_NE(r.err.find(std::string(option).substr(0, std::string(option).find(' '))), std::string::npos) << r.err;
+    }
+}
+
 } // namespace
 } // namespace vantrel

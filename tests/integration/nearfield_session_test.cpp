@@ -76,6 +76,10 @@ TEST(NearFieldSession, MeasuredAtTheConeSavedAndMergedIntoTheBalloon)
     EXPECT_EQ(session.main().matrix().cell(18, 0)[100].re, 0.0f);
     EXPECT_EQ(dynamic_cast<SimAudioSystem&>(session.devices().audio()).options().nearFieldDistance, 0);
 
+    // Closed with a near-field recording in flight, the rig's microphone goes back.
+    run("press measure 20045\nclose measure\nwait 9000\npress main 1038\n");
+    EXPECT_EQ(dynamic_cast<SimAudioSystem&>(session.devices().audio()).options().nearFieldDistance, 0);
+
     run("file \"" + gated.string() + "\"\npress main 1037\n");
     r = run("press measure 20048\n");
     EXPECT_NE(r.find("Merged below"), -1) << r.events;
