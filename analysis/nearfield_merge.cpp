@@ -144,8 +144,10 @@ NearFieldMergeResult mergeNearField(BalloonMatrix& balloon, const FrequencyAxis&
     if (!(plan.mergeHz > plan.overlapLowHz && plan.mergeHz < plan.overlapHighHz))
         return refuse("the merge frequency " + hzText(plan.mergeHz) + " Hz lies outside the overlap band " +
                       hzText(plan.overlapLowHz) + ".." + hzText(plan.overlapHighHz) + " Hz");
-    plan.band = {std::max(plan.overlapLowHz, plan.mergeHz / std::numbers::sqrt2),
-                 std::min(plan.overlapHighHz, plan.mergeHz * std::numbers::sqrt2)};
+    // To 0.1 Hz, as the record keeps it.
+    const auto tenth = [](double hz) { return std::round(hz * 10) / 10; };
+    plan.band = {tenth(std::max(plan.overlapLowHz, plan.mergeHz / std::numbers::sqrt2)),
+                 tenth(std::min(plan.overlapHighHz, plan.mergeHz * std::numbers::sqrt2))};
 
     std::vector<int> overlap;
     for (int i = lowestBin; i < kAxisPoints; ++i)

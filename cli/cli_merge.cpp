@@ -42,6 +42,10 @@ int run(const MergeOptions& o)
                                         "): a merge needs the gate it was measured with; nothing was written");
     if (!loaded.record->gate)
         return cliUsageError(kName, recordPath + " records no gate: a merge needs a gated balloon; nothing was written");
+    if (loaded.record->merge)
+        return cliUsageError(kName, recordPath + " records a merge already (merge-hz " +
+                                        cleanFixedText(loaded.record->merge->lowHz, 0) + " " +
+                                        cleanFixedText(loaded.record->merge->highHz, 0) + "); nothing was written");
     const NearFieldLoad near = loadNearFieldCurve(o.nearField);
     if (!near.curve)
         return cliUsageError(kName, near.error + "; nothing was written");

@@ -87,6 +87,10 @@ TEST(MergeCli, RefusalsNameTheValueAndWriteNothing)
     record.gate = GateRecord{false, 1.0};
     ASSERT_FALSE(saveMeasurementRecord((dir.path() / "short.MSR").string(), record));
     ASSERT_FALSE(saveBalloon((dir.path() / "short.BAL").string(), *balloon, balloon->readTrailer()));
+    record.gate = GateRecord{false, 3.5};
+    record.merge = MergeBand{320, 640};
+    ASSERT_FALSE(saveMeasurementRecord((dir.path() / "merged.MSR").string(), record));
+    ASSERT_FALSE(saveBalloon((dir.path() / "merged.BAL").string(), *balloon, balloon->readTrailer()));
     writeText(dir.path() / "nf.txt", "# vantrel near field 1\n# radius-mm 80\n10 90 0\n50000 90 0\n");
     writeText(dir.path() / "noradius.txt", "# vantrel near field 1\n10 90 0\n50000 90 0\n");
     writeText(dir.path() / "broken.txt", "# vantrel near field 1\n10 90 0\n20 ninety 0\n");
@@ -98,6 +102,7 @@ TEST(MergeCli, RefusalsNameTheValueAndWriteNothing)
     for (const Case& t : {
              Case{p("plain.BAL") + " " + p("nf.txt"), "has no measurement record", 2},
              Case{p("ungated.BAL") + " " + p("nf.txt"), "records no gate", 2},
+             Case{p("merged.BAL") + " " + p("nf.txt"), "records a merge already (merge-hz 320 640)", 2},
              Case{p("gated.BAL") + " " + p("broken.txt"), "near-field line 3", 2},
              Case{p("gated.BAL") + " " + p("missing.txt"), "cannot open", 2},
              Case{p("gated.BAL") + " " + p("noradius.txt"), "states no radius", 2},
