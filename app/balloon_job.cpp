@@ -304,6 +304,10 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         main->calibration() = micCurve(*options.micCalibration, micAxis);
         s.useCalibration = 1;
     }
+    if (!resuming && options.windowType)
+        s.windowTypeIndex = *options.windowType;
+    if (!resuming && options.windowPosition)
+        s.fftWindowPosition = *options.windowPosition;
     if (!resuming) {
         main->excitation().sweep = options.sweep;
         main->excitation().f1Hz = options.sweepF1;

@@ -31,6 +31,8 @@ struct BalloonJobOptions {
     // The time window in samples and its front; without them the preferences' width where it
     // fits the order, else the longest the order allows.
     std::optional<int> windowSamples, frontSamples;
+    std::optional<int> windowType;     // index on the "Window Type" list; default the preferences'
+    std::optional<int> windowPosition; // the FFT window position, samples 0..400; default the preferences'
     std::string preferencesFile;   // a "Pellant.pre" record: settings and calibration curve
     std::string output;            // *.BAL, saved safely; empty: not saved
     std::string renderDirectory;   // point view and "Fine Mode" at 1 kHz and 8 kHz as PNG

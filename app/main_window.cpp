@@ -273,6 +273,8 @@ void MainWindow::openMeasurementWindow()
         context.harmonicsStored = [this](int h, int v, const HarmonicResponses& harmonics) {
             storeHarmonics(h, v, harmonics);
         };
+        context.nearFieldMeasured = [this](const AxisLevelPhase& r, double radiusMm) { nearFieldMeasured(r, radiusMm); };
+        context.mergeNearField = [this] { mergeNearField(); };
         measurement_ = std::make_unique<MeasurementWindow>(std::move(context));
     }
     measurement_->open(); // brings an open window forward instead of making a second one

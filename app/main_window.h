@@ -14,6 +14,8 @@
 #include "balloon/distortion_balloon.h"
 #include "balloon/frequency_axis.h"
 #include "balloon/measurement_record.h"
+#include "analysis/near_field_curve.h"
+#include "mls/frequency_response.h"
 #include "app/walk_pacing_file.h"
 #include "balloon/selection_state.h"
 #include "mls/mls_settings.h"
@@ -140,6 +142,10 @@ private:
     [[nodiscard]] std::optional<std::string> chooseBalloonFile(bool save);
     // The selected cell as one more curve pair of the measurement window's plot.
     void showCellInMeasurementPlot();
+    // main_window_nearfield.cpp: the near-field curve kept from "Near Field" (and offered to
+    // a file), and "Merge Near Field" of the balloon in memory with it.
+    void nearFieldMeasured(const AxisLevelPhase& response, double radiusMm);
+    void mergeNearField();
 
     Platform& platform_;
     Devices devices_;
@@ -176,6 +182,10 @@ private:
     ExcitationSettings excitation_;
     std::unique_ptr<DistortionBalloon> distortion_;
     std::unique_ptr<DistortionAutosave> distortionAutosave_;
+    std::optional<NearFieldCurve> nearField_;
+    std::string nearFieldFileName_;
+    // The record of the balloon in memory once merged: "Save Data" writes it beside the file.
+    std::optional<MeasurementRecord> mergedRecord_;
 };
 
 } // namespace vantrel

@@ -45,6 +45,9 @@ std::optional<std::string> MainWindow::chooseBalloonFile(bool save)
 
 MeasurementRecord MainWindow::measurementRecord() const
 {
+    // A merged balloon keeps the record of its merge (the gated walk's, with the merge band).
+    if (mergedRecord_)
+        return *mergedRecord_;
     return measurementRecordOf(settings_, &excitation_, measurement_ ? measurement_->gateRecord() : std::nullopt);
 }
 
@@ -89,6 +92,7 @@ void MainWindow::loadData()
         const BalloonLoadResult loaded = loadBalloon(*path, *matrix_);
         if (loaded) {
             balloonUnsaved_ = false;
+            mergedRecord_.reset();
             const BalloonTrailer& t = *loaded.settings;
             settings_.windowTypeIndex = t.windowTypeIndex;
             settings_.rateIndex = t.rateIndex;

@@ -19,23 +19,25 @@ constexpr std::uint32_t kRecordingWaitMs = 7000;
 
 } // namespace
 
-std::optional<std::string> recordOnSimulatedRig(const SimulatedRecordingRequest& request, const std::string& path)
+std::optional<std::string> recordOnSimulatedRig(const SimulatedRecordingRequest& request, MlsEngine& engine,
+                                                MlsSettings& settings)
 {
     std::ostringstream events;
     HeadlessPlatform platform(events);
     SilentWindowClient client;
     WindowHost& window = platform.createWindow(kSoundCardWindow, client, nullptr, false);
     const FixedRigAngles angles(request.hDegrees, request.vDegrees);
-    SimAudioSystem audio(platform.clock(), angles);
-    MlsSettings settings;
+    SimAudioOptions options;
+    options.nearFieldDistance = request.nearFieldM;
+    SimAudioSystem audio(platform.clock(), angles, options);
     settings.mlsLengthIndex = request.order - 13;
     settings.rateIndex = request.rateIndex;
-    auto engine = std::make_unique<MlsEngine>();
-    if (const MlsStatus status = engine->generateMlsForPlayback(settings); !status.ok())
+    settings.outputVolume = request.volume;
+    if (const MlsStatus status = engine.generateMlsForPlayback(settings); !status.ok())
         return std::string(status.message);
     std::vector<std::int32_t> capture(2 * kCaptureBufferFrames);
     bool ready = false;
-    SoundCard card(window, audio, settings, platform.log(), {engine->playBuffer(), capture, engine->captureCopy()},
+    SoundCard card(window, audio, settings, platform.log(), {engine.playBuffer(), capture, engine.captureCopy()},
                    [&ready] { ready = true; });
     if (card.startPlayAndCapture()) {
         platform.advance(kRecordingWaitMs);
@@ -43,6 +45,15 @@ std::optional<std::string> recordOnSimulatedRig(const SimulatedRecordingRequest&
     }
     if (!ready)
         return "the recording failed\n" + events.str();
+    return std::nullopt;
+}
+
+std::optional<std::string> recordOnSimulatedRig(const SimulatedRecordingRequest& request, const std::string& path)
+{
+    auto engine = std::make_unique<MlsEngine>();
+    MlsSettings settings;
+    if (auto error = recordOnSimulatedRig(request, *engine, settings))
+        return error;
     if (!writeResFile(path, engine->captureCopy(), settings.rateIndex, settings.mlsLengthIndex))
         return "cannot write '" + path + "'";
     return std::nullopt;

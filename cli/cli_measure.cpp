@@ -46,7 +46,7 @@ struct MeasureOptions {
     int input = -1, output = -1;
     int grid = 10;
     int order = 18, rate = 48000;
-    std::optional<int> window, front;
+    std::optional<int> window, front, windowType, windowPosition;
     bool paced = false;
     int settle = 0;
     std::string preferences, balloon, render, resume, micFile;
@@ -268,6 +268,8 @@ int run(MeasureOptions o)
     job.frontSamples = o.front;
     job.autoGate = o.gate == "auto";
     job.gateMs = gateMs;
+    job.windowType = o.windowType;
+    job.windowPosition = o.windowPosition;
 
     interrupted.store(false);
     struct sigaction action {};
@@ -356,6 +358,13 @@ std::function<int()> setupMeasure(CLI::App& app)
                    "time window in samples (at most 2^order - 1); default: the preferences' where it fits the order, "
                    "else the longest the order allows")
         ->check(CLI::Range(1, 262143));
+    app.add_option("--window-type", o->windowType, "time window type, 0..9 as the measurement window lists them "
+                                                   "(4: Semi-Rectangular); default the preferences'")
+        ->check(CLI::Range(0, static_cast<int>(kWindowTypeTexts.size()) - 1));
+    app.add_option("--window-position", o->windowPosition,
+                   "where the time window starts in the aligned impulse response, samples 0..400 (the direct "
+                   "sound at 2 m arrives near sample 335 at 48 kHz); default the preferences'")
+        ->check(CLI::Range(0, 400));
     app.add_option("--front", o->front, "front of the time window in samples")->check(CLI::Range(0, 262142));
     app.add_flag("--paced", o->paced,
                  "pace the walk by its results: the move after a point starts once the point is stored "
@@ -374,6 +383,8 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->excludes("--rate")
         ->excludes("--window")
         ->excludes("--front")
+        ->excludes("--window-type")
+        ->excludes("--window-position")
         ->excludes("--preferences");
     app.add_option("--mic-file", o->micFile,
                    "correct every response by this measurement microphone's calibration file (Hz, dB and "

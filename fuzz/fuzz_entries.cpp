@@ -20,6 +20,7 @@
 #include "balloon/distortion_balloon.h"
 #include "balloon/measurement_record.h"
 #include "platform/sim/room.h"
+#include "analysis/near_field_curve.h"
 #include "balloon/selection_state.h"
 #include "views/colour_map.h"
 #include "calibration/mic_file.h"
@@ -497,6 +498,22 @@ int simRoom(Bytes data)
     return 0;
 }
 
+int nearFieldCurve(Bytes data)
+{
+    std::string error;
+    const std::optional<NearFieldCurve> c = parseNearFieldCurve(text(data), error);
+    require(c.has_value() == error.empty(), "a refusal has its reason");
+    if (!c)
+        return 0;
+    require(c->hz.size() >= 2 && c->hz.size() == c->levelDb.size() && c->hz.size() == c->phaseDegrees.size(),
+            "a curve has two points or more, each whole");
+    for (std::size_t i = 0; i < c->hz.size(); ++i)
+        require(std::isfinite(c->levelDb[i]) && std::isfinite(c->phaseDegrees[i]) && c->hz[i] > 0 &&
+                    (i == 0 || c->hz[i] > c->hz[i - 1]),
+                "finite levels and phases at rising frequencies");
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
@@ -505,6 +522,7 @@ std::span<const Target> targets()
         {"autosave_record", autosaveRecord}, {"html_texts", htmlTexts}, {"mic_file", micFile},
         {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
         {"measurement_record", measurementRecord}, {"sim_room", simRoom},
+        {"measurement_record", measurementRecord}, {"near_field_curve", nearFieldCurve},
     };
     return all;
 }

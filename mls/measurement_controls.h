@@ -67,6 +67,12 @@ inline constexpr int kLogSweepCheck = 20040;
 inline constexpr int kSweepF1Edit = 20041;
 inline constexpr int kSweepF2Edit = 20042;
 
+// The near field: one measurement with the microphone at the woofer's cone, kept as a curve,
+// the radiator's radius in mm, and the merge of the balloon in memory with that curve.
+inline constexpr int kNearFieldButton = 20050;
+inline constexpr int kRadiusEdit = 20051;
+inline constexpr int kMergeNearFieldButton = 20053;
+
 // Device lists (and their labels) are the sound card's: 20026, 20027, 20016, 20017.
 
 } // namespace vantrel::measure_ids
@@ -101,7 +107,7 @@ constexpr int kAx = 912, kBx = 1084, kCw = 160;
 
 } // namespace measure_detail
 
-inline constexpr std::array<ControlSpec, 70> kMeasureControls{{
+inline constexpr std::array<ControlSpec, 74> kMeasureControls{{
     // Plots and the meter labels.
     measure_detail::plot(10000, kLevelMeterRect),
     {20001, ControlKind::Static, "Ref", 12, 10, 22, 16},
@@ -185,6 +191,12 @@ inline constexpr std::array<ControlSpec, 70> kMeasureControls{{
     {20041, ControlKind::Edit, "", 262, 3, 64, 22, 0, 0, true},
     {20044, ControlKind::Static, "f2 [Hz]", 336, 7, 48, 16},
     {20042, ControlKind::Edit, "", 386, 3, 64, 22, 0, 0, true},
+
+    // The near field, beside the excitation.
+    {20050, ControlKind::PushButton, "Near Field", 470, 1, 96, 25},
+    {20052, ControlKind::Static, "a [mm]", 576, 7, 48, 16},
+    {20051, ControlKind::Edit, "", 626, 3, 56, 22, 0, 0, true},
+    {20053, ControlKind::PushButton, "Merge Near Field", 692, 1, 140, 25},
 }};
 
 inline constexpr WindowSpec kMeasureWindowSpec{"measure", "MLS Measurement", kMeasureWidth, kMeasureHeight,

@@ -144,6 +144,8 @@ void MeasurementWindow::close()
         return;
     card_.reset(); // closes the devices of a recording still in flight
     liveAngles_.reset();
+    if (nearFieldPending_)
+        finishNearField(false); // the microphone goes back to the measuring distance
     if (ctx_.closeCalibration)
         ctx_.closeCalibration();
     host_ = nullptr;
@@ -226,6 +228,7 @@ void MeasurementWindow::initialise()
     h.setText(kFilterSlopeEdit, s.filterSlopeText);
 
     showExcitation();
+    h.setText(kRadiusEdit, radiusText_);
     card_->fillDeviceLists();
     std::fill(engine_.captureCopy().begin(), engine_.captureCopy().end(), 0);
     engine_.buildTimeWindows(s);
@@ -381,6 +384,11 @@ void MeasurementWindow::freeCommand(int id, int code)
     WindowHost& h = *host_;
     switch (id) {
     case kRunMls: runMls(); return;
+    case kNearFieldButton: startNearField(); return;
+    case kMergeNearFieldButton:
+        if (ctx_.mergeNearField)
+            ctx_.mergeNearField();
+        return;
     case kClearSpl:
         harmonicsValid_ = false;
         clearSlots();
@@ -545,8 +553,69 @@ void MeasurementWindow::tell(std::string_view text, std::string_view caption, Me
     --personWaits_;
 }
 
+// "Near Field": one measurement with the microphone at the cone, kept as a curve, stored in no
+// cell (with "Saved IR" a stored recording made so). The radius typed beside it goes with the
+// curve.
+void MeasurementWindow::startNearField()
+{
+    if (ctx_.sequence.sequenceRunning == 1 || nearFieldPending_) {
+        host_->beep(BeepKind::Exclamation);
+        return;
+    }
+    radiusText_ = clipEditText(host_->text(kRadiusEdit));
+    double radius = 0;
+    if (!parseDecimal(radiusText_, radius) || radius < 1 || radius > 1000) {
+        tell("The radius \"" + radiusText_ + "\" is no length of 1..1000 mm", kMlsCaption, MessageIcon::Warning);
+        return;
+    }
+    nearFieldPending_ = true;
+    if (ctx_.audio)
+        ctx_.audio->microphoneAtCone(kNearFieldDistanceM);
+    runMls();
+    if (nearFieldPending_ && ctx_.settings.useSavedIr == 0 && !liveAngles_)
+        finishNearField(false); // refused before anything was recorded
+}
+
+void MeasurementWindow::finishNearField(bool recorded)
+{
+    nearFieldPending_ = false;
+    if (ctx_.audio)
+        ctx_.audio->microphoneAtCone(0);
+    if (!recorded || !host_)
+        return;
+    // A close microphone hears some 30 dB more than one at the measuring distance.
+    if (ctx_.settings.useSavedIr == 0 && engine_.inPeak() >= 0.99f * static_cast<float>(2147483648.0 * kCaptureScale)) {
+        tell("The IN channel clipped with the microphone at the cone: lower the Volume and measure again",
+             kMlsCaption, MessageIcon::Warning);
+        return;
+    }
+    const MlsStatus status = engine_.computeFrequencyResponse(ctx_.settings, ctx_.axis, ctx_.calibration);
+    if (!status.ok()) {
+        tell(status.message, kMlsCaption, MessageIcon::Warning);
+        return;
+    }
+    copyTimeWindowCurve();
+    MlsSettings& s = ctx_.settings;
+    markResultSlots(s, ctx_.curves);
+    Curve& spl = ctx_.curves[static_cast<std::size_t>(kSplCurve0 + s.splSlot)];
+    Curve& phase = ctx_.curves[static_cast<std::size_t>(kPhaseCurve0 + s.phaseSlot)];
+    const AxisLevelPhase& r = engine_.response();
+    for (std::size_t j = 0; j < r.size(); ++j) {
+        spl[j] = r[j].level - 90.0f;
+        phase[j] = r[j].phase;
+    }
+    advanceResultSlots(s);
+    redrawSplPlot();
+    double radius = 0;
+    (void)parseDecimal(radiusText_, radius);
+    if (ctx_.nearFieldMeasured)
+        ctx_.nearFieldMeasured(r, radius);
+}
+
 void MeasurementWindow::captureFailed()
 {
+    if (nearFieldPending_)
+        finishNearField(false);
     liveAngles_.reset();
     finishSequenced(false);
 }
@@ -562,6 +631,8 @@ void MeasurementWindow::processRecording()
         engine_.splitCapture(s);
         redrawLevelMeter();
     } else if (!importStoredRecording()) {
+        if (nearFieldPending_)
+            finishNearField(false);
         finishSequenced(false);
         return;
     }
@@ -586,6 +657,10 @@ void MeasurementWindow::processRecording()
     copyTimeWindowCurve();
     redrawImpulsePlot();
 
+    if (nearFieldPending_) {
+        finishNearField(true);
+        return;
+    }
     // A live recording abandoned by "ABORT Test" belongs to no cell, even if a new sequence
     // runs by the time it arrives.
     const bool abandoned = s.useSavedIr == 0 && !at;

@@ -63,7 +63,14 @@ struct MeasurementContext {
     // where the harmonics of each stored sweep measurement go, with the angles of its cell.
     ExcitationSettings* excitation = nullptr;
     std::function<void(int hAngle, int vAngle, const HarmonicResponses&)> harmonicsStored = {};
+    // A near-field response ("Near Field") and the radiator's radius typed beside it; and
+    // "Merge Near Field". The owner keeps the curve and merges the balloon with it.
+    std::function<void(const AxisLevelPhase& response, double radiusMm)> nearFieldMeasured = {};
+    std::function<void()> mergeNearField = {};
 };
+
+// The microphone's distance from the cone in a near-field measurement, m.
+inline constexpr double kNearFieldDistanceM = 0.005;
 
 class MeasurementWindow final : public WindowClient {
 public:
@@ -131,6 +138,8 @@ private:
     void gateWindowEdited();
 
     void runMls();
+    void startNearField();
+    void finishNearField(bool recorded);
     void processRecording();
     void captureFailed();
     void tell(std::string_view text, std::string_view caption, MessageIcon icon);
@@ -175,6 +184,8 @@ private:
     std::optional<bool> outcomeAwaitingPlayback_;
     int personWaits_ = 0;
     GateState gate_;
+    bool nearFieldPending_ = false; // the recording in flight is a near-field one
+    std::string radiusText_ = "80"; // the "a [mm]" edit
 };
 
 // "Output = %.1fdB (%d%%)" of a volume in percent.

@@ -59,6 +59,11 @@ public:
     virtual AudioStatus resetInput() = 0;
     virtual AudioStatus unprepareInput() = 0;
     virtual AudioStatus closeInput() = 0;
+
+    // A near-field measurement: the microphone stands d (m) in front of the low-frequency
+    // radiator's cone for the recordings that follow, 0 puts it back. On a sound card the
+    // operator moves the microphone; the simulated rig moves its own.
+    virtual void microphoneAtCone(double d) { (void)d; }
 };
 
 } // namespace vantrel

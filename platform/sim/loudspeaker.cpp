@@ -89,6 +89,35 @@ std::complex<double> VirtualLoudspeaker::combine(double hz, double k, const Geom
 
 std::complex<double> VirtualLoudspeaker::distanceFactor(double k, double r) { return std::polar(1.0 / r, -k * r); }
 
+// On the axis of a rigid circular piston of radius a in an infinite baffle, moving with
+// velocity u, the pressure at distance d is in closed form (D. B. Keele, "Low-frequency
+// loudspeaker assessment by nearfield sound-pressure measurement", JAES 22, 1974):
+//   p(d) = rho c u (e^{-j k d} - e^{-j k sqrt(d^2 + a^2)})
+// Far away sqrt(d^2 + a^2) - d -> a^2 / (2 d), so p -> j rho c u k a^2 / (2 d) e^{-j k d}, the
+// piston's far field. Dividing by j k a^2 / 2 drives the piston with the cone velocity whose
+// far field is the model's woofer filter: woofer(f) (e^{-j k d} - e^{-j k R}) / (j k a^2 / 2),
+// R = sqrt(d^2 + a^2), which tends to woofer(f) e^{-j k d} / d. As k -> 0 the quotient tends to
+// 2 (R - d) / a^2. The tweeter (crossed over at crossoverHz) adds its far field at its own
+// distance and angle from the microphone; the box has no room, and a room's reflections reach
+// a microphone this close some 40 dB down.
+std::complex<double> VirtualLoudspeaker::nearField(double hz, double d) const
+{
+    const double k = wavenumber(hz);
+    const Filters f = filters(hz);
+    const double a = design_.woofer.radius;
+    const double big = std::sqrt(d * d + a * a);
+    Complex piston;
+    if (k * big < 1e-9)
+        piston = 2.0 * (big - d) / (a * a);
+    else
+        piston = (std::polar(1.0, -k * d) - std::polar(1.0, -k * big)) / Complex(0.0, k * a * a / 2.0);
+    const double dy = design_.tweeter.heightY - design_.woofer.heightY;
+    const double rt = std::sqrt(d * d + dy * dy);
+    const double sinT = std::abs(dy) / rt;
+    const Complex tweeter = f.tweeter * pistonDirectivity(k * design_.tweeter.radius * sinT) * distanceFactor(k, rt);
+    return f.woofer * piston + tweeter;
+}
+
 std::complex<double> VirtualLoudspeaker::atDistance(double hz, double hDeg, double vDeg, double r) const
 {
     return response(hz, hDeg, vDeg) * distanceFactor(wavenumber(hz), r);

@@ -63,6 +63,11 @@ public:
     // e^{-j k r} / r: from the baffle's centre to a microphone at distance r.
     static std::complex<double> distanceFactor(double k, double r);
 
+    // The pressure at a microphone d (m) in front of the woofer's cone, on its axis: the
+    // woofer's exact near field (a baffled piston) plus the tweeter's far field at its own
+    // distance. Tends to wooferFarField x e^{-j k d} / d as d grows.
+    std::complex<double> nearField(double hz, double d) const;
+
 private:
     LoudspeakerDesign design_;
 };

@@ -95,6 +95,8 @@ std::string SimAudioSystem::errorText(AudioStatus status)
 
 std::complex<double> SimAudioSystem::inTransfer(double hz, double hDeg, double vDeg) const
 {
+    if (options_.nearFieldDistance > 0)
+        return loudspeaker_.nearField(hz, options_.nearFieldDistance);
     return loudspeaker_.atDistance(hz, hDeg, vDeg, options_.distance);
 }
 
@@ -213,6 +215,7 @@ void SimAudioSystem::schedule(std::chrono::milliseconds delay, bool output)
 //   IN[c]  = (g(right) (*) h)[p] + n_mic[c],  H(f) = loudspeaker(f, H, V) e^{-j 2 pi f r / c} / r
 //            + the sum of the extra paths (sim_paths.h),
 //   g(x) = x + a2 x^2 + a3 x^3
+// (with the microphone at the cone, H(f) is the loudspeaker's near field there instead)
 // The convolution runs as a product of spectra over 2^19 points, enough for the play buffer and
 // the loudspeaker's ring-out, so that the circular product equals the linear one.
 void SimAudioSystem::record(bool withPlayback)
@@ -258,6 +261,8 @@ void SimAudioSystem::record(bool withPlayback)
                     t += extraBins[k - begin];
                 wooferPath *= wooferStep;
                 tweeterPath *= tweeterStep;
+                if (options_.nearFieldDistance > 0) // the microphone at the cone
+                    t = loudspeaker_.nearField(bins.hz[k], options_.nearFieldDistance);
                 if (k == 0 || k == kFftSize / 2)
                     t = t.real();
                 const std::complex<double> y = std::complex<double>(played[2 * k], played[2 * k + 1]) * t;

@@ -36,6 +36,7 @@ struct SimAudioOptions {
     int errorAtMeasurement = 0;  // that recording fails to open: kSimDeviceFault
     int hangAtMeasurement = 0;   // that recording and its playback never complete
     int playbackLagMs = 0;       // every playback reports its end this much late
+    double nearFieldDistance = 0; // m from the woofer's cone on its axis; 0: the far field at distance
     LoudspeakerDesign loudspeaker;
     // Paths beside the direct one (a room's reflections) for the angles (hDeg, vDeg), summed
     // into IN; none: the anechoic rig, bit for bit. REF is electrical and takes none.
@@ -85,8 +86,11 @@ public:
     const VirtualLoudspeaker& loudspeaker() const { return loudspeaker_; }
     const SimAudioOptions& options() const { return options_; }
     // The transfer from the played right channel to the recorded IN channel at frequency hz for
-    // the angles (hDeg, vDeg): the loudspeaker at the microphone distance. Ground truth.
+    // the angles (hDeg, vDeg): the loudspeaker at the microphone distance, or its near field
+    // when the microphone stands at the cone. Ground truth.
     std::complex<double> inTransfer(double hz, double hDeg, double vDeg) const;
+    // The turntable angles do not matter while the microphone stands at the cone.
+    void microphoneAtCone(double d) override { options_.nearFieldDistance = d; }
 
 private:
     struct Device {

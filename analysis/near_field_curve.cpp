@@ -1,0 +1,191 @@
+#include "analysis/near_field_curve.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/number_text.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::string_view kHeading = "# vantrel near field 1";
+
+std::vector<std::string_view> words(std::string_view line)
+{
+    std::vector<std::string_view> out;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        const std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+            ++i;
+        if (i > start)
+            out.push_back(line.substr(start, i - start));
+    }
+    return out;
+}
+
+std::string lineReason(int number, const std::string& what) { return "near-field line " + std::to_string(number) + ": " + what; }
+
+} // namespace
+
+std::string nearFieldText(const NearFieldCurve& curve)
+{
+    std::string out(kHeading);
+    out += "\n";
+    if (curve.distanceMm > 0)
+        out += "# distance-mm " + cleanFixedText(curve.distanceMm, 3) + "\n";
+    if (curve.radiusMm > 0)
+        out += "# radius-mm " + cleanFixedText(curve.radiusMm, 3) + "\n";
+    out += "# frequency-hz level-db phase-degrees\n";
+    for (std::size_t i = 0; i < curve.hz.size(); ++i) {
+        out += cleanFixedText(curve.hz[i], 3) + " " + cleanFixedText(curve.levelDb[i], 3) + " " +
+               cleanFixedText(curve.phaseDegrees[i], 2) + "\n";
+    }
+    return out;
+}
+
+std::optional<NearFieldCurve> parseNearFieldCurve(std::string_view text, std::string& error)
+{
+    if (text.size() > kLargestNearFieldText) {
+        error = "near field: larger than " + std::to_string(kLargestNearFieldText) + " bytes";
+        return std::nullopt;
+    }
+    NearFieldCurve c;
+    bool headed = false;
+    int number = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.find('\0') != std::string_view::npos) {
+            error = lineReason(number, "holds a NUL byte");
+            return std::nullopt;
+        }
+        const std::vector<std::string_view> w = words(line);
+        if (w.empty())
+            continue;
+        if (!headed) {
+            if (line != kHeading) {
+                error = lineReason(number, "is not \"" + std::string(kHeading) + "\"");
+                return std::nullopt;
+            }
+            headed = true;
+            continue;
+        }
+        if (w[0].starts_with('#')) {
+            const std::string_view key = w[0] == "#" && w.size() > 1 ? w[1] : std::string_view{};
+            if (key != "distance-mm" && key != "radius-mm")
+                continue;
+            double& target = key == "distance-mm" ? c.distanceMm : c.radiusMm;
+            if (w.size() != 3 || !parseDecimal(w[2], target) || target <= 0 || target > 1e6) {
+                error = lineReason(number, std::string(key) + " must be one length in millimetres above 0");
+                return std::nullopt;
+            }
+            continue;
+        }
+        double hz = 0, level = 0, phase = 0;
+        if (w.size() != 3 || !parseDecimal(w[0], hz) || !parseDecimal(w[1], level) || !parseDecimal(w[2], phase)) {
+            error = lineReason(number, "must hold three numbers: frequency in Hz, level in dB, phase in degrees");
+            return std::nullopt;
+        }
+        if (hz <= 0 || (!c.hz.empty() && hz <= c.hz.back())) {
+            error = lineReason(number, "frequency " + std::string(w[0]) + " Hz must lie above 0 and above the line before");
+            return std::nullopt;
+        }
+        if (std::abs(level) > 1000 || std::abs(phase) > 1e7) {
+            error = lineReason(number, "level " + std::string(w[1]) + " dB or phase " + std::string(w[2]) +
+                                           " degrees is of no usable size");
+            return std::nullopt;
+        }
+        c.hz.push_back(hz);
+        c.levelDb.push_back(level);
+        c.phaseDegrees.push_back(phase);
+    }
+    if (!headed) {
+        error = "near field: empty";
+        return std::nullopt;
+    }
+    if (c.hz.size() < 2) {
+        error = "near field: fewer than two frequencies";
+        return std::nullopt;
+    }
+    return c;
+}
+
+NearFieldLoad loadNearFieldCurve(const std::string& path)
+{
+    NearFieldLoad out;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        out.unreadable = true;
+        out.error = "cannot open '" + path + "'";
+        return out;
+    }
+    std::string text(kLargestNearFieldText + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad()) {
+        out.unreadable = true;
+        out.error = "cannot read '" + path + "'";
+        return out;
+    }
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    std::string error;
+    out.curve = parseNearFieldCurve(text, error);
+    if (!out.curve)
+        out.error = path + ": " + error;
+    return out;
+}
+
+std::optional<std::string> saveNearFieldCurve(const std::string& path, const NearFieldCurve& curve)
+{
+    const std::string text = nearFieldText(curve);
+    const std::filesystem::path target(path);
+    const std::filesystem::path folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    std::string name = ".";
+    name.append(target.filename().string());
+    name.append(".XXXXXX");
+    std::string pattern = (folder / name).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        return "cannot write " + path + ": " + std::strerror(errno);
+    auto failed = [&](int e) -> std::optional<std::string> {
+        ::close(fd);
+        ::unlink(pattern.c_str());
+        return "cannot write " + path + ": " + std::strerror(e);
+    };
+    for (std::size_t done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return failed(n < 0 ? errno : EIO);
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0 || ::fchmod(fd, 0644) != 0)
+        return failed(errno);
+    ::close(fd);
+    if (::rename(pattern.c_str(), path.c_str()) != 0) {
+        const int e = errno;
+        ::unlink(pattern.c_str());
+        return "cannot write " + path + ": " + std::strerror(e);
+    }
+    return std::nullopt;
+}
+
+} // namespace vantrel
