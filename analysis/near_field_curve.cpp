@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "balloon/replace_file.h"
 #include "platform/number_text.h"
 
 namespace vantrel {
@@ -17,22 +18,6 @@ namespace vantrel {
 namespace {
 
 constexpr std::string_view kHeading = "# vantrel near field 1";
-
-std::vector<std::string_view> words(std::string_view line)
-{
-    std::vector<std::string_view> out;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
-        const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
-            ++i;
-        if (i > start)
-            out.push_back(line.substr(start, i - start));
-    }
-    return out;
-}
 
 std::string lineReason(int number, const std::string& what) { return "near-field line " + std::to_string(number) + ": " + what; }
 
@@ -63,59 +48,52 @@ std::optional<NearFieldCurve> parseNearFieldCurve(std::string_view text, std::st
     NearFieldCurve c;
     bool headed = false;
     int number = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.find('\0') != std::string_view::npos) {
-            error = lineReason(number, "holds a NUL byte");
-            return std::nullopt;
-        }
-        const std::vector<std::string_view> w = words(line);
+    const bool whole = forEachTextLine(text, [&](int number, std::string_view line) {
+        const std::vector<std::string_view> w = textWords(line);
         if (w.empty())
-            continue;
+            return true;
         if (!headed) {
             if (line != kHeading) {
                 error = lineReason(number, "is not \"" + std::string(kHeading) + "\"");
-                return std::nullopt;
+                return false;
             }
             headed = true;
-            continue;
+            return true;
         }
         if (w[0].starts_with('#')) {
             const std::string_view key = w[0] == "#" && w.size() > 1 ? w[1] : std::string_view{};
             if (key != "distance-mm" && key != "radius-mm")
-                continue;
+                return true;
             double& target = key == "distance-mm" ? c.distanceMm : c.radiusMm;
             if (w.size() != 3 || !parseDecimal(w[2], target) || target <= 0 || target > 1e6) {
                 error = lineReason(number, std::string(key) + " must be one length in millimetres above 0");
-                return std::nullopt;
+                return false;
             }
-            continue;
+            return true;
         }
         double hz = 0, level = 0, phase = 0;
         if (w.size() != 3 || !parseDecimal(w[0], hz) || !parseDecimal(w[1], level) || !parseDecimal(w[2], phase)) {
             error = lineReason(number, "must hold three numbers: frequency in Hz, level in dB, phase in degrees");
-            return std::nullopt;
+            return false;
         }
         if (hz <= 0 || (!c.hz.empty() && hz <= c.hz.back())) {
             error = lineReason(number, "frequency " + std::string(w[0]) + " Hz must lie above 0 and above the line before");
-            return std::nullopt;
+            return false;
         }
         if (std::abs(level) > 1000 || std::abs(phase) > 1e7) {
             error = lineReason(number, "level " + std::string(w[1]) + " dB or phase " + std::string(w[2]) +
                                            " degrees is of no usable size");
-            return std::nullopt;
+            return false;
         }
         c.hz.push_back(hz);
         c.levelDb.push_back(level);
         c.phaseDegrees.push_back(phase);
+        return true;
+    }, number);
+    if (!whole) {
+        if (error.empty())
+            error = lineReason(number, "holds a NUL byte");
+        return std::nullopt;
     }
     if (!headed) {
         error = "near field: empty";
@@ -154,37 +132,8 @@ NearFieldLoad loadNearFieldCurve(const std::string& path)
 
 std::optional<std::string> saveNearFieldCurve(const std::string& path, const NearFieldCurve& curve)
 {
-    const std::string text = nearFieldText(curve);
-    const std::filesystem::path target(path);
-    const std::filesystem::path folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
-    std::string name = ".";
-    name.append(target.filename().string());
-    name.append(".XXXXXX");
-    std::string pattern = (folder / name).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        return "cannot write " + path + ": " + std::strerror(errno);
-    auto failed = [&](int e) -> std::optional<std::string> {
-        ::close(fd);
-        ::unlink(pattern.c_str());
-        return "cannot write " + path + ": " + std::strerror(e);
-    };
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return failed(n < 0 ? errno : EIO);
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::fchmod(fd, 0644) != 0)
-        return failed(errno);
-    ::close(fd);
-    if (::rename(pattern.c_str(), path.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(pattern.c_str());
-        return "cannot write " + path + ": " + std::strerror(e);
-    }
+    if (auto failed = replaceFile(path, nearFieldText(curve)))
+        return "cannot write " + *failed;
     return std::nullopt;
 }
 

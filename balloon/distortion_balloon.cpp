@@ -1,4 +1,5 @@
 #include "balloon/distortion_balloon.h"
+#include "balloon/replace_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -219,56 +220,11 @@ std::optional<DistortionBalloon> DistortionBalloon::parse(std::span<const std::u
     return b;
 }
 
-std::string distortionPathFor(const std::string& balloonPath)
-{
-    std::filesystem::path p(balloonPath);
-    std::string ext = p.extension().string();
-    for (char& c : ext)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (ext == ".BAL")
-        p.replace_extension(kDistortionSuffix);
-    else
-        p += kDistortionSuffix;
-    return p.string();
-}
+std::string distortionPathFor(const std::string& balloonPath) { return sidePathFor(balloonPath, kDistortionSuffix); }
 
 std::optional<std::string> saveDistortion(const std::string& path, const DistortionBalloon& balloon)
 {
-    const std::vector<std::uint8_t> bytes = balloon.image();
-    const std::filesystem::path target(path);
-    std::string name = ".";
-    name.append(target.filename().string());
-    name.append(".XXXXXX");
-    std::string pattern = ((target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path()) / name).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        return systemReason(path, errno);
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int e = n < 0 ? errno : EIO;
-            ::close(fd);
-            ::unlink(pattern.c_str());
-            return systemReason(path, e);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::fchmod(fd, 0644) != 0) {
-        const int e = errno;
-        ::close(fd);
-        ::unlink(pattern.c_str());
-        return systemReason(path, e);
-    }
-    ::close(fd);
-    if (::rename(pattern.c_str(), path.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(pattern.c_str());
-        return systemReason(path, e);
-    }
-    return std::nullopt;
+    return replaceFile(path, std::span<const std::uint8_t>(balloon.image()));
 }
 
 std::optional<std::pair<double, double>> distortionSweepBand(std::span<const std::uint8_t> header, std::size_t fileBytes,

@@ -1,4 +1,5 @@
 #include "balloon/measurement_record.h"
+#include "balloon/replace_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,38 +44,11 @@ bool readInteger(std::string_view token, int& out)
     return !token.empty() && r.ec == std::errc() && r.ptr == token.data() + token.size();
 }
 
-std::vector<std::string_view> words(std::string_view line)
-{
-    std::vector<std::string_view> out;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
-        const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
-            ++i;
-        if (i > start)
-            out.push_back(line.substr(start, i - start));
-    }
-    return out;
-}
-
 std::string lineReason(int number, const std::string& what) { return "measurement record line " + std::to_string(number) + ": " + what; }
 
 } // namespace
 
-std::string measurementRecordPathFor(const std::string& balloonPath)
-{
-    std::filesystem::path p(balloonPath);
-    std::string ext = p.extension().string();
-    for (char& c : ext)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (ext == ".BAL")
-        p.replace_extension(kMeasurementRecordSuffix);
-    else
-        p += kMeasurementRecordSuffix;
-    return p.string();
-}
+std::string measurementRecordPathFor(const std::string& balloonPath) { return sidePathFor(balloonPath, kMeasurementRecordSuffix); }
 
 std::string measurementRecordText(const MeasurementRecord& r)
 {
@@ -106,36 +80,23 @@ std::optional<MeasurementRecord> parseMeasurementRecord(std::string_view text, s
     std::set<std::string, std::less<>> seen;
     bool headed = false;
     int number = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++number;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.find('\0') != std::string_view::npos) {
-            error = lineReason(number, "holds a NUL byte");
-            return std::nullopt;
-        }
-        const std::vector<std::string_view> w = words(line);
+    const bool whole = forEachTextLine(text, [&](int number, std::string_view line) {
+        const std::vector<std::string_view> w = textWords(line);
         if (w.empty())
-            continue;
+            return true;
         if (!headed) {
             int version = 0;
             if (line.substr(0, kHeading.size()) != kHeading || !readInteger(line.substr(kHeading.size()), version) || version < 1) {
                 error = lineReason(number, "is not \"vantrel measurement record 1\"");
-                return std::nullopt;
+                return false;
             }
             headed = true;
-            continue;
+            return true;
         }
         const std::string_view key = w[0];
         auto bad = [&](const std::string& what) {
             error = lineReason(number, std::string(key) + " " + what);
-            return std::nullopt;
+            return false;
         };
         static constexpr std::string_view kKnown[] = {"excitation", "sweep-hz", "rate-hz", "window-samples",
                                                       "window-type", "window-position", "gate", "merge-hz"};
@@ -143,7 +104,7 @@ std::optional<MeasurementRecord> parseMeasurementRecord(std::string_view text, s
         for (std::string_view k : kKnown)
             known = known || k == key;
         if (!known)
-            continue;
+            return true;
         if (!seen.insert(std::string(key)).second)
             return bad("appears twice");
         const std::size_t values = w.size() - 1;
@@ -181,6 +142,12 @@ std::optional<MeasurementRecord> parseMeasurementRecord(std::string_view text, s
                 return bad("must be two frequencies in Hz, the lower first");
             r.merge = m;
         }
+        return true;
+    }, number);
+    if (!whole) {
+        if (error.empty())
+            error = lineReason(number, "holds a NUL byte");
+        return std::nullopt;
     }
     if (!headed) {
         error = "measurement record: empty";
@@ -199,40 +166,7 @@ std::optional<MeasurementRecord> parseMeasurementRecord(std::string_view text, s
 
 std::optional<std::string> saveMeasurementRecord(const std::string& path, const MeasurementRecord& record)
 {
-    const std::string text = measurementRecordText(record);
-    const std::filesystem::path target(path);
-    std::string name = ".";
-    name.append(target.filename().string());
-    name.append(".XXXXXX");
-    std::string pattern = ((target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path()) / name).string();
-    const int fd = ::mkstemp(pattern.data());
-    auto failed = [&](int e) -> std::optional<std::string> {
-        if (fd >= 0) {
-            ::close(fd);
-            ::unlink(pattern.c_str());
-        }
-        return path + ": " + std::strerror(e);
-    };
-    if (fd < 0)
-        return failed(errno);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return failed(n < 0 ? errno : EIO);
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::fchmod(fd, 0644) != 0)
-        return failed(errno);
-    ::close(fd);
-    if (::rename(pattern.c_str(), path.c_str()) != 0) {
-        const int e = errno;
-        ::unlink(pattern.c_str());
-        return path + ": " + std::strerror(e);
-    }
-    return std::nullopt;
+    return replaceFile(path, measurementRecordText(record));
 }
 
 LoadedRecord loadMeasurementRecordFor(const std::string& balloonPath)
