@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/audio_completions.h"
 #include "cli/cli_command.h"
 #include "platform/number_text.h"
 #include "mls/mls_engine.h"
@@ -29,17 +30,6 @@ namespace {
 
 constexpr double kFullScaleUnits = 2147483648.0 / 42000.0; // a full-scale sample after conversion
 
-
-struct Completions final : AudioCompletion {
-    bool output = false, capture = false;
-    std::size_t bytes = 0;
-    void outputDone() override { output = true; }
-    void captureDone(std::size_t b) override
-    {
-        capture = true;
-        bytes = b;
-    }
-};
 
 int failure(const std::string& what)
 {

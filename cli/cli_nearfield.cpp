@@ -15,6 +15,7 @@
 #include "analysis/near_field_curve.h"
 #include "app/simulated_recording.h"
 #include "balloon/valid_band.h"
+#include "cli/audio_completions.h"
 #include "cli/cli_command.h"
 #include "mls/mls_engine.h"
 #include "mls/sound_card.h"
@@ -36,17 +37,6 @@ struct NearFieldOptions {
     double radiusMm = 0;
     int order = 18, rate = 48000, volume = 2;
     std::string path;
-};
-
-struct Completions final : AudioCompletion {
-    bool output = false, capture = false;
-    std::size_t bytes = 0;
-    void outputDone() override { output = true; }
-    void captureDone(std::size_t b) override
-    {
-        capture = true;
-        bytes = b;
-    }
 };
 
 // One sequence played and recorded on the sound card, left in the engine's capture copy.
