@@ -29,6 +29,10 @@ std::optional<std::string> recordOnSimulatedRig(const SimulatedRecordingRequest&
     const FixedRigAngles angles(request.hDegrees, request.vDegrees);
     SimAudioOptions options;
     options.nearFieldDistance = request.nearFieldM;
+    if (request.room)
+        options.extraPaths = [room = *request.room, distance = options.distance](double h, double v) {
+            return roomSimPaths(room, distance, h, v);
+        };
     SimAudioSystem audio(platform.clock(), angles, options);
     settings.mlsLengthIndex = request.order - 13;
     settings.rateIndex = request.rateIndex;

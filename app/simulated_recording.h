@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/sim/room.h"
+
 namespace vantrel {
 
 struct SimulatedRecordingRequest {
@@ -14,6 +16,7 @@ struct SimulatedRecordingRequest {
     int rateIndex = 5;  // 5 (48000 Hz) or 6 (96000 Hz)
     int volume = 10;    // output volume, percent
     double nearFieldM = 0; // the microphone this far (m) in front of the woofer's cone; 0: at the measuring distance
+    std::optional<SimRoom> room{}; // the rig in this room; none: anechoic
 };
 
 class MlsEngine;

@@ -1,4 +1,5 @@
-// vantrel-cli simulate-recording --h DEG --v DEG [--order 13..18] [--rate-index 5|6] -o FILE.RES:
+// vantrel-cli simulate-recording --h DEG --v DEG [--order 13..18] [--rate-index 5|6]
+//   [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]] -o FILE.RES:
 // one sequence recorded on the simulated rig with the loudspeaker turned to (H, V), stored as
 // a *.RES file that the measurement window's import (and vantrel-cli process) reads.
 
@@ -9,6 +10,8 @@
 
 #include "cli/cli_command.h"
 #include "app/simulated_recording.h"
+#include "platform/number_text.h"
+#include "platform/sim/sim_audio.h"
 
 namespace vantrel {
 namespace {
@@ -17,13 +20,30 @@ struct SimulateOptions {
     double h = 0, v = 0;
     int order = 18, rateIndex = 5;
     std::string output;
+    std::string simRoom, rigHeight;
 };
 
 int run(const SimulateOptions& o)
 {
     if (!std::isfinite(o.h) || std::abs(o.h) > 360 || !std::isfinite(o.v) || std::abs(o.v) > 360)
         return cliUsageError("simulate-recording", "--h and --v take angles in degrees from -360 to 360");
-    if (const auto error = recordOnSimulatedRig({o.h, o.v, o.order, o.rateIndex}, o.output)) {
+    SimulatedRecordingRequest request;
+    request.hDegrees = o.h;
+    request.vDegrees = o.v;
+    request.order = o.order;
+    request.rateIndex = o.rateIndex;
+    if (!o.simRoom.empty()) {
+        SimRoom room;
+        std::string error = parseSimRoom(o.simRoom, room);
+        if (error.empty() && !o.rigHeight.empty() && !parseDecimal(o.rigHeight, room.rigHeight))
+            error = "--sim-rig-height: '" + o.rigHeight + "' is not a number (metres)";
+        if (error.empty())
+            error = roomProblem(room, SimAudioOptions{}.distance);
+        if (!error.empty())
+            return cliUsageError("simulate-recording", error);
+        request.room = room;
+    }
+    if (const auto error = recordOnSimulatedRig(request, o.output)) {
         std::fprintf(stderr, "vantrel-cli simulate-recording: %s\n", error->c_str());
         return error->starts_with("cannot write") ? kExitUsage : kExitRefused;
     }
@@ -39,6 +59,11 @@ std::function<int()> setupSimulate(CLI::App& app)
     app.add_option("--rate-index", o->rateIndex, "sampling rate: 5 for 48000 Hz, 6 for 96000 Hz")->capture_default_str()
         ->check(CLI::IsMember({5, 6}));
     app.add_option("-o,--output", o->output, "the recording to write (*.RES)")->required();
+    auto* room = app.add_option("--sim-room", o->simRoom,
+                                "record in a shoebox room L,W,H[,ALPHA] as measure does: metres, and the absorption of "
+                                "every surface (default 0.1)");
+    app.add_option("--sim-rig-height", o->rigHeight, "the rig's height above the simulated room's floor, m (default 1.3)")
+        ->needs(room);
     return [o] { return run(*o); };
 }
 
