@@ -1,6 +1,7 @@
 #include "analysis/compare.h"
 
 #include <cmath>
+#include <numbers>
 
 #include "analysis/sphere_weights.h"
 
@@ -23,13 +24,13 @@ std::optional<std::string> compareRefusal(const BalloonTrailer& a, const Balloon
 }
 
 BalloonComparison compareBalloons(const BalloonMatrix& a, const BalloonMatrix& b, AngleGrid grid,
-                                  const FrequencyAxis& axis, int first, int last)
+                                  const FrequencyAxis& axis, int first, int last, const CompareScope& scope)
 {
     const std::vector<WeightedDirection> directions = sphereWeights(grid);
     const CellIndex onAxis = *orbitCell(Plane::Horizontal, grid, 0);
     BalloonComparison out;
     double sumSquares = 0, weights = 0;
-    bool any = false;
+    bool any = false, anyPhase = false;
     for (int bin = first; bin <= last; ++bin) {
         const auto at = static_cast<std::size_t>(bin);
         CompareRow row;
@@ -37,10 +38,26 @@ BalloonComparison compareBalloons(const BalloonMatrix& a, const BalloonMatrix& b
         row.onAxisDb = binDb(b.cell(onAxis.row, onAxis.column)[at]) - binDb(a.cell(onAxis.row, onAxis.column)[at]);
         row.soundPowerDb = soundPowerDb(b, directions, bin) - soundPowerDb(a, directions, bin);
         row.directivityIndexDb = row.onAxisDb - row.soundPowerDb;
+        const double axisDbA = binDb(a.cell(onAxis.row, onAxis.column)[at]);
         for (const WeightedDirection& d : directions) {
+            if (scope.frontOnly && d.direction.x < -1e-9)
+                continue;
             const CellIndex c = d.direction.cell;
-            const double difference = binDb(b.cell(c.row, c.column)[at]) - binDb(a.cell(c.row, c.column)[at]);
+            const ComplexBin binA = a.cell(c.row, c.column)[at];
+            const ComplexBin binB = b.cell(c.row, c.column)[at];
+            if (scope.withinDb && binDb(binA) < axisDbA - *scope.withinDb)
+                continue;
+            const double difference = binDb(binB) - binDb(binA);
+            // arg(B conj(A)): the phase of B / A without dividing by a tiny A
+            const double phase = std::atan2(double(binB.im) * binA.re - double(binB.re) * binA.im,
+                                            double(binB.re) * binA.re + double(binB.im) * binA.im) * 180 / std::numbers::pi;
+            ++out.points;
             row.largestDb = std::max(row.largestDb, std::abs(difference));
+            row.largestPhaseDeg = std::max(row.largestPhaseDeg, std::abs(phase));
+            if (!anyPhase || std::abs(phase) > std::abs(out.largestPhase.db)) {
+                out.largestPhase = {phase, d.direction, bin, axis[bin]};
+                anyPhase = true;
+            }
             sumSquares += d.solidAngle * difference * difference;
             weights += d.solidAngle;
             if (!any || std::abs(difference) > std::abs(out.largest.db)) {

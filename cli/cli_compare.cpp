@@ -1,4 +1,5 @@
-// vantrel-cli compare A.BAL B.BAL -o DIR [--tolerance DB] [--band F1,F2]: balloon B against
+// vantrel-cli compare A.BAL B.BAL -o DIR [--tolerance DB] [--band F1,F2] [--front] [--within DB]:
+// balloon B against
 // balloon A (a unit against its reference): difference maps of both planes (B minus A,
 // relative and absolute), the differences of on-axis level, sound power and DI, the largest
 // difference with its direction and frequency, and with a tolerance a pass/fail verdict in
@@ -30,6 +31,9 @@ struct CompareOptions {
     double tolerance = 0;
     bool toleranceGiven = false;
     std::vector<double> band;
+    bool front = false;
+    double within = 0;
+    bool withinGiven = false;
 };
 
 int usageError(const std::string& message) { return cliUsageError(kName, message); }
@@ -50,6 +54,8 @@ int runCompare(const CompareOptions& o)
 {
     if (o.toleranceGiven && !(o.tolerance >= 0.0 && std::isfinite(o.tolerance)))
         return usageError("--tolerance takes a level difference in dB, 0 or more");
+    if (o.withinGiven && !(o.within > 0.0 && std::isfinite(o.within)))
+        return usageError("--within takes a level below the axis in dB, above 0");
     if (!o.band.empty() && (o.band.size() != 2 || !(o.band[0] > 0.0) || !(o.band[1] > o.band[0]) ||
                             !std::isfinite(o.band[1])))
         return usageError("--band takes two frequencies F1,F2 in Hz with 0 < F1 < F2");
@@ -95,7 +101,16 @@ int runCompare(const CompareOptions& o)
     if (!std::filesystem::is_directory(dir))
         return usageError("cannot make the output directory " + o.outDir);
 
-    const BalloonComparison comparison = compareBalloons(a, b, grid, axis, band.first, band.last);
+    CompareScope scope;
+    scope.frontOnly = o.front;
+    if (o.withinGiven)
+        scope.withinDb = o.within;
+    const BalloonComparison comparison = compareBalloons(a, b, grid, axis, band.first, band.last, scope);
+    if (comparison.points == 0)
+        return usageError("no direction of A lies within " + cleanFixedText(o.within, 1) + " dB of its axis in the band");
+    std::string scopeText = o.front ? "the front hemisphere" : "the sphere";
+    if (o.withinGiven)
+        scopeText += " where A lies within " + cleanFixedText(o.within, 1) + " dB of its axis";
     const int step = gridStepDegrees(grid);
 
     auto picture = [&](const std::string& name, PictureSize size, const std::function<void(Canvas&)>& draw) {
@@ -141,18 +156,25 @@ int runCompare(const CompareOptions& o)
     std::string text = "# B minus A: B = " + o.b + ", A = " + o.a + "\n";
     text += "# band " + hzText(axis[band.first]) + " .. " + hzText(axis[band.last]) + " (inside both valid bands; A " +
             validFromText(bandA, axis) + "; B " + validFromText(bandB, axis) + ")\n";
+    const LargestDifference& phase = comparison.largestPhase;
+    const std::string phaseText = signedDb(phase.db) + " degrees at " + directionText(phase.direction) + ", " +
+                                  cleanFixedText(phase.frequencyHz, 2) + " Hz";
+    text += "# compared: " + scopeText + "\n";
     text += "# largest difference " + largestText + "\n";
-    text += "# rms difference over the sphere and band, solid-angle weighted, " + cleanFixedText(comparison.rmsDb, 3) +
-            " dB\n";
+    text += "# largest phase difference " + phaseText + "\n";
+    text += "# rms difference over " + scopeText + " and band, solid-angle weighted, " +
+            cleanFixedText(comparison.rmsDb, 3) + " dB\n";
     if (!verdict.empty())
         text += "# " + verdict + "\n";
-    text += "# frequency_Hz on_axis_dB sound_power_dB DI_dB largest_over_sphere_dB (each B - A)\n";
+    text += "# frequency_Hz on_axis_dB sound_power_dB DI_dB largest_over_sphere_dB largest_phase_deg (each B - A)\n";
     for (const CompareRow& r : comparison.rows) {
         for (double v : {r.frequencyHz, r.onAxisDb, r.soundPowerDb, r.directivityIndexDb}) {
             text += cleanFixedText(v, v == r.frequencyHz ? 2 : 3);
             text += ' ';
         }
         text += cleanFixedText(r.largestDb, 3);
+        text += ' ';
+        text += cleanFixedText(r.largestPhaseDeg, 2);
         text += '\n';
     }
     const std::filesystem::path tablePath = dir / "compare.txt";
@@ -174,7 +196,9 @@ int runCompare(const CompareOptions& o)
     if (!ok)
         return kExitUsage;
 
+    std::printf("compared: %s\n", scopeText.c_str());
     std::printf("largest difference %s\n", largestText.c_str());
+    std::printf("largest phase difference %s\n", phaseText.c_str());
     std::printf("rms difference %s dB\n", cleanFixedText(comparison.rmsDb, 3).c_str());
     if (!verdict.empty())
         std::printf("%s\n", verdict.c_str());
@@ -192,8 +216,12 @@ std::function<int()> setupCompare(CLI::App& app)
     auto* tolerance = addDecimalOption(app, "--tolerance", o->tolerance,
                                        "largest |B - A| in dB that passes; exit status 1 beyond it");
     addDecimalListOption(app, "--band", o->band, "compare only F1..F2 Hz (inside the valid band)");
-    return [o, tolerance] {
+    app.add_flag("--front", o->front, "compare only the front hemisphere (within 90 degrees of the axis)");
+    auto* within = addDecimalOption(app, "--within", o->within,
+                                    "compare only where A lies within DB of its own axis at that frequency");
+    return [o, tolerance, within] {
         o->toleranceGiven = tolerance->count() > 0;
+        o->withinGiven = within->count() > 0;
         return runCompare(*o);
     };
 }

@@ -1,6 +1,7 @@
 // vantrel-cli directivity run the way a user runs it, on balloon files written with the
 // program's own saveBalloon: the simulated rig's model on the 5-degree grid, and refusals.
 
+#include <complex>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
@@ -173,6 +174,30 @@ TEST(CompareCli, ItselfPassesAtZeroAndARaisedCellFailsWithItsPlaceNamed)
     run = testing::runCli("compare " + a + " " + quoted(dir.path() / "g5.BAL") + " -o " + quoted(dir.path() / "x"));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("different grids"), std::string::npos) << run.err;
+
+    // A rear cell raised by 1 dB and turned by 30 degrees: the whole sphere sees it, the front
+    // hemisphere does not, and neither does a scope of the directions level with the axis.
+    BalloonMatrix rear = testing::synthesiseBalloon(AngleGrid::Grid10, axis, [&](double hz, double h, double v) {
+        return piston(hz, h, v) + 0.05;
+    });
+    ComplexBin& r = rear.cell(rowForAngle(0, AngleGrid::Grid10), 14)[static_cast<std::size_t>(bin)];
+    const std::complex<float> turned = std::complex<float>(r.re, r.im) * std::polar(1.12201845f, 0.52359878f);
+    r = {turned.real(), turned.imag()};
+    save(rear, dir.path() / "rear.BAL", AngleGrid::Grid10);
+    struct Scope {
+        const char* options;
+        const char* largest;
+        const char* phase;
+    };
+    for (const Scope& s : {Scope{"", "largest difference +1.000 dB at H 140, V 0", "phase difference +30.000 degrees at H 140"},
+                           Scope{" --front", "largest difference 0.000 dB", "phase difference 0.000 degrees"},
+                           Scope{" --within 0.001", "largest difference 0.000 dB", "compared: the sphere where A lies within"}}) {
+        run = testing::runCli("compare " + a + " " + quoted(dir.path() / "rear.BAL") + " -o " +
+                              quoted(dir.path() / "rear") + " --band 500,2000" + s.options);
+        ASSERT_EQ(run.status, 0) << s.options << run.err;
+        EXPECT_NE(run.out.find(s.largest), std::string::npos) << s.options << run.out;
+        EXPECT_NE(run.out.find(s.phase), std::string::npos) << s.options << run.out;
+    }
 }
 
 // A balloon measured with a 5 ms time window (its record beside it): the tables start at
