@@ -177,6 +177,8 @@ private:
     WalkPacing pacing_; // "Paced walk", kept in Pellant.walk
     std::unique_ptr<BalloonAutosave> autosave_;
     std::optional<AutosaveProgress> pendingResume_; // armed by prepareResume for the next "RUN Test"
+    std::optional<GateRecord> pendingGate_;          // the resumed walk's gate, from its autosaved record
+    std::optional<MeasurementRecord> autosavedRecord_; // the record last written beside the autosave
     bool askBeforeNewWalk_ = false; // the desktop offers an interrupted autosave before it is overwritten
     bool balloonUnsaved_ = false;   // a walk has stored into the balloon since it was last saved or loaded
     ExcitationSettings excitation_;

@@ -64,8 +64,12 @@ bool MainWindow::sequenceCommand(int id)
         // until the next one is stored.
         autosave_ = std::make_unique<BalloonAutosave>(autosaveDirectory_, devices_.autosaveLimitBytes);
         const auto warning = autosave_->resume(progress);
+        if (measurement_ && pendingGate_)
+            measurement_->resumeGate(*pendingGate_);
+        autosavedRecord_.reset();
         if (sequencer_->resume(progress.phase, progress.hAngle, progress.vAngle, progress.pointsDone)) {
             pendingResume_.reset();
+            pendingGate_.reset();
             if (warning)
                 host_->message(*warning + "\n\nThe measurement goes on without its autosave.", kSequenceCaption,
                                MessageIcon::Warning);
@@ -121,6 +125,8 @@ std::optional<std::string> MainWindow::balloonAutosaveEvent(SequenceEvent event)
         if (measurement_) // the gate is found afresh at the walk's first point
             measurement_->newWalk();
         pendingResume_.reset();
+        pendingGate_.reset();
+        autosavedRecord_.reset();
         autosave_ = std::make_unique<BalloonAutosave>(autosaveDirectory_, devices_.autosaveLimitBytes);
         AutosaveProgress first = autosaveProgress(AutosaveState::running);
         // No point is stored yet: the record names the one before the first.
@@ -138,6 +144,13 @@ std::optional<std::string> MainWindow::balloonAutosaveEvent(SequenceEvent event)
         const CellIndex cell{rowForAngle(p.vAngle, angleGrid_), columnForAngle(p.hAngle, angleGrid_)};
         if (auto error = autosave_->storeCell(*matrix_, cell, p))
             return "The autosave could not keep the point: " + *error;
+        // The gate is found at the first point: its record goes beside the autosave then, so
+        // that a resumed walk keeps it.
+        if (const MeasurementRecord record = measurementRecord(); record != autosavedRecord_) {
+            if (auto error = saveMeasurementRecord(measurementRecordPathFor(autosave_->balloonPath()), record))
+                return "The autosave could not keep the measurement record: " + *error;
+            autosavedRecord_ = record;
+        }
         return std::nullopt;
     }
     case SequenceEvent::completed:
@@ -174,6 +187,10 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
         return "the measurement in '" + directory + "' was made on a simulated rig with the distortion " +
                simDistortionText(progress->simA2, progress->simA3) + ", this rig has " +
                simDistortionText(devices_.simA2, devices_.simA3) + ": its points would not match the ones kept";
+    const LoadedRecord keptRecord =
+        loadMeasurementRecordFor((std::filesystem::path(directory) / kAutosaveBalloonName).string());
+    if (!keptRecord.error.empty())
+        return keptRecord.error;
     ExcitationSettings excitation;
     std::unique_ptr<DistortionBalloon> keptDistortion;
     if (auto refusal = readDistortionResume(directory, *progress, excitation, keptDistortion))
@@ -206,6 +223,18 @@ std::optional<std::string> MainWindow::prepareResume(const std::string& director
         m->settingsReplaced();
     autosaveDirectory_ = directory;
     pendingResume_ = *progress;
+    pendingGate_ = keptRecord.record ? keptRecord.record->gate : std::nullopt;
+    if (pendingGate_) {
+        // The run's settings were kept at its start, before its first point set the gate's
+        // window: the rest is measured through the window the kept cells were.
+        const MeasurementRecord& r = *keptRecord.record;
+        settings_.windowTypeIndex = r.windowType;
+        settings_.fftWindowPosition = r.windowPosition;
+        settings_.windowWidthText = std::to_string(static_cast<long long>(r.windowSamples));
+        settings_.windowTimeText = windowTimeText(settings_.windowWidthText, settings_.sampleRate());
+        if (MeasurementWindow* m = measurementDialog())
+            m->settingsReplaced();
+    }
     balloonUnsaved_ = false; // the balloon in memory is the autosave's
     showRadioMarks();
     drawCurrentView();

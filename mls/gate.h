@@ -45,8 +45,12 @@ ReflectionSearch findFirstReflection(std::span<const float> h, int rateHz, int d
 
 // The time window that ends before the reflection: the semi-rectangular kind (flat, then a
 // half cosine over its last eighth), starting leadMs before the direct sound (at most at
-// maxPosition) and reaching zero marginMs before the reflection arrives.
-inline constexpr double kGateMarginMs = 0.25;
+// maxPosition) and reaching zero marginMs before the reflection arrives. The margin covers
+// two things: the detector fires a few samples into the reflection's rise, and the drivers sit
+// off the rotation centre, so one window kept for a whole walk meets each reflection up to
+// 2 x (their offset) / c earlier or later than at the first point (0.25 ms let a woofer 7 cm
+// below the centre put its floor bounce into the window's taper at some directions).
+inline constexpr double kGateMarginMs = 0.5;
 inline constexpr double kGateLeadMs = 0.5;
 inline constexpr int kSemiRectangularType = 4; // on the "Window Type" list
 

@@ -4,11 +4,13 @@
 #include "mls/measurement_gate.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 
 #include "mls/frequency_response.h"
 #include "mls/gate.h"
 #include "mls/measurement_controls.h"
+#include "mls/numeric_text.h"
 #include "mls/measurement_window.h"
 #include "mls/time_windows.h"
 #include "platform/number_text.h"
@@ -47,6 +49,17 @@ void MeasurementWindow::requestGate(std::optional<double> fixedMs)
     gate_ = GateState{};
     gate_.mode = fixedMs ? GateState::Mode::fixed : GateState::Mode::automatic;
     gate_.requestedMs = fixedMs.value_or(0);
+}
+
+void MeasurementWindow::resumeGate(const GateRecord& gate)
+{
+    const MlsSettings& s = ctx_.settings;
+    // gateWindowFor put the window's end at floor(direct + gate): the direct sound is the one
+    // whole sample that lands there.
+    const double end = s.fftWindowPosition + textValue(s.windowWidthText);
+    const int direct = static_cast<int>(std::ceil(end - gate.ms * s.sampleRate() / 1000.0 - 1e-9));
+    gate_ = GateState{gate.automatic ? GateState::Mode::automatic : GateState::Mode::fixed, gate.ms, gate.ms, direct,
+                      true};
 }
 
 std::optional<GateRecord> MeasurementWindow::gateRecord() const

@@ -111,6 +111,9 @@ public:
     // walk finds it at its first point and keeps it for its balloon. newWalk: a walk starts.
     void requestGate(std::optional<double> fixedMs);
     void newWalk() { gate_.walkLocked = false; }
+    // A resumed walk keeps the gate its first point found: the window its settings hold ends
+    // gate.ms after the direct sound, and every further point is checked against it.
+    void resumeGate(const GateRecord& gate);
     std::optional<GateRecord> gateRecord() const;
 
     MlsEngine& engine() { return engine_; }

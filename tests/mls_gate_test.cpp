@@ -98,11 +98,11 @@ TEST(Gate, TheWindowEndsTheMarginBeforeTheReflection)
         int maxPosition;
         int position, width; // expected
     };
-    // 0.5 ms lead: 24 samples at 48 kHz, 48 at 96 kHz; 0.25 ms margin: 12 and 24.
+    // 0.5 ms lead and margin: 24 samples at 48 kHz, 48 at 96 kHz.
     const Case cases[] = {
-        {340, 519, 48000, 400, 316, 519 - 12 - 316},
-        {620, 978, 96000, 400, 400, 978 - 24 - 400},   // the position stops at the scroll bar's end
-        {10, 200, 48000, 400, 0, 200 - 12},            // and at the response's start
+        {340, 519, 48000, 400, 316, 519 - 24 - 316},
+        {620, 978, 96000, 400, 400, 978 - 48 - 400},   // the position stops at the scroll bar's end
+        {10, 200, 48000, 400, 0, 200 - 24},            // and at the response's start
     };
     for (const Case& c : cases) {
         const double gateMs = gateMsFor(c.direct, c.reflection, c.rate);
@@ -110,7 +110,7 @@ TEST(Gate, TheWindowEndsTheMarginBeforeTheReflection)
         ASSERT_TRUE(w);
         EXPECT_EQ(w->position, c.position);
         EXPECT_NEAR(w->width, c.width, 1);
-        EXPECT_LE(w->position + w->width, c.reflection - c.rate / 4000);
+        EXPECT_LE(w->position + w->width, c.reflection - c.rate / 2000);
     }
     EXPECT_FALSE(gateWindowFor(340, 0.0, 48000, 400));
     EXPECT_FALSE(gateWindowFor(340, -1.0, 48000, 400));

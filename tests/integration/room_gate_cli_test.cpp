@@ -11,6 +11,7 @@
 #include "balloon/balloon_file.h"
 #include "balloon/frequency_axis.h"
 #include "balloon/measurement_record.h"
+#include "mls/gate.h"
 #include "cli_run.h"
 #include "walk_cells.h"
 
@@ -94,9 +95,17 @@ TEST(RoomCli, AGatedRoomWalkMatchesTheAnechoicWalkThroughTheSameWindow)
     ASSERT_TRUE(r.gate);
     EXPECT_TRUE(r.gate->automatic);
     // The floor and the ceiling: sqrt(2^2 + 2.6^2) - 2 m after the direct sound, less the margin.
-    EXPECT_NEAR(r.gate->ms, (std::sqrt(4 + 2.6 * 2.6) - 2) / 343 * 1000 - 0.25, 0.2);
+    EXPECT_NEAR(r.gate->ms, (std::sqrt(4 + 2.6 * 2.6) - 2) / 343 * 1000 - kGateMarginMs, 0.2);
     EXPECT_EQ(r.windowType, 4);
     EXPECT_EQ(r.rateHz, 48000);
+
+    // Resumed from its autosave, the walk keeps the gate its first point found.
+    const CliResult resumed = measureIn(dir.path(), "--simulate --sim-room 5,4,2.6 --fault hang=3 --resume . -o resumed.BAL");
+    ASSERT_EQ(resumed.status, 1) << resumed.err;
+    const LoadedRecord kept = loadMeasurementRecordFor((dir.path() / "resumed.BAL").string());
+    ASSERT_TRUE(kept.record && kept.record->gate) << kept.error;
+    EXPECT_EQ(*kept.record->gate, *r.gate);
+    EXPECT_EQ(kept.record->windowSamples, r.windowSamples);
 
     std::string ms = readWholeFile(dir.path() / "room.MSR");
     ms = ms.substr(ms.find("gate auto ") + 10);
