@@ -17,6 +17,7 @@
 #include "balloon/valid_band.h"
 #include "cli/audio_completions.h"
 #include "cli/cli_command.h"
+#include "mls/numeric_text.h"
 #include "mls/mls_engine.h"
 #include "mls/sound_card.h"
 #include "platform/number_text.h"
@@ -106,6 +107,10 @@ int run(NearFieldOptions o)
     settings.mlsLengthIndex = o.order - 13;
     settings.rateIndex = o.rate == 96000 ? 6 : 5;
     settings.outputVolume = o.volume;
+    // The default window (30000 samples) is longer than a short sequence holds: take the
+    // longest the order allows, as a walk does.
+    if (const long longest = (1L << o.order) - 1; std::lround(textValue(settings.windowWidthText)) > longest)
+        settings.windowWidthText = std::to_string(longest);
     const auto error = o.simulate ? recordOnSimulatedRig({0, 0, o.order, settings.rateIndex, o.volume, o.distanceMm / 1000},
                                                          *engine, settings)
                                   : recordOnSoundCard(o, *engine, settings);
