@@ -31,6 +31,8 @@ std::string nearFieldText(const NearFieldCurve& curve)
         out += "# distance-mm " + cleanFixedText(curve.distanceMm, 3) + "\n";
     if (curve.radiusMm > 0)
         out += "# radius-mm " + cleanFixedText(curve.radiusMm, 3) + "\n";
+    if (curve.outputVolumePercent > 0)
+        out += "# output-volume-percent " + cleanFixedText(curve.outputVolumePercent, 3) + "\n";
     out += "# frequency-hz level-db phase-degrees\n";
     for (std::size_t i = 0; i < curve.hz.size(); ++i) {
         out += cleanFixedText(curve.hz[i], 3) + " " + cleanFixedText(curve.levelDb[i], 3) + " " +
@@ -62,6 +64,14 @@ std::optional<NearFieldCurve> parseNearFieldCurve(std::string_view text, std::st
         }
         if (w[0].starts_with('#')) {
             const std::string_view key = w[0] == "#" && w.size() > 1 ? w[1] : std::string_view{};
+            if (key == "output-volume-percent") {
+                if (w.size() != 3 || !parseDecimal(w[2], c.outputVolumePercent) || !(c.outputVolumePercent > 0) ||
+                    c.outputVolumePercent > 100) {
+                    error = lineReason(number, "output-volume-percent must be one drive in percent, above 0 and at most 100");
+                    return false;
+                }
+                return true;
+            }
             if (key != "distance-mm" && key != "radius-mm")
                 return true;
             double& target = key == "distance-mm" ? c.distanceMm : c.radiusMm;

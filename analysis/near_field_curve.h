@@ -5,11 +5,13 @@
 //   # vantrel near field 1
 //   # distance-mm 5           the microphone's distance from the cone (optional)
 //   # radius-mm 80            the radiator's radius (optional)
+//   # output-volume-percent 2 the drive it was measured with (optional)
 //   # frequency-hz level-db phase-degrees
 //   10.000 -12.345 178.90     one line per frequency, frequencies rising
 //
 // The first line that is not blank is the heading. A line starting with "#" is a comment; of
-// those only "# distance-mm X" and "# radius-mm X" are read, and a malformed value refuses the
+// those only "# distance-mm X", "# radius-mm X" and "# output-volume-percent X" are read, and a
+// malformed value refuses the
 // file naming its line. Every other line holds three numbers with "." as the decimal point,
 // whatever the locale. Levels are dB of the measurement's own scale (90 dB is unity), phases
 // degrees, unwrapped or not.
@@ -25,6 +27,7 @@ struct NearFieldCurve {
     std::vector<double> hz, levelDb, phaseDegrees;
     double distanceMm = 0; // 0: not stated
     double radiusMm = 0;   // 0: not stated
+    double outputVolumePercent = 0; // 0: not stated; the levels scale with the drive
     friend bool operator==(const NearFieldCurve&, const NearFieldCurve&) = default;
 };
 

@@ -190,7 +190,7 @@ NearFieldMergeResult mergeNearField(BalloonMatrix& balloon, const FrequencyAxis&
     for (double l : level)
         misfit += (l - gainDb) * (l - gainDb) / static_cast<double>(level.size());
     const double a = o.radiusM, d = std::max(0.0, o.nearDistanceM);
-    r.keeleGainDb = 20 * std::log10(a * a / (2 * o.distanceM * (std::sqrt(d * d + a * a) - d)));
+    r.keeleGainDb = 20 * std::log10(a * a / (2 * o.distanceM * (std::sqrt(d * d + a * a) - d))) + o.driveDb;
     r.fittedGainDb = gainDb;
     r.delayMs = -delay.s / (2 * kPi) * 1000;
     r.phaseDegrees = std::remainder(delay.p, 2 * kPi) * 180 / kPi;
@@ -234,6 +234,13 @@ NearFieldMergeResult mergeNearField(BalloonMatrix& balloon, const FrequencyAxis&
             }
         }
     return r;
+}
+
+double driveDifferenceDb(const MeasurementRecord& balloon, const NearFieldCurve& nearField)
+{
+    if (!(balloon.outputVolumePercent > 0) || !(nearField.outputVolumePercent > 0))
+        return 0;
+    return 20 * std::log10(balloon.outputVolumePercent / nearField.outputVolumePercent);
 }
 
 } // namespace vantrel

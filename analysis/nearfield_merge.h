@@ -42,6 +42,7 @@ struct NearFieldMergeOptions {
     double gateMs = 0;             // the gated balloon's gate: its low edge is 1000 / gateMs Hz
     std::optional<double> mergeHz; // the crossfade's middle; default the overlap band's
     double speedOfSound = 343;     // m/s
+    double driveDb = 0;            // the balloon's drive over the near field's (levels scale with it); 0: equal or unknown
 };
 
 struct NearFieldMergePlan {
@@ -55,12 +56,16 @@ struct NearFieldMergePlan {
 struct NearFieldMergeResult {
     std::optional<std::string> refusal; // set: nothing was changed, the reason names the value
     NearFieldMergePlan plan;
-    double keeleGainDb = 0;   // 20 log10 (a / 2r), or its form at the microphone's d
+    double keeleGainDb = 0;   // 20 log10 (a / 2r), or its form at the microphone's d, plus the drive difference
     double fittedGainDb = 0;  // the level the near field took to match the gated axis
     double delayMs = 0;       // the path delay of the gated axis response over the near field's
     double phaseDegrees = 0;  // its phase at 0 Hz
     double fitResidualDb = 0; // rms level misfit of the axis over the overlap band
 };
+
+// 20 log10 of the balloon's drive over the near field's, when both records state one, else 0:
+// the levels of both scale with the drive, so Keele's estimate is read at the balloon's.
+double driveDifferenceDb(const MeasurementRecord& balloon, const NearFieldCurve& nearField);
 
 // Checks everything, then merges every cell of the grid in place; on a refusal the balloon is
 // untouched. lowestBin: the balloon's lowest valid axis point.

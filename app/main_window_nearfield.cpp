@@ -20,6 +20,7 @@ void MainWindow::nearFieldMeasured(const AxisLevelPhase& response, double radius
     NearFieldCurve curve;
     curve.distanceMm = kNearFieldDistanceM * 1000;
     curve.radiusMm = radiusMm;
+    curve.outputVolumePercent = settings_.outputVolume > 0 ? settings_.outputVolume : 0;
     FrequencyAxis axis;
     axis.buildFromIndexes(settings_.fromIndex, settings_.toIndex);
     const ValidBand band = validBand(trailerOfSettings(settings_, angleGrid_), axis);
@@ -66,6 +67,7 @@ void MainWindow::mergeNearField()
     options.radiusM = nearField_->radiusMm / 1000;
     options.nearDistanceM = nearField_->distanceMm / 1000;
     options.gateMs = loaded.record->gate->ms;
+    options.driveDb = driveDifferenceDb(*loaded.record, *nearField_);
     FrequencyAxis axis;
     axis.buildFromIndexes(settings_.fromIndex, settings_.toIndex);
     const BalloonTrailer trailer = trailerOfSettings(settings_, angleGrid_);

@@ -67,6 +67,8 @@ std::string measurementRecordText(const MeasurementRecord& r)
         out += std::string("gate ") + (r.gate->automatic ? "auto " : "fixed ") + numberText(r.gate->ms) + "\n";
     if (r.merge)
         out += "merge-hz " + numberText(r.merge->lowHz) + " " + numberText(r.merge->highHz) + "\n";
+    if (r.outputVolumePercent > 0)
+        out += "output-volume-percent " + numberText(r.outputVolumePercent) + "\n";
     return out;
 }
 
@@ -99,7 +101,8 @@ std::optional<MeasurementRecord> parseMeasurementRecord(std::string_view text, s
             return false;
         };
         static constexpr std::string_view kKnown[] = {"excitation", "sweep-hz", "rate-hz", "window-samples",
-                                                      "window-type", "window-position", "gate", "merge-hz"};
+                                                      "window-type", "window-position", "gate", "merge-hz",
+                                                      "output-volume-percent"};
         bool known = false;
         for (std::string_view k : kKnown)
             known = known || k == key;
@@ -136,6 +139,10 @@ std::optional<MeasurementRecord> parseMeasurementRecord(std::string_view text, s
                 return bad("must be auto or fixed, then milliseconds above 0");
             g.automatic = w[1] == "auto";
             r.gate = g;
+        } else if (key == "output-volume-percent") {
+            if (values != 1 || !readNumber(w[1], r.outputVolumePercent) || !(r.outputVolumePercent > 0) ||
+                r.outputVolumePercent > 100)
+                return bad("must be one drive in percent, above 0 and at most 100");
         } else if (key == "merge-hz") {
             MergeBand m;
             if (!positivePair(m.lowHz, m.highHz))

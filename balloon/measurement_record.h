@@ -50,6 +50,7 @@ struct MeasurementRecord {
     int windowPosition = 0;
     std::optional<GateRecord> gate;
     std::optional<MergeBand> merge;
+    double outputVolumePercent = 0; // the drive, 0: unknown; the levels scale with it
     friend bool operator==(const MeasurementRecord&, const MeasurementRecord&) = default;
 
     // The window's length in seconds, 0 when unknown.

@@ -73,6 +73,7 @@ int run(const MergeOptions& o)
     options.distanceM = o.distanceM;
     options.gateMs = loaded.record->gate->ms;
     options.nearDistanceM = near.curve->distanceMm / 1000;
+    options.driveDb = driveDifferenceDb(*loaded.record, *near.curve);
     if (o.mergeGiven)
         options.mergeHz = o.mergeHz;
     const NearFieldMergeResult r =
@@ -97,6 +98,9 @@ int run(const MergeOptions& o)
                 cleanFixedText(o.distanceM, 2).c_str(), fixedText(r.keeleGainDb, 2, true).c_str(),
                 fixedText(r.fittedGainDb, 2, true).c_str(), cleanFixedText(r.fitResidualDb, 2).c_str(),
                 cleanFixedText(r.delayMs, 3).c_str(), cleanFixedText(r.phaseDegrees, 1).c_str());
+    if (options.driveDb != 0)
+        std::printf("the walk was driven %s dB above the near field: Keele's estimate includes it\n",
+                    fixedText(options.driveDb, 2, true).c_str());
     std::printf("saved: %s\n", o.output.c_str());
     return 0;
 }

@@ -134,6 +134,7 @@ int run(NearFieldOptions o)
     NearFieldCurve curve;
     curve.distanceMm = o.distanceMm;
     curve.radiusMm = o.radiusMm;
+    curve.outputVolumePercent = o.volume;
     const BalloonTrailer trailer{settings.windowTypeIndex, settings.rateIndex, settings.smoothingIndex,
                                  settings.fftWindowPosition, settings.fromIndex, settings.toIndex, 0};
     const ValidBand band = validBand(trailer, axis);

@@ -41,6 +41,7 @@ MeasurementRecord measurementRecordOf(const MlsSettings& s, const ExcitationSett
     r.windowType = s.windowTypeIndex;
     r.windowPosition = s.fftWindowPosition;
     r.gate = gate;
+    r.outputVolumePercent = s.outputVolume > 0 ? s.outputVolume : 0;
     return r;
 }
 

@@ -20,6 +20,7 @@ TEST(MeasurementRecord, ReadsBackAsWritten)
     r.windowPosition = 7;
     r.gate = GateRecord{true, 5.125};
     r.merge = MergeBand{150, 300.5};
+    r.outputVolumePercent = 10;
     const std::string text = measurementRecordText(r);
     EXPECT_NE(text.find("sweep-hz 20.5 23999.25\n"), std::string::npos) << text;
     std::string error;
@@ -54,6 +55,8 @@ TEST(MeasurementRecord, RefusesMalformedLinesNamingThem)
         {head + "gate maybe 5\n", "line 2: gate must be auto or fixed"},
         {head + "gate auto 0\n", "line 2: gate must be auto or fixed"},
         {head + "merge-hz 300 150\n", "line 2: merge-hz"},
+        {head + "output-volume-percent 0\n", "line 2: output-volume-percent must be one drive"},
+        {head + "output-volume-percent 101\n", "line 2: output-volume-percent must be one drive"},
         {head + std::string("rate-hz 1\0 2\n", 13), "line 2: holds a NUL byte"},
         {head + std::string(70000, ' '), "larger than"},
     };
