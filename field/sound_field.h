@@ -5,7 +5,11 @@
 //     minimise  sum_i w_i |p_i - sum_j c_j Y_j(u_i)|^2 + lambda sum_j (1 + n_j (n_j + 1)) |c_j|^2
 //
 // w_i the solid angle of direction i (analysis/sphere_weights.h), n_j the order of coefficient
-// j. The penalty grows with the order (Tikhonov in the Sobolev norm), so that where the grid
+// j. With FieldWeighting::ringLevel w_i is also divided by the mean energy of its ring of
+// equal polar angle (at most kRingRange below the loudest ring's, the weights scaled to sum to
+// 4 pi): every ring is then fitted relative to its own level, and a rear 30 dB under the front
+// is held as closely, in dB, as the front, where the fit in absolute terms leaves it errors of
+// its own size (what resampling needs; the residual is then each ring's against its level). The penalty grows with the order (Tikhonov in the Sobolev norm), so that where the grid
 // no longer pins a high-order coefficient, it is drawn to zero rather than to the noise; it
 // biases a coefficient of order n by about lambda (1 + n (n + 1)) relative, 3e-7 at order 17
 // with the default.
@@ -15,10 +19,11 @@
 // orthogonal up to |m - m'| < azimuths, so the normal matrix falls apart into one block per m
 // and the expansion up to order N is exact in structure up to N = 180 / step - 1 (17 on the
 // 10-degree grid, 35 on the 5-degree grid): as many rings as orders, twice as many azimuths.
-// Each block's Cholesky factor, taken once per grid at the top order, holds every lower
-// order's (the factor of a leading block is the leading block of the factor), and the
-// minimum of the objective for order N is p^H W p - |y_N|^2, y = L^{-1} A^H W p, so one
-// triangular solve gives the residual of every order at once.
+// The ring weights keep that structure: per ring and block the Gram matrix is kept, and a
+// frequency's normal matrix is their weighted sum. Each block's Cholesky factor at the top
+// order holds every lower order's (the factor of a leading block is the leading block of the
+// factor), and the minimum of the objective for order N is p^H W p - |y_N|^2,
+// y = L^{-1} A^H W p, so one triangular solve gives the residual of every order at once.
 
 #include <array>
 #include <complex>
@@ -40,6 +45,7 @@ inline constexpr double kDefaultRegularisation = 1e-9;
 // where no order reaches it (the noise and what no expansion on the grid holds).
 inline constexpr double kAutoResidualDb = -30;
 inline constexpr double kAutoFloorDb = 1;
+inline constexpr double kRingRange = 1e-6; // the weights' range, 60 dB
 
 double fieldWavenumber(double hz);
 
@@ -57,6 +63,8 @@ std::vector<FieldDirection> fieldDirections(AngleGrid grid);
 // The highest order the grid's rings and azimuths hold: 180 / step - 1.
 int gridOrderLimit(AngleGrid grid);
 
+enum class FieldWeighting { solidAngle, ringLevel };
+
 struct FieldFit {
     int order = 0;
     double residualDb = 0;  // weighted residual at the grid points against the field, dB
@@ -68,7 +76,8 @@ class FieldBasis {
 public:
     // directions: the grid's unique directions (a ring structure as above); maxOrder: at most
     // the grid's limit.
-    FieldBasis(std::vector<FieldDirection> directions, int maxOrder, double regularisation = kDefaultRegularisation);
+    FieldBasis(std::vector<FieldDirection> directions, int maxOrder, double regularisation = kDefaultRegularisation,
+               FieldWeighting weighting = FieldWeighting::solidAngle);
     ~FieldBasis();
     FieldBasis(FieldBasis&&) noexcept;
     FieldBasis& operator=(FieldBasis&&) noexcept;
@@ -79,9 +88,6 @@ public:
     // One fit per frequency: fields holds directions().size() values per frequency, one
     // frequency after the other. order: 0..maxOrder, or -1 for the automatic choice.
     std::vector<FieldFit> fit(std::span<const std::complex<double>> fields, int order) const;
-    // The condition number of the weighted, regularised fitting matrix (the square root of the
-    // normal matrix's) at this order.
-    double condition(int order) const;
 
 private:
     struct Impl;

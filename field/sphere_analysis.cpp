@@ -131,7 +131,7 @@ SphereAnalysis analyseSphere(const BalloonMatrix& matrix, AngleGrid grid, const 
         referToCentre(std::span(centred).subspan(count * static_cast<std::size_t>(row.bin - band.first), count),
                       directions, fieldWavenumber(row.hz), row.centre);
     }
-    const FieldBasis basis(directions, out.orderLimit, options.regularisation);
+    const FieldBasis basis(directions, out.orderLimit, options.regularisation, options.weighting);
     const std::vector<FieldFit> fits = basis.fit(centred, options.order);
     for (std::size_t i = 0; i < out.rows.size(); ++i)
         out.rows[i].fit = fits[i];

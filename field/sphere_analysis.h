@@ -23,6 +23,7 @@ struct SphereOptions {
     FieldVector given{};                    // m, with CentreChoice::given
     double bandLowHz = 0, bandHighHz = 0;   // the band of the one centre; 0: the valid band
     double regularisation = kDefaultRegularisation;
+    FieldWeighting weighting = FieldWeighting::solidAngle; // of the expansion (the centre's search keeps solid angles)
 };
 
 struct SphereRow {

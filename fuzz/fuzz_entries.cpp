@@ -20,6 +20,7 @@
 #include "balloon/distortion_balloon.h"
 #include "balloon/measurement_record.h"
 #include "platform/sim/room.h"
+#include "balloon/resampling_record.h"
 #include "field/sphere_coefficients.h"
 #include "field/spherical_harmonics.h"
 #include "analysis/near_field_curve.h"
@@ -539,6 +540,20 @@ int sphereCoefficients(Bytes data)
     return 0;
 }
 
+int resamplingRecord(Bytes data)
+{
+    std::string error;
+    const auto r = parseResamplingRecord(text(data), error);
+    require(r.has_value() == error.empty(), "a refusal has its reason");
+    if (!r)
+        return 0;
+    for (const ResampledPoint& p : r->points)
+        require(std::isfinite(p.hz) && p.hz > 0 && std::isfinite(p.residualDb), "finite points");
+    std::string again;
+    require(parseResamplingRecord(resamplingRecordText(*r), again).has_value(), "a record reads back");
+    return 0;
+}
+
 int simOffset(Bytes data)
 {
     Vec3 offset{1, 2, 3};
@@ -562,6 +577,7 @@ std::span<const Target> targets()
         {"measurement_record", measurementRecord}, {"sim_room", simRoom},
         {"measurement_record", measurementRecord}, {"near_field_curve", nearFieldCurve},
         {"sphere_coefficients", sphereCoefficients}, {"sim_offset", simOffset},
+        {"resampling_record", resamplingRecord},
     };
     return all;
 }

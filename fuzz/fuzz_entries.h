@@ -56,6 +56,8 @@ int nearFieldCurve(Bytes data);
 // The coefficient file of an expansion: a refusal has its reason; a file taken has each
 // frequency's full count of finite coefficients and writes back as the same expansions.
 int sphereCoefficients(Bytes data);
+// The resampling record beside a resampled balloon: what parses writes back as the same record.
+int resamplingRecord(Bytes data);
 // The mount offset of --sim-offset ("X,Y,Z" mm): an offset taken lies within the cube.
 int simOffset(Bytes data);
 

@@ -14,6 +14,8 @@
 
 #include "balloon/balloon_file.h"
 #include "balloon/frequency_axis.h"
+#include "balloon/resampling_record.h"
+#include "balloon/valid_band.h"
 #include "cli_run.h"
 #include "platform/sim/loudspeaker.h"
 #include "temp_dir.h"
@@ -114,6 +116,55 @@ TEST(SphereCli, RefusesNamingTheValueAndWritesNothing)
         EXPECT_NE(run.err.find(c.message), std::string::npos) << c.options << ": " << run.err;
         EXPECT_FALSE(std::filesystem::exists(out)) << c.options;
     }
+}
+
+
+// The 5-degree balloon resampled from the 10-degree one holds the rig's model at the new
+// cells within 0.5 dB up to 8 kHz wherever the model lies within 30 dB of the axis, and says
+// where it came from.
+TEST(ResampleCli, TheFiveDegreeBalloonFromTheTenDegreeOneHoldsTheRigsModel)
+{
+    const TempDir dir;
+    const std::string balloon = rigBalloon(dir);
+    const std::string five = (dir.path() / "rig5.BAL").string();
+    const auto run = runCli("resample '" + balloon + "' --grid 5 -o '" + five + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto m = BalloonMatrix::create();
+    ASSERT_TRUE(m);
+    const BalloonLoadResult load = loadBalloon(five, *m);
+    ASSERT_TRUE(load) << load.error;
+    const BalloonTrailer trailer = m->readTrailer();
+    EXPECT_EQ(angleGridFromFlag(trailer.angleGridFlag), AngleGrid::Grid5);
+    FrequencyAxis axis;
+    axis.buildFromIndexes(trailer.fromIndex, trailer.toIndex);
+    const ValidBand band = validBand(trailer, axis);
+    const VirtualLoudspeaker rig;
+    double worst = 0;
+    int compared = 0;
+    for (int b = band.first; b <= band.last && axis[b] <= 8000; b += 3) {
+        if (axis[b] < 100)
+            continue;
+        const double k = rig.wavenumber(axis[b]);
+        const double axisDb = 20 * std::log10(std::abs(rig.atDistance(axis[b], 0, 0, 2.0, kOffset) * 2.0));
+        for (int r = 0; r <= lastRow(AngleGrid::Grid5); r += 3)
+            for (int c = 1; c < lastColumn(AngleGrid::Grid5); c += 2) { // the odd columns lie between the 10-degree ones
+                const auto truth = rig.atDistance(axis[b], c * 5, 90 - r * 5, 2.0, kOffset) * std::polar(2.0, 2.0 * k);
+                const double truthDb = 20 * std::log10(std::abs(truth));
+                if (truthDb < axisDb - 30)
+                    continue;
+                const ComplexBin v = m->cell(r, c)[static_cast<std::size_t>(b)];
+                worst = std::max(worst, std::abs(20 * std::log10(std::hypot(v.re, v.im)) - truthDb));
+                ++compared;
+            }
+    }
+    EXPECT_GT(compared, 10000);
+    EXPECT_LT(worst, 0.5);
+    const LoadedResampling record = loadResamplingRecordFor(five);
+    ASSERT_TRUE(record.record) << record.error;
+    EXPECT_EQ(record.record->source, "rig.BAL");
+    EXPECT_EQ(record.record->points.size(), static_cast<std::size_t>(band.size()));
+    const auto info = runCli("info '" + five + "'");
+    EXPECT_NE(info.out.find("Resampled: from the 10-degree grid of rig.BAL"), std::string::npos) << info.out;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "balloon/resampling_record.h"
 #include "field/acoustic_centre.h"
 #include "field/sound_field.h"
 #include "field/sphere_analysis.h"
@@ -250,6 +251,39 @@ TEST(SphereAnalysis, RefusesWhatTheGridOrTheBalloonCannotHoldNamingTheValue)
             EXPECT_EQ(refusal->rfind(c.reason, 0), 0u) << *refusal;
         }
     }
+}
+
+
+TEST(ResamplingRecord, ReadsBackAsWrittenOrIsRefusedByLine)
+{
+    ResamplingRecord r;
+    r.source = "off cut.BAL";
+    r.centre = "30.0 -50.0 80.0";
+    r.points = {{100.5, 3, -41.25, {29.5, -118, 82.1}}, {101.7, 17, -30, {0, 0, 0}}};
+    std::string error;
+    const auto read = parseResamplingRecord(resamplingRecordText(r), error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_EQ(*read, r);
+    struct Case {
+        std::string text, reason;
+    };
+    const std::string head = "vantrel resampling record 1\n";
+    const Case cases[] = {
+        {"", "line 0: empty"},
+        {"vantrel measurement record 1\n", "line 1: not a resampling record"},
+        {head + "source a.BAL\n", "line 2: no grid line"},
+        {head + "grid 10\n", "line 2: the grid is 'grid FROM TO'"},
+        {head + "grid 10 5\ncentre somewhere\n", "line 3: the centre is found, none or X Y Z"},
+        {head + "grid 10 5\npoint 100 3 -40 0 0\n", "line 3: a point is 'point HZ ORDER RESIDUAL_DB X Y Z'"},
+        {head + "grid 10 5\npoint 100 3 -40 0 0 0\npoint 90 3 -40 0 0 0\n", "line 4: the points' frequencies"},
+    };
+    for (const Case& c : cases) {
+        std::string why;
+        EXPECT_FALSE(parseResamplingRecord(c.text, why)) << c.text;
+        EXPECT_EQ(why.rfind(c.reason, 0), 0u) << c.text << " -> " << why;
+    }
+    // A newer writer's key is skipped.
+    EXPECT_TRUE(parseResamplingRecord(head + "grid 10 5\nweather fine\n", error)) << error;
 }
 
 } // namespace
