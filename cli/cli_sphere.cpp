@@ -28,24 +28,6 @@ struct SphereCliOptions {
     std::vector<double> band;
 };
 
-// "X,Y,Z" in mm into m.
-std::optional<FieldVector> parseCentre(const std::string& text)
-{
-    FieldVector out{};
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < 3; ++i) {
-        const std::size_t comma = text.find(',', start);
-        if ((i < 2) != (comma != std::string::npos))
-            return std::nullopt;
-        double mm = 0;
-        if (!parseDecimal(std::string_view(text).substr(start, i < 2 ? comma - start : std::string::npos), mm))
-            return std::nullopt;
-        out[i] = mm / 1000;
-        start = comma + 1;
-    }
-    return out;
-}
-
 int runSphere(const SphereCliOptions& o)
 {
     SphereOptions options;
@@ -58,7 +40,7 @@ int runSphere(const SphereCliOptions& o)
     if (o.centre == "auto")
         options.centre = CentreChoice::found;
     else if (!o.centre.empty()) {
-        const auto given = parseCentre(o.centre);
+        const auto given = parseCentreText(o.centre);
         if (!given)
             return cliUsageError(kName, "--centre '" + o.centre + "': auto, or X,Y,Z in mm (the loudspeaker's frame)");
         options.centre = CentreChoice::given;

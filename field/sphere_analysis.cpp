@@ -30,6 +30,23 @@ std::string centreText(const FieldVector& centre)
     return mm(centre[0]) + " " + mm(centre[1]) + " " + mm(centre[2]);
 }
 
+std::optional<FieldVector> parseCentreText(std::string_view text)
+{
+    FieldVector out{};
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::size_t comma = text.find(',', start);
+        if ((i < 2) != (comma != std::string_view::npos))
+            return std::nullopt;
+        double mm = 0;
+        if (!parseDecimal(text.substr(start, i < 2 ? comma - start : std::string_view::npos), mm))
+            return std::nullopt;
+        out[i] = mm / 1000;
+        start = comma + 1;
+    }
+    return out;
+}
+
 std::optional<std::string> sphereRefusal(const BalloonMatrix& matrix, AngleGrid grid, const ValidBand& band,
                                          const SphereOptions& options)
 {

@@ -66,7 +66,9 @@ inline constexpr PictureSize kSpherePictureSize{960, 980};
 void drawSphere(Canvas& canvas, const SphereAnalysis& analysis, const std::string& title,
                 const std::string& validFrom);
 
-// Frequency-weighted "x y z" in mm.
+// "x y z" in mm.
 std::string centreText(const FieldVector& centre);
+// "X,Y,Z" in mm into m; nothing for any other text.
+std::optional<FieldVector> parseCentreText(std::string_view text);
 
 } // namespace vantrel

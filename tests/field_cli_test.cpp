@@ -167,5 +167,44 @@ TEST(ResampleCli, TheFiveDegreeBalloonFromTheTenDegreeOneHoldsTheRigsModel)
     EXPECT_NE(info.out.find("Resampled: from the 10-degree grid of rig.BAL"), std::string::npos) << info.out;
 }
 
+
+// The SOFA file names the acoustic centre as its source position, given or found, in the
+// receivers' frame, and still passes the independent reader (every direction once, the poles
+// included).
+TEST(ExportCli, TheSofaSourcePositionIsTheAcousticCentre)
+{
+    const TempDir dir;
+    const std::string balloon = rigBalloon(dir);
+    const BalloonTrailer settings{0, 5, 3, 0, 3, 6, 1};
+    FrequencyAxis axis;
+    axis.buildFromIndexes(settings.fromIndex, settings.toIndex);
+    const ValidBand band = validBand(settings, axis);
+    struct Case {
+        std::string options, source; // the tweeter's centre plus the offset, x forward, y left, z up
+    };
+    // The found centre within the 5 mm the 2 m microphone allows.
+    const Case cases[] = {{"--centre 30,20,80", "0.08,0.03,0.02"},
+                          {"--centre auto --centre-band 5000,15000", "0.08,0.03,0.02,0.005"}};
+    for (const Case& c : cases) {
+        const std::string sofa = (dir.path() / "rig.sofa").string();
+        const auto run = runCli("export '" + balloon + "' --sofa '" + sofa + "' " + c.options);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string reader = "/usr/bin/python3 '" VANTREL_TEST_SOURCE_DIR "/tests/exports/check_sofa.py' '" +
+                                   balloon + "' '" + sofa + "' 614 " + std::to_string(band.first) + " " +
+                                   std::to_string(band.last) + " --source " + c.source + " 2>&1";
+        FILE* pipe = popen(reader.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string report;
+        std::array<char, 4096> chunk{};
+        while (std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe))
+            report.append(chunk.data(), n);
+        EXPECT_EQ(pclose(pipe), 0) << c.options << ": " << report;
+        EXPECT_EQ(report, "") << c.options;
+    }
+    const auto refused = runCli("export '" + balloon + "' --frd '" + (dir.path() / "f").string() + "' --centre auto");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("--centre sets the SOFA file's source position: give --sofa"), std::string::npos);
+}
+
 } // namespace
 } // namespace vantrel
