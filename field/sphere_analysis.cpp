@@ -236,7 +236,7 @@ void drawSphere(Canvas& canvas, const SphereAnalysis& a, const std::string& titl
     std::vector<LegendEntry> orderLegend{{"Order", blue}};
     if (a.options.centre != CentreChoice::none && a.options.order < 0)
         orderLegend.push_back({"Auto's order about the rotation centre", grey});
-    drawLegend(canvas, orders.right - 300, orders.top + 10, orderLegend);
+    drawLegend(canvas, orders.left + 10, orders.top + 10, orderLegend);
 
     const PlotRect residuals{80, 340, 900, 580};
     const double floorDb = std::max(-160.0, std::floor(lowest / 20) * 20);

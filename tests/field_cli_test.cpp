@@ -206,5 +206,28 @@ TEST(ExportCli, TheSofaSourcePositionIsTheAcousticCentre)
     EXPECT_NE(refused.err.find("--centre sets the SOFA file's source position: give --sofa"), std::string::npos);
 }
 
+
+// The mount offset is refused before anything is measured or written, naming the value.
+TEST(MeasureCli, RefusesAMountOffsetNamingTheValue)
+{
+    const TempDir dir;
+    struct Case {
+        std::string options, message;
+    };
+    const Case cases[] = {
+        {"--simulate --sim-offset 30,-50", "--sim-offset takes X,Y,Z in mm, not '30,-50'"},
+        {"--simulate --sim-offset 30,up,80", "--sim-offset: 'up' is not a number"},
+        {"--simulate --sim-offset 30,-50,800", "Z = 800.0 mm lies beyond +-500 mm"},
+        {"--tt1 COM1 --tt2 COM2 --sim-offset 30,-50,80", "--sim-offset requires --simulate"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = (dir.path() / "b.BAL").string();
+        const auto run = runCli("measure " + c.options + " -o '" + out + "'");
+        EXPECT_EQ(run.status, 2) << c.options;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.options << ": " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.options;
+    }
+}
+
 } // namespace
 } // namespace vantrel
