@@ -14,6 +14,10 @@
 #include "exports/export_valid_band.h"
 #include "exports/frd_export.h"
 #include "exports/html_export.h"
+#include "analysis/tables.h"
+#include "platform/number_text.h"
+#include "field/acoustic_centre.h"
+#include "field/sphere_analysis.h"
 #include "exports/sofa_export.h"
 #include "exports/spinorama_export.h"
 
@@ -28,7 +32,66 @@ struct ExportOptions {
     std::string clf, spinorama;
     ClfOptions clfOptions;
     bool allPoints = false;
+    std::string centre;
+    std::vector<double> centreBand;
 };
+
+// The SOFA file's source position: the acoustic centre given (X,Y,Z mm) or found over the
+// band; into metadata in the receivers' frame. Empty on success, else the reason.
+std::string sourceCentre(const ExportOptions& o, const BalloonMatrix& matrix, const BalloonTrailer& trailer,
+                         const MeasuredWith& measured, SofaMetadata& metadata)
+{
+    const AngleGrid grid = angleGridFromFlag(trailer.angleGridFlag);
+    FrequencyAxis axis;
+    axis.buildFromIndexes(trailer.fromIndex, trailer.toIndex);
+    ValidBand band = validBand(trailer, axis, measured);
+    SphereOptions options;
+    options.order = 0; // the centres alone
+    FieldVector centre{};
+    std::string how;
+    if (o.centre == "auto") {
+        if (!o.centreBand.empty()) {
+            if (o.centreBand.size() != 2 || !(o.centreBand[0] > 0) || !(o.centreBand[1] > o.centreBand[0]))
+                return "--centre-band takes two frequencies F1,F2 in Hz with 0 < F1 < F2";
+            while (band.first < band.last && axis[band.first] < o.centreBand[0])
+                ++band.first;
+            while (band.last > band.first && axis[band.last] > o.centreBand[1])
+                --band.last;
+            if (axis[band.first] < o.centreBand[0] || axis[band.last] > o.centreBand[1])
+                return "--centre-band " + cleanFixedText(o.centreBand[0], 1) + "," + cleanFixedText(o.centreBand[1], 1) +
+                       " holds no axis point of the valid band";
+        }
+        if (const auto refusal = sphereRefusal(matrix, grid, band, options))
+            return *refusal;
+        const SphereAnalysis found = analyseSphere(matrix, grid, axis, band, options);
+        if (!found.bandCentre)
+            return "no acoustic centre found over " + hzText(axis[band.first]) + " .. " + hzText(axis[band.last]);
+        centre = *found.bandCentre;
+        how = "The acoustic centre found from the balloon's phase over " + hzText(axis[band.first]) + " .. " +
+              hzText(axis[band.last]) +
+              " (per coordinate the median of the centres per frequency: the least angular spread of its "
+              "spherical-harmonic expansion below " + hzText(spreadMethodTopHz()) +
+              ", the group delay over the directions above; Ben Hagai, Pollow, Vorlaender and Rafaely, JASA 2011)";
+    } else {
+        const auto given = parseCentreText(o.centre);
+        if (!given)
+            return "--centre '" + o.centre + "': auto, or X,Y,Z in mm (the loudspeaker's frame)";
+        options.centre = CentreChoice::given;
+        options.given = *given;
+        if (const auto refusal = sphereRefusal(matrix, grid, band, options))
+            return *refusal;
+        centre = *given;
+        how = "The acoustic centre as given";
+    }
+    // The loudspeaker's frame (+z axis, +y up, +x left) renamed into the receivers' (+x axis,
+    // +y left, +z up).
+    metadata.sourcePosition = std::array<double, 3>{centre[2], centre[0], centre[1]};
+    metadata.sourceReference = how + ": " + centreText(centre) +
+                               " mm in the loudspeaker's frame (+z its axis, +y up the baffle, +x its left), "
+                               "from the rotation centre at the origin; the data's phase stays referred to the "
+                               "rotation centre";
+    return {};
+}
 
 int runExport(const ExportOptions& o)
 {
@@ -59,6 +122,14 @@ int runExport(const ExportOptions& o)
     }
     // The trailer as the file holds it: an export must not pass a replaced setting off as
     // the measurement's own, so a frequency range off the lists is refused below.
+    SofaMetadata metadata = o.metadata;
+    if (!o.centre.empty()) {
+        if (o.sofa.empty())
+            return cliUsageError(kCommand, "--centre sets the SOFA file's source position: give --sofa");
+        if (const std::string error = sourceCentre(o, *matrix, matrix->readTrailer(), load.measured, metadata);
+            !error.empty())
+            return cliUsageError(kCommand, error);
+    }
     const ExportSource source{*matrix, matrix->readTrailer(), o.balloon, load.measured, o.allPoints};
     FrequencyAxis axis;
     if (std::string error = exportAxis(source.trailer, axis); !error.empty())
@@ -71,7 +142,7 @@ int runExport(const ExportOptions& o)
                                                      band.text + ")";
 
     if (!o.sofa.empty()) {
-        if (std::string error = writeSofa(source, o.metadata, o.sofa); !error.empty())
+        if (std::string error = writeSofa(source, metadata, o.sofa); !error.empty())
             return cliUsageError(kCommand, error);
         std::printf("%s: %zu directions x %s\n", o.sofa.c_str(), sphereDirections(exportGrid(source.trailer)).size(),
                     pointsText.c_str());
@@ -137,6 +208,11 @@ std::function<int()> setupExport(CLI::App& app)
     app.add_option("--source-type", m.sourceType, "SOFA SourceType (default: Loudspeaker)");
     app.add_option("--manufacturer", m.manufacturer, "SOFA SourceManufacturer, CLF <MANUFACTURER>");
     app.add_option("--description", m.description, "SOFA Description (default: the measurement settings)");
+    app.add_option("--centre", o->centre,
+                   "SOFA SourcePosition: the acoustic centre found from the balloon's phase (auto, the median "
+                   "over --centre-band) or X,Y,Z mm in the loudspeaker's frame")
+        ->type_name("auto|X,Y,Z");
+    addDecimalListOption(app, "--centre-band", o->centreBand, "the band F1,F2 Hz the found centre is taken over");
     app.add_option("--clf", o->clf, "write CLF text (TAB-delimited, CLF2 from a 5-degree balloon, CLF1 from a 10-degree one)");
     app.add_option("--clf-version", o->clfOptions.version, "force CLF1 or CLF2")->check(CLI::IsMember({1, 2}));
     app.add_option("--model", o->clfOptions.model, "CLF model name (default: the balloon file's name)");

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "balloon/resampling_record.h"
 #include "cli/cli_command.h"
 #include "platform/number_text.h"
 #include "analysis/tables.h"
@@ -35,6 +36,7 @@ struct BalloonSummary {
     bool onAxisHasData = false;
     double onAxisDb = 0.0;
     std::optional<MeasurementRecord> record;
+    std::optional<ResamplingRecord> resampled;
     ValidBand band;
     FrequencyAxis axis;
 };
@@ -132,6 +134,34 @@ std::string jsonDecimal(double value, int decimals)
     return std::isfinite(value) ? fixedText(value, decimals) : "null";
 }
 
+// Order and residual ranges of a resampling over its points.
+struct ResampledRange {
+    int lowestOrder = 0, highestOrder = 0;
+    double worstDb = 0;
+};
+
+ResampledRange rangeOf(const ResamplingRecord& r)
+{
+    ResampledRange out{1000, 0, -1000};
+    for (const ResampledPoint& p : r.points) {
+        out.lowestOrder = std::min(out.lowestOrder, p.order);
+        out.highestOrder = std::max(out.highestOrder, p.order);
+        out.worstDb = std::max(out.worstDb, p.residualDb);
+    }
+    return r.points.empty() ? ResampledRange{} : out;
+}
+
+std::string resampledText(const ResamplingRecord& r)
+{
+    const ResampledRange range = rangeOf(r);
+    return "from the " + std::to_string(r.fromStep) + "-degree grid of " + r.source +
+           " through its spherical-harmonic expansion about the centre " +
+           (r.centre == "found" ? std::string("found per frequency") : r.centre) + ", orders " +
+           std::to_string(range.lowestOrder) + ".." + std::to_string(range.highestOrder) +
+           ", residual at its grid points up to " + cleanFixedText(range.worstDb, 1) + " dB (" +
+           std::to_string(r.points.size()) + " points)";
+}
+
 void printText(const std::string& path, const BalloonSummary& s)
 {
     const BalloonTrailer& t = s.settings;
@@ -166,6 +196,8 @@ void printText(const std::string& path, const BalloonSummary& s)
                     settingHz(s.record->merge->highHz).c_str());
     std::printf("Valid band: %s .. %s, %s\n", hzText(s.axis[s.band.first]).c_str(), hzText(s.axis[s.band.last]).c_str(),
                 validFromText(s.band, s.axis).c_str());
+    if (s.resampled)
+        std::printf("Resampled: %s\n", resampledText(*s.resampled).c_str());
 }
 
 void printJson(const std::string& path, const BalloonSummary& s)
@@ -198,6 +230,15 @@ void printJson(const std::string& path, const BalloonSummary& s)
                                                          : std::string("null"));
     out += ",\"validBand\":{\"lowHz\":" + jsonDecimal(s.axis[s.band.first], 2) +
            ",\"highHz\":" + jsonDecimal(s.axis[s.band.last], 2) + ",\"lowEdge\":\"" + lowEdgeName(s.band.lowReason) + "\"}";
+    if (s.resampled) {
+        const ResampledRange range = rangeOf(*s.resampled);
+        out += ",\"resampled\":{\"source\":" + jsonString(s.resampled->source) +
+               ",\"fromGridDegrees\":" + std::to_string(s.resampled->fromStep) + ",\"centre\":" +
+               jsonString(s.resampled->centre) + ",\"orders\":[" + std::to_string(range.lowestOrder) + "," +
+               std::to_string(range.highestOrder) + "],\"worstResidualDb\":" + jsonDecimal(range.worstDb, 2) + "}";
+    } else {
+        out += ",\"resampled\":null";
+    }
     if (s.bin1k < 0) {
         out += ",\"onAxis1kHz\":null";
     } else {
@@ -224,6 +265,10 @@ int run(const InfoOptions& options)
     }
     BalloonSummary summary = summarise(*matrix, *loaded.settings, loaded.measured);
     summary.record = loaded.record;
+    const LoadedResampling resampling = loadResamplingRecordFor(options.path);
+    if (!resampling.error.empty())
+        return cliUsageError("info", resampling.error);
+    summary.resampled = resampling.record;
     if (options.json)
         printJson(options.path, summary);
     else

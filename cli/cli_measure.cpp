@@ -55,6 +55,7 @@ struct MeasureOptions {
     double f1 = 10, f2 = 0;
     std::vector<double> nonlinearity;
     std::string simRoom, rigHeight;
+    std::string simOffset;
     std::string gate;
 };
 
@@ -162,6 +163,9 @@ std::vector<std::string> renderViews(const std::string& directory, const Balloon
 
 int run(MeasureOptions o)
 {
+    if (!o.simOffset.empty())
+        if (const std::string error = parseSimOffset(o.simOffset, o.faults.mountOffset); !error.empty())
+            return cliUsageError(kName, error);
     if (!o.simRoom.empty()) {
         SimRoom room;
         std::string error = parseSimRoom(o.simRoom, room);
@@ -420,6 +424,11 @@ std::function<int()> setupMeasure(CLI::App& app)
     app.add_option("--sim-rig-height", o->rigHeight, "the rig's height above the simulated room's floor, m (default 1.3)")
         ->type_name("M")
         ->needs(room);
+    app.add_option("--sim-offset", o->simOffset,
+                   "mount the simulated loudspeaker with its baffle centre X,Y,Z mm off the rotation centre "
+                   "(its own frame: +z its axis, +y up the baffle, +x completing a right-handed frame)")
+        ->type_name("X,Y,Z")
+        ->needs("--simulate");
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };
 }

@@ -2,7 +2,7 @@
 # (devices/) includes the Qt or PortAudio implementations; they reach the core only through the
 # platform/ interfaces. And the device composition never reaches up into the application: both
 # meet in the platform/ interfaces. Run by CTest as `cmake -DSOURCE_DIR=... -P check_layers.cmake`.
-set(core_folders app sequencer mls views analysis exports balloon calibration turntable output)
+set(core_folders app sequencer mls views analysis field exports balloon calibration turntable output)
 
 # Lines of the .h and .cpp files under folder that include a path matching pattern, as
 # "file: line" in the list named by out.

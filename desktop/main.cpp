@@ -1,6 +1,6 @@
 // vantrel: the desktop program.
-//   vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]]] [--speed N]
-//           [--log] [--screenshot FILE] [--help] [--version]
+//   vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]] [--sim-offset X,Y,Z]]
+//           [--speed N] [--log] [--screenshot FILE] [--help] [--version]
 // --simulate binds both turntables and the sound card to the built-in simulated rig; --speed
 // runs the clock N times faster; --screenshot renders the main window after start-up to FILE
 // (message boxes answered with their default) and exits.
@@ -26,8 +26,8 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]]]\n"
-                         "               [--speed N] [--log] [--screenshot FILE]\n"
+    std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]]\n"
+                         "               [--sim-offset X,Y,Z]] [--speed N] [--log] [--screenshot FILE]\n"
                          "  --fault: %.*s\n", static_cast<int>(vantrel::kSimFaultHelp.size()), vantrel::kSimFaultHelp.data());
     return 2;
 }
@@ -47,6 +47,8 @@ void help()
                 "                     surface absorbing ALPHA of the energy (default 0.1); the rotation centre and\n"
                 "                     the microphone 2 m apart along its length, centred\n"
                 "  --sim-rig-height M with --sim-room: the rig's height above the floor (default 1.3 m)\n"
+                "  --sim-offset X,Y,Z with --simulate: the loudspeaker's baffle centre X,Y,Z mm off the rotation\n"
+                "                     centre, in its own frame (+z its axis, +y up the baffle, +x right-handed)\n"
                 "  --speed N          with --simulate: run the clock N times faster\n"
                 "  --log              print every event (serial bytes, timers, message boxes with their\n"
                 "                     answers, file dialogs) to standard error\n"
@@ -73,6 +75,7 @@ int main(int argc, char** argv)
     bool rehearse = false;
     std::string screenshot;
     std::optional<std::string> roomText, rigHeightText;
+    std::optional<std::string> offsetText;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help") {
@@ -93,6 +96,8 @@ int main(int argc, char** argv)
             roomText = argv[++i];
         } else if (a == "--sim-rig-height" && i + 1 < argc) {
             rigHeightText = argv[++i];
+        } else if (a == "--sim-offset" && i + 1 < argc) {
+            offsetText = argv[++i];
         } else if (a == "--log")
             options.logEvents = true;
         else if (a == "--speed" && i + 1 < argc) {
@@ -111,6 +116,14 @@ int main(int argc, char** argv)
     if ((roomText || rigHeightText) && !simulate) {
         std::fprintf(stderr, "vantrel: --sim-room and --sim-rig-height need --simulate\n");
         return 2;
+    }
+    if (offsetText) {
+        std::string error = simulate ? vantrel::parseSimOffset(*offsetText, faults.mountOffset)
+                                     : "--sim-offset needs --simulate";
+        if (!error.empty()) {
+            std::fprintf(stderr, "vantrel: %s\n", error.c_str());
+            return 2;
+        }
     }
     if (rigHeightText && !roomText) {
         std::fprintf(stderr, "vantrel: --sim-rig-height needs --sim-room\n");

@@ -20,9 +20,11 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
         options.a2 = simA2_ = faults.nonlinearA2;
         options.a3 = simA3_ = faults.nonlinearA3;
         options.playbackLagMs = faults.playbackLagMs;
+        options.mountOffset = faults.mountOffset;
         if (faults.room)
-            options.extraPaths = [room = *faults.room, distance = options.distance](double h, double v) {
-                return roomSimPaths(room, distance, h, v);
+            options.extraPaths = [room = *faults.room, distance = options.distance,
+                                  offset = faults.mountOffset](double h, double v) {
+                return roomSimPaths(room, distance, h, v, 2, offset);
             };
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
         autosaveLimitBytes_ = faults.autosaveLimitBytes;

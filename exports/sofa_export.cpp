@@ -193,7 +193,10 @@ std::string writeSofa(const ExportSource& source, const SofaMetadata& metadata, 
     nc.text(receiverPosition, "Type", "spherical");
     nc.text(receiverPosition, "Units", "degree, degree, metre");
     const int sourcePosition = cartesian("SourcePosition", {i, c});
-    nc.text(sourcePosition, "Reference", "Centre of the front baffle, on the loudspeaker's axis");
+    nc.text(sourcePosition, "Reference",
+            metadata.sourcePosition
+                ? metadata.sourceReference
+                : std::string("Centre of the front baffle, on the loudspeaker's axis, on the rotation centre"));
     const int sourceView = cartesian("SourceView", {i, c});
     nc.text(sourceView, "Reference",
             "The loudspeaker's axis, perpendicular to the front baffle (turntable angle H = 0)");
@@ -214,7 +217,7 @@ std::string writeSofa(const ExportSource& source, const SofaMetadata& metadata, 
     nc.put(listenerPosition, origin.data());
     nc.put(listenerView, view.data());
     nc.put(listenerUp, up.data());
-    nc.put(sourcePosition, origin.data());
+    nc.put(sourcePosition, metadata.sourcePosition ? metadata.sourcePosition->data() : origin.data());
     nc.put(sourceView, view.data());
     nc.put(sourceUp, up.data());
     nc.put(emitterPosition, origin.data());

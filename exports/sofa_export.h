@@ -8,6 +8,8 @@
 // loudspeaker at the origin looking along +x with +z up. Data.Real and Data.Imag hold the
 // stored complex values as they are (magnitude 1 is 90 dB of the measurement's level).
 
+#include <array>
+#include <optional>
 #include <string>
 
 #include "exports/export_source.h"
@@ -24,6 +26,11 @@ struct SofaMetadata {
     std::string manufacturer;  // SourceManufacturer; default "unknown"
     std::string description;   // default: the measurement settings
     std::string dateCreated;   // "yyyy-mm-dd HH:MM:SS"; default: now, UTC
+    // The source's reference point in the receivers' frame (m, relative to the rotation
+    // centre at the origin) and how it was found; none: the rotation centre itself. The data
+    // keep their phase referred to the origin either way.
+    std::optional<std::array<double, 3>> sourcePosition;
+    std::string sourceReference;
 };
 
 inline constexpr double kSofaReceiverRadiusMetres = 1.0; // the balloon file keeps no distance

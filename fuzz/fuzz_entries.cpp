@@ -20,6 +20,9 @@
 #include "balloon/distortion_balloon.h"
 #include "balloon/measurement_record.h"
 #include "platform/sim/room.h"
+#include "balloon/resampling_record.h"
+#include "field/sphere_coefficients.h"
+#include "field/spherical_harmonics.h"
 #include "analysis/near_field_curve.h"
 #include "balloon/selection_state.h"
 #include "views/colour_map.h"
@@ -514,6 +517,56 @@ int nearFieldCurve(Bytes data)
     return 0;
 }
 
+int sphereCoefficients(Bytes data)
+{
+    std::string error;
+    const auto read = parseSphereCoefficients(text(data), error);
+    require(read.has_value() == error.empty(), "a refusal has its reason");
+    if (!read)
+        return 0;
+    for (const SphereCoefficients& e : *read) {
+        require(e.order >= 0 && e.order <= kLargestCoefficientOrder &&
+                    e.coefficients.size() == static_cast<std::size_t>(shCount(e.order)),
+                "every frequency has its full count");
+        for (const auto& c : e.coefficients)
+            require(std::isfinite(c.real()) && std::isfinite(c.imag()), "finite coefficients");
+    }
+    std::string again;
+    const auto twice = parseSphereCoefficients(sphereCoefficientsText(*read), again);
+    require(twice.has_value(), "what was read writes back readable");
+    for (std::size_t i = 0; twice && i < read->size(); ++i)
+        require((*twice)[i].coefficients == (*read)[i].coefficients && (*twice)[i].hz == (*read)[i].hz,
+                "and the same");
+    return 0;
+}
+
+int resamplingRecord(Bytes data)
+{
+    std::string error;
+    const auto r = parseResamplingRecord(text(data), error);
+    require(r.has_value() == error.empty(), "a refusal has its reason");
+    if (!r)
+        return 0;
+    for (const ResampledPoint& p : r->points)
+        require(std::isfinite(p.hz) && p.hz > 0 && std::isfinite(p.residualDb), "finite points");
+    std::string again;
+    require(parseResamplingRecord(resamplingRecordText(*r), again).has_value(), "a record reads back");
+    return 0;
+}
+
+int simOffset(Bytes data)
+{
+    Vec3 offset{1, 2, 3};
+    const std::string error = parseSimOffset(text(data), offset);
+    if (!error.empty()) {
+        require(offset == Vec3{1, 2, 3}, "a refusal changes nothing");
+        return 0;
+    }
+    for (double v : offset)
+        require(std::isfinite(v) && std::abs(v) <= kLargestSimOffsetMm / 1000, "an offset taken lies within the cube");
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
@@ -523,6 +576,8 @@ std::span<const Target> targets()
         {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
         {"measurement_record", measurementRecord}, {"sim_room", simRoom},
         {"measurement_record", measurementRecord}, {"near_field_curve", nearFieldCurve},
+        {"sphere_coefficients", sphereCoefficients}, {"sim_offset", simOffset},
+        {"resampling_record", resamplingRecord},
     };
     return all;
 }

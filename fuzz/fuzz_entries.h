@@ -53,6 +53,13 @@ int measurementRecord(Bytes data);
 int simRoom(Bytes data);
 // A near-field curve: a refusal has its reason; a curve has rising frequencies and finite values.
 int nearFieldCurve(Bytes data);
+// The coefficient file of an expansion: a refusal has its reason; a file taken has each
+// frequency's full count of finite coefficients and writes back as the same expansions.
+int sphereCoefficients(Bytes data);
+// The resampling record beside a resampled balloon: what parses writes back as the same record.
+int resamplingRecord(Bytes data);
+// The mount offset of --sim-offset ("X,Y,Z" mm): an offset taken lies within the cube.
+int simOffset(Bytes data);
 
 struct Target {
     std::string_view name;

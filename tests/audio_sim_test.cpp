@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -342,6 +343,107 @@ TEST(SimulatedRoom, TheGateFindsTheFirstReflectionWhereTheGeometryPutsIt)
     }
     SimRecording anechoic(0, 90, 14);
     EXPECT_FALSE(findFirstReflection(std::span<const float>(anechoic.in).first(1 << 14), 48000).reflection);
+}
+
+
+// Mounted off the rotation centre: far away the offset p only turns the phase by e^{j k u.p}
+// (u the direction of (H, V)); at 2 m the recording's direct sound moves by the path it saves,
+// in the loudspeaker's own frame (+x = y cross z, +y up, +z the axis).
+TEST(SimulatedRig, MountedOffTheCentreTheSoundLeavesFromTheBaffleCentre)
+{
+    const VirtualLoudspeaker box;
+    const VirtualLoudspeaker::Offset p{0.03, -0.05, 0.08};
+    for (const auto& [h, v] : {std::pair{0.0, 0.0}, {30.0, 40.0}, {90.0, 90.0}, {150.0, -60.0}}) {
+        const double hr = h * std::numbers::pi / 180, vr = v * std::numbers::pi / 180;
+        const double up = std::sin(hr) * std::cos(vr) * p[0] - std::sin(hr) * std::sin(vr) * p[1] + std::cos(hr) * p[2];
+        const double k = 2 * std::numbers::pi * 5000 / 343;
+        const auto ratio = box.atDistance(5000, h, v, 1e4, p) / box.atDistance(5000, h, v, 1e4);
+        EXPECT_NEAR(std::abs(ratio - std::polar(1.0, k * up)), 0, 1e-3) << h << " " << v;
+        EXPECT_EQ(box.atDistance(5000, h, v, 2, {}), box.atDistance(5000, h, v, 2)); // no offset: the same bits
+    }
+    struct Case {
+        double h, v;
+        VirtualLoudspeaker::Offset offset;
+        double samplesEarlier; // the path saved, 0.1 m = 14 samples at 48 kHz
+    };
+    const Case cases[] = {
+        {0, 0, {0, 0, 0.1}, 14},  // forward, towards the microphone on the axis
+        {90, 0, {0.1, 0, 0}, 14}, // H = 90 in the horizontal plane looks along +x
+        {90, 90, {0, -0.1, 0}, 14}, // and in the vertical plane downwards
+        {0, 0, {0.1, 0, 0}, 0},   // sideways to the path: 2.5 mm longer
+    };
+    SimRecording centred(0, 0, 14);
+    for (const Case& c : cases) {
+        SimAudioOptions options;
+        options.mountOffset = c.offset;
+        SimRecording mounted(c.h, c.v, 14, options);
+        SimRecording plain(c.h, c.v, 14);
+        EXPECT_NEAR(plain.delays.inDelay - mounted.delays.inDelay, c.samplesEarlier, 1) << c.h << " " << c.v;
+    }
+    // The recording is the mounted model's, off the axis too.
+    SimAudioOptions options;
+    options.mountOffset = p;
+    SimRecording r(30, 40, 16, options);
+    const auto t = r.transfer();
+    double worst = 0;
+    for (std::size_t k = 1; k < t.size(); k += 7) {
+        const double hz = static_cast<double>(k) * r.binHz();
+        if (hz >= 100 && hz <= 20000)
+            worst = std::max(worst, std::abs(db(t[k]) - db(r.audio.inTransfer(hz, 30, 40))));
+    }
+    EXPECT_LT(worst, 0.5);
+}
+
+TEST(SimulatedRig, MountOffsetsAreReadInMillimetresOrRefusedNamingTheValue)
+{
+    struct Case {
+        const char* text;
+        Vec3 metres;
+        const char* refusal; // a part of the reason; nullptr: taken
+    };
+    const Case cases[] = {
+        {"30,-50,80", {0.03, -0.05, 0.08}, nullptr},
+        {"0,0,0", {0, 0, 0}, nullptr},
+        {"-500,500,0.5", {-0.5, 0.5, 0.0005}, nullptr},
+        {"30,-50", {}, "X,Y,Z"},
+        {"30,-50,80,1", {}, "X,Y,Z in mm, not '30,-50,80,1'"},
+        {"30,abc,80", {}, "'abc'"},
+        {"30,,80", {}, "'' is not a number"},
+        {"30,-50,500.1", {}, "Z = 500.1 mm"},
+        {"nan,0,0", {}, "'nan'"},
+    };
+    for (const Case& c : cases) {
+        Vec3 offset{9, 9, 9};
+        const std::string error = parseSimOffset(c.text, offset);
+        if (!c.refusal) {
+            EXPECT_EQ(error, "") << c.text;
+            for (int a = 0; a < 3; ++a)
+                EXPECT_NEAR(offset[a], c.metres[a], 1e-15) << c.text;
+        } else {
+            EXPECT_NE(error.find(c.refusal), std::string::npos) << c.text << ": " << error;
+            EXPECT_EQ(offset, (Vec3{9, 9, 9})) << c.text;
+        }
+    }
+}
+
+// In the room every path leaves from the mounted baffle centre, turned with the loudspeaker.
+TEST(SimulatedRoom, AMountedLoudspeakerSendsEveryPathFromItsBaffleCentre)
+{
+    for (const auto& [h, v] : {std::pair{0.0, 0.0}, {30.0, 40.0}, {135.0, -60.0}}) {
+        const Vec3 p{0.03, -0.05, 0.08};
+        const Vec3 back = loudspeakerDirection(h, v, roomVector(h, v, p));
+        for (int a = 0; a < 3; ++a)
+            EXPECT_NEAR(back[a], p[a], 1e-15) << h << " " << v;
+    }
+    // Raised 0.1 m (+y, up the baffle) at rest: the floor's image path grows, the ceiling's shrinks.
+    const SimRoom room{5, 4, 2.6, 0.1, 1.3};
+    const auto paths = roomPaths(room, 2.0, 0, 0, 1, {0, 0.1, 0});
+    const auto has = [&](double distance) {
+        return std::any_of(paths.begin(), paths.end(), [&](const RoomPath& r) { return std::abs(r.distance - distance) < 1e-12; });
+    };
+    EXPECT_TRUE(has(std::sqrt(4 + 2.7 * 2.7)));  // floor: 1.4 m up to the image 1.3 m below it
+    EXPECT_TRUE(has(std::sqrt(4 + 2.5 * 2.5)));  // ceiling: 1.2 m to go up, 1.3 m back down
+    EXPECT_TRUE(has(std::sqrt(25 + 0.1 * 0.1))); // the wall behind: 0.1 m up from the image
 }
 
 } // namespace

@@ -123,4 +123,28 @@ std::complex<double> VirtualLoudspeaker::atDistance(double hz, double hDeg, doub
     return response(hz, hDeg, vDeg) * distanceFactor(wavenumber(hz), r);
 }
 
+VirtualLoudspeaker::MountedPath VirtualLoudspeaker::mountedPath(double hDeg, double vDeg, double r, const Offset& offset)
+{
+    const double h = hDeg * kRadPerDeg;
+    const double v = vDeg * kRadPerDeg;
+    const double d[3] = {r * std::sin(h) * std::cos(v) - offset[0], -r * std::sin(h) * std::sin(v) - offset[1],
+                         r * std::cos(h) - offset[2]};
+    const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    const double cosT = d[2] / length;
+    return {{d[1] / length, cosT, std::hypot(d[0], d[1]) / length}, length};
+}
+
+std::complex<double> VirtualLoudspeaker::atDistance(double hz, double hDeg, double vDeg, double r,
+                                                    const Offset& offset) const
+{
+    if (!mountedOff(offset))
+        return atDistance(hz, hDeg, vDeg, r);
+    const MountedPath path = mountedPath(hDeg, vDeg, r, offset);
+    const double k = wavenumber(hz);
+    const Geometry& g = path.geometry;
+    return combine(hz, k, g, filters(hz), pistonDirectivity(k * design_.woofer.radius * g.sinT),
+                   pistonDirectivity(k * design_.tweeter.radius * g.sinT)) *
+           distanceFactor(k, path.distance);
+}
+
 } // namespace vantrel

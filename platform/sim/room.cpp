@@ -43,6 +43,27 @@ std::string parseSimRoom(std::string_view text, SimRoom& room)
     return {};
 }
 
+std::string parseSimOffset(std::string_view text, Vec3& offset)
+{
+    Vec3 mm{};
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::size_t comma = text.find(',', start);
+        if ((i < 2) != (comma != std::string_view::npos))
+            return "--sim-offset takes X,Y,Z in mm, not '" + std::string(text) + "'";
+        const std::string_view part = text.substr(start, i < 2 ? comma - start : text.npos);
+        if (!parseDecimal(part, mm[i]))
+            return "--sim-offset: '" + std::string(part) + "' is not a number (X,Y,Z in mm)";
+        if (!(std::abs(mm[i]) <= kLargestSimOffsetMm))
+            return "--sim-offset: " + std::string("XYZ").substr(i, 1) + " = " + cleanFixedText(mm[i], 1) +
+                   " mm lies beyond +-" + cleanFixedText(kLargestSimOffsetMm, 0) + " mm";
+        start = comma + 1;
+    }
+    for (std::size_t i = 0; i < 3; ++i)
+        offset[i] = mm[i] / 1000;
+    return {};
+}
+
 std::string roomProblem(const SimRoom& room, double distance)
 {
     const struct {
@@ -99,11 +120,28 @@ Vec3 loudspeakerDirection(double hDeg, double vDeg, const Vec3& d)
     return {x1 * std::cos(v) + y * std::sin(v), -x1 * std::sin(v) + y * std::cos(v), z1};
 }
 
+// O p = Yaw(-H) Roll(+V) p, then out of the rest frame: room (x, y, z) = (z_ls, x_ls, y_ls).
+Vec3 roomVector(double hDeg, double vDeg, const Vec3& p)
+{
+    const double h = hDeg * kRadPerDeg, v = vDeg * kRadPerDeg;
+    const double x1 = p[0] * std::cos(v) - p[1] * std::sin(v);
+    const double y1 = p[0] * std::sin(v) + p[1] * std::cos(v);
+    const double x2 = x1 * std::cos(h) - p[2] * std::sin(h);
+    const double z2 = x1 * std::sin(h) + p[2] * std::cos(h);
+    return {z2, x2, y1};
+}
+
 // Allen & Berkley's images: along each axis the image of a coordinate m in a side of length s
 // is (1 - 2p) m + 2 n s for p in {0, 1} and whole n, after |n - p| + |n| bounces on that axis.
-std::vector<RoomPath> roomPaths(const SimRoom& room, double distance, double hDeg, double vDeg, int maxOrder)
+std::vector<RoomPath> roomPaths(const SimRoom& room, double distance, double hDeg, double vDeg, int maxOrder,
+                                const Vec3& offset)
 {
-    const Vec3 source = rotationCentre(room, distance);
+    Vec3 source = rotationCentre(room, distance);
+    if (offset != Vec3{}) {
+        const Vec3 shift = roomVector(hDeg, vDeg, offset);
+        for (std::size_t a = 0; a < 3; ++a)
+            source[a] += shift[a];
+    }
     const Vec3 mic = microphonePosition(room, distance);
     const Vec3 side{room.length, room.width, room.height};
     const double beta = std::sqrt(1 - room.absorption);
@@ -140,10 +178,11 @@ std::vector<RoomPath> roomPaths(const SimRoom& room, double distance, double hDe
     return paths;
 }
 
-std::vector<SimPath> roomSimPaths(const SimRoom& room, double distance, double hDeg, double vDeg, int maxOrder)
+std::vector<SimPath> roomSimPaths(const SimRoom& room, double distance, double hDeg, double vDeg, int maxOrder,
+                                  const Vec3& offset)
 {
     std::vector<SimPath> out;
-    for (const RoomPath& p : roomPaths(room, distance, hDeg, vDeg, maxOrder)) {
+    for (const RoomPath& p : roomPaths(room, distance, hDeg, vDeg, maxOrder, offset)) {
         const double cosT = std::clamp(p.direction[2], -1.0, 1.0);
         out.push_back({{p.direction[1], cosT, std::sqrt(std::max(0.0, 1 - cosT * cosT))}, p.distance, p.gain});
     }

@@ -48,6 +48,12 @@ std::string parseSimRoom(std::string_view text, SimRoom& room);
 // microphone), else why not, naming the value.
 std::string roomProblem(const SimRoom& room, double distance);
 
+// "X,Y,Z" of --sim-offset: the baffle centre's place from the rotation centre in mm, the
+// loudspeaker's frame (+z its axis, +y up the baffle, +x = y cross z), each within
+// +-kLargestSimOffsetMm; into offset in m. Empty on success, else the reason naming the value.
+inline constexpr double kLargestSimOffsetMm = 500;
+std::string parseSimOffset(std::string_view text, Vec3& offset);
+
 // The rotation centre and the microphone in the room frame.
 Vec3 rotationCentre(const SimRoom& room, double distance);
 Vec3 microphonePosition(const SimRoom& room, double distance);
@@ -63,10 +69,18 @@ struct RoomPath {
     Vec3 direction;      // leaving the loudspeaker, in its frame
 };
 
-// Every path of 1..maxOrder bounces for the loudspeaker at (H, V), shortest first.
-std::vector<RoomPath> roomPaths(const SimRoom& room, double distance, double hDeg, double vDeg, int maxOrder = 2);
+// A vector of the loudspeaker turned to (H, V), given in its own frame, in the room frame: the
+// inverse of loudspeakerDirection.
+Vec3 roomVector(double hDeg, double vDeg, const Vec3& loudspeakerVector);
+
+// Every path of 1..maxOrder bounces for the loudspeaker at (H, V), shortest first. `offset` (m,
+// the loudspeaker's frame) places its baffle centre off the rotation centre: every path then
+// leaves from there, turned with the loudspeaker.
+std::vector<RoomPath> roomPaths(const SimRoom& room, double distance, double hDeg, double vDeg, int maxOrder = 2,
+                                const Vec3& offset = {});
 
 // The same as the simulated sound card's extra paths.
-std::vector<SimPath> roomSimPaths(const SimRoom& room, double distance, double hDeg, double vDeg, int maxOrder = 2);
+std::vector<SimPath> roomSimPaths(const SimRoom& room, double distance, double hDeg, double vDeg, int maxOrder = 2,
+                                  const Vec3& offset = {});
 
 } // namespace vantrel

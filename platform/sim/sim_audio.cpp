@@ -118,7 +118,7 @@ std::complex<double> SimAudioSystem::inTransfer(double hz, double hDeg, double v
 {
     if (options_.nearFieldDistance > 0)
         return loudspeaker_.nearField(hz, options_.nearFieldDistance);
-    return loudspeaker_.atDistance(hz, hDeg, vDeg, options_.distance);
+    return loudspeaker_.atDistance(hz, hDeg, vDeg, options_.distance, options_.mountOffset);
 }
 
 AudioStatus SimAudioSystem::openOutput(int id, int rate, WindowHost&, AudioCompletion& completion)
@@ -252,14 +252,29 @@ void SimAudioSystem::record(bool withPlayback)
             inSignal_ = std::make_unique<AlignedFloats>(kFftSize + 2);
         float* const out = inSignal_->data();
         const BinTable& bins = binTable(in_.rate);
-        const auto g = VirtualLoudspeaker::geometry(angles_.hDegrees(), angles_.vDegrees());
+        // Mounted off the rotation centre the sound leaves in its own direction and travels
+        // its own distance r': the bins' e^{-j k r} / r becomes e^{-j k r'} / r' by a lead of
+        // r - r' in the drivers' path phases and a spreading r / r'.
+        const bool mounted = VirtualLoudspeaker::mountedOff(options_.mountOffset);
+        const VirtualLoudspeaker::MountedPath mount =
+            mounted ? VirtualLoudspeaker::mountedPath(angles_.hDegrees(), angles_.vDegrees(), options_.distance,
+                                                      options_.mountOffset)
+                    : VirtualLoudspeaker::MountedPath{VirtualLoudspeaker::geometry(angles_.hDegrees(), angles_.vDegrees()),
+                                                      options_.distance};
+        const auto& g = mount.geometry;
+        const double spreading = options_.distance / mount.distance;
         const DirectivityTable& directivity = directivityTable(in_.rate, g.sinT);
         // The drivers' path phases turn by a fixed step from bin to bin; set exactly every
         // kPhaseResync bins, so that the rounding of the steps stays far below the noise.
         const LoudspeakerDesign& design = loudspeaker_.design();
+        double wooferLead = design.woofer.heightY * g.uy, tweeterLead = design.tweeter.heightY * g.uy; // m
+        if (mounted) {
+            wooferLead += options_.distance - mount.distance;
+            tweeterLead += options_.distance - mount.distance;
+        }
         const double dk = bins.k[1];
-        const std::complex<double> wooferStep = std::polar(1.0, dk * design.woofer.heightY * g.uy);
-        const std::complex<double> tweeterStep = std::polar(1.0, dk * design.tweeter.heightY * g.uy);
+        const std::complex<double> wooferStep = std::polar(1.0, dk * wooferLead);
+        const std::complex<double> tweeterStep = std::polar(1.0, dk * tweeterLead);
         const std::vector<SimPath> paths =
             options_.extraPaths ? options_.extraPaths(angles_.hDegrees(), angles_.vDegrees()) : std::vector<SimPath>{};
         const PathSpectrum extra(loudspeaker_, paths, bins.hz[1], kFftSize / 2 + 1);
@@ -271,13 +286,15 @@ void SimAudioSystem::record(bool withPlayback)
             std::complex<double> wooferPath, tweeterPath;
             for (std::size_t k = begin; k < end; ++k) {
                 if (k % kPhaseResync == 0) {
-                    wooferPath = std::polar(1.0, bins.k[k] * design.woofer.heightY * g.uy);
-                    tweeterPath = std::polar(1.0, bins.k[k] * design.tweeter.heightY * g.uy);
+                    wooferPath = std::polar(1.0, bins.k[k] * wooferLead);
+                    tweeterPath = std::polar(1.0, bins.k[k] * tweeterLead);
                 }
                 // inTransfer(k binHz, H, V), from the parts the model is made of
                 std::complex<double> t = loudspeaker_.combine(bins.hz[k], g, bins.filters[k], directivity.woofer[k],
                                                               directivity.tweeter[k], wooferPath, tweeterPath) *
                                          bins.distance[k];
+                if (mounted)
+                    t *= spreading;
                 if (!extraBins.empty())
                     t += extraBins[k - begin] * pathBandEdge(bins.hz[k], in_.rate);
                 wooferPath *= wooferStep;

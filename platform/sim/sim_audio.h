@@ -38,6 +38,9 @@ struct SimAudioOptions {
     int playbackLagMs = 0;       // every playback reports its end this much late
     double nearFieldDistance = 0; // m from the woofer's cone on its axis; 0: the far field at distance
     LoudspeakerDesign loudspeaker;
+    // The baffle centre's place relative to the rotation centre (m, the loudspeaker's frame:
+    // +z its axis, +y up the baffle); zero: on the rotation centre, bit for bit the rig without.
+    VirtualLoudspeaker::Offset mountOffset{};
     // Paths beside the direct one (a room's reflections) for the angles (hDeg, vDeg), summed
     // into IN; none: the anechoic rig, bit for bit. REF is electrical and takes none.
     std::function<std::vector<SimPath>(double hDeg, double vDeg)> extraPaths;

@@ -34,6 +34,9 @@ struct SimFaults {
     double nonlinearA2 = 0, nonlinearA3 = 0;
     // Nor is the room the rig stands in (--sim-room); none: an anechoic chamber.
     std::optional<SimRoom> room;
+    // Nor is where the loudspeaker is mounted (--sim-offset): its baffle centre's place from the
+    // rotation centre, m, in its own frame; zero: on it.
+    Vec3 mountOffset{};
 
     bool any() const
     {

@@ -2,8 +2,9 @@
 """Reads an exported directivity file with the independent netCDF reader and checks it against
 the balloon file it came from and the convention's own list of mandatory metadata.
 
-usage: check_sofa.py BALLOON.BAL OUT.sofa RECEIVERS FIRST LAST [--sim] [--attr NAME=VALUE ...]
+usage: check_sofa.py BALLOON.BAL OUT.sofa RECEIVERS FIRST LAST [--sim] [--source X,Y,Z[,TOL]] [--attr NAME=VALUE ...]
 FIRST..LAST: the axis points the file must hold (the valid band, or 0..749 for all).
+--source: the SourcePosition the file must hold (metres, within TOL m, default 0.1 mm; default the origin).
 Exits 0 when every check holds; prints each failure otherwise."""
 
 import math
@@ -69,6 +70,9 @@ def main():
     points = last - first + 1
     sim = "--sim" in args
     overrides = dict(a.split("=", 1) for a in args[args.index("--attr") + 1:]) if "--attr" in args else {}
+    source = [float(v) for v in args[args.index("--source") + 1].split(",")] if "--source" in args else [0, 0, 0]
+    source_tolerance = source[3] if len(source) > 3 else 1e-4
+    source = source[:3]
 
     raw = np.fromfile(bal_path, dtype="<u1")
     check(raw.size == TRAILER + 32, "balloon file size")
@@ -109,8 +113,10 @@ def main():
             if attr in v.ncattrs():
                 check(fixed is None or v.getncattr(attr) == fixed, "attribute %s:%s is %r" % (name, attr, v.getncattr(attr)))
     for name, expected in (("ListenerView", [1, 0, 0]), ("ListenerUp", [0, 0, 1]), ("SourceView", [1, 0, 0]),
-                           ("SourceUp", [0, 0, 1]), ("SourcePosition", [0, 0, 0])):
+                           ("SourceUp", [0, 0, 1])):
         check(np.array_equal(ds.variables[name][:].data, [expected]), "%s is not %s" % (name, expected))
+    check(np.allclose(ds.variables["SourcePosition"][:].data, [source], rtol=0, atol=source_tolerance),
+          "SourcePosition is %s, not %s" % (ds.variables["SourcePosition"][:].data, source))
 
     # The frequency vector is the axis of the trailer's indexes: f[i] = from (to/from)^((i+1)/750).
     lo, hi = FROM_HZ[from_index], TO_HZ[to_index]
