@@ -1,0 +1,39 @@
+#pragma once
+// Request bodies of the HTTP interface read into the system's own options. Kept to Qt's JSON
+// reader and plain values, so that a fuzzer runs it alone. A body is one JSON object; a field
+// it does not know, a value of the wrong type or out of its range is refused, naming the
+// field, before anything is acted on.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/measure_plan.h"
+
+namespace vantrel {
+
+struct RequestError {
+    std::string field;   // empty: the body as a whole
+    std::string message; // names the field and what it takes
+};
+
+// A walk: the options of `measure` that are the walk's own (the rig is the server's).
+struct WalkRequest {
+    MeasureRequest measure;   // grid, order, rate, window, front, windowType, windowPosition, paced,
+                              // settle, excitation, f1, f2, gate
+    std::string file;         // the balloon's file name inside the server's directory; empty: chosen
+    bool resume = false;      // go on with the interrupted walk autosaved in the server's directory
+};
+
+std::optional<RequestError> readWalkRequest(std::string_view body, WalkRequest& walk);
+
+// A turntable move: whole degrees, -360..360 and not 0; positive turns the table the way its
+// "+" jog buttons do.
+inline constexpr int kLongestMoveDegrees = 360;
+std::optional<RequestError> readMoveRequest(std::string_view body, int& degrees);
+
+// A file name the server writes in its own directory: letters, digits, '.', '_' and '-', not
+// starting with '.', ending in ".BAL" (either case), at most 100 characters.
+bool isPlainBalloonName(std::string_view name);
+
+} // namespace vantrel

@@ -1,0 +1,662 @@
+#include "server/api_server.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QHttpServerResponse>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "app/main_window.h"
+#include "balloon/balloon_autosave.h"
+#include "devices/device_set.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/headless/session_script.h"
+#include "platform/version.h"
+#include "server/api_request.h"
+
+namespace vantrel {
+
+namespace {
+
+using Status = QHttpServerResponder::StatusCode;
+using Method = QHttpServerRequest::Method;
+
+QByteArray jsonBytes(const QJsonObject& object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
+
+QHttpServerResponse jsonAnswer(const QJsonObject& object, Status status = Status::Ok)
+{
+    return QHttpServerResponse("application/json", jsonBytes(object), status);
+}
+
+QHttpServerResponse errorAnswer(Status status, const std::string& message, const std::string& field = {})
+{
+    QJsonObject o{{"error", QString::fromStdString(message)}};
+    if (!field.empty())
+        o.insert("field", QString::fromStdString(field));
+    return jsonAnswer(o, status);
+}
+
+QString text(const std::string& s) { return QString::fromStdString(s); }
+
+// Compares without stopping at the first difference, so the time taken tells nothing of the token.
+bool sameSecret(const QByteArray& a, const QByteArray& b)
+{
+    unsigned char differ = a.size() == b.size() ? 0 : 1;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        differ |= static_cast<unsigned char>(a[i] ^ (i < b.size() ? b[i] : 0));
+    return differ == 0;
+}
+
+const char* outcomeName(BalloonJobResult::Outcome o)
+{
+    switch (o) {
+    case BalloonJobResult::Outcome::completed: return "completed";
+    case BalloonJobResult::Outcome::interrupted: return "interrupted";
+    case BalloonJobResult::Outcome::halted: return "halted";
+    case BalloonJobResult::Outcome::refused: return "refused";
+    }
+    return "refused";
+}
+
+QJsonObject progressObject(const BalloonProgress& p)
+{
+    return {{"done", p.done},
+            {"total", p.total},
+            {"h", p.hAngle},
+            {"v", p.vAngle},
+            {"rigSeconds", p.rigSeconds},
+            {"wallSeconds", p.wallSeconds}};
+}
+
+// One walk: its worker thread writes progress and the end under the lock, the server's thread
+// reads them and streams them out.
+struct Walk {
+    int id = 0;
+    std::string file; // the balloon's path
+    std::atomic<bool> abort{false};
+    std::thread thread;
+
+    std::mutex mutex;
+    std::string state = "running";
+    BalloonProgress last;
+    int lastLineV = 1000;
+    std::vector<QByteArray> events; // Server-Sent Events, complete frames
+    BalloonJobResult result;
+    bool finished = false;
+
+    void addEvent(const char* name, const QJsonObject& data)
+    {
+        events.push_back("id: " + QByteArray::number(static_cast<qsizetype>(events.size() + 1)) + "\nevent: " + name +
+                         "\ndata: " + jsonBytes(data) + "\n\n");
+    }
+};
+
+// A client following a walk's events.
+struct EventStream {
+    std::shared_ptr<Walk> walk;
+    std::size_t sent = 0;
+    QPointer<QTcpSocket> socket;
+    std::unique_ptr<QHttpServerResponder> responder;
+};
+
+// The tables between walks: the main window's own links on their own headless host, connected
+// at the first move and let go before a walk connects its own.
+class RigSession {
+public:
+    RigSession(const ApiServerOptions& o)
+        : platform_(log_), devices_(o.rig.simulate, platform_.clock(), platform_.log(), o.rig.faults),
+          simulate_(o.rig.simulate)
+    {
+        platform_.setRealTime(!simulate_);
+        platform_.setPainting(false);
+        main_ = MainWindow::start(platform_, devices_.devices(), o.directory, false);
+        if (!main_)
+            return;
+        std::string setup;
+        if (!simulate_) {
+            setup += "select main 3000 " + std::to_string(portIndexFor(o.rig.tt1, 1)) + "\n";
+            setup += "select main 3001 " + std::to_string(portIndexFor(o.rig.tt2, 2)) + "\n";
+        }
+        setup += "press main 1004\npress main 1012\n";
+        std::istringstream in(setup);
+        (void)runSessionScript(platform_, in);
+    }
+
+    bool connected() const
+    {
+        return main_ && main_->turntables().connected(1) && main_->turntables().connected(2);
+    }
+    int degrees(int turntable) const
+    {
+        return main_ ? (turntable == 1 ? main_->turntables().hAngleCounter() : main_->turntables().vAngleCounter()) : 0;
+    }
+
+    // Whole degrees as the jog steps make them (90, 10, 5, 1), each step's wait run out before
+    // the next. Empty when done, else why not.
+    std::string move(int turntable, int degrees)
+    {
+        if (!connected())
+            return "the turntables could not be connected";
+        const int direction = degrees > 0 ? 1 : -1;
+        int left = degrees > 0 ? degrees : -degrees;
+        TurntableLink& link = main_->turntables().link(turntable);
+        for (const int step : {90, 10, 5, 1})
+            while (left >= step) {
+                if (link.move(step, direction) != 0)
+                    return "turntable " + std::to_string(turntable) + " refused the move";
+                const auto wallStart = std::chrono::steady_clock::now();
+                const std::uint64_t rigStart = platform_.now();
+                while (link.busy()) {
+                    platform_.advance(simulate_ ? 100 : 20);
+                    platform_.settle();
+                    if (!simulate_)
+                        std::this_thread::sleep_until(wallStart + std::chrono::milliseconds(platform_.now() - rigStart));
+                }
+                left -= step;
+            }
+        return {};
+    }
+
+private:
+    std::ostringstream log_;
+    HeadlessPlatform platform_;
+    DeviceSet devices_;
+    bool simulate_;
+    std::unique_ptr<MainWindow> main_;
+};
+
+} // namespace
+
+class ApiServer::Impl {
+public:
+    Impl(ApiServer& owner, ApiServerOptions options) : owner_(owner), o_(std::move(options)) { routes(); }
+
+    ~Impl()
+    {
+        for (auto& [id, walk] : walks_)
+            if (walk->thread.joinable()) {
+                walk->abort.store(true);
+                walk->thread.join();
+            }
+        if (moveThread_.joinable())
+            moveThread_.join();
+    }
+
+    QHttpServer http;
+    std::function<void(const ApiWalkNews&)> news;
+
+private:
+    enum class Busy { idle, walk, move };
+
+    bool authorised(const QHttpServerRequest& request) const
+    {
+        return sameSecret(request.value("Authorization"), QByteArray("Bearer ") + QByteArray::fromStdString(o_.token));
+    }
+
+    // The refusal of a request that may not go on, or nothing.
+    std::optional<QHttpServerResponse> gate(const QHttpServerRequest& request, bool needsToken) const
+    {
+        if (needsToken && !authorised(request))
+            return errorAnswer(Status::Unauthorized, "this request moves a table or plays sound: give the header "
+                                                     "\"Authorization: Bearer TOKEN\" with the token the server wrote");
+        if (request.body().size() > kApiBodyLimit)
+            return errorAnswer(Status::PayloadTooLarge,
+                               "the body is larger than " + std::to_string(kApiBodyLimit) + " bytes");
+        return std::nullopt;
+    }
+
+    std::optional<QHttpServerResponse> busyRefusal() const
+    {
+        if (busy_ == Busy::walk)
+            return errorAnswer(Status::Conflict, "walk " + std::to_string(busyWalk_) + " is running: one walk or move "
+                                                 "at a time (DELETE /api/v1/walks/" + std::to_string(busyWalk_) +
+                                                 " aborts it)");
+        if (busy_ == Busy::move)
+            return errorAnswer(Status::Conflict, "a turntable is moving: one walk or move at a time");
+        return std::nullopt;
+    }
+
+    static std::string_view bodyOf(const QHttpServerRequest& request)
+    {
+        const QByteArray& b = request.body();
+        return {b.constData(), static_cast<std::size_t>(b.size())};
+    }
+
+    QJsonObject rigObject() const
+    {
+        QJsonObject rig{{"kind", o_.rig.simulate ? "simulated" : "hardware"}};
+        if (!o_.rig.simulate) {
+            rig.insert("tt1", text(o_.rig.tt1));
+            rig.insert("tt2", text(o_.rig.tt2));
+        }
+        rig.insert("inputDevice", o_.rig.input);
+        rig.insert("outputDevice", o_.rig.output);
+        return rig;
+    }
+
+    const char* stateName() const
+    {
+        return busy_ == Busy::walk ? "walking" : busy_ == Busy::move ? "moving" : "idle";
+    }
+
+    QJsonObject walkObject(Walk& w)
+    {
+        std::lock_guard lock(w.mutex);
+        QJsonObject o{{"id", w.id},
+                      {"state", text(w.state)},
+                      {"done", w.last.done},
+                      {"total", w.last.total},
+                      {"rigSeconds", w.last.rigSeconds},
+                      {"wallSeconds", w.last.wallSeconds},
+                      {"last", QJsonObject{{"h", w.last.hAngle}, {"v", w.last.vAngle}}},
+                      {"file", text(std::filesystem::path(w.file).filename().string())}};
+        if (w.finished) {
+            o.insert("message", text(w.result.message));
+            o.insert("balloon", !w.result.savedTo.empty() ? QJsonValue(QString("/api/v1/walks/%1/balloon").arg(w.id))
+                                                          : QJsonValue());
+            const auto kept = readAutosaveProgress(o_.directory);
+            o.insert("resumable", w.result.outcome != BalloonJobResult::Outcome::completed && kept &&
+                                      kept->state == AutosaveState::running);
+        }
+        return o;
+    }
+
+    void routes()
+    {
+        http.route("/api/v1", Method::Get, [this] {
+            return jsonAnswer({{"name", "vantrel"},
+                               {"version", text(vantrelVersionText())},
+                               {"api", 1},
+                               {"rig", rigObject()},
+                               {"state", stateName()},
+                               {"walk", busy_ == Busy::walk ? QJsonValue(busyWalk_) : QJsonValue()}});
+        });
+        http.route("/api/v1/turntables", Method::Get, [this] {
+            QJsonArray tables;
+            for (int t = 1; t <= 2; ++t)
+                tables.append(QJsonObject{{"id", t},
+                                          {"axis", t == 1 ? "H" : "V"},
+                                          {"degrees", degrees_[t - 1]},
+                                          {"moving", busy_ == Busy::move && movingTable_ == t}});
+            return jsonAnswer({{"turntables", tables}, {"state", stateName()}});
+        });
+        http.route("/api/v1/turntables/<arg>/moves", Method::Post,
+                   [this](int turntable, const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+                       startMove(turntable, request, std::move(responder));
+                   });
+        http.route("/api/v1/walks", Method::Post,
+                   [this](const QHttpServerRequest& request) { return startWalk(request); });
+        http.route("/api/v1/walks", Method::Get, [this] {
+            QJsonArray list;
+            for (auto& [id, walk] : walks_)
+                list.append(walkObject(*walk));
+            return jsonAnswer({{"walks", list}});
+        });
+        http.route("/api/v1/walks/<arg>", Method::Get, [this](int id) {
+            const auto it = walks_.find(id);
+            if (it == walks_.end())
+                return errorAnswer(Status::NotFound, "no walk " + std::to_string(id));
+            return jsonAnswer(walkObject(*it->second));
+        });
+        http.route("/api/v1/walks/<arg>", Method::Delete, [this](int id, const QHttpServerRequest& request) {
+            if (auto refusal = gate(request, true))
+                return std::move(*refusal);
+            const auto it = walks_.find(id);
+            if (it == walks_.end())
+                return errorAnswer(Status::NotFound, "no walk " + std::to_string(id));
+            it->second->abort.store(true);
+            return jsonAnswer(walkObject(*it->second), Status::Accepted);
+        });
+        http.route("/api/v1/walks/<arg>/events", Method::Get,
+                   [this](int id, const QHttpServerRequest&, QHttpServerResponder&& responder) {
+                       const auto it = walks_.find(id);
+                       if (it == walks_.end()) {
+                           responder.write(jsonBytes({{"error", QString("no walk %1").arg(id)}}), "application/json",
+                                           Status::NotFound);
+                           return;
+                       }
+                       follow(it->second, std::move(responder));
+                   });
+        http.route("/api/v1/walks/<arg>/balloon", Method::Get, [this](int id) {
+            const auto it = walks_.find(id);
+            if (it == walks_.end())
+                return errorAnswer(Status::NotFound, "no walk " + std::to_string(id));
+            Walk& w = *it->second;
+            std::string saved;
+            {
+                std::lock_guard lock(w.mutex);
+                if (w.finished)
+                    saved = w.result.savedTo;
+            }
+            if (saved.empty())
+                return errorAnswer(Status::Conflict, "walk " + std::to_string(id) + " has no balloon file yet");
+            QFile file(text(saved));
+            if (!file.open(QIODevice::ReadOnly))
+                return errorAnswer(Status::InternalServerError, "cannot read '" + saved + "'");
+            QHttpServerResponse answer("application/octet-stream", file.readAll());
+            answer.addHeader("Content-Disposition",
+                             "attachment; filename=\"" + QByteArray::fromStdString(std::filesystem::path(saved).filename().string()) + "\"");
+            return answer;
+        });
+        http.setMissingHandler([](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+            responder.write(jsonBytes({{"error", "no such resource or method: " + request.url().path()}}),
+                            "application/json", Status::NotFound);
+        });
+    }
+
+    QHttpServerResponse startWalk(const QHttpServerRequest& request)
+    {
+        if (auto refusal = gate(request, true))
+            return std::move(*refusal);
+        WalkRequest w;
+        if (auto error = readWalkRequest(bodyOf(request), w))
+            return errorAnswer(Status::BadRequest, error->message, error->field);
+        if (auto refusal = busyRefusal())
+            return std::move(*refusal);
+
+        MeasureRequest m = w.measure;
+        m.simulate = o_.rig.simulate;
+        m.tt1 = o_.rig.tt1;
+        m.tt2 = o_.rig.tt2;
+        m.input = o_.rig.input;
+        m.output = o_.rig.output;
+        m.faults = o_.rig.faults;
+        m.nonlinearity = o_.rig.nonlinearity;
+        m.simRoom = o_.rig.simRoom;
+        m.rigHeight = o_.rig.rigHeight;
+        const int id = nextWalk_;
+        const std::string file = w.file.empty() ? "walk-" + std::to_string(id) + ".BAL" : w.file;
+        m.balloon = (std::filesystem::path(o_.directory) / file).string();
+        if (w.resume) {
+            m.resume = o_.directory;
+            if (!o_.rig.simulate)
+                m.simulate = false;
+        }
+        MeasurePlan plan = planMeasure(m, o_.directory);
+        if (!plan.error.empty())
+            return errorAnswer(plan.usage ? Status::BadRequest : Status::Conflict, plan.error);
+
+        plan.job.interruptKeepsResumable = true; // DELETE stops the tables; the walk may be resumed
+        ++nextWalk_;
+        session_.reset(); // the walk connects the tables itself
+        auto walk = std::make_shared<Walk>();
+        walk->id = id;
+        walk->file = m.balloon;
+        walks_[id] = walk;
+        busy_ = Busy::walk;
+        busyWalk_ = id;
+        QPointer<QObject> owner(&owner_);
+        walk->thread = std::thread([this, walk, owner, job = plan.job] {
+            const auto progress = [&](const BalloonProgress& p) {
+                bool line = false;
+                {
+                    std::lock_guard lock(walk->mutex);
+                    walk->last = p;
+                    // One line per V angle, as measure writes them, and the last point.
+                    if (p.total > 0 && (p.vAngle != walk->lastLineV || (p.done == p.total && walk->lastLineV != -1000))) {
+                        walk->lastLineV = p.done == p.total ? -1000 : p.vAngle;
+                        QJsonObject data = progressObject(p);
+                        data.insert("line", text(progressLine(p)));
+                        walk->addEvent("progress", data);
+                        line = true;
+                    }
+                }
+                if (line)
+                    QMetaObject::invokeMethod(&owner_, [this, id = walk->id] { walkNews(id); }, Qt::QueuedConnection);
+            };
+            BalloonJobResult result = runBalloonJob(job, progress, &walk->abort);
+            {
+                std::lock_guard lock(walk->mutex);
+                walk->result = result;
+                walk->state = outcomeName(result.outcome);
+                walk->finished = true;
+                walk->last.rigSeconds = result.rigSeconds;
+                walk->last.wallSeconds = result.wallSeconds;
+                QJsonObject end{{"state", text(walk->state)}, {"done", result.pointsDone}};
+                if (!result.message.empty())
+                    end.insert("message", text(result.message));
+                if (!result.savedTo.empty())
+                    end.insert("balloon", QString("/api/v1/walks/%1/balloon").arg(walk->id));
+                walk->addEvent("end", end);
+            }
+            QMetaObject::invokeMethod(&owner_, [this, id = walk->id] { walkEnded(id); }, Qt::QueuedConnection);
+        });
+        QJsonObject answer = walkObject(*walk);
+        answer.insert("events", QString("/api/v1/walks/%1/events").arg(id));
+        return jsonAnswer(answer, Status::Accepted);
+    }
+
+    void walkNews(int id)
+    {
+        const auto it = walks_.find(id);
+        if (it == walks_.end())
+            return;
+        flushStreams();
+        if (news) {
+            Walk& w = *it->second;
+            ApiWalkNews n;
+            {
+                std::lock_guard lock(w.mutex);
+                n = {w.id, w.state, w.last, w.finished ? w.result.message : std::string()};
+            }
+            news(n);
+        }
+    }
+
+    void walkEnded(int id)
+    {
+        const auto it = walks_.find(id);
+        if (it == walks_.end())
+            return;
+        if (it->second->thread.joinable())
+            it->second->thread.join();
+        if (busy_ == Busy::walk && busyWalk_ == id)
+            busy_ = Busy::idle;
+        walkNews(id);
+    }
+
+    void follow(const std::shared_ptr<Walk>& walk, QHttpServerResponder&& responder)
+    {
+        auto stream = std::make_unique<EventStream>();
+        stream->walk = walk;
+        stream->socket = responder.socket();
+        responder.writeStatusLine(Status::Ok);
+        responder.writeHeader("Content-Type", "text/event-stream");
+        responder.writeHeader("Cache-Control", "no-cache");
+        responder.writeHeader("Connection", "close");
+        responder.writeBody(QByteArray(": events of walk " + QByteArray::number(walk->id) + "\n\n"));
+        stream->responder = std::make_unique<QHttpServerResponder>(std::move(responder));
+        streams_.push_back(std::move(stream));
+        flushStreams();
+    }
+
+    void flushStreams()
+    {
+        for (auto it = streams_.begin(); it != streams_.end();) {
+            EventStream& s = **it;
+            bool done = false;
+            if (s.socket && s.socket->state() == QAbstractSocket::ConnectedState) {
+                std::lock_guard lock(s.walk->mutex);
+                for (; s.sent < s.walk->events.size(); ++s.sent)
+                    s.socket->write(s.walk->events[s.sent]);
+                done = s.walk->finished;
+            } else {
+                done = true;
+            }
+            if (done) {
+                if (s.socket) {
+                    s.socket->flush();
+                    s.socket->disconnectFromHost();
+                }
+                it = streams_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    void startMove(int turntable, const QHttpServerRequest& request, QHttpServerResponder&& responder)
+    {
+        const auto answer = [&responder](const QHttpServerResponse& r) {
+            responder.write(r.data(), r.mimeType(), r.statusCode());
+        };
+        if (turntable != 1 && turntable != 2)
+            return answer(errorAnswer(Status::NotFound, "no turntable " + std::to_string(turntable) + " (1 or 2)"));
+        if (auto refusal = gate(request, true))
+            return answer(*refusal);
+        int degrees = 0;
+        if (auto error = readMoveRequest(bodyOf(request), degrees))
+            return answer(errorAnswer(Status::BadRequest, error->message, error->field));
+        if (auto refusal = busyRefusal())
+            return answer(*refusal);
+        if (moveThread_.joinable())
+            moveThread_.join();
+        busy_ = Busy::move;
+        movingTable_ = turntable;
+        auto kept = std::make_shared<QHttpServerResponder>(std::move(responder));
+        moveThread_ = std::thread([this, turntable, degrees, kept] {
+            if (!session_)
+                session_ = std::make_unique<RigSession>(o_);
+            const std::string error = session_->move(turntable, degrees);
+            const int h = session_->degrees(1), v = session_->degrees(2);
+            QMetaObject::invokeMethod(&owner_, [this, turntable, degrees, kept, error, h, v] {
+                busy_ = Busy::idle;
+                degrees_[0] = h;
+                degrees_[1] = v;
+                const QHttpServerResponse r =
+                    error.empty() ? jsonAnswer({{"turntable", turntable}, {"moved", degrees}, {"degrees", degrees_[turntable - 1]}})
+                                  : errorAnswer(Status::ServiceUnavailable, error);
+                kept->write(r.data(), r.mimeType(), r.statusCode());
+            }, Qt::QueuedConnection);
+        });
+    }
+
+    ApiServer& owner_;
+    ApiServerOptions o_;
+    Busy busy_ = Busy::idle;
+    int busyWalk_ = 0;
+    int movingTable_ = 0;
+    int nextWalk_ = 1;
+    int degrees_[2] = {0, 0};
+    std::map<int, std::shared_ptr<Walk>> walks_;
+    std::vector<std::unique_ptr<EventStream>> streams_;
+    std::unique_ptr<RigSession> session_;
+    std::thread moveThread_;
+};
+
+ApiServer::ApiServer(ApiServerOptions options, QObject* parent)
+    : QObject(parent), impl_(std::make_unique<Impl>(*this, std::move(options)))
+{
+}
+
+ApiServer::~ApiServer() = default;
+
+quint16 ApiServer::listen(const QHostAddress& address, quint16 port) { return impl_->http.listen(address, port); }
+
+void ApiServer::onWalkNews(std::function<void(const ApiWalkNews&)> news) { impl_->news = std::move(news); }
+
+std::string makeApiToken()
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string token;
+    for (int i = 0; i < 32; ++i) {
+        const auto byte = QRandomGenerator::system()->generate() & 0xffu;
+        token += hex[byte >> 4];
+        token += hex[byte & 0xfu];
+    }
+    return token;
+}
+
+namespace {
+
+// A directory for the user alone: made 0700 when missing, refused when it is a link, someone
+// else's or open to others.
+bool privateDirectory(const std::string& path, std::string& why)
+{
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
+        why = "cannot make '" + path + "': " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
+        why = "'" + path + "' is not a directory of this user's alone";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string writeApiToken(const std::string& token, quint16 port, std::string& why)
+{
+    std::string base;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+        base = runtime;
+    } else {
+        base = "/tmp/vantrel-" + std::to_string(::getuid());
+        if (!privateDirectory(base, why))
+            return {};
+    }
+    const std::string directory = base + "/vantrel";
+    if (!privateDirectory(directory, why))
+        return {};
+    const std::string path = directory + "/api-" + std::to_string(port) + ".token";
+    ::unlink(path.c_str());
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        why = "cannot write '" + path + "': " + std::strerror(errno);
+        return {};
+    }
+    const std::string line = token + "\n";
+    const bool written = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    ::close(fd);
+    if (!written) {
+        why = "cannot write '" + path + "'";
+        return {};
+    }
+    return path;
+}
+
+std::string readApiTokenFile(const std::string& path, std::string& why)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = "'" + path + "' is not a file";
+        return {};
+    }
+    if ((st.st_mode & 077) != 0) {
+        why = "'" + path + "' may be read by others: chmod 600 it";
+        return {};
+    }
+    std::ifstream in(path);
+    std::string token;
+    std::getline(in, token);
+    while (!token.empty() && (token.back() == '\r' || token.back() == ' ' || token.back() == '\t'))
+        token.pop_back();
+    if (token.size() < 16 || token.find_first_of(" \t") != std::string::npos) {
+        why = "the token in '" + path + "' is shorter than 16 characters or holds blanks";
+        return {};
+    }
+    return token;
+}
+
+} // namespace vantrel
