@@ -523,6 +523,7 @@ std::span<const Target> targets()
         {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
         {"measurement_record", measurementRecord}, {"sim_room", simRoom},
         {"measurement_record", measurementRecord}, {"near_field_curve", nearFieldCurve},
+        {"api_request", apiRequest},
     };
     return all;
 }

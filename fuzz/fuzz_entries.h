@@ -53,6 +53,9 @@ int measurementRecord(Bytes data);
 int simRoom(Bytes data);
 // A near-field curve: a refusal has its reason; a curve has rising frequencies and finite values.
 int nearFieldCurve(Bytes data);
+// A request body of the HTTP interface (a walk's options, a turntable move): what is taken lies
+// in range, and a refusal names its reason and leaves the options as they were.
+int apiRequest(Bytes data);
 
 struct Target {
     std::string_view name;

@@ -218,4 +218,19 @@ std::optional<RequestError> readMoveRequest(std::string_view body, int& degrees)
     return std::nullopt;
 }
 
+std::optional<RequestError> readBalloonPath(std::string_view body, std::string& path)
+{
+    QJsonObject o;
+    if (auto error = readObject(body, o))
+        return error;
+    if (auto error = onlyKnownFields(o, {"path"}))
+        return error;
+    const QJsonValue v = o.value(QLatin1String("path"));
+    const std::string p = v.toString().toStdString();
+    if (!v.isString() || p.empty() || p.size() > 4096 || p.find('\0') != std::string::npos)
+        return fieldError("path", "required: a balloon file's path inside the server's directory");
+    path = p;
+    return std::nullopt;
+}
+
 } // namespace vantrel

@@ -32,6 +32,10 @@ std::optional<RequestError> readWalkRequest(std::string_view body, WalkRequest& 
 inline constexpr int kLongestMoveDegrees = 360;
 std::optional<RequestError> readMoveRequest(std::string_view body, int& degrees);
 
+// A balloon already in the server's directory: {"path": NAME}, NAME relative to it (whether it
+// stays inside is the server's to judge, on the real folders).
+std::optional<RequestError> readBalloonPath(std::string_view body, std::string& path);
+
 // A file name the server writes in its own directory: letters, digits, '.', '_' and '-', not
 // starting with '.', ending in ".BAL" (either case), at most 100 characters.
 bool isPlainBalloonName(std::string_view name);

@@ -14,6 +14,8 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QSaveFile>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 #include <atomic>
 #include <chrono>
@@ -31,6 +33,7 @@
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"
 #include "platform/version.h"
+#include "server/api_balloons.h"
 #include "server/api_request.h"
 
 namespace vantrel {
@@ -102,6 +105,7 @@ struct Walk {
     std::vector<QByteArray> events; // Server-Sent Events, complete frames
     BalloonJobResult result;
     bool finished = false;
+    int balloonId = 0; // once its balloon file is kept among the server's balloons
 
     void addEvent(const char* name, const QJsonObject& data)
     {
@@ -213,14 +217,14 @@ private:
     }
 
     // The refusal of a request that may not go on, or nothing.
-    std::optional<QHttpServerResponse> gate(const QHttpServerRequest& request, bool needsToken) const
+    std::optional<QHttpServerResponse> gate(const QHttpServerRequest& request, bool needsToken,
+                                            qsizetype limit = kApiBodyLimit) const
     {
         if (needsToken && !authorised(request))
             return errorAnswer(Status::Unauthorized, "this request moves a table or plays sound: give the header "
                                                      "\"Authorization: Bearer TOKEN\" with the token the server wrote");
-        if (request.body().size() > kApiBodyLimit)
-            return errorAnswer(Status::PayloadTooLarge,
-                               "the body is larger than " + std::to_string(kApiBodyLimit) + " bytes");
+        if (request.body().size() > limit)
+            return errorAnswer(Status::PayloadTooLarge, "the body is larger than " + std::to_string(limit) + " bytes");
         return std::nullopt;
     }
 
@@ -273,6 +277,7 @@ private:
             o.insert("message", text(w.result.message));
             o.insert("balloon", !w.result.savedTo.empty() ? QJsonValue(QString("/api/v1/walks/%1/balloon").arg(w.id))
                                                           : QJsonValue());
+            o.insert("balloonId", w.balloonId > 0 ? QJsonValue(w.balloonId) : QJsonValue());
             const auto kept = readAutosaveProgress(o_.directory);
             o.insert("resumable", w.result.outcome != BalloonJobResult::Outcome::completed && kept &&
                                       kept->state == AutosaveState::running);
@@ -349,18 +354,129 @@ private:
             }
             if (saved.empty())
                 return errorAnswer(Status::Conflict, "walk " + std::to_string(id) + " has no balloon file yet");
-            QFile file(text(saved));
-            if (!file.open(QIODevice::ReadOnly))
-                return errorAnswer(Status::InternalServerError, "cannot read '" + saved + "'");
-            QHttpServerResponse answer("application/octet-stream", file.readAll());
+            return fileAnswer(saved);
+        });
+        http.route("/api/v1/balloons", Method::Get, [this] {
+            QJsonArray list;
+            for (const auto& [id, path] : balloons_)
+                list.append(balloonObject(id));
+            return jsonAnswer({{"balloons", list}});
+        });
+        http.route("/api/v1/balloons", Method::Post,
+                   [this](const QHttpServerRequest& request) { return uploadBalloon(request); });
+        http.route("/api/v1/balloons/<arg>", Method::Get, [this](int id) {
+            if (!balloons_.count(id))
+                return errorAnswer(Status::NotFound, "no balloon " + std::to_string(id));
+            return jsonAnswer(balloonObject(id));
+        });
+        http.route("/api/v1/balloons/<arg>/file", Method::Get, [this](int id) {
+            const auto it = balloons_.find(id);
+            if (it == balloons_.end())
+                return errorAnswer(Status::NotFound, "no balloon " + std::to_string(id));
+            return fileAnswer(it->second);
+        });
+        http.route("/api/v1/balloons/<arg>/exports/<arg>", Method::Get, [this](int id, const QString& format) {
+            const auto it = balloons_.find(id);
+            if (it == balloons_.end())
+                return errorAnswer(Status::NotFound, "no balloon " + std::to_string(id));
+            ExportedFile file;
+            bool usage = true;
+            if (const std::string error = exportBalloon(it->second, format.toStdString(), file, usage); !error.empty())
+                return errorAnswer(usage ? Status::BadRequest : Status::InternalServerError, error,
+                                   usage ? "format" : "");
+            QHttpServerResponse answer(file.mimeType, file.bytes);
             answer.addHeader("Content-Disposition",
-                             "attachment; filename=\"" + QByteArray::fromStdString(std::filesystem::path(saved).filename().string()) + "\"");
+                             "attachment; filename=\"" + QByteArray::fromStdString(file.fileName) + "\"");
             return answer;
         });
         http.setMissingHandler([](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
             responder.write(jsonBytes({{"error", "no such resource or method: " + request.url().path()}}),
                             "application/json", Status::NotFound);
         });
+    }
+
+    static QHttpServerResponse fileAnswer(const std::string& path)
+    {
+        QFile file(text(path));
+        if (!file.open(QIODevice::ReadOnly))
+            return errorAnswer(Status::InternalServerError, "cannot read '" + path + "'");
+        QHttpServerResponse answer("application/octet-stream", file.readAll());
+        answer.addHeader("Content-Disposition",
+                         "attachment; filename=\"" + QByteArray::fromStdString(std::filesystem::path(path).filename().string()) + "\"");
+        return answer;
+    }
+
+    int keepBalloon(const std::string& path)
+    {
+        for (const auto& [id, kept] : balloons_)
+            if (kept == path)
+                return id;
+        balloons_[nextBalloon_] = path;
+        return nextBalloon_++;
+    }
+
+    QJsonObject balloonObject(int id) const
+    {
+        const std::string& path = balloons_.at(id);
+        std::string summary;
+        const std::string error = checkBalloon(path, summary);
+        QJsonObject exports;
+        for (const std::string_view f : kApiExportFormats)
+            exports.insert(QString::fromUtf8(f.data(), static_cast<qsizetype>(f.size())),
+                           QString("/api/v1/balloons/%1/exports/").arg(id) + QString::fromUtf8(f.data(), static_cast<qsizetype>(f.size())));
+        return {{"id", id},
+                {"file", text(std::filesystem::path(path).filename().string())},
+                {"summary", text(error.empty() ? summary : error)},
+                {"download", QString("/api/v1/balloons/%1/file").arg(id)},
+                {"exports", exports}};
+    }
+
+    // A balloon file sent as the body, or {"path": NAME} of one in the server's directory. It is
+    // kept only when the balloon reader takes it.
+    QHttpServerResponse uploadBalloon(const QHttpServerRequest& request)
+    {
+        const bool byPath = request.value("Content-Type").startsWith("application/json");
+        if (auto refusal = gate(request, true, byPath ? kApiBodyLimit : kApiUploadLimit))
+            return std::move(*refusal);
+        std::string summary;
+        if (byPath) {
+            std::string name;
+            if (auto error = readBalloonPath(bodyOf(request), name))
+                return errorAnswer(Status::BadRequest, error->message, error->field);
+            std::error_code ec;
+            const auto root = std::filesystem::weakly_canonical(o_.directory, ec);
+            const auto full = std::filesystem::weakly_canonical(root / name, ec);
+            const auto relative = full.lexically_relative(root);
+            if (ec || relative.empty() || *relative.begin() == "..")
+                return errorAnswer(Status::BadRequest, "\"path\": '" + name + "' lies outside the server's directory",
+                                   "path");
+            if (const std::string error = checkBalloon(full.string(), summary); !error.empty())
+                return errorAnswer(Status::BadRequest, "\"path\": " + error, "path");
+            const int id = keepBalloon(full.string());
+            return jsonAnswer(balloonObject(id), Status::Created);
+        }
+        QTemporaryDir staging(text(o_.directory + "/.upload-XXXXXX"));
+        if (!staging.isValid())
+            return errorAnswer(Status::InternalServerError, "cannot stage the upload in '" + o_.directory + "'");
+        std::string name;
+        std::error_code exists;
+        for (int n = nextBalloon_; name.empty() || std::filesystem::exists(std::filesystem::path(o_.directory) / name, exists); ++n)
+            name = "upload-" + std::to_string(n) + ".BAL";
+        const std::string staged = staging.path().toStdString() + "/" + name;
+        {
+            QFile file(text(staged));
+            if (!file.open(QIODevice::WriteOnly) || file.write(request.body()) != request.body().size())
+                return errorAnswer(Status::InternalServerError, "cannot stage the upload in '" + o_.directory + "'");
+        }
+        if (const std::string error = checkBalloon(staged, summary); !error.empty())
+            return errorAnswer(Status::BadRequest, error);
+        const std::string kept = (std::filesystem::path(o_.directory) / name).string();
+        std::error_code ec;
+        std::filesystem::rename(staged, kept, ec);
+        if (ec)
+            return errorAnswer(Status::InternalServerError, "cannot keep the upload as '" + kept + "'");
+        const int id = keepBalloon(kept);
+        return jsonAnswer(balloonObject(id), Status::Created);
     }
 
     QHttpServerResponse startWalk(const QHttpServerRequest& request)
@@ -467,8 +583,13 @@ private:
         const auto it = walks_.find(id);
         if (it == walks_.end())
             return;
-        if (it->second->thread.joinable())
-            it->second->thread.join();
+        Walk& w = *it->second;
+        if (w.thread.joinable())
+            w.thread.join();
+        if (!w.result.savedTo.empty()) {
+            std::lock_guard lock(w.mutex);
+            w.balloonId = keepBalloon(w.result.savedTo);
+        }
         if (busy_ == Busy::walk && busyWalk_ == id)
             busy_ = Busy::idle;
         walkNews(id);
@@ -558,6 +679,8 @@ private:
     int nextWalk_ = 1;
     int degrees_[2] = {0, 0};
     std::map<int, std::shared_ptr<Walk>> walks_;
+    std::map<int, std::string> balloons_; // id -> path of the balloon file
+    int nextBalloon_ = 1;
     std::vector<std::unique_ptr<EventStream>> streams_;
     std::unique_ptr<RigSession> session_;
     std::thread moveThread_;

@@ -17,7 +17,8 @@
 namespace vantrel {
 
 inline constexpr int kApiDefaultPort = 4747;
-inline constexpr qsizetype kApiBodyLimit = 64 * 1024; // bytes of a JSON request body
+inline constexpr qsizetype kApiBodyLimit = 64 * 1024;          // bytes of a JSON request body
+inline constexpr qsizetype kApiUploadLimit = 17 * 1024 * 1024; // bytes of an uploaded balloon file
 
 struct ApiServerOptions {
     MeasureRequest rig;    // simulate, tt1, tt2, input, output, faults, nonlinearity, simRoom, rigHeight
