@@ -37,7 +37,7 @@ int apiRequest(Bytes data)
         promise(m.settle >= 0 && (m.paced || m.settle == 0), "settle only when paced");
         promise(m.f1 > 0 && m.f2 >= 0, "frequencies above 0");
         promise(m.excitation == "mls" || m.excitation == "sweep", "an excitation of the two");
-        promise(walk.file == "untouched.BAL" || isPlainBalloonName(walk.file), "a plain file name");
+        promise(walk.file.empty() || isPlainBalloonName(walk.file), "no file name (the server chooses), or a plain one");
         promise(walk.file.find('/') == std::string::npos, "no folders in the file name");
     }
     int degrees = 7;

@@ -194,6 +194,13 @@ std::optional<RequestError> readWalkRequest(std::string_view body, WalkRequest& 
                 return fieldError(kept, "not with \"resume\": a resumed walk keeps the settings it was started with");
     if (m.gate.size() && m.window)
         return fieldError("window", "not with \"gate\", which sets the window");
+    // What the walk would refuse at its start is refused here, while the request is answered.
+    const int longest = (1 << m.order) - 1;
+    if (m.window && *m.window > longest)
+        return fieldError("window", "1.." + std::to_string(longest) + " samples at order " + std::to_string(m.order) +
+                                        "; a shorter window or a higher \"order\"");
+    if (m.front && m.window && *m.front >= *m.window)
+        return fieldError("front", "the front lies inside the window: 0.." + std::to_string(*m.window - 1) + " samples");
     if (m.settle > 0 && !m.paced)
         return fieldError("settle", "only for a paced walk (\"paced\": true)");
     walk = std::move(w);

@@ -32,6 +32,8 @@ TEST(ApiRequest, BadWalkBodiesNameTheirField)
         {R"({"rate":44100})", "rate"},
         {R"({"window":0})", "window"},
         {R"({"windowType":10})", "windowType"},
+        {R"({"order":13,"window":8192})", "window"},
+        {R"({"window":100,"front":100})", "front"},
         {R"({"windowPosition":401})", "windowPosition"},
         {R"({"paced":1})", "paced"},
         {R"({"settle":200})", "settle"},

@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""The HTTP interface driven as its users drive it: `vantrel-cli serve` on the simulated rig,
+the examples/ clients, refusals by table, a second walk refused and an aborted one resumed.
+
+    api_test.py VANTREL_CLI SOURCE_DIR
+"""
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import urllib.error
+import urllib.request
+
+CLI = SOURCE = None
+SEED = "seed=5"
+
+
+def hdf5(path):
+    with open(path, "rb") as f:
+        return f.read(8) == b"\x89HDF\r\n\x1a\n"
+
+
+class Server:
+    def __init__(self, directory, runtime):
+        self.directory = directory
+        env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
+        self.process = subprocess.Popen(
+            [CLI, "serve", "--simulate", "--fault", SEED, "--port", "0", "--directory", directory],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+        first = self.process.stdout.readline()
+        match = re.match(r"listening: (http://127\.0\.0\.1:(\d+)/api/v1)", first)
+        if not match:
+            self.process.kill()
+            raise RuntimeError("serve did not start: %r %s" % (first, self.process.stderr.read()))
+        self.url, self.port = match.group(1), int(match.group(2))
+        self.token_file = self.process.stdout.readline().split(": ", 1)[1].strip()
+        with open(self.token_file) as f:
+            self.token = f.readline().strip()
+
+    def call(self, method, path, body=None, token=True, raw=None, content_type="application/json"):
+        data = raw if raw is not None else (None if body is None else json.dumps(body).encode())
+        request = urllib.request.Request(self.url + path, data=data, method=method)
+        if token:
+            request.add_header("Authorization", "Bearer " + (self.token if token is True else token))
+        if data is not None:
+            request.add_header("Content-Type", content_type)
+        try:
+            with urllib.request.urlopen(request) as answer:
+                payload = answer.read()
+                kind = answer.headers.get("Content-Type", "")
+                return answer.status, json.loads(payload) if kind.startswith("application/json") else payload
+        except urllib.error.HTTPError as error:
+            return error.code, json.loads(error.read())
+
+    def events(self, walk):
+        with urllib.request.urlopen("%s/walks/%d/events" % (self.url, walk)) as stream:
+            text = stream.read().decode()
+        found = []
+        for frame in text.split("\n\n"):
+            lines = dict(l.split(": ", 1) for l in frame.splitlines() if ": " in l and not l.startswith(":"))
+            if "event" in lines:
+                found.append((lines["event"], json.loads(lines["data"])))
+        return found
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait(timeout=30)
+
+
+class ApiTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.temp = tempfile.TemporaryDirectory()
+        cls.runtime = os.path.join(cls.temp.name, "run")
+        os.mkdir(cls.runtime, 0o700)
+        cls.work = os.path.join(cls.temp.name, "served")
+        os.mkdir(cls.work)
+        cls.server = Server(cls.work, cls.runtime)
+        # The reference: the same walk by measure.
+        cls.reference = os.path.join(cls.temp.name, "measured.BAL")
+        subprocess.run([CLI, "measure", "--simulate", "--fault", SEED, "--order", "13", "--grid", "10", "-o",
+                        cls.reference], cwd=cls.temp.name, check=True, capture_output=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.temp.cleanup()
+
+    def listing(self):
+        return sorted(os.listdir(self.work))
+
+    def table_degrees(self):
+        return [t["degrees"] for t in self.server.call("GET", "/turntables")[1]["turntables"]]
+
+    def wait_idle(self):
+        for _ in range(600):
+            if self.server.call("GET", "")[1]["state"] == "idle":
+                return
+            time.sleep(0.1)
+        self.fail("the server stayed busy")
+
+    def test_token_file_is_the_users_alone(self):
+        self.assertEqual(os.stat(self.server.token_file).st_mode & 0o777, 0o600)
+        self.assertTrue(self.server.token_file.startswith(self.runtime + "/vantrel/"))
+
+    def test_moving_endpoints_refuse_without_the_token(self):
+        cases = [("POST", "/turntables/1/moves", {"degrees": 5}), ("POST", "/turntables/2/moves", {"degrees": -5}),
+                 ("POST", "/walks", {"order": 13}), ("DELETE", "/walks/1", None),
+                 ("POST", "/balloons", {"path": "x.BAL"})]
+        before, degrees = self.listing(), self.table_degrees()
+        for method, path, body in cases:
+            for token in (False, "0" * 64, self.server.token + "x"):
+                with self.subTest(method=method, path=path, token=token):
+                    status, answer = self.server.call(method, path, body, token=token)
+                    self.assertEqual(status, 401, answer)
+                    self.assertIn("Authorization: Bearer", answer["error"])
+        self.assertEqual(self.listing(), before, "nothing written")
+        self.assertEqual(self.table_degrees(), degrees, "nothing moved")
+
+    def test_bad_bodies_are_refused_by_field(self):
+        cases = [("/walks", b"{", ""), ("/walks", b"[]", ""), ("/walks", b'{"order": 12}', "order"),
+                 ("/walks", b'{"grid": 15}', "grid"), ("/walks", b'{"colour": 1}', "colour"),
+                 ("/walks", b'{"file": "../x.BAL"}', "file"), ("/walks", b'{"excitation": "sweep", "f1": 0}', "f1"),
+                 ("/walks", b'{"window": 9000, "order": 13}', "window"),
+                 ("/turntables/1/moves", b'{"degrees": 0}', "degrees"),
+                 ("/turntables/2/moves", b'{"degrees": "10"}', "degrees"),
+                 ("/turntables/1/moves", b'{"degrees": 10, "fast": true}', "fast"),
+                 ("/balloons", b'{"path": "../../etc/passwd"}', "path"),
+                 ("/balloons", b'{"path": "missing.BAL"}', "path")]
+        before, degrees = self.listing(), self.table_degrees()
+        for path, raw, field in cases:
+            with self.subTest(path=path, body=raw):
+                status, answer = self.server.call("POST", path, raw=raw)
+                self.assertEqual(status, 400, answer)
+                if field:
+                    self.assertEqual(answer.get("field"), field, answer)
+                    self.assertIn(field, answer["error"])
+                else:
+                    self.assertTrue(answer["error"])
+        status, answer = self.server.call("POST", "/balloons", raw=b"not a balloon", content_type="application/octet-stream")
+        self.assertEqual((status, answer["error"]), (400, "This Balloon File is NOT Recognized"))
+        status, answer = self.server.call("POST", "/walks", raw=b" " * (64 * 1024 + 1))
+        self.assertEqual(status, 413, answer)
+        self.assertEqual(self.listing(), before, "nothing written")
+        self.assertEqual(self.table_degrees(), degrees, "nothing moved")
+
+    def test_python_example_measures_the_balloon_measure_measures(self):
+        self.wait_idle()
+        out = os.path.join(self.temp.name, "example")
+        os.mkdir(out)
+        run = subprocess.run([sys.executable, os.path.join(SOURCE, "examples", "measure_balloon.py"), "--url",
+                              self.server.url, "--token-file", self.server.token_file, "--order", "13", "--grid", "10",
+                              "--out-dir", out], capture_output=True, text=True, timeout=240)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        done = [int(m) for m in re.findall(r"^progress (\d+)/667", run.stdout, re.M)]
+        self.assertGreater(len(done), 10, run.stdout)
+        self.assertEqual(done, sorted(done), "events in order")
+        self.assertEqual(done[-1], 667)
+        balloon = re.search(r"^balloon: (.*)$", run.stdout, re.M).group(1)
+        sofa = re.search(r"^sofa: (.*)$", run.stdout, re.M).group(1)
+        with open(balloon, "rb") as a, open(self.reference, "rb") as b:
+            self.assertTrue(a.read() == b.read(), "the balloon equals measure's with the same seed")
+        self.assertTrue(hdf5(sofa), "a netCDF-4 file")
+
+    def test_curl_session(self):
+        self.wait_idle()
+        out = os.path.join(self.temp.name, "curl")
+        os.mkdir(out)
+        run = subprocess.run(["bash", os.path.join(SOURCE, "examples", "curl_session.sh"), self.server.url,
+                              self.server.token_file], cwd=out, capture_output=True, text=True, timeout=240)
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        self.assertIn("HTTP 401", run.stdout)
+        self.assertIn("event: end", run.stdout)
+        balloon = re.search(r"^balloon: (\S+)", run.stdout, re.M).group(1)
+        self.assertEqual(os.path.getsize(os.path.join(out, balloon)), 16647072)
+
+    def test_second_walk_is_refused_and_an_abort_resumes(self):
+        self.wait_idle()
+        status, walk = self.server.call("POST", "/walks", {"order": 13, "file": "aborted.BAL"})
+        self.assertEqual(status, 202, walk)
+        for method, path, body in [("POST", "/walks", {"order": 13}), ("POST", "/turntables/1/moves", {"degrees": 5})]:
+            status, answer = self.server.call(method, path, body)
+            self.assertEqual(status, 409, answer)
+            self.assertIn("walk %d is running" % walk["id"], answer["error"])
+        while self.server.call("GET", "/walks/%d" % walk["id"])[1]["done"] < 40:
+            time.sleep(0.05)
+        status, answer = self.server.call("DELETE", "/walks/%d" % walk["id"])
+        self.assertEqual(status, 202, answer)
+        events = self.server.events(walk["id"])
+        self.assertEqual(events[-1][0], "end")
+        self.assertEqual(events[-1][1]["state"], "interrupted")
+        status, ended = self.server.call("GET", "/walks/%d" % walk["id"])
+        self.assertTrue(ended["resumable"], ended)
+        self.assertLess(ended["done"], 667)
+        with open(os.path.join(self.work, "autosave.run")) as record:
+            self.assertIn("state running", record.read())
+
+        status, resumed = self.server.call("POST", "/walks", {"resume": True, "file": "resumed.BAL"})
+        self.assertEqual(status, 202, resumed)
+        self.assertEqual(self.server.events(resumed["id"])[-1][1]["state"], "completed")
+        with open(os.path.join(self.work, "resumed.BAL"), "rb") as a, open(self.reference, "rb") as b:
+            self.assertTrue(a.read() == b.read(), "an interrupted and resumed walk measures the same balloon")
+
+
+if __name__ == "__main__":
+    CLI, SOURCE = sys.argv[1], sys.argv[2]
+    unittest.main(argv=[sys.argv[0], "-v"])
