@@ -1,5 +1,6 @@
 #include "server/api_request.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -237,6 +238,109 @@ std::optional<RequestError> readBalloonPath(std::string_view body, std::string& 
     if (!v.isString() || p.empty() || p.size() > 4096 || p.find('\0') != std::string::npos)
         return fieldError("path", "required: a balloon file's path inside the server's directory");
     path = p;
+    return std::nullopt;
+}
+
+namespace {
+
+std::optional<RequestError> readMeasurementFields(const QJsonObject& o, MeasurementRequest& m)
+{
+    int value = 0;
+    double hz = 0;
+    if (o.contains(QLatin1String("excitation"))) {
+        const QString e = o.value(QLatin1String("excitation")).toString();
+        if (e != QLatin1String("mls") && e != QLatin1String("sweep"))
+            return fieldError("excitation", "\"mls\" or \"sweep\"");
+        m.excitation = e.toStdString();
+    }
+    if (o.contains(QLatin1String("order"))) {
+        if (auto error = readInt(o, "order", 13, 18, value))
+            return error;
+        m.order = value;
+    }
+    if (o.contains(QLatin1String("rate"))) {
+        if (auto error = readChoice(o, "rate", {48000, 96000}, value))
+            return error;
+        m.rate = value;
+    }
+    for (const char* field : {"f1", "f2"})
+        if (o.contains(QLatin1String(field))) {
+            if (auto error = readHz(o, field, hz))
+                return error;
+            (field[1] == '1' ? m.f1 : m.f2) = hz;
+        }
+    if ((m.f1 || m.f2) && m.excitation.value_or("") != "sweep")
+        return fieldError(m.f1 ? "f1" : "f2", "only with \"excitation\": \"sweep\"");
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<RequestError> readMeasurementRequest(std::string_view body, MeasurementRequest& measurement)
+{
+    QJsonObject o;
+    if (auto error = readObject(body, o))
+        return error;
+    if (auto error = onlyKnownFields(o, {"excitation", "order", "rate", "f1", "f2"}))
+        return error;
+    MeasurementRequest m;
+    if (auto error = readMeasurementFields(o, m))
+        return error;
+    measurement = m;
+    return std::nullopt;
+}
+
+std::optional<RequestError> readCheckRequest(std::string_view body, CheckRequest& check)
+{
+    QJsonObject o;
+    if (auto error = readObject(body, o))
+        return error;
+    if (auto error = onlyKnownFields(o, {"golden", "directions", "bands", "excitation", "order", "rate", "f1", "f2"}))
+        return error;
+    CheckRequest c;
+    if (!o.contains(QLatin1String("golden")))
+        return fieldError("golden", "required: the id of the golden balloon among the server's balloons");
+    if (auto error = readInt(o, "golden", 1, 1000000, c.golden))
+        return error;
+    if (o.contains(QLatin1String("directions"))) {
+        const QJsonValue list = o.value(QLatin1String("directions"));
+        const QJsonArray array = list.toArray();
+        if (!list.isArray() || array.isEmpty() || static_cast<std::size_t>(array.size()) > kMostCheckDirections)
+            return fieldError("directions", "a list of 1.." + std::to_string(kMostCheckDirections) +
+                                                " directions {\"h\": 0..359, \"v\": -85..90}");
+        c.directions.clear();
+        for (const QJsonValue& item : array) {
+            const QJsonObject d = item.toObject();
+            CheckDirection direction;
+            if (!item.isObject() || onlyKnownFields(d, {"h", "v"}) || !d.contains(QLatin1String("h")) ||
+                !d.contains(QLatin1String("v")) || readInt(d, "h", 0, 359, direction.h) ||
+                readInt(d, "v", -85, 90, direction.v))
+                return fieldError("directions", "each direction is {\"h\": 0..359, \"v\": -85..90} in whole degrees");
+            c.directions.push_back(direction);
+        }
+    }
+    const QJsonValue bands = o.value(QLatin1String("bands"));
+    const QJsonArray bandArray = bands.toArray();
+    if (!bands.isArray() || bandArray.isEmpty() || static_cast<std::size_t>(bandArray.size()) > kMostCheckBands)
+        return fieldError("bands", "required: a list of 1.." + std::to_string(kMostCheckBands) +
+                                       " bands {\"fromHz\", \"toHz\", \"toleranceDb\"}");
+    for (const QJsonValue& item : bandArray) {
+        const QJsonObject b = item.toObject();
+        CheckBand band;
+        const bool ok = item.isObject() && !onlyKnownFields(b, {"fromHz", "toHz", "toleranceDb"}) &&
+                        b.contains(QLatin1String("fromHz")) && b.contains(QLatin1String("toHz")) &&
+                        b.contains(QLatin1String("toleranceDb")) && !readHz(b, "fromHz", band.fromHz) &&
+                        !readHz(b, "toHz", band.toHz) && band.fromHz < band.toHz;
+        const QJsonValue tolerance = b.value(QLatin1String("toleranceDb"));
+        if (!ok || !tolerance.isDouble() || !(tolerance.toDouble() >= 0) || tolerance.toDouble() > 100)
+            return fieldError("bands", "each band is {\"fromHz\": F1, \"toHz\": F2, \"toleranceDb\": 0..100} "
+                                       "with 0 < F1 < F2");
+        band.toleranceDb = tolerance.toDouble();
+        c.bands.push_back(band);
+    }
+    if (auto error = readMeasurementFields(o, c.measurement))
+        return error;
+    check = std::move(c);
     return std::nullopt;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/measure_plan.h"
 
@@ -35,6 +36,33 @@ std::optional<RequestError> readMoveRequest(std::string_view body, int& degrees)
 // A balloon already in the server's directory: {"path": NAME}, NAME relative to it (whether it
 // stays inside is the server's to judge, on the real folders).
 std::optional<RequestError> readBalloonPath(std::string_view body, std::string& path);
+
+// One measurement at the tables' position: the measurement window's settings unless given.
+struct MeasurementRequest {
+    std::optional<std::string> excitation; // "mls" or "sweep"
+    std::optional<int> order, rate;
+    std::optional<double> f1, f2;
+};
+std::optional<RequestError> readMeasurementRequest(std::string_view body, MeasurementRequest& measurement);
+
+// A production check: the unit measured in the given directions (turntable angles H, V as a
+// walk takes them, from the tables standing at H = 0, V = +90), held against a golden balloon
+// within a tolerance per band.
+struct CheckDirection {
+    int h = 0, v = 0;
+};
+struct CheckBand {
+    double fromHz = 0, toHz = 0, toleranceDb = 0;
+};
+struct CheckRequest {
+    int golden = 0; // the id of a balloon of the server
+    std::vector<CheckDirection> directions{CheckDirection{}}; // default: on axis
+    std::vector<CheckBand> bands;
+    MeasurementRequest measurement;
+};
+inline constexpr std::size_t kMostCheckDirections = 16;
+inline constexpr std::size_t kMostCheckBands = 32;
+std::optional<RequestError> readCheckRequest(std::string_view body, CheckRequest& check);
 
 // A file name the server writes in its own directory: letters, digits, '.', '_' and '-', not
 // starting with '.', ending in ".BAL" (either case), at most 100 characters.

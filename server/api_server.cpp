@@ -27,11 +27,19 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/compare.h"
+#include "analysis/tables.h"
 #include "app/main_window.h"
+#include "balloon/measured_balloon.h"
+#include "balloon/valid_band.h"
+#include "mls/measurement_window.h"
+#include "mls/numeric_text.h"
+#include "mls/sweep.h"
 #include "balloon/balloon_autosave.h"
 #include "devices/device_set.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"
+#include "platform/number_text.h"
 #include "platform/version.h"
 #include "server/api_balloons.h"
 #include "server/api_request.h"
@@ -180,7 +188,111 @@ public:
         return {};
     }
 
+    // The tables to the turntable angles (h, v) of a walk, counted from H = 0, V = +90 where
+    // the server connected them; on the axis and the rear axis (H 0, 180) V is left alone.
+    std::string moveTo(int h, int v)
+    {
+        const int dh = h - degrees(1);
+        if (dh != 0)
+            if (std::string error = move(1, dh); !error.empty())
+                return error;
+        // Turntable 2 turns V down from +90 by its negative direction.
+        const int dv = (v - 90) - degrees(2);
+        if (h % 180 != 0 && dv != 0)
+            if (std::string error = move(2, dv); !error.empty())
+                return error;
+        return {};
+    }
+
+    struct Measured {
+        MlsSettings settings;
+        FrequencyAxis axis;
+        AxisLevelPhase response{};
+        std::optional<HarmonicResponses> harmonics;
+        double rigSeconds = 0; // the recording's own time on the rig's clock
+    };
+
+    // One recording at the tables' position through the measurement window ("Run MLS", then
+    // "IR to SPL"), with its settings where the request gives none. Empty when measured, else why not.
+    std::string measure(const MeasurementRequest& r, Measured& out)
+    {
+        if (!main_)
+            return "the main window could not start";
+        std::string script;
+        if (!main_->measurementDialog())
+            script += "press main 1038\n";
+        if (main_->settings().useSavedIr == 1)
+            script += "press measure 20030\n"; // "Saved IR" off: a live recording
+        if (r.order) {
+            script += "select measure 10003 " + std::to_string(*r.order - 13) + "\n";
+            // As a walk does: a time window longer than the order allows becomes the longest it allows.
+            const long longest = (1L << *r.order) - 1;
+            if (std::lround(textValue(main_->settings().windowWidthText)) > longest)
+                script += "type measure 10012 \"" + std::to_string(longest) + "\"\n";
+        }
+        if (r.rate)
+            script += "select measure 10004 " + std::to_string(*r.rate == 96000 ? 6 : 5) + "\n";
+        const std::size_t logged = log_.str().size();
+        if (auto error = run(script))
+            return *error;
+        MeasurementWindow* window = main_->measurementDialog();
+        if (!window)
+            return "the measurement window did not open";
+        ExcitationSettings& e = main_->excitation();
+        if (r.excitation)
+            e.sweep = *r.excitation == "sweep";
+        if (r.f1)
+            e.f1Hz = *r.f1;
+        if (r.f2)
+            e.f2Hz = *r.f2;
+        if (e.sweep)
+            if (const SweepPlanResult plan = planSweep(main_->settings(), e); !plan.ok())
+                return plan.error;
+        if (auto error = run("press measure 10007\n"))
+            return *error;
+        const auto wallStart = std::chrono::steady_clock::now();
+        const std::uint64_t rigStart = platform_.now();
+        for (int waited = 0; window->recording() && waited < 60000; waited += 20) {
+            platform_.advance(20);
+            platform_.settle();
+            if (!simulate_)
+                std::this_thread::sleep_until(wallStart + std::chrono::milliseconds(platform_.now() - rigStart));
+        }
+        if (window->recording())
+            return "the sound card did not deliver the recording within 60 s";
+        if (auto error = run("press measure 10009\n"))
+            return *error;
+        if (const std::string said = messagesSince(logged); !said.empty())
+            return said;
+        out.settings = main_->settings();
+        out.axis = main_->axis();
+        out.response = window->engine().response();
+        if (e.sweep)
+            out.harmonics = window->engine().harmonics();
+        out.rigSeconds = static_cast<double>(platform_.now() - rigStart) / 1000.0;
+        return {};
+    }
+
 private:
+    std::optional<std::string> run(const std::string& script)
+    {
+        std::istringstream in(script);
+        if (auto error = runSessionScript(platform_, in))
+            return error->message;
+        return std::nullopt;
+    }
+
+    // The texts of the message boxes shown since the log held `from` characters.
+    std::string messagesSince(std::size_t from) const
+    {
+        std::istringstream lines(log_.str().substr(from));
+        std::string line, said;
+        while (std::getline(lines, line))
+            if (const auto at = line.find(" message "); at != std::string::npos)
+                said += (said.empty() ? "" : "; ") + line.substr(at + 9);
+        return said;
+    }
+
     std::ostringstream log_;
     HeadlessPlatform platform_;
     DeviceSet devices_;
@@ -209,7 +321,7 @@ public:
     std::function<void(const ApiWalkNews&)> news;
 
 private:
-    enum class Busy { idle, walk, move };
+    enum class Busy { idle, walk, move, measure, check };
 
     bool authorised(const QHttpServerRequest& request) const
     {
@@ -231,11 +343,14 @@ private:
     std::optional<QHttpServerResponse> busyRefusal() const
     {
         if (busy_ == Busy::walk)
-            return errorAnswer(Status::Conflict, "walk " + std::to_string(busyWalk_) + " is running: one walk or move "
-                                                 "at a time (DELETE /api/v1/walks/" + std::to_string(busyWalk_) +
+            return errorAnswer(Status::Conflict, "walk " + std::to_string(busyWalk_) + " is running: one walk, move or "
+                                                 "measurement at a time (DELETE /api/v1/walks/" + std::to_string(busyWalk_) +
                                                  " aborts it)");
-        if (busy_ == Busy::move)
-            return errorAnswer(Status::Conflict, "a turntable is moving: one walk or move at a time");
+        if (busy_ != Busy::idle)
+            return errorAnswer(Status::Conflict, std::string(busy_ == Busy::move      ? "a turntable is moving"
+                                                             : busy_ == Busy::measure ? "a measurement is running"
+                                                                                      : "a production check is running") +
+                                                     ": one walk, move or measurement at a time");
         return std::nullopt;
     }
 
@@ -259,7 +374,14 @@ private:
 
     const char* stateName() const
     {
-        return busy_ == Busy::walk ? "walking" : busy_ == Busy::move ? "moving" : "idle";
+        switch (busy_) {
+        case Busy::walk: return "walking";
+        case Busy::move: return "moving";
+        case Busy::measure: return "measuring";
+        case Busy::check: return "checking";
+        case Busy::idle: break;
+        }
+        return "idle";
     }
 
     QJsonObject walkObject(Walk& w)
@@ -307,6 +429,14 @@ private:
         http.route("/api/v1/turntables/<arg>/moves", Method::Post,
                    [this](int turntable, const QHttpServerRequest& request, QHttpServerResponder&& responder) {
                        startMove(turntable, request, std::move(responder));
+                   });
+        http.route("/api/v1/measurements", Method::Post,
+                   [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+                       startMeasurement(request, std::move(responder));
+                   });
+        http.route("/api/v1/checks", Method::Post,
+                   [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+                       startCheck(request, std::move(responder));
                    });
         http.route("/api/v1/walks", Method::Post,
                    [this](const QHttpServerRequest& request) { return startWalk(request); });
@@ -649,26 +779,204 @@ private:
             return answer(errorAnswer(Status::BadRequest, error->message, error->field));
         if (auto refusal = busyRefusal())
             return answer(*refusal);
+        onRig(Busy::move, turntable, std::move(responder), [turntable, degrees](RigSession& rig) {
+            if (const std::string error = rig.move(turntable, degrees); !error.empty())
+                return RigAnswer{Status::ServiceUnavailable, {{"error", text(error)}}};
+            return RigAnswer{Status::Ok, {{"turntable", turntable}, {"moved", degrees}, {"degrees", rig.degrees(turntable)}}};
+        });
+    }
+
+    struct RigAnswer {
+        Status status = Status::Ok;
+        QJsonObject body;
+    };
+
+    // Work on the tables or the sound card, on the worker thread; the answer is written on the
+    // server's thread once it is done.
+    void onRig(Busy kind, int table, QHttpServerResponder&& responder, std::function<RigAnswer(RigSession&)> work)
+    {
         if (moveThread_.joinable())
             moveThread_.join();
-        busy_ = Busy::move;
-        movingTable_ = turntable;
+        busy_ = kind;
+        movingTable_ = table;
         auto kept = std::make_shared<QHttpServerResponder>(std::move(responder));
-        moveThread_ = std::thread([this, turntable, degrees, kept] {
+        moveThread_ = std::thread([this, kept, work = std::move(work)] {
             if (!session_)
                 session_ = std::make_unique<RigSession>(o_);
-            const std::string error = session_->move(turntable, degrees);
+            const RigAnswer answer = work(*session_);
             const int h = session_->degrees(1), v = session_->degrees(2);
-            QMetaObject::invokeMethod(&owner_, [this, turntable, degrees, kept, error, h, v] {
+            QMetaObject::invokeMethod(&owner_, [this, kept, answer, h, v] {
                 busy_ = Busy::idle;
                 degrees_[0] = h;
                 degrees_[1] = v;
-                const QHttpServerResponse r =
-                    error.empty() ? jsonAnswer({{"turntable", turntable}, {"moved", degrees}, {"degrees", degrees_[turntable - 1]}})
-                                  : errorAnswer(Status::ServiceUnavailable, error);
-                kept->write(r.data(), r.mimeType(), r.statusCode());
+                kept->write(jsonBytes(answer.body), "application/json", answer.status);
             }, Qt::QueuedConnection);
         });
+    }
+
+    static QJsonArray numbers(const std::function<double(std::size_t)>& value)
+    {
+        QJsonArray list;
+        for (std::size_t j = 0; j < static_cast<std::size_t>(kAxisPoints); ++j)
+            list.append(value(j));
+        return list;
+    }
+
+    static QJsonObject measuredObject(const RigSession::Measured& m)
+    {
+        const ValidBand band = validBand(trailerOfSettings(m.settings, AngleGrid::Grid10), m.axis);
+        QJsonObject o{{"excitation", m.harmonics ? "sweep" : "mls"},
+                      {"order", m.settings.mlsOrder()},
+                      {"rate", m.settings.sampleRate()},
+                      {"rigSeconds", m.rigSeconds},
+                      {"validBand", QJsonObject{{"fromHz", m.axis[band.first]}, {"toHz", m.axis[band.last]}}},
+                      {"frequencyHz", numbers([&](std::size_t j) { return m.axis[static_cast<int>(j)]; })},
+                      {"levelDb", numbers([&](std::size_t j) { return m.response[j].level; })},
+                      {"phaseDegrees", numbers([&](std::size_t j) { return m.response[j].phase; })}};
+        if (m.harmonics) {
+            const HarmonicResponses& h = *m.harmonics;
+            // Below the noise a harmonic is not measured: null.
+            const auto series = [&](const AxisValues& values) {
+                QJsonArray list;
+                for (std::size_t j = 0; j < static_cast<std::size_t>(kAxisPoints); ++j)
+                    list.append(h.measured(values, j) ? QJsonValue(values[j]) : QJsonValue());
+                return list;
+            };
+            o.insert("h2Db", series(h.harmonicDb[0]));
+            o.insert("h3Db", series(h.harmonicDb[1]));
+            o.insert("thdDb", series(h.thdDb));
+        }
+        return o;
+    }
+
+    void startMeasurement(const QHttpServerRequest& request, QHttpServerResponder&& responder)
+    {
+        if (auto refusal = gate(request, true))
+            return writeAnswer(responder, *refusal);
+        MeasurementRequest m;
+        if (auto error = readMeasurementRequest(bodyOf(request), m))
+            return writeAnswer(responder, errorAnswer(Status::BadRequest, error->message, error->field));
+        if (auto refusal = busyRefusal())
+            return writeAnswer(responder, *refusal);
+        onRig(Busy::measure, 0, std::move(responder), [m](RigSession& rig) {
+            RigSession::Measured measured;
+            if (const std::string error = rig.measure(m, measured); !error.empty())
+                return RigAnswer{Status::Conflict, {{"error", text(error)}}};
+            return RigAnswer{Status::Ok, measuredObject(measured)};
+        });
+    }
+
+    // The unit measured in each direction, stored into a copy of the golden balloon where the
+    // golden's cell of that direction lies, and both held against each other by compare per band.
+    void startCheck(const QHttpServerRequest& request, QHttpServerResponder&& responder)
+    {
+        const auto wallStart = std::chrono::steady_clock::now();
+        if (auto refusal = gate(request, true))
+            return writeAnswer(responder, *refusal);
+        CheckRequest c;
+        if (auto error = readCheckRequest(bodyOf(request), c))
+            return writeAnswer(responder, errorAnswer(Status::BadRequest, error->message, error->field));
+        const auto golden = balloons_.find(c.golden);
+        if (golden == balloons_.end())
+            return writeAnswer(responder, errorAnswer(Status::BadRequest, "\"golden\": no balloon " +
+                                                                              std::to_string(c.golden), "golden"));
+        auto a = std::make_shared<std::optional<BalloonMatrix>>(BalloonMatrix::create());
+        auto b = std::make_shared<std::optional<BalloonMatrix>>(BalloonMatrix::create());
+        if (!*a || !*b)
+            return writeAnswer(responder, errorAnswer(Status::InternalServerError, "not enough memory for two balloons"));
+        const MeasuredBalloonLoad loaded = loadMeasuredBalloon(golden->second, **a);
+        if (!loaded || !loadMeasuredBalloon(golden->second, **b))
+            return writeAnswer(responder, errorAnswer(Status::BadRequest, "\"golden\": " + loaded.error, "golden"));
+        const AngleGrid grid = angleGridFromFlag(loaded.settings->angleGridFlag);
+        const int step = gridStepDegrees(grid);
+        for (const CheckDirection& d : c.directions)
+            if (d.h % step != 0 || d.v % step != 0)
+                return writeAnswer(responder, errorAnswer(Status::BadRequest, "\"directions\": H " + std::to_string(d.h) +
+                                                                                  ", V " + std::to_string(d.v) +
+                                                                                  " is off the golden balloon's " +
+                                                                                  std::to_string(step) + "-degree grid",
+                                                          "directions"));
+        FrequencyAxis axis;
+        axis.buildFromIndexes(loaded.settings->fromIndex, loaded.settings->toIndex);
+        const ValidBand valid = validBand(*loaded.settings, axis, loaded.measured);
+        std::vector<std::pair<int, int>> spans;
+        for (const CheckBand& band : c.bands) {
+            int first = valid.first, last = valid.last;
+            while (first <= last && axis[first] < band.fromHz)
+                ++first;
+            while (last >= first && axis[last] > band.toHz)
+                --last;
+            if (first > last)
+                return writeAnswer(responder, errorAnswer(Status::BadRequest, "\"bands\": " + cleanFixedText(band.fromHz, 1) +
+                                                                                  ".." + cleanFixedText(band.toHz, 1) +
+                                                                                  " Hz holds no point of the golden's valid band " +
+                                                                                  validBandText(valid, axis), "bands"));
+            spans.emplace_back(first, last);
+        }
+        if (auto refusal = busyRefusal())
+            return writeAnswer(responder, *refusal);
+        const BalloonTrailer goldenTrailer = *loaded.settings;
+        MeasurementRequest m = c.measurement;
+        m.rate = m.rate.value_or(goldenTrailer.rateIndex == 6 ? 96000 : 48000);
+        onRig(Busy::check, 0, std::move(responder), [=](RigSession& rig) {
+            double rigSeconds = 0, measuringSeconds = 0;
+            QJsonArray measuredDirections;
+            for (const CheckDirection& d : c.directions) {
+                if (const std::string error = rig.moveTo(d.h, d.v); !error.empty())
+                    return RigAnswer{Status::ServiceUnavailable, {{"error", text(error)}}};
+                RigSession::Measured measured;
+                const auto started = std::chrono::steady_clock::now();
+                if (const std::string error = rig.measure(m, measured); !error.empty())
+                    return RigAnswer{Status::Conflict, {{"error", text(error)}}};
+                measuringSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                rigSeconds += measured.rigSeconds;
+                if (auto refusal = compareRefusal(goldenTrailer, trailerOfSettings(measured.settings, grid)))
+                    return RigAnswer{Status::Conflict, {{"error", text("the measurement cannot be held against the golden balloon: " + *refusal)}}};
+                std::array<float, kAxisPoints> levels{}, phases{};
+                for (std::size_t j = 0; j < levels.size(); ++j) {
+                    levels[j] = measured.response[j].level;
+                    phases[j] = measured.response[j].phase;
+                }
+                // On the axis and the rear axis every row holds the direction; the golden's is at V = 0.
+                (void)(*b)->storeMeasurement(d.h, d.h % 180 == 0 ? 0 : d.v, grid, levels, phases);
+                measuredDirections.append(QJsonObject{{"h", d.h}, {"v", d.v}});
+            }
+            QJsonArray results;
+            bool pass = true;
+            int worst = -1;
+            double worstExcess = -1e300;
+            for (std::size_t i = 0; i < c.bands.size(); ++i) {
+                const BalloonComparison comparison = compareBalloons(**a, **b, grid, axis, spans[i].first, spans[i].second);
+                const LargestDifference& l = comparison.largest;
+                const double excess = std::abs(l.db) - c.bands[i].toleranceDb;
+                pass = pass && excess <= 0;
+                if (excess > worstExcess) {
+                    worstExcess = excess;
+                    worst = static_cast<int>(i);
+                }
+                results.append(QJsonObject{{"fromHz", c.bands[i].fromHz},
+                                           {"toHz", c.bands[i].toHz},
+                                           {"toleranceDb", c.bands[i].toleranceDb},
+                                           {"largestDb", l.db},
+                                           {"atHz", l.frequencyHz},
+                                           {"direction", QJsonObject{{"h", l.direction.hDegrees}, {"v", l.direction.vDegrees}}},
+                                           {"pass", excess <= 0}});
+            }
+            const double answerSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+            return RigAnswer{Status::Ok,
+                             {{"pass", pass},
+                              {"worstBand", results[worst]},
+                              {"bands", results},
+                              {"directions", measuredDirections},
+                              {"rigSeconds", rigSeconds},
+                              {"measuringWallSeconds", measuringSeconds},
+                              {"serverWallSeconds", answerSeconds - measuringSeconds}}};
+        });
+    }
+
+    static void writeAnswer(QHttpServerResponder& responder, const QHttpServerResponse& r)
+    {
+        responder.write(r.data(), r.mimeType(), r.statusCode());
     }
 
     ApiServer& owner_;
