@@ -45,6 +45,25 @@ int apiRequest(Bytes data)
         promise(!error->message.empty() && degrees == 7, "a refused move has its reason and changes nothing");
     else
         promise(degrees != 0 && degrees >= -kLongestMoveDegrees && degrees <= kLongestMoveDegrees, "a move in range");
+    MeasurementRequest measurement;
+    measurement.order = 99;
+    if (const auto error = readMeasurementRequest(body, measurement))
+        promise(!error->message.empty() && measurement.order == 99, "a refused measurement changes nothing");
+    else
+        promise(!measurement.order || (*measurement.order >= 13 && *measurement.order <= 18), "order 13..18");
+    CheckRequest check;
+    check.golden = -1;
+    if (const auto error = readCheckRequest(body, check)) {
+        promise(!error->message.empty() && check.golden == -1, "a refused check changes nothing");
+    } else {
+        promise(check.golden >= 1 && !check.directions.empty() && check.directions.size() <= kMostCheckDirections,
+                "a golden balloon and 1..16 directions");
+        promise(!check.bands.empty() && check.bands.size() <= kMostCheckBands, "1..32 bands");
+        for (const CheckBand& b : check.bands)
+            promise(b.fromHz > 0 && b.fromHz < b.toHz && b.toleranceDb >= 0, "a band with its tolerance");
+        for (const CheckDirection& d : check.directions)
+            promise(d.h >= 0 && d.h < 360 && d.v >= -85 && d.v <= 90, "a direction on the sphere");
+    }
     std::string path = "kept";
     if (const auto error = readBalloonPath(body, path))
         promise(!error->message.empty() && path == "kept", "a refused path has its reason and changes nothing");

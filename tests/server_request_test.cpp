@@ -116,6 +116,48 @@ TEST(ApiRequest, Moves)
     }
 }
 
+TEST(ApiRequest, MeasurementsAndChecks)
+{
+    struct Case {
+        const char* body;
+        const char* field; // nullptr: taken
+    };
+    const Case measurements[] = {{"{}", nullptr},
+                                 {R"({"excitation":"sweep","f1":100,"order":16})", nullptr},
+                                 {R"({"f1":100})", "f1"},
+                                 {R"({"excitation":"pink"})", "excitation"},
+                                 {R"({"order":20})", "order"},
+                                 {R"({"grid":10})", "grid"}};
+    for (const Case& c : measurements) {
+        MeasurementRequest m;
+        const auto error = readMeasurementRequest(c.body, m);
+        EXPECT_EQ(error ? error->field : std::string(), c.field ? std::string(c.field) : std::string()) << c.body;
+    }
+    const Case checks[] = {
+        {R"({"golden":1,"bands":[{"fromHz":100,"toHz":1000,"toleranceDb":0.5}]})", nullptr},
+        {R"({"bands":[{"fromHz":100,"toHz":1000,"toleranceDb":0.5}]})", "golden"},
+        {R"({"golden":1})", "bands"},
+        {R"({"golden":1,"bands":[]})", "bands"},
+        {R"({"golden":1,"bands":[{"fromHz":1000,"toHz":100,"toleranceDb":0.5}]})", "bands"},
+        {R"({"golden":1,"bands":[{"fromHz":100,"toHz":1000}]})", "bands"},
+        {R"({"golden":1,"bands":[{"fromHz":100,"toHz":1000,"toleranceDb":-1}]})", "bands"},
+        {R"({"golden":1,"directions":[{"h":360,"v":0}],"bands":[{"fromHz":1,"toHz":2,"toleranceDb":1}]})", "directions"},
+        {R"({"golden":1,"directions":[{"h":10}],"bands":[{"fromHz":1,"toHz":2,"toleranceDb":1}]})", "directions"},
+        {R"({"golden":1,"directions":[],"bands":[{"fromHz":1,"toHz":2,"toleranceDb":1}]})", "directions"},
+        {R"({"golden":1,"order":12,"bands":[{"fromHz":1,"toHz":2,"toleranceDb":1}]})", "order"},
+    };
+    for (const Case& c : checks) {
+        CheckRequest check;
+        const auto error = readCheckRequest(c.body, check);
+        EXPECT_EQ(error ? error->field : std::string(), c.field ? std::string(c.field) : std::string()) << c.body;
+    }
+    CheckRequest onAxis;
+    ASSERT_FALSE(readCheckRequest(R"({"golden":3,"bands":[{"fromHz":100,"toHz":1000,"toleranceDb":0.5}]})", onAxis));
+    ASSERT_EQ(onAxis.directions.size(), 1u) << "on axis unless given";
+    EXPECT_EQ(onAxis.directions[0].h, 0);
+    EXPECT_EQ(onAxis.golden, 3);
+}
+
 TEST(ApiToken, WrittenForTheUserAloneAndReadBack)
 {
     testing::TempDir dir;

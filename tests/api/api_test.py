@@ -4,7 +4,9 @@ the examples/ clients, refusals by table, a second walk refused and an aborted o
 
     api_test.py VANTREL_CLI SOURCE_DIR
 """
+import array
 import json
+import math
 import os
 import re
 import subprocess
@@ -110,7 +112,8 @@ class ApiTest(unittest.TestCase):
     def test_moving_endpoints_refuse_without_the_token(self):
         cases = [("POST", "/turntables/1/moves", {"degrees": 5}), ("POST", "/turntables/2/moves", {"degrees": -5}),
                  ("POST", "/walks", {"order": 13}), ("DELETE", "/walks/1", None),
-                 ("POST", "/balloons", {"path": "x.BAL"})]
+                 ("POST", "/balloons", {"path": "x.BAL"}), ("POST", "/measurements", {}),
+                 ("POST", "/checks", {"golden": 1, "bands": [{"fromHz": 100, "toHz": 1000, "toleranceDb": 1}]})]
         before, degrees = self.listing(), self.table_degrees()
         for method, path, body in cases:
             for token in (False, "0" * 64, self.server.token + "x"):
@@ -130,7 +133,12 @@ class ApiTest(unittest.TestCase):
                  ("/turntables/2/moves", b'{"degrees": "10"}', "degrees"),
                  ("/turntables/1/moves", b'{"degrees": 10, "fast": true}', "fast"),
                  ("/balloons", b'{"path": "../../etc/passwd"}', "path"),
-                 ("/balloons", b'{"path": "missing.BAL"}', "path")]
+                 ("/balloons", b'{"path": "missing.BAL"}', "path"),
+                 ("/measurements", b'{"excitation": "noise"}', "excitation"),
+                 ("/measurements", b'{"f1": 100}', "f1"),
+                 ("/checks", b'{"bands": []}', "golden"),
+                 ("/checks", b'{"golden": 999, "bands": [{"fromHz": 100, "toHz": 1000, "toleranceDb": 1}]}', "golden"),
+                 ("/checks", b'{"golden": 1, "bands": [{"fromHz": 100, "toHz": 1000}]}', "bands")]
         before, degrees = self.listing(), self.table_degrees()
         for path, raw, field in cases:
             with self.subTest(path=path, body=raw):
@@ -177,6 +185,51 @@ class ApiTest(unittest.TestCase):
         self.assertIn("event: end", run.stdout)
         balloon = re.search(r"^balloon: (\S+)", run.stdout, re.M).group(1)
         self.assertEqual(os.path.getsize(os.path.join(out, balloon)), 16647072)
+
+    def cell_db(self, path, row, column):
+        """Levels in dB of one cell of a balloon file, read straight from its layout
+        (37 rows x 74 columns x 760 complex float32 bins)."""
+        with open(path, "rb") as f:
+            f.seek(((row * 74) + column) * 760 * 8)
+            values = array.array("f", f.read(750 * 8))
+        return [10 * math.log10(values[2 * k] ** 2 + values[2 * k + 1] ** 2 + 1e-30) for k in range(750)]
+
+    def test_a_measurement_on_axis_is_the_walks_on_axis_cell(self):
+        self.wait_idle()
+        status, m = self.server.call("POST", "/measurements", {"order": 13, "excitation": "mls"})
+        self.assertEqual(status, 200, m)
+        self.assertEqual([len(m[k]) for k in ("frequencyHz", "levelDb", "phaseDegrees")], [750] * 3)
+        self.assertNotIn("thdDb", m, "distortion only from a sweep")
+        reference = self.cell_db(self.reference, 9, 0)  # V = 0, H = 0 on the 10-degree grid
+        k1 = min(range(750), key=lambda k: abs(m["frequencyHz"][k] - 1000))
+        shape = [(m["levelDb"][k] - m["levelDb"][k1]) - (reference[k] - reference[k1])
+                 for k in range(750) if 200 <= m["frequencyHz"][k] <= 15000]
+        self.assertLess(max(abs(d) for d in shape), 0.5, "the same response as the walk's axis cell")
+        status, sweep = self.server.call("POST", "/measurements", {"order": 16, "excitation": "sweep", "f1": 100})
+        self.assertEqual(status, 200, sweep)
+        self.assertEqual(len(sweep["thdDb"]), 750)
+
+    def test_production_check_against_a_golden_balloon(self):
+        self.wait_idle()
+        with open(self.reference, "rb") as f:
+            status, golden = self.server.call("POST", "/balloons", raw=f.read(), content_type="application/octet-stream")
+        self.assertEqual(status, 201, golden)
+        bands = [{"fromHz": 100, "toHz": 1000, "toleranceDb": 0.5}, {"fromHz": 1000, "toHz": 16000, "toleranceDb": 0.5}]
+        status, check = self.server.call("POST", "/checks", {"golden": golden["id"], "order": 13, "bands": bands})
+        self.assertEqual(status, 200, check)
+        self.assertTrue(check["pass"], check)
+        self.assertEqual(len(check["bands"]), 2)
+        worst = max(check["bands"], key=lambda b: abs(b["largestDb"]) - b["toleranceDb"])
+        self.assertEqual(check["worstBand"], worst)
+        strict = [dict(b, toleranceDb=0) for b in bands]
+        # The rig's noise is seeded per point: the same sequence reproduces the golden's recording
+        # exactly, a longer one does not.
+        status, check = self.server.call("POST", "/checks", {"golden": golden["id"], "order": 14, "bands": strict,
+                                                             "directions": [{"h": 30, "v": 60}]})
+        self.assertEqual(status, 200, check)
+        self.assertFalse(check["pass"], "no two different recordings agree to 0 dB")
+        self.assertFalse(check["worstBand"]["pass"])
+        self.assertEqual(check["directions"], [{"h": 30, "v": 60}])
 
     def test_second_walk_is_refused_and_an_abort_resumes(self):
         self.wait_idle()
