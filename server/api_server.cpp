@@ -46,6 +46,8 @@
 
 namespace vantrel {
 
+extern const char kOpenApiText[]; // server/openapi.json
+
 namespace {
 
 using Status = QHttpServerResponder::StatusCode;
@@ -409,14 +411,18 @@ private:
 
     void routes()
     {
-        http.route("/api/v1", Method::Get, [this] {
+        http.route("/api/v1/openapi.json", Method::Get,
+                   [] { return QHttpServerResponse("application/json", QByteArray(kOpenApiText)); });
+        const auto info = [this] {
             return jsonAnswer({{"name", "vantrel"},
                                {"version", text(vantrelVersionText())},
                                {"api", 1},
                                {"rig", rigObject()},
                                {"state", stateName()},
                                {"walk", busy_ == Busy::walk ? QJsonValue(busyWalk_) : QJsonValue()}});
-        });
+        };
+        http.route("/api/v1", Method::Get, info);
+        http.route("/api/v1/", Method::Get, info);
         http.route("/api/v1/turntables", Method::Get, [this] {
             QJsonArray tables;
             for (int t = 1; t <= 2; ++t)

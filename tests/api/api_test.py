@@ -258,6 +258,166 @@ class ApiTest(unittest.TestCase):
         with open(os.path.join(self.work, "resumed.BAL"), "rb") as a, open(self.reference, "rb") as b:
             self.assertTrue(a.read() == b.read(), "an interrupted and resumed walk measures the same balloon")
 
+    def call_raw(self, method, path, body=None, token=True, raw=None, content_type="application/json"):
+        data = raw if raw is not None else (None if body is None else json.dumps(body).encode())
+        request = urllib.request.Request(ApiTest.server.url + path, data=data, method=method)
+        if token:
+            request.add_header("Authorization", "Bearer " + ApiTest.server.token)
+        if data is not None:
+            request.add_header("Content-Type", content_type)
+        try:
+            with urllib.request.urlopen(request) as answer:
+                return answer.status, answer.headers.get("Content-Type", ""), answer.read()
+        except urllib.error.HTTPError as error:
+            return error.code, error.headers.get("Content-Type", ""), error.read()
+
+    def test_z_every_operation_answers_as_declared(self):
+        """Every operation of the served document, answered as it declares (last: the walks and
+        balloons of the other tests are there)."""
+        server = ApiTest.server
+        status, kind, raw = self.call_raw("GET", "/openapi.json")
+        doc = json.loads(raw)
+        operations = {}
+        for path, item in doc["paths"].items():
+            for method, op in item.items():
+                if method != "parameters":
+                    operations[op["operationId"]] = (method.upper(), path, op)
+        cases = openapi_cases(server)
+        self.assertEqual(sorted(operations), sorted({c[0] for c in cases}), "every operation is tried")
+        latest = None
+        for operation, method, path, body, raw_body, token, expected in cases:
+            if latest is not None:
+                path = path.replace("LATEST", str(latest))
+            with self.subTest(operation=operation, method=method, path=path, status=expected):
+                declared_method, template, op = operations[operation]
+                self.assertEqual(method, declared_method)
+                pattern = "^" + re.sub(r"\\{[a-z]+\\}", "[^/]+", re.escape(template)) + "$"
+                self.assertRegex(path, pattern)
+                status, kind, answer = self.call_raw(method, path, body, token, raw_body)
+                self.assertEqual(status, expected, answer[:300])
+                response = follow(doc, op["responses"].get(str(status)))
+                self.assertIsNotNone(response, "status %d is declared" % status)
+                media = kind.split(";")[0].strip()
+                self.assertIn(media, response["content"], "declared media type")
+                if media == "application/json":
+                    value = json.loads(answer)
+                    why = mismatch(doc, response["content"][media]["schema"], value)
+                    self.assertIsNone(why, why)
+                    if operation == "startWalk" and status == 202:
+                        latest = value["id"]
+        for _ in range(300):
+            if json.loads(urllib.request.urlopen(server.url).read())["state"] == "idle":
+                break
+            time.sleep(0.1)
+
+
+def follow(doc, node):
+    """The node a "$ref" points at, followed until it is none."""
+    while isinstance(node, dict) and "$ref" in node:
+        target = doc
+        for part in node["$ref"].lstrip("#/").split("/"):
+            target = target[part]
+        node = target
+    return node
+
+
+def mismatch(doc, schema, value, where="answer"):
+    """Why value does not have the schema (a subset of OpenAPI's: type, nullable, enum, required,
+    properties, items and their counts, minimum, maximum, oneOf), or None. An object whose schema
+    lists its properties holds no others: an answer says nothing its document does not."""
+    schema = follow(doc, schema)
+    if value is None:
+        return None if schema.get("nullable") else "%s is null" % where
+    if "oneOf" in schema:
+        return None if any(mismatch(doc, s, value, where) is None for s in schema["oneOf"]) else "%s fits no oneOf" % where
+    kind = schema.get("type")
+    types = {"object": dict, "array": list, "string": str, "boolean": bool}
+    if kind in types and not isinstance(value, types[kind]):
+        return "%s is not %s" % (where, kind)
+    if kind in ("integer", "number"):
+        if isinstance(value, bool) or not isinstance(value, (int, float)):
+            return "%s is not a number" % where
+        if kind == "integer" and value != int(value):
+            return "%s is not whole" % where
+        if value < schema.get("minimum", value) or value > schema.get("maximum", value):
+            return "%s = %s out of range" % (where, value)
+    if "enum" in schema and value not in schema["enum"]:
+        return "%s = %r not in %r" % (where, value, schema["enum"])
+    if kind == "object":
+        for name in schema.get("required", []):
+            if name not in value:
+                return "%s lacks %s" % (where, name)
+        properties = schema.get("properties")
+        for name, item in value.items():
+            if properties is None:
+                continue
+            if name not in properties:
+                return "%s.%s is not declared" % (where, name)
+            why = mismatch(doc, properties[name], item, where + "." + name)
+            if why:
+                return why
+    if kind == "array":
+        if not schema.get("minItems", 0) <= len(value) <= schema.get("maxItems", len(value)):
+            return "%s has %d items" % (where, len(value))
+        for i, item in enumerate(value):
+            why = mismatch(doc, schema.get("items", {}), item, "%s[%d]" % (where, i))
+            if why:
+                return why
+    return None
+
+
+def openapi_cases(server):
+    """(operationId, method, path, body, raw, token, status) for every operation: its success and
+    its refusals."""
+    walks = json.loads(urllib.request.urlopen(server.url + "/walks").read())["walks"]
+    done = [w for w in walks if w.get("balloonId")][-1]
+    balloon = done["balloonId"]
+    move = {"degrees": 1}
+    golden = {"golden": balloon, "order": 13, "bands": [{"fromHz": 200, "toHz": 2000, "toleranceDb": 1}]}
+    return [
+        ("info", "GET", "/", None, None, True, 200),
+        ("openapi", "GET", "/openapi.json", None, None, True, 200),
+        ("turntables", "GET", "/turntables", None, None, True, 200),
+        ("move", "POST", "/turntables/1/moves", move, None, True, 200),
+        ("move", "POST", "/turntables/1/moves", {"degrees": -1}, None, True, 200),
+        ("move", "POST", "/turntables/2/moves", {"degrees": 0}, None, True, 400),
+        ("move", "POST", "/turntables/2/moves", move, None, False, 401),
+        ("move", "POST", "/turntables/3/moves", move, None, True, 404),
+        ("walks", "GET", "/walks", None, None, True, 200),
+        ("startWalk", "POST", "/walks", {"order": 12}, None, True, 400),
+        ("startWalk", "POST", "/walks", {}, None, False, 401),
+        ("startWalk", "POST", "/walks", {"order": 13, "file": "openapi.BAL"}, None, True, 202),
+        ("startWalk", "POST", "/walks", {"order": 13}, None, True, 409),
+        ("move", "POST", "/turntables/1/moves", move, None, True, 409),
+        ("measure", "POST", "/measurements", {}, None, True, 409),
+        ("abortWalk", "DELETE", "/walks/LATEST", None, None, False, 401),
+        ("abortWalk", "DELETE", "/walks/LATEST", None, None, True, 202),
+        ("abortWalk", "DELETE", "/walks/9999", None, None, True, 404),
+        ("walkEvents", "GET", "/walks/LATEST/events", None, None, True, 200),
+        ("walkEvents", "GET", "/walks/9999/events", None, None, True, 404),
+        ("walk", "GET", "/walks/%d" % done["id"], None, None, True, 200),
+        ("walk", "GET", "/walks/9999", None, None, True, 404),
+        ("walkBalloon", "GET", "/walks/%d/balloon" % done["id"], None, None, True, 200),
+        ("walkBalloon", "GET", "/walks/9999/balloon", None, None, True, 404),
+        ("balloons", "GET", "/balloons", None, None, True, 200),
+        ("addBalloon", "POST", "/balloons", {"path": done["file"]}, None, True, 201),
+        ("addBalloon", "POST", "/balloons", {"path": "../x.BAL"}, None, True, 400),
+        ("addBalloon", "POST", "/balloons", {"path": done["file"]}, None, False, 401),
+        ("balloon", "GET", "/balloons/%d" % balloon, None, None, True, 200),
+        ("balloon", "GET", "/balloons/9999", None, None, True, 404),
+        ("balloonFile", "GET", "/balloons/%d/file" % balloon, None, None, True, 200),
+        ("balloonFile", "GET", "/balloons/9999/file", None, None, True, 404),
+        ("export", "GET", "/balloons/%d/exports/clf" % balloon, None, None, True, 200),
+        ("export", "GET", "/balloons/%d/exports/wav" % balloon, None, None, True, 400),
+        ("export", "GET", "/balloons/9999/exports/clf", None, None, True, 404),
+        ("measure", "POST", "/measurements", {"order": 13}, None, True, 200),
+        ("measure", "POST", "/measurements", {"order": 19}, None, True, 400),
+        ("measure", "POST", "/measurements", {}, None, False, 401),
+        ("check", "POST", "/checks", golden, None, True, 200),
+        ("check", "POST", "/checks", {"golden": balloon}, None, True, 400),
+        ("check", "POST", "/checks", golden, None, False, 401),
+    ]
+
 
 if __name__ == "__main__":
     CLI, SOURCE = sys.argv[1], sys.argv[2]
