@@ -73,7 +73,7 @@ int run(ServeOptions o)
                                      " (taken by another program, or not this machine's address)");
     std::string tokenPath = o.tokenFile;
     if (o.tokenFile.empty()) {
-        tokenPath = writeApiToken(options.token, port, why);
+        tokenPath = writeApiToken(options.token, port, sessionRuntimeDirectory(), why);
         if (tokenPath.empty())
             return cliRefusal(kName, "cannot keep the token: " + why);
     }

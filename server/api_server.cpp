@@ -112,6 +112,7 @@ struct Walk {
     std::string state = "running";
     BalloonProgress last;
     int lastLineV = 1000;
+    bool lastLineShown = false; // the line of the last point went out
     std::vector<QByteArray> events; // Server-Sent Events, complete frames
     BalloonJobResult result;
     bool finished = false;
@@ -664,8 +665,9 @@ private:
                     std::lock_guard lock(walk->mutex);
                     walk->last = p;
                     // One line per V angle, as measure writes them, and the last point.
-                    if (p.total > 0 && (p.vAngle != walk->lastLineV || (p.done == p.total && walk->lastLineV != -1000))) {
-                        walk->lastLineV = p.done == p.total ? -1000 : p.vAngle;
+                    if (!walk->lastLineShown && p.total > 0 && (p.vAngle != walk->lastLineV || p.done == p.total)) {
+                        walk->lastLineV = p.vAngle;
+                        walk->lastLineShown = p.done == p.total;
                         QJsonObject data = progressObject(p);
                         data.insert("line", text(progressLine(p)));
                         walk->addEvent("progress", data);
@@ -1043,11 +1045,17 @@ bool privateDirectory(const std::string& path, std::string& why)
 
 } // namespace
 
-std::string writeApiToken(const std::string& token, quint16 port, std::string& why)
+std::string sessionRuntimeDirectory()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    return runtime ? runtime : "";
+}
+
+std::string writeApiToken(const std::string& token, quint16 port, const std::string& runtimeDirectory, std::string& why)
 {
     std::string base;
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
-        base = runtime;
+    if (!runtimeDirectory.empty()) {
+        base = runtimeDirectory;
     } else {
         base = "/tmp/vantrel-" + std::to_string(::getuid());
         if (!privateDirectory(base, why))

@@ -54,9 +54,11 @@ private:
 std::string makeApiToken();
 
 // Writes the token readable by the user only (0600) into dir/vantrel/api-<port>.token, dir
-// being XDG_RUNTIME_DIR, else /tmp/vantrel-<uid> (made 0700 and refused unless the user's own).
-// Returns the path, or empty with why.
-std::string writeApiToken(const std::string& token, quint16 port, std::string& why);
+// being runtimeDirectory (XDG_RUNTIME_DIR as the session set it), else /tmp/vantrel-<uid> (made
+// 0700 and refused unless the user's own). Returns the path, or empty with why.
+std::string writeApiToken(const std::string& token, quint16 port, const std::string& runtimeDirectory, std::string& why);
+// The session's XDG_RUNTIME_DIR, empty when unset.
+std::string sessionRuntimeDirectory();
 
 // A user's token file: its first line, at least 16 characters, in a file no one else may read.
 std::string readApiTokenFile(const std::string& path, std::string& why);

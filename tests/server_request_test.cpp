@@ -161,12 +161,11 @@ TEST(ApiRequest, MeasurementsAndChecks)
 TEST(ApiToken, WrittenForTheUserAloneAndReadBack)
 {
     testing::TempDir dir;
-    ::setenv("XDG_RUNTIME_DIR", dir.path().string().c_str(), 1);
     const std::string token = makeApiToken();
     EXPECT_EQ(token.size(), 64u);
     EXPECT_NE(token, makeApiToken());
     std::string why;
-    const std::string path = writeApiToken(token, 4747, why);
+    const std::string path = writeApiToken(token, 4747, dir.path().string(), why);
     ASSERT_FALSE(path.empty()) << why;
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -182,7 +181,6 @@ TEST(ApiToken, WrittenForTheUserAloneAndReadBack)
     EXPECT_EQ(readApiTokenFile(open, why), "a-long-enough-token-text");
     std::ofstream(open) << "short\n";
     EXPECT_TRUE(readApiTokenFile(open, why).empty());
-    ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 } // namespace
