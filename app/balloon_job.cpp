@@ -95,19 +95,6 @@ BalloonTrailer trailerOf(const MlsSettings& s, AngleGrid grid)
             angleGridFlag(grid)};
 }
 
-// The port list index for a port given by its list name or, for any other device, a list name
-// pointed at the device.
-int portIndexFor(const std::string& port, int turntable)
-{
-    for (std::size_t i = 0; i < kPortNames.size(); ++i)
-        if (kPortNames[i] == port)
-            return static_cast<int>(i);
-    const int index = turntable == 1 ? 0 : 1; // "COM1" and "COM2"
-    const std::string variable = "VANTREL_PORT_" + std::string(kPortNames[static_cast<std::size_t>(index)]);
-    ::setenv(variable.c_str(), port.c_str(), 1);
-    return index;
-}
-
 int rateIndexFor(int hz)
 {
     for (std::size_t i = 0; i < kRateTexts.size(); ++i)
@@ -251,6 +238,17 @@ std::optional<std::string> checkBeforeTheWalk(const BalloonJobOptions& o, const 
 }
 
 } // namespace
+
+int portIndexFor(const std::string& port, int turntable)
+{
+    for (std::size_t i = 0; i < kPortNames.size(); ++i)
+        if (kPortNames[i] == port)
+            return static_cast<int>(i);
+    const int index = turntable == 1 ? 0 : 1; // "COM1" and "COM2"
+    const std::string variable = "VANTREL_PORT_" + std::string(kPortNames[static_cast<std::size_t>(index)]);
+    ::setenv(variable.c_str(), port.c_str(), 1);
+    return index;
+}
 
 BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::function<void(const BalloonProgress&)>& progress,
                                const std::atomic<bool>* interrupt, const std::function<void(const std::string&)>& note)
@@ -409,7 +407,15 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
             kept && kept->state == AutosaveState::running)
             result.autosaveDirectory = main->autosaveDirectory();
     } else if (interrupted) {
-        (void)script("press main 1027\n");
+        if (options.interruptKeepsResumable) {
+            // The tables stop, but the walk is not ended: its autosave stays as a halt leaves it.
+            main->turntables().abortAll();
+            if (const auto kept = readAutosaveProgress(main->autosaveDirectory());
+                kept && kept->state == AutosaveState::running)
+                result.autosaveDirectory = main->autosaveDirectory();
+        } else {
+            (void)script("press main 1027\n");
+        }
         result.outcome = BalloonJobResult::Outcome::interrupted;
     } else {
         result.outcome = BalloonJobResult::Outcome::completed;

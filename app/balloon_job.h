@@ -57,6 +57,9 @@ struct BalloonJobOptions {
     // for the whole balloon: automatically, or gateMs after the direct sound.
     bool autoGate = false;
     std::optional<double> gateMs;
+    // An interrupt stops the tables and leaves the autosave resumable (autosaveDirectory), in
+    // place of "ABORT Test", which ends the walk for good.
+    bool interruptKeepsResumable = false;
 };
 
 struct BalloonProgress {
@@ -71,7 +74,7 @@ struct BalloonJobResult {
     enum class Outcome { completed, interrupted, halted, refused } outcome = Outcome::refused;
     std::string message; // the system's own message when refused or halted
     std::string windowNote; // which time window the walk measures with, and why
-    std::string autosaveDirectory; // when halted: where the autosave to resume is
+    std::string autosaveDirectory; // when halted (or interrupted, kept resumable): the autosave to resume
     int pointsDone = 0;
     int pointsKept = 0; // of pointsDone, those a resumed walk took from its autosave
     double rigSeconds = 0, wallSeconds = 0;
@@ -91,6 +94,10 @@ struct BalloonJobResult {
     std::optional<double> deviationDb;
     std::string deviationAt;
 };
+
+// The port list index for a turntable's port given by its list name or, for any other device, a
+// list name pointed at the device (turntable 1: "COM1", 2: "COM2").
+int portIndexFor(const std::string& port, int turntable);
 
 // Everything the walk would refuse at its first point is refused before a turntable is
 // connected: the order against the time window, the rate, the sound-card devices, and that the

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/balloon_job.h"
+#include "app/measure_plan.h"
 #include "cli/cli_command.h"
 #include "balloon/balloon_autosave.h"
 #include "platform/number_text.h"
@@ -34,39 +35,15 @@ namespace {
 
 constexpr int kExitInterrupted = 130;
 constexpr std::string_view kName = "measure";
-constexpr double kLongestGateMs = 1000;
 
 std::atomic<bool> interrupted{false};
 
 extern "C" void onInterrupt(int) { interrupted.store(true); }
 
-struct MeasureOptions {
-    bool simulate = false;
-    std::string tt1, tt2;
-    int input = -1, output = -1;
-    int grid = 10;
-    int order = 18, rate = 48000;
-    std::optional<int> window, front, windowType, windowPosition;
-    bool paced = false;
-    int settle = 0;
-    std::string preferences, balloon, render, resume, micFile;
-    SimFaults faults;
-    std::string excitation = "mls";
-    double f1 = 10, f2 = 0;
-    std::vector<double> nonlinearity;
-    std::string simRoom, rigHeight;
-    std::string simOffset;
-    std::string gate;
+// The command line's options, with the one only measure has.
+struct MeasureOptions : MeasureRequest {
+    std::string render;
 };
-
-// "h:mm:ss" of whole seconds.
-std::string clockText(double seconds)
-{
-    const long s = seconds > 0 ? static_cast<long>(seconds + 0.5) : 0;
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
-    return text;
-}
 
 class ProgressDisplay {
 public:
@@ -79,8 +56,7 @@ public:
             if (!finalShown_ && (p.vAngle != lastV_ || p.done == p.total)) {
                 lastV_ = p.vAngle;
                 finalShown_ = p.done == p.total;
-                std::fprintf(stderr, "V=%d deg: %d of %d points, rig %s, wall %s\n", p.vAngle, p.done, p.total,
-                             clockText(p.rigSeconds).c_str(), clockText(p.wallSeconds).c_str());
+                std::fprintf(stderr, "%s\n", progressLine(p).c_str());
             }
             return;
         }
@@ -163,117 +139,18 @@ std::vector<std::string> renderViews(const std::string& directory, const Balloon
 
 int run(MeasureOptions o)
 {
-    if (!o.simOffset.empty())
-        if (const std::string error = parseSimOffset(o.simOffset, o.faults.mountOffset); !error.empty())
-            return cliUsageError(kName, error);
-    if (!o.simRoom.empty()) {
-        SimRoom room;
-        std::string error = parseSimRoom(o.simRoom, room);
-        if (error.empty() && !o.rigHeight.empty() && !parseDecimal(o.rigHeight, room.rigHeight))
-            error = "--sim-rig-height: '" + o.rigHeight + "' is not a number (metres)";
-        if (error.empty())
-            error = roomProblem(room, SimAudioOptions{}.distance);
-        if (!error.empty())
-            return cliUsageError(kName, error);
-        o.faults.room = room;
-    }
-    std::optional<double> gateMs;
-    if (!o.gate.empty() && o.gate != "auto") {
-        double ms = 0;
-        if (!parseDecimal(o.gate, ms) || !(ms > 0) || ms > kLongestGateMs)
-            return cliUsageError(kName, "--gate '" + o.gate + "': auto, or the gate in ms after the direct sound (above 0, "
-                                        "at most " + fixedText(kLongestGateMs, 0) + ")");
-        gateMs = ms;
-    }
-    std::string resumeDirectory;
-    if (!o.resume.empty()) {
-        std::error_code ec;
-        const std::filesystem::path given(o.resume);
-        resumeDirectory = (std::filesystem::is_directory(given, ec) ? given : given.parent_path()).string();
-        if (resumeDirectory.empty())
-            resumeDirectory = ".";
-        // The walk goes on with the kind of rig it started on.
-        const auto record = readAutosaveProgress(resumeDirectory);
-        if (!record)
-            return cliRefusal(kName, "no valid progress record '" + std::string(kAutosaveProgressName) + "' in '" +
-                                         resumeDirectory + "': nothing to resume");
-        const bool hardware = !o.tt1.empty() || !o.tt2.empty();
-        if (record->simulatedRig && hardware)
-            return cliUsageError(kName, "the interrupted walk was measured on the simulated rig, not on --tt1/--tt2");
-        if (!record->simulatedRig && o.simulate)
-            return cliUsageError(kName, "the interrupted walk was measured on turntables and a sound card: give "
-                                        "--tt1 PORT and --tt2 PORT, not --simulate");
-        o.simulate = o.simulate || record->simulatedRig;
-        // And through the same distortion of the simulated rig, which the record keeps.
-        if (record->simulatedRig) {
-            if (o.nonlinearity.empty())
-                o.nonlinearity = {record->simA2, record->simA3};
-            else if (o.nonlinearity != std::vector<double>{record->simA2, record->simA3})
-                return cliUsageError(kName, "the interrupted walk was measured with --sim-nonlinearity " +
-                                                simDistortionText(record->simA2, record->simA3) +
-                                                ": resume it without the option, or with the same values");
-        }
-    }
-    if (o.simulate && (!o.tt1.empty() || !o.tt2.empty()))
-        return cliUsageError(kName, "--simulate uses the simulated rig; --tt1 and --tt2 are for real hardware");
-    if (!o.simulate && (o.tt1.empty() || o.tt2.empty()))
-        return cliUsageError(kName, "give --simulate, or both --tt1 PORT and --tt2 PORT");
     if (!o.render.empty() && !std::filesystem::is_directory(o.render))
         return cliUsageError(kName, "--render: '" + o.render + "' is not a directory");
-
-    if (!o.nonlinearity.empty()) {
-        if (o.nonlinearity.size() != 2 || !std::isfinite(o.nonlinearity[0]) || !std::isfinite(o.nonlinearity[1]))
-            return cliUsageError(kName, "--sim-nonlinearity takes two numbers A2,A3");
-        o.faults.nonlinearA2 = o.nonlinearity[0];
-        o.faults.nonlinearA3 = o.nonlinearity[1];
-    }
-    if (o.excitation == "sweep" && o.resume.empty()) {
-        // Refused here, before the rig moves, naming the value.
-        MlsSettings probe;
-        probe.mlsLengthIndex = o.order - 13;
-        probe.rateIndex = o.rate == 96000 ? 6 : 5;
-        if (const SweepPlanResult plan = planSweep(probe, {true, o.f1, o.f2}); !plan.ok())
-            return cliUsageError(kName, plan.error);
-    }
-
-    BalloonJobOptions job;
-    if (!o.micFile.empty()) {
-        MicReadResult mic = readMicFile(o.micFile);
-        if (!mic.calibration)
-            return cliUsageError(kName, "--mic-file " + o.micFile + ": " + mic.error);
-        std::printf("%s: %s\n", o.micFile.c_str(), micSummary(*mic.calibration).c_str());
-        job.micCalibration = std::move(mic.calibration);
-    }
-    job.sweep = o.excitation == "sweep";
-    job.sweepF1 = o.f1;
-    job.sweepF2 = o.f2;
-    job.resumeDirectory = resumeDirectory;
-    job.faults = o.faults;
-    job.simulate = o.simulate;
-    job.tt1Port = o.tt1;
-    job.tt2Port = o.tt2;
-    job.inputDevice = o.input;
-    job.outputDevice = o.output;
-    job.grid = o.grid == 5 ? AngleGrid::Grid5 : AngleGrid::Grid10;
-    job.preferencesFile = o.preferences;
-    job.output = o.balloon;
+    std::error_code ec;
+    MeasurePlan plan = planMeasure(o, std::filesystem::current_path(ec).string());
+    if (!plan.error.empty())
+        return plan.usage ? cliUsageError(kName, plan.error) : cliRefusal(kName, plan.error);
+    for (const std::string& note : plan.notes)
+        std::printf("%s\n", note.c_str());
+    BalloonJobOptions& job = plan.job;
     job.renderDirectory = o.render;
     job.render = [dir = o.render](const BalloonMatrix& matrix, const FrequencyAxis& axis, AngleGrid grid,
                                   std::string& error) { return renderViews(dir, matrix, axis, grid, error); };
-    std::error_code ec;
-    job.startDirectory = std::filesystem::current_path(ec).string();
-    // Explicit values win over a preferences file; without one the defaults apply.
-    if (o.preferences.empty() || o.order != 18)
-        job.order = o.order;
-    if (o.preferences.empty() || o.rate != 48000)
-        job.rateHz = o.rate;
-    job.windowSamples = o.window;
-    job.pacing = WalkPacing{o.paced, o.settle};
-    job.frontSamples = o.front;
-    job.autoGate = o.gate == "auto";
-    job.gateMs = gateMs;
-    job.windowType = o.windowType;
-    job.windowPosition = o.windowPosition;
 
     interrupted.store(false);
     struct sigaction action {};

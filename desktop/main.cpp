@@ -1,19 +1,23 @@
 // vantrel: the desktop program.
 //   vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]] [--sim-offset X,Y,Z]]
-//           [--speed N] [--log] [--screenshot FILE] [--help] [--version]
+//           [--speed N] [--log] [--screenshot FILE] [--api [PORT]] [--help] [--version]
 // --simulate binds both turntables and the sound card to the built-in simulated rig; --speed
 // runs the clock N times faster; --screenshot renders the main window after start-up to FILE
 // (message boxes answered with their default) and exits.
 
 #include <QApplication>
 #include <QDir>
+#include <QHostAddress>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "devices/device_set.h"
 #include "app/main_window.h"
+#include "app/main_window_controls.h"
+#include "app/measure_plan.h"
 #include "platform/number_text.h"
 #include "platform/qt/image_canvas.h"
 #include "platform/qt/qt_platform.h"
@@ -21,13 +25,14 @@
 #include "platform/sim/sim_audio.h"
 #include "platform/sim/sim_faults.h"
 #include "platform/version.h"
+#include "server/api_server.h"
 
 namespace {
 
 int usage()
 {
     std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]]\n"
-                         "               [--sim-offset X,Y,Z]] [--speed N] [--log] [--screenshot FILE]\n"
+                         "               [--sim-offset X,Y,Z]] [--speed N] [--log] [--screenshot FILE] [--api [PORT]]\n"
                          "  --fault: %.*s\n", static_cast<int>(vantrel::kSimFaultHelp.size()), vantrel::kSimFaultHelp.data());
     return 2;
 }
@@ -52,6 +57,9 @@ void help()
                 "  --speed N          with --simulate: run the clock N times faster\n"
                 "  --log              print every event (serial bytes, timers, message boxes with their\n"
                 "                     answers, file dialogs) to standard error\n"
+                "  --api [PORT]       with --simulate: serve the HTTP interface (/api/v1) on 127.0.0.1 (port 4747);\n"
+                "                     a script's walk shows its progress in the window's title; the token file\n"
+                "                     is printed\n"
                 "  --screenshot FILE  render the main window after start-up to FILE (PNG) and exit; message\n"
                 "                     boxes take their default answer\n"
                 "  --help             print this help and exit\n"
@@ -76,6 +84,7 @@ int main(int argc, char** argv)
     std::string screenshot;
     std::optional<std::string> roomText, rigHeightText;
     std::optional<std::string> offsetText;
+    std::optional<int> apiPort;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help") {
@@ -103,6 +112,14 @@ int main(int argc, char** argv)
         else if (a == "--speed" && i + 1 < argc) {
             if (!vantrel::parseDecimal(argv[++i], options.speed) || options.speed <= 0)
                 return usage();
+        } else if (a == "--api") {
+            apiPort = vantrel::kApiDefaultPort;
+            if (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9') {
+                double port = 0;
+                if (!vantrel::parseDecimal(argv[++i], port) || port != static_cast<int>(port) || port < 0 || port > 65535)
+                    return usage();
+                apiPort = static_cast<int>(port);
+            }
         } else if (a == "--screenshot" && i + 1 < argc) {
             screenshot = argv[++i];
             options.autoAnswer = true;
@@ -142,11 +159,19 @@ int main(int argc, char** argv)
         }
         faults.room = room;
     }
+    if (apiPort && !simulate) {
+        std::fprintf(stderr, "vantrel: --api needs --simulate here (the window holds the turntables' ports); "
+                             "vantrel-cli serve --tt1 PORT --tt2 PORT serves real turntables\n");
+        return 2;
+    }
     if (options.speed != 1.0 && !simulate) {
         std::fprintf(stderr, "vantrel: --speed needs --simulate (real turntables keep real time)\n");
         return 2;
     }
 
+    // Before Qt's environment fills in a runtime directory of its own: the token goes where a
+    // client looks for it.
+    const std::string runtimeDirectory = vantrel::sessionRuntimeDirectory();
     vantrel::prepareQtEnvironment();
     QApplication app(argc, argv);
     options.rigClock = simulate;
@@ -155,6 +180,44 @@ int main(int argc, char** argv)
     auto mainWindow = vantrel::MainWindow::start(platform, devices.devices(), QDir::currentPath().toStdString());
     if (!mainWindow)
         return 1;
+    // The HTTP interface beside the window: a script's walk shows its progress in the title.
+    std::unique_ptr<vantrel::ApiServer> api;
+    std::string tokenPath;
+    if (apiPort) {
+        vantrel::ApiServerOptions o;
+        o.rig.simulate = true;
+        o.rig.faults = faults;
+        o.directory = QDir::currentPath().toStdString();
+        o.token = vantrel::makeApiToken();
+        api = std::make_unique<vantrel::ApiServer>(o);
+        const quint16 port = api->listen(QHostAddress::LocalHost, static_cast<quint16>(*apiPort));
+        std::string why;
+        if (port != 0)
+            tokenPath = vantrel::writeApiToken(o.token, port, runtimeDirectory, why);
+        if (port == 0 || tokenPath.empty()) {
+            std::fprintf(stderr, "vantrel: --api: %s\n",
+                         port == 0 ? ("cannot listen on 127.0.0.1 port " + std::to_string(*apiPort)).c_str() : why.c_str());
+            return 1;
+        }
+        std::printf("api: http://127.0.0.1:%u/api/v1\ntoken: %s\n", static_cast<unsigned>(port), tokenPath.c_str());
+        std::fflush(stdout);
+        vantrel::WindowHost& host = mainWindow->host();
+        api->onWalkNews([&host](const vantrel::ApiWalkNews& n) {
+            std::string title = "API walk " + std::to_string(n.id) + ": ";
+            title += n.state == "running" ? vantrel::progressLine(n.progress)
+                                          : n.state + " after " + std::to_string(n.progress.done) + " of " +
+                                                std::to_string(n.progress.total) + " points" +
+                                                (n.message.empty() ? "" : " (" + n.message + ")");
+            host.setTitle(title);
+            // Also drawn in the window's free strip at the bottom, where no title bar is shown.
+            vantrel::Canvas& c = host.surface();
+            c.setFont(vantrel::Font::System);
+            c.setTextColour({0, 0, 0});
+            c.setTextBackground(true, vantrel::kMainBackground);
+            c.textOut(8, 762, title + std::string(40, ' '));
+            host.showDrawing();
+        });
+    }
     if (!screenshot.empty()) {
         QApplication::processEvents();
         vantrel::QtWindow* w = platform.window("main");
@@ -165,5 +228,8 @@ int main(int argc, char** argv)
         std::printf("%s\n", screenshot.c_str());
         return 0;
     }
-    return app.exec();
+    const int status = app.exec();
+    if (!tokenPath.empty())
+        std::remove(tokenPath.c_str());
+    return status;
 }

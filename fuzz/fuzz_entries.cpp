@@ -578,6 +578,7 @@ std::span<const Target> targets()
         {"measurement_record", measurementRecord}, {"near_field_curve", nearFieldCurve},
         {"sphere_coefficients", sphereCoefficients}, {"sim_offset", simOffset},
         {"resampling_record", resamplingRecord},
+        {"api_request", apiRequest},
     };
     return all;
 }

@@ -60,6 +60,9 @@ int sphereCoefficients(Bytes data);
 int resamplingRecord(Bytes data);
 // The mount offset of --sim-offset ("X,Y,Z" mm): an offset taken lies within the cube.
 int simOffset(Bytes data);
+// A request body of the HTTP interface (a walk's options, a turntable move): what is taken lies
+// in range, and a refusal names its reason and leaves the options as they were.
+int apiRequest(Bytes data);
 
 struct Target {
     std::string_view name;

@@ -718,6 +718,8 @@ bool MeasurementWindow::importStoredRecording()
     return true;
 }
 
+bool MeasurementWindow::recording() const { return card_ && card_->running(); }
+
 // ---- IR -> SPL ----
 
 bool MeasurementWindow::irToSpl(std::optional<PointAngles> at)

@@ -117,6 +117,8 @@ public:
     std::optional<GateRecord> gateRecord() const;
 
     MlsEngine& engine() { return engine_; }
+    // A recording is under way on the sound card (its playback or capture not yet back).
+    bool recording() const;
     // True while a dialog of this window waits for a person (the file dialog of a stored
     // recording, a message box): the time it takes is no fault of the sound card.
     bool waitingForPerson() const { return personWaits_ > 0; }

@@ -1,0 +1,158 @@
+#include "app/measure_plan.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "balloon/balloon_autosave.h"
+#include "calibration/mic_file.h"
+#include "mls/mls_settings.h"
+#include "mls/sweep.h"
+#include "platform/number_text.h"
+#include "platform/sim/room.h"
+#include "platform/sim/sim_audio.h"
+
+namespace vantrel {
+
+namespace {
+
+MeasurePlan failed(std::string error, bool usage)
+{
+    MeasurePlan plan;
+    plan.error = std::move(error);
+    plan.usage = usage;
+    return plan;
+}
+
+} // namespace
+
+MeasurePlan planMeasure(MeasureRequest o, const std::string& startDirectory)
+{
+    if (!o.simOffset.empty())
+        if (const std::string error = parseSimOffset(o.simOffset, o.faults.mountOffset); !error.empty())
+            return failed(error, true);
+    if (!o.simRoom.empty()) {
+        SimRoom room;
+        std::string error = parseSimRoom(o.simRoom, room);
+        if (error.empty() && !o.rigHeight.empty() && !parseDecimal(o.rigHeight, room.rigHeight))
+            error = "--sim-rig-height: '" + o.rigHeight + "' is not a number (metres)";
+        if (error.empty())
+            error = roomProblem(room, SimAudioOptions{}.distance);
+        if (!error.empty())
+            return failed(error, true);
+        o.faults.room = room;
+    }
+    std::optional<double> gateMs;
+    if (!o.gate.empty() && o.gate != "auto") {
+        double ms = 0;
+        if (!parseDecimal(o.gate, ms) || !(ms > 0) || ms > kLongestGateMs)
+            return failed("--gate '" + o.gate + "': auto, or the gate in ms after the direct sound (above 0, at most " +
+                              fixedText(kLongestGateMs, 0) + ")",
+                          true);
+        gateMs = ms;
+    }
+    std::string resumeDirectory;
+    if (!o.resume.empty()) {
+        std::error_code ec;
+        const std::filesystem::path given(o.resume);
+        resumeDirectory = (std::filesystem::is_directory(given, ec) ? given : given.parent_path()).string();
+        if (resumeDirectory.empty())
+            resumeDirectory = ".";
+        // The walk goes on with the kind of rig it started on.
+        const auto record = readAutosaveProgress(resumeDirectory);
+        if (!record)
+            return failed("no valid progress record '" + std::string(kAutosaveProgressName) + "' in '" +
+                              resumeDirectory + "': nothing to resume",
+                          false);
+        const bool hardware = !o.tt1.empty() || !o.tt2.empty();
+        if (record->simulatedRig && hardware)
+            return failed("the interrupted walk was measured on the simulated rig, not on --tt1/--tt2", true);
+        if (!record->simulatedRig && o.simulate)
+            return failed("the interrupted walk was measured on turntables and a sound card: give --tt1 PORT and "
+                          "--tt2 PORT, not --simulate",
+                          true);
+        o.simulate = o.simulate || record->simulatedRig;
+        // And through the same distortion of the simulated rig, which the record keeps.
+        if (record->simulatedRig) {
+            if (o.nonlinearity.empty())
+                o.nonlinearity = {record->simA2, record->simA3};
+            else if (o.nonlinearity != std::vector<double>{record->simA2, record->simA3})
+                return failed("the interrupted walk was measured with --sim-nonlinearity " +
+                                  simDistortionText(record->simA2, record->simA3) +
+                                  ": resume it without the option, or with the same values",
+                              true);
+        }
+    }
+    if (o.simulate && (!o.tt1.empty() || !o.tt2.empty()))
+        return failed("--simulate uses the simulated rig; --tt1 and --tt2 are for real hardware", true);
+    if (!o.simulate && (o.tt1.empty() || o.tt2.empty()))
+        return failed("give --simulate, or both --tt1 PORT and --tt2 PORT", true);
+
+    if (!o.nonlinearity.empty()) {
+        if (o.nonlinearity.size() != 2 || !std::isfinite(o.nonlinearity[0]) || !std::isfinite(o.nonlinearity[1]))
+            return failed("--sim-nonlinearity takes two numbers A2,A3", true);
+        o.faults.nonlinearA2 = o.nonlinearity[0];
+        o.faults.nonlinearA3 = o.nonlinearity[1];
+    }
+    if (o.excitation == "sweep" && o.resume.empty()) {
+        // Refused here, before the rig moves, naming the value.
+        MlsSettings probe;
+        probe.mlsLengthIndex = o.order - 13;
+        probe.rateIndex = o.rate == 96000 ? 6 : 5;
+        if (const SweepPlanResult plan = planSweep(probe, {true, o.f1, o.f2}); !plan.ok())
+            return failed(plan.error, true);
+    }
+
+    MeasurePlan plan;
+    BalloonJobOptions& job = plan.job;
+    if (!o.micFile.empty()) {
+        MicReadResult mic = readMicFile(o.micFile);
+        if (!mic.calibration)
+            return failed("--mic-file " + o.micFile + ": " + mic.error, true);
+        plan.notes.push_back(o.micFile + ": " + micSummary(*mic.calibration));
+        job.micCalibration = std::move(mic.calibration);
+    }
+    job.sweep = o.excitation == "sweep";
+    job.sweepF1 = o.f1;
+    job.sweepF2 = o.f2;
+    job.resumeDirectory = resumeDirectory;
+    job.faults = o.faults;
+    job.simulate = o.simulate;
+    job.tt1Port = o.tt1;
+    job.tt2Port = o.tt2;
+    job.inputDevice = o.input;
+    job.outputDevice = o.output;
+    job.grid = o.grid == 5 ? AngleGrid::Grid5 : AngleGrid::Grid10;
+    job.preferencesFile = o.preferences;
+    job.output = o.balloon;
+    job.startDirectory = startDirectory;
+    // Explicit values win over a preferences file; without one the defaults apply.
+    if (o.preferences.empty() || o.order != 18)
+        job.order = o.order;
+    if (o.preferences.empty() || o.rate != 48000)
+        job.rateHz = o.rate;
+    job.windowSamples = o.window;
+    job.pacing = WalkPacing{o.paced, o.settle};
+    job.frontSamples = o.front;
+    job.autoGate = o.gate == "auto";
+    job.gateMs = gateMs;
+    job.windowType = o.windowType;
+    job.windowPosition = o.windowPosition;
+    return plan;
+}
+
+std::string clockText(double seconds)
+{
+    const long s = seconds > 0 ? static_cast<long>(seconds + 0.5) : 0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+    return text;
+}
+
+std::string progressLine(const BalloonProgress& p)
+{
+    return "V=" + std::to_string(p.vAngle) + " deg: " + std::to_string(p.done) + " of " + std::to_string(p.total) +
+           " points, rig " + clockText(p.rigSeconds) + ", wall " + clockText(p.wallSeconds);
+}
+
+} // namespace vantrel
