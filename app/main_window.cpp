@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <new>
 
+#include "app/export_dialog.h"
 #include "app/main_window_controls.h"
+#include "app/recent_balloons.h"
 #include "calibration/calibration_window.h"
 #include "mls/measurement_window.h"
 #include "output/main_window_printer.h"
@@ -32,6 +34,9 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
     window->createControls();
     window->createSequencer();
     window->showRadioMarks();
+    window->recentBalloons_ = loadRecentBalloons(startDirectory);
+    window->showRecentBalloons();
+    window->refreshMenus();
     // The operator sees the window before any start-up message.
     window->host_->repaintNow();
     if (!window->preferences_.load(window->settings_, window->calibration_))
@@ -151,7 +156,12 @@ void MainWindow::command(int id, int code)
     using namespace main_ids;
     if (destroyed_)
         return;
-    if (turntables_->command(id, code) || sequenceCommand(id))
+    // A walk starts and ends in commands and timers: the menus follow at once.
+    struct RefreshMenus {
+        MainWindow& window;
+        ~RefreshMenus() { window.refreshMenus(); }
+    } refresh{*this};
+    if (turntables_->command(id, code) || sequenceCommand(id) || menuCommand(id))
         return;
     switch (id) {
     case kMeasurements:
@@ -223,6 +233,10 @@ void MainWindow::timer(int id)
 {
     if (destroyed_)
         return;
+    struct RefreshMenus {
+        MainWindow& window;
+        ~RefreshMenus() { window.refreshMenus(); }
+    } refresh{*this};
     if (id == kMoveTimer1 || id == kMoveTimer2)
         (void)turntables_->timer(id);
     else if (sequencer_)
@@ -287,6 +301,8 @@ void MainWindow::destroyWindow()
         sequencer_->endQuietly();
     if (measurement_)
         measurement_->close();
+    if (exportDialog_)
+        exportDialog_->closeRequested();
     turntables_->closeLinks();
     destroyed_ = true;
     host_->destroy();

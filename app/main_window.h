@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_autosave.h"
@@ -14,6 +15,7 @@
 #include "balloon/distortion_balloon.h"
 #include "balloon/frequency_axis.h"
 #include "balloon/measurement_record.h"
+#include "balloon/valid_band.h"
 #include "analysis/near_field_curve.h"
 #include "mls/frequency_response.h"
 #include "app/walk_pacing_file.h"
@@ -34,7 +36,10 @@
 namespace vantrel {
 
 class CalibrationWindow;
+class ExportDialog;
 class MainWindowPrinter;
+enum class ExportKind;
+struct ExportRequest;
 class MeasurementWindow;
 
 // The settings a balloon file keeps.
@@ -136,6 +141,8 @@ private:
     // True when the balloon was saved.
     bool saveData();
     void loadData();
+    // The load of a chosen file (nothing: the dialog was cancelled) and what follows either way.
+    void loadBalloonFrom(const std::optional<std::string>& path);
     // Before a new walk overwrites a balloon nobody has saved: save, discard or cancel. True
     // when the walk may start.
     bool mayOverwriteBalloon();
@@ -146,6 +153,15 @@ private:
     // a file), and "Merge Near Field" of the balloon in memory with it.
     void nearFieldMeasured(const AxisLevelPhase& response, double radiusMm);
     void mergeNearField();
+    // main_window_menus.cpp: the menu bar's own commands (true when id was one), the entries
+    // a walk holds, the recent balloon files and the exports of the balloon in memory.
+    bool menuCommand(int id);
+    void refreshMenus();
+    void showRecentBalloons();
+    void rememberBalloon(const std::string& path);
+    void openRecentBalloon(std::size_t index);
+    void openExportDialog(ExportKind kind);
+    bool writeExport(const ExportRequest& request, bool allPoints);
 
     Platform& platform_;
     Devices devices_;
@@ -186,6 +202,17 @@ private:
     std::string nearFieldFileName_;
     // The record of the balloon in memory once merged: "Save Data" writes it beside the file.
     std::optional<MeasurementRecord> mergedRecord_;
+    // The balloon in memory as its file held it (trailer, what it was measured with), until a
+    // walk measures into it; what the exports of a loaded balloon write from.
+    struct LoadedSource {
+        BalloonTrailer trailer;
+        MeasuredWith measured;
+        std::string recordError; // a damaged record beside the file: the exports refuse as the command line does
+    };
+    std::optional<LoadedSource> loadedSource_;
+    std::vector<std::string> recentBalloons_;
+    std::unique_ptr<ExportDialog> exportDialog_;
+    int menusShowWalk_ = -1; // whether the menus show the walk's holds; -1 before the first look
 };
 
 } // namespace vantrel

@@ -5,6 +5,7 @@
 
 #include "app/main_window_controls.h"
 #include "balloon/balloon_file.h"
+#include "balloon/measured_balloon.h"
 #include "mls/curve_slots.h"
 #include "mls/measurement_window.h"
 
@@ -62,6 +63,8 @@ bool MainWindow::saveData()
             host_->message(*error, kCaption, MessageIcon::Warning);
         else
             saved = true;
+        if (saved)
+            rememberBalloon(*path);
     }
     if (saved)
         balloonUnsaved_ = false;
@@ -88,11 +91,25 @@ bool MainWindow::mayOverwriteBalloon()
 
 void MainWindow::loadData()
 {
-    if (const auto path = chooseBalloonFile(false)) {
+    loadBalloonFrom(chooseBalloonFile(false));
+}
+
+void MainWindow::loadBalloonFrom(const std::optional<std::string>& path)
+{
+    if (path) {
         const BalloonLoadResult loaded = loadBalloon(*path, *matrix_);
         if (loaded) {
             balloonUnsaved_ = false;
             mergedRecord_.reset();
+            LoadedSource source{matrix_->readTrailer(), {}, {}};
+            std::optional<MeasurementRecord> record;
+            if (auto measured = measuredWithFor(*path, record, source.recordError))
+                source.measured = *measured;
+            // As the command line reads it: a window in samples without its rate takes the trailer's.
+            if (record && record->windowSamples > 0 && !(record->rateHz > 0))
+                source.measured.windowSeconds = record->windowSamples / trailerRateHz(loaded.settings->rateIndex);
+            loadedSource_ = std::move(source);
+            rememberBalloon(*path);
             const BalloonTrailer& t = *loaded.settings;
             settings_.windowTypeIndex = t.windowTypeIndex;
             settings_.rateIndex = t.rateIndex;

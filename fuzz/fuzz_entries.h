@@ -54,6 +54,12 @@ int simRoom(Bytes data);
 // A near-field curve: a refusal has its reason; a curve has rising frequencies and finite values.
 int nearFieldCurve(Bytes data);
 
+// "Pellant.recent": what reads writes back as the same list, and no path breaks a line.
+int recentBalloons(Bytes data);
+// The export window's fields: the input split at NUL bytes into its edits in id order; a
+// request taken asks for one output with finite, positive numbers.
+int exportFields(Bytes data);
+
 struct Target {
     std::string_view name;
     int (*entry)(Bytes);

@@ -35,6 +35,58 @@ HeadlessWindow::HeadlessWindow(HeadlessPlatform& platform, const WindowSpec& lay
         if (c.kind == ControlKind::Edit || c.kind == ControlKind::Static)
             s.text = std::string(c.caption);
     }
+    for (const MenuSpec& m : layout.menus) {
+        if (m.id < 0)
+            continue;
+        HeadlessMenu& entry = menus_[m.id];
+        entry.caption = std::string(m.caption);
+        entry.checkable = m.checkable;
+    }
+}
+
+const HeadlessMenu* HeadlessWindow::menu(int id) const
+{
+    auto it = menus_.find(id);
+    return it == menus_.end() ? nullptr : &it->second;
+}
+
+std::string HeadlessWindow::chooseMenu(int id)
+{
+    auto it = menus_.find(id);
+    if (it == menus_.end())
+        return "window '" + name_ + "' has no menu entry " + std::to_string(id);
+    if (!it->second.enabled || !it->second.visible) {
+        platform_.log().record("menu", name_ + " " + std::to_string(id) + " disabled");
+        return {};
+    }
+    platform_.log().record("menu", name_ + " " + std::to_string(id));
+    client_.command(id, kNotifyClicked);
+    return {};
+}
+
+void HeadlessWindow::enableMenu(int id, bool enabled, std::string_view reason)
+{
+    auto it = menus_.find(id);
+    if (it == menus_.end())
+        return;
+    it->second.enabled = enabled;
+    it->second.reason = std::string(reason);
+}
+
+void HeadlessWindow::setMenuText(int id, std::string_view caption, bool visible)
+{
+    auto it = menus_.find(id);
+    if (it == menus_.end())
+        return;
+    it->second.caption = std::string(caption);
+    it->second.visible = visible;
+}
+
+void HeadlessWindow::checkMenu(int id, bool checked)
+{
+    auto it = menus_.find(id);
+    if (it != menus_.end())
+        it->second.checked = checked;
 }
 
 const HeadlessControl* HeadlessWindow::control(int id) const

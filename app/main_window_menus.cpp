@@ -1,0 +1,161 @@
+// The main window's menu bar: the commands only the menus give (exports of the balloon in
+// memory, the recent balloon files, quitting), the entries a running walk holds, and the list
+// of recent files kept beside the preferences.
+
+#include <filesystem>
+
+#include "app/export_dialog.h"
+#include "app/main_window.h"
+#include "app/main_window_controls.h"
+#include "app/recent_balloons.h"
+#include "balloon/measured_balloon.h"
+#include "exports/export_run.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr std::string_view kCaption = "Karvell";
+constexpr std::string_view kWalkHoldsLoad =
+    "A balloon measurement is running: \"ABORT Test\" ends it before a balloon is loaded.";
+
+static_assert(menu_ids::kOpenBalloon == main_ids::kLoadData && menu_ids::kSaveBalloonAs == main_ids::kSaveData);
+
+struct ExportMenu {
+    int id;
+    ExportKind kind;
+    std::string_view suffix; // of the suggested output beside the balloon file; empty: a folder
+};
+constexpr ExportMenu kExportMenus[] = {
+    {menu_ids::kExportSofa, ExportKind::Sofa, ".sofa"},   {menu_ids::kExportFrd, ExportKind::Frd, ""},
+    {menu_ids::kExportClf, ExportKind::Clf, ".tab"},      {menu_ids::kExportSplTables, ExportKind::SplTables, ""},
+    {menu_ids::kExportHtml, ExportKind::Html, ".html"},
+};
+
+} // namespace
+
+bool MainWindow::menuCommand(int id)
+{
+    using namespace menu_ids;
+    for (const ExportMenu& e : kExportMenus)
+        if (id == e.id) {
+            openExportDialog(e.kind);
+            return true;
+        }
+    if (id >= kRecentFirst && id < kRecentFirst + static_cast<int>(kRecentBalloons)) {
+        openRecentBalloon(static_cast<std::size_t>(id - kRecentFirst));
+        return true;
+    }
+    if (id == kQuit) {
+        closeRequested();
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::refreshMenus()
+{
+    if (destroyed_)
+        return;
+    const int walking = sequence_.sequenceRunning ? 1 : 0;
+    if (walking == menusShowWalk_)
+        return;
+    menusShowWalk_ = walking;
+    // The walk stores into the balloon in memory and keeps its grid and settings: nothing may
+    // replace them. Saving and exporting what it has measured so far stays open.
+    const std::string_view reason = walking ? kWalkHoldsLoad : std::string_view();
+    host_->enableMenu(menu_ids::kOpenBalloon, !walking, reason);
+    for (std::size_t i = 0; i < kRecentBalloons; ++i)
+        host_->enableMenu(menu_ids::kRecentFirst + static_cast<int>(i), !walking, reason);
+}
+
+void MainWindow::showRecentBalloons()
+{
+    host_->setMenuText(menu_ids::kNoRecent, "No Recent Balloons", recentBalloons_.empty());
+    host_->enableMenu(menu_ids::kNoRecent, false);
+    for (std::size_t i = 0; i < kRecentBalloons; ++i) {
+        const bool shown = i < recentBalloons_.size();
+        host_->setMenuText(menu_ids::kRecentFirst + static_cast<int>(i),
+                           shown ? std::to_string(i + 1) + "  " + recentBalloons_[i] : std::string(), shown);
+    }
+}
+
+void MainWindow::rememberBalloon(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    const std::vector<std::string> updated = withRecentBalloon(recentBalloons_, ec ? path : absolute.string());
+    if (updated == recentBalloons_)
+        return;
+    recentBalloons_ = updated;
+    showRecentBalloons();
+    // The list is a convenience: a folder that takes no file loses it, nothing else.
+    if (std::string error = saveRecentBalloons(startDirectory_, recentBalloons_); !error.empty())
+        platform_.log().record("recent", "not kept: " + error);
+}
+
+void MainWindow::openRecentBalloon(std::size_t index)
+{
+    if (index >= recentBalloons_.size())
+        return;
+    if (sequence_.sequenceRunning) {
+        host_->message(kWalkHoldsLoad, kCaption, MessageIcon::Information);
+        return;
+    }
+    balloonFileName_ = recentBalloons_[index];
+    loadBalloonFrom(balloonFileName_);
+}
+
+void MainWindow::openExportDialog(ExportKind kind)
+{
+    std::string suggested;
+    for (const ExportMenu& e : kExportMenus)
+        if (e.kind == kind && !balloonFileName_.empty()) {
+            const std::filesystem::path balloon(balloonFileName_);
+            suggested = e.suffix.empty() ? balloon.parent_path().string()
+                                         : std::filesystem::path(balloon).replace_extension(e.suffix).string();
+        }
+    if (!exportDialog_)
+        exportDialog_ = std::make_unique<ExportDialog>();
+    exportDialog_->open(platform_, *host_, kind, suggested,
+                        [this](const ExportRequest& request, bool allPoints) { return writeExport(request, allPoints); });
+}
+
+bool MainWindow::writeExport(const ExportRequest& request, bool allPoints)
+{
+    // The same refusals as the command line, before anything is written.
+    ThreeJs three;
+    if (!request.html.empty())
+        if (std::string error = readThreeJs(threeJsDirectory(), three); !error.empty()) {
+            host_->message(request.html + "\n\n" + error, kCaption, MessageIcon::Warning);
+            return false;
+        }
+    const bool fromFile = loadedSource_ && !mergedRecord_;
+    if (fromFile && !loadedSource_->recordError.empty()) {
+        host_->message(balloonFileName_ + "\n\n" + loadedSource_->recordError, kCaption, MessageIcon::Warning);
+        return false;
+    }
+    // The balloon as its file holds it, or as "Save Data" would write it now.
+    const BalloonTrailer trailer = loadedSource_ ? loadedSource_->trailer : trailerOfSettings(settings_, angleGrid_);
+    const MeasuredWith measured = fromFile ? loadedSource_->measured : measuredWithOf(measurementRecord());
+    const std::string name = balloonFileName_.empty() ? std::string("balloon.BAL") : balloonFileName_;
+    const ExportSource source{*matrix_, trailer, name, measured, allPoints};
+    std::string written, warnings;
+    const ExportReport report{[&](const std::string& line) { written += line + "\n"; },
+                              [&](const std::string& warning) { warnings += "\nwarning: " + warning + "\n"; }};
+    host_->setWaitCursor(true);
+    const std::string error = runExportRequest(source, request, three, report);
+    host_->setWaitCursor(false);
+    platform_.log().record("export", error.empty() ? "written" : "refused: " + error);
+    if (!error.empty()) {
+        host_->message(written + (written.empty() ? "" : "\n") + error, kCaption, MessageIcon::Warning);
+        return false;
+    }
+    if (sequence_.sequenceRunning)
+        warnings += "\nwarning: the balloon is incomplete: the walk is still measuring it, and the points it has not "
+                    "reached are written as never measured\n";
+    host_->message(written + warnings, kCaption, warnings.empty() ? MessageIcon::Information : MessageIcon::Warning);
+    return true;
+}
+
+} // namespace vantrel

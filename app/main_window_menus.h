@@ -1,0 +1,50 @@
+#pragma once
+// The main window's menu bar as data. Entries that do what a control of the window does carry
+// that control's id, so the one command path serves both.
+
+#include <array>
+
+#include "output/main_window_printer.h"
+#include "platform/window_host.h"
+
+namespace vantrel {
+
+namespace menu_ids {
+inline constexpr int kOpenBalloon = 1037;   // "Load Data"
+inline constexpr int kSaveBalloonAs = 1036; // "Save Data"
+inline constexpr int kExportSofa = 2011, kExportFrd = 2012, kExportClf = 2013, kExportSplTables = 2014,
+                     kExportHtml = 2015;
+inline constexpr int kNoRecent = 2020;
+inline constexpr int kRecentFirst = 2021; // .. kRecentFirst + 7, newest first
+inline constexpr int kPrint = kPrintMainWindowCommand;
+inline constexpr int kQuit = 2032;
+} // namespace menu_ids
+
+inline constexpr std::array<MenuSpec, 24> kMainMenus{{
+    {0, -1, "&File"},
+    {1, menu_ids::kOpenBalloon, "&Open Balloon...", "Load a balloon file (as \"Load Data\")", false, "Ctrl+O"},
+    {1, menu_ids::kSaveBalloonAs, "&Save Balloon As...", "Save the balloon to a file (as \"Save Data\")", false, "Ctrl+S"},
+    {1, -1, ""},
+    {1, -1, "&Export", "Write the balloon in memory for other tools"},
+    {2, menu_ids::kExportSofa, "SOFA...", "An AES69 directivity file"},
+    {2, menu_ids::kExportFrd, "FRD...", "FRD files of the horizontal and vertical planes"},
+    {2, menu_ids::kExportClf, "CLF...", "CLF text"},
+    {2, menu_ids::kExportSplTables, "SPL Tables...", "The CTA-2034 tooling's SPL tables"},
+    {2, menu_ids::kExportHtml, "HTML Page...", "One HTML page that turns the balloon in a browser"},
+    {1, -1, "&Recent Balloons"},
+    {2, menu_ids::kNoRecent, "No Recent Balloons"},
+    {2, menu_ids::kRecentFirst + 0, ""},
+    {2, menu_ids::kRecentFirst + 1, ""},
+    {2, menu_ids::kRecentFirst + 2, ""},
+    {2, menu_ids::kRecentFirst + 3, ""},
+    {2, menu_ids::kRecentFirst + 4, ""},
+    {2, menu_ids::kRecentFirst + 5, ""},
+    {2, menu_ids::kRecentFirst + 6, ""},
+    {2, menu_ids::kRecentFirst + 7, ""},
+    {1, -1, ""},
+    {1, menu_ids::kPrint, "&Print...", "Print the main window (Ctrl+P)"},
+    {1, -1, ""},
+    {1, menu_ids::kQuit, "&Quit", "Save the preferences and leave, after asking", false, "Ctrl+Q"},
+}};
+
+} // namespace vantrel

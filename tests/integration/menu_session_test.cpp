@@ -1,0 +1,223 @@
+// The main window's menu bar driven through the session harness: each export of the balloon in
+// memory against the command line's of its file, the recent files kept beside the preferences,
+// the entries a walk holds, and the refusals that write nothing.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/export_dialog.h"
+#include "app/main_window_menus.h"
+#include "app/recent_balloons.h"
+#include "balloon/balloon_file.h"
+#include "cli_run.h"
+#include "integration/session_fixture.h"
+
+using namespace vantrel;
+using namespace vantrel::testing;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every file under p (or p itself), by its path below p, with its bytes.
+std::map<std::string, std::string> contents(const fs::path& p)
+{
+    std::map<std::string, std::string> out;
+    if (fs::is_regular_file(p)) {
+        out[""] = readWholeFile(p);
+        return out;
+    }
+    if (fs::is_directory(p))
+        for (const auto& e : fs::recursive_directory_iterator(p))
+            if (e.is_regular_file())
+                out[fs::relative(e.path(), p).string()] = readWholeFile(e.path());
+    return out;
+}
+
+std::string q(const fs::path& p)
+{
+    std::string text(1, '\'');
+    return text.append(p.string()).append(1, '\'');
+}
+
+class Menus : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A 10-degree balloon measured everywhere, sloping with frequency and angle.
+        auto m = BalloonMatrix::create();
+        ASSERT_TRUE(m);
+        for (int row = 0; row <= 18; ++row)
+            for (int column = 0; column <= 36; ++column) {
+                auto cell = m->cell(row, column);
+                for (std::size_t b = 0; b < cell.size(); ++b)
+                    cell[b] = {0.5f / static_cast<float>(1 + column % 19), 0.001f * static_cast<float>(b % 7)};
+            }
+        balloon_ = dir_.path() / "box.BAL";
+        ASSERT_FALSE(saveBalloon(balloon_.string(), *m, BalloonTrailer{0, 5, 3, 0, 3, 6, 1}));
+        session_ = std::make_unique<Session>(dir_.path());
+    }
+    SessionRun run(const std::string& script)
+    {
+        SessionRun r = session_->run(script);
+        EXPECT_FALSE(r.error) << r.error->line << ": " << r.error->message;
+        return r;
+    }
+    SessionRun open(const fs::path& p) { return run("file \"" + p.string() + "\"\nmenu main 1037\n"); }
+    HeadlessWindow& main() { return *session_->platform().window("main"); }
+
+    TempDir dir_;
+    fs::path balloon_;
+    std::unique_ptr<Session> session_;
+};
+
+} // namespace
+
+TEST_F(Menus, EachExportWritesTheBytesOfTheCommandLine)
+{
+    // The SOFA file's date is pinned for both writers.
+    ::setenv("SOURCE_DATE_EPOCH", "86400", 1);
+    struct Case {
+        int menu;
+        std::string dialog; // the typing and pressing in the export window before "OK"
+        std::string options; // the command line's, before the output
+        std::string output;  // the command line's output option
+    };
+    const std::vector<Case> cases = {
+        {menu_ids::kExportSofa, "type export 11 \"Box title\"\ntype export 16 \"Acme\"\n",
+         "--title 'Box title' --manufacturer Acme", "--sofa"},
+        {menu_ids::kExportFrd, "type export 19 \"bx\"\npress export 20\n", "--prefix bx --phase unwrapped", "--frd"},
+        {menu_ids::kExportClf,
+         "type export 21 \"2\"\ntype export 22 \"Box 1\"\ntype export 16 \"Acme\"\ntype export 23 \"2\"\n"
+         "type export 24 \"2.83\"\n",
+         "--clf-version 2 --model 'Box 1' --manufacturer Acme --distance 2 --sensitivity-ref 2.83", "--clf"},
+        {menu_ids::kExportSplTables, "", "", "--spinorama"},
+        {menu_ids::kExportHtml, "", "", "--html"},
+    };
+    open(balloon_);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        const fs::path byMenu = dir_.path() / ("menu" + c.output);
+        const fs::path byCli = dir_.path() / ("cli" + c.output);
+        const SessionRun r = run("menu main " + std::to_string(c.menu) + "\ntype export 10 \"" + byMenu.string() +
+                                 "\"\n" + c.dialog + "press export 1\n");
+        EXPECT_EQ(session_->platform().window("export"), nullptr) << "the dialog closes once written\n" << r.events;
+        EXPECT_NE(r.find(byMenu.string() + ": "), -1) << r.events;
+        const CliResult cli = runCli("export " + q(balloon_) + " " + c.options + " " + c.output + " " + q(byCli),
+                                     "SOURCE_DATE_EPOCH=86400");
+        ASSERT_EQ(cli.status, 0) << cli.err;
+        const auto menuFiles = contents(byMenu), cliFiles = contents(byCli);
+        ASSERT_FALSE(menuFiles.empty());
+        EXPECT_TRUE(menuFiles == cliFiles) << menuFiles.size() << " files against " << cliFiles.size();
+    }
+    ::unsetenv("SOURCE_DATE_EPOCH");
+}
+
+TEST_F(Menus, RefusalsNameTheCauseAndWriteNothing)
+{
+    open(balloon_);
+    const fs::path missing = dir_.path() / "no" / "such" / "box.tab";
+    // A field the command line would refuse keeps the dialog open with what was typed.
+    SessionRun r = run("menu main 2013\ntype export 10 \"" + missing.string() + "\"\ntype export 23 \"2,5\"\n"
+                       "press export 1\n");
+    EXPECT_NE(r.find("The distance must be a number above 0, not \\\"2,5\\\""), -1) << r.events;
+    ASSERT_NE(session_->platform().window("export"), nullptr);
+    // An unwritable folder: the cause, the file named, nothing left.
+    r = run("type export 23 \"2\"\npress export 1\n");
+    EXPECT_NE(r.find(missing.string()), -1) << r.events;
+    EXPECT_FALSE(fs::exists(missing.parent_path()));
+    run("press export 2\n");
+    // Without three.js the page is refused before anything is written.
+    ::setenv("VANTREL_THREE_JS_DIR", (dir_.path() / "nothing").c_str(), 1);
+    const fs::path page = dir_.path() / "box.html";
+    r = run("menu main 2015\ntype export 10 \"" + page.string() + "\"\npress export 1\npress export 2\n");
+    ::unsetenv("VANTREL_THREE_JS_DIR");
+    EXPECT_NE(r.find("libjs-three"), -1) << r.events;
+    EXPECT_FALSE(fs::exists(page));
+}
+
+TEST_F(Menus, RecentBalloonsKeepTheLastEightBesideThePreferences)
+{
+    std::vector<fs::path> files;
+    for (int i = 0; i < 9; ++i) {
+        files.push_back(dir_.path() / std::string("b").append(std::to_string(i)).append(".BAL"));
+        fs::copy_file(balloon_, files.back());
+        open(files.back());
+    }
+    const std::vector<std::string> kept = loadRecentBalloons(dir_.path().string());
+    ASSERT_EQ(kept.size(), kRecentBalloons);
+    EXPECT_EQ(kept.front(), files[8].string());
+    EXPECT_EQ(kept.back(), files[1].string());
+    EXPECT_EQ(main().menu(menu_ids::kRecentFirst)->caption, "1  " + files[8].string());
+    EXPECT_FALSE(main().menu(menu_ids::kNoRecent)->visible);
+    // Choosing the oldest entry loads it and brings it to the front.
+    const SessionRun r = run("menu main " + std::to_string(menu_ids::kRecentFirst + 7) + "\n");
+    EXPECT_NE(r.find("title \"Vantrel - " + files[1].string() + "\""), -1) << r.events;
+    EXPECT_EQ(loadRecentBalloons(dir_.path().string()).front(), files[1].string());
+    // The preferences file is not touched by any of it.
+    EXPECT_FALSE(fs::exists(dir_.path() / "Pellant.pre"));
+}
+
+TEST(RecentBalloonsFile, ReadsWhatItWritesAndNothingElse)
+{
+    struct Case {
+        std::string text;
+        std::vector<std::string> paths;
+    };
+    const std::vector<Case> cases = {
+        {"", {}},
+        {"/a.BAL\n/b.BAL\n", {"/a.BAL", "/b.BAL"}},
+        {"/a.BAL\r\n\n/a.BAL\n/c d.BAL", {"/a.BAL", "/c d.BAL"}},
+        {"1\n2\n3\n4\n5\n6\n7\n8\n9\n", {"1", "2", "3", "4", "5", "6", "7", "8"}},
+        {std::string("/x\0y\n/z\n", 7), {"/z"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parseRecentBalloons(c.text), c.paths) << c.text;
+        EXPECT_EQ(parseRecentBalloons(formatRecentBalloons(c.paths)), c.paths);
+    }
+    EXPECT_EQ(withRecentBalloon({"/a", "/b"}, "/b"), (std::vector<std::string>{"/b", "/a"}));
+    EXPECT_EQ(withRecentBalloon({"/a"}, "/x\ny"), std::vector<std::string>{"/a"});
+}
+
+// A walk holds the entries that would replace its balloon; what it has measured so far can be
+// saved and exported, the export saying it is incomplete.
+TEST(MenusDuringAWalk, HoldTheLoadsAndExportWhatIsMeasured)
+{
+    TempDir dir;
+    Session session(dir.path(), true);
+    const auto run = [&](const std::string& script) {
+        SessionRun r = session.run(script);
+        EXPECT_FALSE(r.error) << r.error->line << ": " << r.error->message;
+        return r;
+    };
+    run("press main 1031\npress main 1004\npress main 1012\npress main 1038\n"
+        "select measure 10003 0\ntype measure 10012 \"4000\"\n");
+    HeadlessWindow& main = *session.platform().window("main");
+    ASSERT_TRUE(main.menu(menu_ids::kOpenBalloon)->enabled);
+    run("press main 1024\nwait 20000\n");
+    ASSERT_TRUE(session.main().sequence().sequenceRunning);
+    for (int id : {menu_ids::kOpenBalloon, menu_ids::kRecentFirst}) {
+        EXPECT_FALSE(main.menu(id)->enabled) << id;
+        EXPECT_NE(main.menu(id)->reason.find("\"ABORT Test\""), std::string::npos) << id;
+    }
+    for (int id : {menu_ids::kSaveBalloonAs, menu_ids::kExportClf, menu_ids::kPrint, menu_ids::kQuit})
+        EXPECT_TRUE(main.menu(id)->enabled) << id;
+    SessionRun r = run("file \"" + (dir.path() / "other.BAL").string() + "\"\nmenu main 1037\n");
+    EXPECT_NE(r.find("menu main 1037 disabled"), -1) << r.events;
+    EXPECT_EQ(r.find("file-dialog"), -1);
+
+    const fs::path sofa = dir.path() / "mid.sofa";
+    r = run("menu main 2011\ntype export 10 \"" + sofa.string() + "\"\npress export 1\n");
+    EXPECT_TRUE(fs::exists(sofa)) << r.events;
+    EXPECT_NE(r.find("the balloon is incomplete"), -1) << r.events;
+
+    run("press main 1027\n");
+    EXPECT_FALSE(session.main().sequence().sequenceRunning);
+    EXPECT_TRUE(main.menu(menu_ids::kOpenBalloon)->enabled);
+    EXPECT_TRUE(main.menu(menu_ids::kOpenBalloon)->reason.empty());
+}
