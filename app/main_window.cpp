@@ -6,6 +6,7 @@
 #include "app/export_dialog.h"
 #include "app/main_window_controls.h"
 #include "app/recent_balloons.h"
+#include "app/report_window.h"
 #include "calibration/calibration_window.h"
 #include "mls/measurement_window.h"
 #include "output/main_window_printer.h"
@@ -303,6 +304,8 @@ void MainWindow::destroyWindow()
         measurement_->close();
     if (exportDialog_)
         exportDialog_->closeRequested();
+    if (reportWindow_)
+        reportWindow_->closeRequested();
     turntables_->closeLinks();
     destroyed_ = true;
     host_->destroy();

@@ -37,6 +37,7 @@ namespace vantrel {
 
 class CalibrationWindow;
 class ExportDialog;
+class ReportWindow;
 class MainWindowPrinter;
 enum class ExportKind;
 struct ExportRequest;
@@ -100,6 +101,10 @@ public:
     MeasurementRecord measurementRecord() const;
     const DistortionBalloon* distortion() const { return distortion_.get(); }
 
+    // A balloon file named at start (a file manager opening it): loaded as "Load Data" loads
+    // a chosen file, then shown in "Fine Mode".
+    void openBalloonAtStart(const std::string& path);
+
 private:
     MainWindow(Platform& platform, Devices devices, const std::string& startDirectory);
     [[nodiscard]] bool allocateRecords();
@@ -162,6 +167,7 @@ private:
     void openRecentBalloon(std::size_t index);
     void openExportDialog(ExportKind kind);
     bool writeExport(const ExportRequest& request, bool allPoints);
+    void directivityReport();
 
     Platform& platform_;
     Devices devices_;
@@ -205,13 +211,15 @@ private:
     // The balloon in memory as its file held it (trailer, what it was measured with), until a
     // walk measures into it; what the exports of a loaded balloon write from.
     struct LoadedSource {
-        BalloonTrailer trailer;
+        BalloonTrailer trailer;  // as the file holds it (the exports)
+        BalloonTrailer settings; // as loaded, sanitised (the analyses)
         MeasuredWith measured;
         std::string recordError; // a damaged record beside the file: the exports refuse as the command line does
     };
     std::optional<LoadedSource> loadedSource_;
     std::vector<std::string> recentBalloons_;
     std::unique_ptr<ExportDialog> exportDialog_;
+    std::unique_ptr<ReportWindow> reportWindow_;
     int menusShowWalk_ = -1; // whether the menus show the walk's holds; -1 before the first look
 };
 

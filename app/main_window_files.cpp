@@ -101,7 +101,7 @@ void MainWindow::loadBalloonFrom(const std::optional<std::string>& path)
         if (loaded) {
             balloonUnsaved_ = false;
             mergedRecord_.reset();
-            LoadedSource source{matrix_->readTrailer(), {}, {}};
+            LoadedSource source{matrix_->readTrailer(), *loaded.settings, {}, {}};
             std::optional<MeasurementRecord> record;
             if (auto measured = measuredWithFor(*path, record, source.recordError))
                 source.measured = *measured;

@@ -8,7 +8,9 @@
 #include "app/main_window.h"
 #include "app/main_window_controls.h"
 #include "app/recent_balloons.h"
+#include "app/report_window.h"
 #include "balloon/measured_balloon.h"
+#include "analysis/directivity_report.h"
 #include "exports/export_run.h"
 
 namespace vantrel {
@@ -44,6 +46,10 @@ bool MainWindow::menuCommand(int id)
         }
     if (id >= kRecentFirst && id < kRecentFirst + static_cast<int>(kRecentBalloons)) {
         openRecentBalloon(static_cast<std::size_t>(id - kRecentFirst));
+        return true;
+    }
+    if (id == kDirectivityReport) {
+        directivityReport();
         return true;
     }
     if (id == kQuit) {
@@ -106,6 +112,14 @@ void MainWindow::openRecentBalloon(std::size_t index)
     loadBalloonFrom(balloonFileName_);
 }
 
+void MainWindow::openBalloonAtStart(const std::string& path)
+{
+    balloonFileName_ = path;
+    loadBalloonFrom(path);
+    chooseViewMode(main_ids::kFineModeRadio);
+    refreshMenus();
+}
+
 void MainWindow::openExportDialog(ExportKind kind)
 {
     std::string suggested;
@@ -156,6 +170,47 @@ bool MainWindow::writeExport(const ExportRequest& request, bool allPoints)
                     "reached are written as never measured\n";
     host_->message(written + warnings, kCaption, warnings.empty() ? MessageIcon::Information : MessageIcon::Warning);
     return true;
+}
+
+} // namespace vantrel
+
+namespace vantrel {
+
+void MainWindow::directivityReport()
+{
+    const bool fromFile = loadedSource_ && !mergedRecord_;
+    if (fromFile && !loadedSource_->recordError.empty()) {
+        host_->message(balloonFileName_ + "\n\n" + loadedSource_->recordError, kCaption, MessageIcon::Warning);
+        return;
+    }
+    // The balloon as loaded, or as "Save Data" would write it now.
+    const BalloonTrailer trailer = loadedSource_ ? loadedSource_->settings : trailerOfSettings(settings_, angleGrid_);
+    const MeasuredWith measured = fromFile ? loadedSource_->measured : measuredWithOf(measurementRecord());
+    const AngleGrid grid = angleGridFromFlag(trailer.angleGridFlag);
+    FrequencyAxis axis;
+    axis.buildFromIndexes(trailer.fromIndex, trailer.toIndex);
+    const ValidBand band = validBand(trailer, axis, measured);
+    DirectivityReportOptions options;
+    (void)reportBins({500, 1000, 2000, 4000, 8000, 16000}, false, axis, band, options.bins);
+    const std::string source = std::filesystem::path(balloonFileName_.empty() ? "balloon.BAL" : balloonFileName_)
+                                   .filename()
+                                   .string();
+    DirectivityReport report;
+    host_->setWaitCursor(true);
+    const std::optional<std::string> refusal = buildDirectivityReport(*matrix_, grid, axis, band, source, options, report);
+    host_->setWaitCursor(false);
+    if (refusal) {
+        host_->message("No directivity report: " + *refusal + ".", kCaption, MessageIcon::Warning);
+        return;
+    }
+    std::vector<ReportItem> items = std::move(report.items);
+    if (report.ctaRefusal)
+        items.push_back({"CTA-2034", "", 0, 0, {}, "No CTA-2034-A curves: " + *report.ctaRefusal + "\n"});
+    for (ReportItem& item : report.cta2034)
+        items.push_back(std::move(item));
+    if (!reportWindow_)
+        reportWindow_ = std::make_unique<ReportWindow>();
+    reportWindow_->open(platform_, *host_, "Directivity Report - " + source, std::move(items));
 }
 
 } // namespace vantrel

@@ -18,9 +18,10 @@ inline constexpr int kNoRecent = 2020;
 inline constexpr int kRecentFirst = 2021; // .. kRecentFirst + 7, newest first
 inline constexpr int kPrint = kPrintMainWindowCommand;
 inline constexpr int kQuit = 2032;
+inline constexpr int kDirectivityReport = 2101;
 } // namespace menu_ids
 
-inline constexpr std::array<MenuSpec, 24> kMainMenus{{
+inline constexpr std::array<MenuSpec, 26> kMainMenus{{
     {0, -1, "&File"},
     {1, menu_ids::kOpenBalloon, "&Open Balloon...", "Load a balloon file (as \"Load Data\")", false, "Ctrl+O"},
     {1, menu_ids::kSaveBalloonAs, "&Save Balloon As...", "Save the balloon to a file (as \"Save Data\")", false, "Ctrl+S"},
@@ -45,6 +46,9 @@ inline constexpr std::array<MenuSpec, 24> kMainMenus{{
     {1, menu_ids::kPrint, "&Print...", "Print the main window (Ctrl+P)"},
     {1, -1, ""},
     {1, menu_ids::kQuit, "&Quit", "Save the preferences and leave, after asking", false, "Ctrl+Q"},
+    {0, -1, "&Analysis"},
+    {1, menu_ids::kDirectivityReport, "&Directivity Report...",
+     "Polar maps and plots, directivity and the CTA-2034-A curves of the balloon in memory"},
 }};
 
 } // namespace vantrel

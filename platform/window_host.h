@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/canvas.h"
 
@@ -26,6 +27,19 @@ enum class ControlKind {
     GroupBox,
     PlotArea,    // a region of the window surface the logic draws on
     Shortcut,    // a key sequence (the caption, "Ctrl+P") that issues its id as a click; no widget
+    PictureTabs, // tabs of pictures and texts, each tab scrolled on its own (setPictureTabs)
+};
+
+// One picture of a PictureTabs control: drawn on a white width x height image when shown.
+struct TabPicture {
+    int width = 0, height = 0;
+    std::function<void(Canvas&)> draw;
+};
+
+struct PictureTab {
+    std::string title;
+    std::vector<TabPicture> pictures;
+    std::string text; // shown under the pictures, in a fixed-width font; empty for none
 };
 
 struct ControlSpec {
@@ -150,6 +164,9 @@ public:
     virtual void enableMenu(int /*id*/, bool /*enabled*/, std::string_view /*reason*/ = {}) {}
     virtual void setMenuText(int /*id*/, std::string_view /*caption*/, bool /*visible*/) {}
     virtual void checkMenu(int /*id*/, bool /*checked*/) {}
+    // A PictureTabs control's tabs, replacing what it showed, and the scale it shows them at.
+    virtual void setPictureTabs(int /*id*/, std::vector<PictureTab> /*tabs*/) {}
+    virtual void setPictureZoom(int /*id*/, int /*percent*/) {}
 
     // The window.
     virtual void setTitle(std::string_view title) = 0;

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "platform/qt/paged_print_job.h"
+#include "platform/qt/picture_file.h"
 
 namespace vantrel {
 
@@ -80,6 +81,21 @@ void HeadlessWindow::setMenuText(int id, std::string_view caption, bool visible)
         return;
     it->second.caption = std::string(caption);
     it->second.visible = visible;
+}
+
+void HeadlessWindow::setPictureTabs(int id, std::vector<PictureTab> tabs)
+{
+    std::string titles;
+    for (const PictureTab& t : tabs)
+        titles.append(1, ' ').append(quoted(t.title));
+    platform_.log().record("tabs", name_ + " " + std::to_string(id) + titles);
+    tabs_[id] = std::move(tabs);
+}
+
+void HeadlessWindow::setPictureZoom(int id, int percent)
+{
+    platform_.log().record("zoom", name_ + " " + std::to_string(id) + " " + std::to_string(percent));
+    zoom_[id] = percent;
 }
 
 void HeadlessWindow::checkMenu(int id, bool checked)
@@ -295,6 +311,12 @@ WindowHost& HeadlessPlatform::createWindow(const WindowSpec& layout, WindowClien
 {
     windows_.push_back(std::make_unique<HeadlessWindow>(*this, layout, client));
     return *windows_.back();
+}
+
+std::optional<std::string> HeadlessPlatform::savePicture(int width, int height,
+                                                         const std::function<void(Canvas&)>& draw, const std::string& path)
+{
+    return savePicturePng(width, height, draw, path);
 }
 
 void HeadlessPlatform::quit()

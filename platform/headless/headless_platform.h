@@ -66,6 +66,10 @@ public:
     void enableMenu(int id, bool enabled, std::string_view reason) override;
     void setMenuText(int id, std::string_view caption, bool visible) override;
     void checkMenu(int id, bool checked) override;
+    void setPictureTabs(int id, std::vector<PictureTab> tabs) override;
+    void setPictureZoom(int id, int percent) override;
+    const std::vector<PictureTab>& pictureTabs(int id) { return tabs_[id]; }
+    int pictureZoom(int id) const { return zoom_.count(id) ? zoom_.at(id) : 100; }
 
     void setTitle(std::string_view title) override;
     void raise() override;
@@ -104,6 +108,8 @@ private:
     WindowClient& client_;
     std::map<int, HeadlessControl> controls_;
     std::map<int, HeadlessMenu> menus_;
+    std::map<int, std::vector<PictureTab>> tabs_;
+    std::map<int, int> zoom_;
     QImage image_;
     ImageCanvas canvas_;
     NullCanvas unseen_;
@@ -121,6 +127,8 @@ public:
     EventLog& log() override { return *this; }
     PrintSystem& printing() override { return *this; }
     void quit() override;
+    std::optional<std::string> savePicture(int width, int height, const std::function<void(Canvas&)>& draw,
+                                           const std::string& path) override;
 
     // The open window of that name, or nullptr.
     HeadlessWindow* window(std::string_view name);

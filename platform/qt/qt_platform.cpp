@@ -1,5 +1,7 @@
 #include "platform/qt/qt_platform.h"
 
+#include "platform/qt/picture_file.h"
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
@@ -29,6 +31,12 @@ WindowHost& QtPlatform::createWindow(const WindowSpec& layout, WindowClient& cli
     refresh->start(40);
     windows_.push_back(w);
     return *w;
+}
+
+std::optional<std::string> QtPlatform::savePicture(int width, int height, const std::function<void(Canvas&)>& draw,
+                                                   const std::string& path)
+{
+    return savePicturePng(width, height, draw, path);
 }
 
 void QtPlatform::quit()

@@ -19,7 +19,11 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QScrollArea>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QFontDatabase>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -176,6 +180,57 @@ void QtWindow::setMenuText(int id, std::string_view caption, bool visible)
     it->second.action->setVisible(visible);
 }
 
+void QtWindow::setPictureTabs(int id, std::vector<PictureTab> tabs)
+{
+    auto* tabWidget = qobject_cast<QTabWidget*>(widget(id));
+    if (!tabWidget)
+        return;
+    while (tabWidget->count() > 0) {
+        QWidget* page = tabWidget->widget(0);
+        tabWidget->removeTab(0);
+        page->deleteLater();
+    }
+    std::vector<ShownPicture>& shown = pictures_[id];
+    shown.clear();
+    const int percent = zoom_.count(id) ? zoom_[id] : 100;
+    for (const PictureTab& tab : tabs) {
+        auto* area = new QScrollArea;
+        auto* page = new QWidget;
+        auto* column = new QVBoxLayout(page);
+        for (const TabPicture& picture : tab.pictures) {
+            QImage image(picture.width, picture.height, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            ImageCanvas canvas(image);
+            picture.draw(canvas);
+            auto* label = new QLabel;
+            column->addWidget(label);
+            shown.push_back({label, image});
+        }
+        if (!tab.text.empty()) {
+            auto* text = new QLabel(QString::fromUtf8(tab.text.data(), static_cast<qsizetype>(tab.text.size())));
+            text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            column->addWidget(text);
+        }
+        column->addStretch(1);
+        area->setWidget(page);
+        area->setWidgetResizable(true);
+        tabWidget->addTab(area, QString::fromStdString(tab.title));
+    }
+    setPictureZoom(id, percent);
+}
+
+void QtWindow::setPictureZoom(int id, int percent)
+{
+    zoom_[id] = percent;
+    for (ShownPicture& p : pictures_[id]) {
+        const QSize size = p.image.size() * (percent / 100.0);
+        p.label->setPixmap(QPixmap::fromImage(
+            percent == 100 ? p.image : p.image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        p.label->setFixedSize(size);
+    }
+}
+
 void QtWindow::checkMenu(int id, bool checked)
 {
     auto it = menus_.find(id);
@@ -286,6 +341,9 @@ void QtWindow::build(const ControlSpec& c)
         break;
     case ControlKind::PlotArea:
         return; // drawn on the window surface
+    case ControlKind::PictureTabs:
+        w = new QTabWidget(this);
+        break;
     case ControlKind::Shortcut: {
         auto* s = new QShortcut(QKeySequence(qs(c.caption)), this);
         connect(s, &QShortcut::activated, this, [this, id] { client_.command(id, kNotifyClicked); });

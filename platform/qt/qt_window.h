@@ -9,6 +9,7 @@
 #include "platform/window_host.h"
 
 class QAction;
+class QLabel;
 class QMainWindow;
 class QTimer;
 
@@ -26,6 +27,8 @@ public:
     void enableMenu(int id, bool enabled, std::string_view reason) override;
     void setMenuText(int id, std::string_view caption, bool visible) override;
     void checkMenu(int id, bool checked) override;
+    void setPictureTabs(int id, std::vector<PictureTab> tabs) override;
+    void setPictureZoom(int id, int percent) override;
     bool isChecked(int id) const override;
     void setScrollRange(int id, int min, int max) override;
     void setScrollPos(int id, int position) override;
@@ -92,6 +95,12 @@ private:
         std::string tip;
     };
     std::map<int, MenuEntry> menus_;
+    struct ShownPicture {
+        QLabel* label;
+        QImage image; // at 100 %
+    };
+    std::map<int, std::vector<ShownPicture>> pictures_; // per PictureTabs control
+    std::map<int, int> zoom_;
     QImage image_;
     ImageCanvas canvas_;
     bool dirty_ = true;

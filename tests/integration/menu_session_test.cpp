@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -13,6 +15,7 @@
 #include "app/export_dialog.h"
 #include "app/main_window_menus.h"
 #include "app/recent_balloons.h"
+#include "app/report_window.h"
 #include "balloon/balloon_file.h"
 #include "cli_run.h"
 #include "integration/session_fixture.h"
@@ -118,6 +121,29 @@ TEST_F(Menus, EachExportWritesTheBytesOfTheCommandLine)
     ::unsetenv("SOURCE_DATE_EPOCH");
 }
 
+TEST_F(Menus, DirectivityReportShowsAndSavesWhatTheCommandLineWrites)
+{
+    open(balloon_);
+    SessionRun r = run("menu main 2101\n");
+    EXPECT_NE(r.find("tabs report 10 \"Polar maps\" \"Polar plots\" \"Directivity\" \"CTA-2034\""), -1) << r.events;
+    HeadlessWindow* report = session_->platform().window("report");
+    ASSERT_NE(report, nullptr);
+    // The CTA-2034 tab carries the preference numbers with its curves.
+    const auto& tabs = report->pictureTabs(report_ids::kTabs);
+    ASSERT_EQ(tabs.size(), 4u);
+    EXPECT_NE(tabs[3].text.find("preference rating"), std::string::npos) << tabs[3].text;
+    run("press report 2\npress report 2\npress report 3\n");
+    EXPECT_EQ(report->pictureZoom(report_ids::kTabs), 140);
+
+    const fs::path byMenu = dir_.path() / "report", byCli = dir_.path() / "directivity";
+    r = run("file \"" + byMenu.string() + "\"\npress report 1\n");
+    const CliResult cli = runCli("directivity " + q(balloon_) + " -o " + q(byCli));
+    ASSERT_EQ(cli.status, 0) << cli.err;
+    const auto cliFiles = contents(byCli);
+    EXPECT_EQ(cliFiles.size(), 7u);
+    EXPECT_TRUE(contents(byMenu) == cliFiles) << r.events;
+}
+
 TEST_F(Menus, RefusalsNameTheCauseAndWriteNothing)
 {
     open(balloon_);
@@ -161,6 +187,24 @@ TEST_F(Menus, RecentBalloonsKeepTheLastEightBesideThePreferences)
     EXPECT_EQ(loadRecentBalloons(dir_.path().string()).front(), files[1].string());
     // The preferences file is not touched by any of it.
     EXPECT_FALSE(fs::exists(dir_.path() / "Pellant.pre"));
+}
+
+// A file manager opening a balloon: the desktop program shows it in "Fine Mode" at start, the
+// pixels of the command line's render.
+TEST_F(Menus, ABalloonNamedAtStartShowsInFineModeAsRenderDrawsIt)
+{
+    const fs::path shot = dir_.path() / "start.png", fine = dir_.path() / "fine.png";
+    const std::string command = "cd " + q(dir_.path()) + " && QT_QPA_PLATFORM=offscreen '" VANTREL_DESKTOP_PATH
+                                "' --screenshot start.png box.BAL > /dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(runCli("render " + q(balloon_) + " --mode fine --area window -o " + q(fine)).status, 0);
+    const QImage window = QImage(QString::fromStdString(shot.string())).convertToFormat(QImage::Format_RGB32);
+    const QImage rendered = QImage(QString::fromStdString(fine.string())).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(window.size(), rendered.size());
+    EXPECT_EQ(window.copy(420, 5, 680, 705), rendered.copy(420, 5, 680, 705));
+    session_->main().openBalloonAtStart(balloon_.string());
+    EXPECT_TRUE(main().control(1053)->checked) << "\"Fine Mode\" is the mode shown";
+    EXPECT_EQ(main().title(), "Vantrel - " + balloon_.string());
 }
 
 TEST(RecentBalloonsFile, ReadsWhatItWritesAndNothingElse)
