@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/export_dialog.h"
+#include "app/input_dialog.h"
 #include "app/main_window_controls.h"
 #include "app/recent_balloons.h"
 #include "app/report_window.h"
@@ -306,6 +307,8 @@ void MainWindow::destroyWindow()
         exportDialog_->closeRequested();
     if (reportWindow_)
         reportWindow_->closeRequested();
+    if (inputDialog_)
+        inputDialog_->closeRequested();
     turntables_->closeLinks();
     destroyed_ = true;
     host_->destroy();

@@ -37,6 +37,8 @@ namespace vantrel {
 
 class CalibrationWindow;
 class ExportDialog;
+class InputDialog;
+struct CompareReportOptions;
 class ReportWindow;
 class MainWindowPrinter;
 enum class ExportKind;
@@ -167,7 +169,19 @@ private:
     void openRecentBalloon(std::size_t index);
     void openExportDialog(ExportKind kind);
     bool writeExport(const ExportRequest& request, bool allPoints);
-    void directivityReport();
+    // The balloon in memory as the analyses read it: its settings, what it was measured with,
+    // its file; nothing when its record is damaged (the user is told).
+    struct AnalysisSource {
+        BalloonTrailer settings;
+        MeasuredWith measured;
+        std::string path, name;
+    };
+    std::optional<AnalysisSource> analysisSource();
+    // plane: only the polar map and plots of the plane rolled by that many degrees.
+    void directivityReport(std::optional<double> plane = std::nullopt);
+    void askPlane();
+    void compareWith();
+    void compareReport(const std::string& referencePath, const CompareReportOptions& options);
 
     Platform& platform_;
     Devices devices_;
@@ -220,6 +234,7 @@ private:
     std::vector<std::string> recentBalloons_;
     std::unique_ptr<ExportDialog> exportDialog_;
     std::unique_ptr<ReportWindow> reportWindow_;
+    std::unique_ptr<InputDialog> inputDialog_;
     int menusShowWalk_ = -1; // whether the menus show the walk's holds; -1 before the first look
 };
 

@@ -2,15 +2,19 @@
 // memory, the recent balloon files, quitting), the entries a running walk holds, and the list
 // of recent files kept beside the preferences.
 
+#include <cmath>
 #include <filesystem>
 
 #include "app/export_dialog.h"
 #include "app/main_window.h"
 #include "app/main_window_controls.h"
+#include "app/input_dialog.h"
 #include "app/recent_balloons.h"
 #include "app/report_window.h"
 #include "balloon/measured_balloon.h"
+#include "analysis/compare_report.h"
 #include "analysis/directivity_report.h"
+#include "platform/number_text.h"
 #include "exports/export_run.h"
 
 namespace vantrel {
@@ -50,6 +54,14 @@ bool MainWindow::menuCommand(int id)
     }
     if (id == kDirectivityReport) {
         directivityReport();
+        return true;
+    }
+    if (id == kPlane) {
+        askPlane();
+        return true;
+    }
+    if (id == kCompareWith) {
+        compareWith();
         return true;
     }
     if (id == kQuit) {
@@ -176,41 +188,161 @@ bool MainWindow::writeExport(const ExportRequest& request, bool allPoints)
 
 namespace vantrel {
 
-void MainWindow::directivityReport()
+std::optional<MainWindow::AnalysisSource> MainWindow::analysisSource()
 {
     const bool fromFile = loadedSource_ && !mergedRecord_;
     if (fromFile && !loadedSource_->recordError.empty()) {
         host_->message(balloonFileName_ + "\n\n" + loadedSource_->recordError, kCaption, MessageIcon::Warning);
-        return;
+        return std::nullopt;
     }
     // The balloon as loaded, or as "Save Data" would write it now.
-    const BalloonTrailer trailer = loadedSource_ ? loadedSource_->settings : trailerOfSettings(settings_, angleGrid_);
-    const MeasuredWith measured = fromFile ? loadedSource_->measured : measuredWithOf(measurementRecord());
-    const AngleGrid grid = angleGridFromFlag(trailer.angleGridFlag);
+    AnalysisSource s;
+    s.settings = loadedSource_ ? loadedSource_->settings : trailerOfSettings(settings_, angleGrid_);
+    s.measured = fromFile ? loadedSource_->measured : measuredWithOf(measurementRecord());
+    s.path = balloonFileName_.empty() ? std::string("balloon.BAL") : balloonFileName_;
+    s.name = std::filesystem::path(s.path).filename().string();
+    return s;
+}
+
+void MainWindow::directivityReport(std::optional<double> plane)
+{
+    const std::optional<AnalysisSource> source = analysisSource();
+    if (!source)
+        return;
+    const AngleGrid grid = angleGridFromFlag(source->settings.angleGridFlag);
     FrequencyAxis axis;
-    axis.buildFromIndexes(trailer.fromIndex, trailer.toIndex);
-    const ValidBand band = validBand(trailer, axis, measured);
+    axis.buildFromIndexes(source->settings.fromIndex, source->settings.toIndex);
+    const ValidBand band = validBand(source->settings, axis, source->measured);
     DirectivityReportOptions options;
     (void)reportBins({500, 1000, 2000, 4000, 8000, 16000}, false, axis, band, options.bins);
-    const std::string source = std::filesystem::path(balloonFileName_.empty() ? "balloon.BAL" : balloonFileName_)
-                                   .filename()
-                                   .string();
+    options.plane = plane;
     DirectivityReport report;
     host_->setWaitCursor(true);
-    const std::optional<std::string> refusal = buildDirectivityReport(*matrix_, grid, axis, band, source, options, report);
+    const std::optional<std::string> refusal =
+        buildDirectivityReport(*matrix_, grid, axis, band, source->name, options, report);
     host_->setWaitCursor(false);
     if (refusal) {
         host_->message("No directivity report: " + *refusal + ".", kCaption, MessageIcon::Warning);
         return;
     }
-    std::vector<ReportItem> items = std::move(report.items);
-    if (report.ctaRefusal)
-        items.push_back({"CTA-2034", "", 0, 0, {}, "No CTA-2034-A curves: " + *report.ctaRefusal + "\n"});
-    for (ReportItem& item : report.cta2034)
-        items.push_back(std::move(item));
+    std::vector<ReportItem> items;
+    if (plane) {
+        // Only the plane asked for, saved under the names `directivity --plane` gives them.
+        for (ReportItem& item : report.items)
+            if (item.file.starts_with("polar-map-plane-") || item.file.starts_with("polar-plots-plane-"))
+                items.push_back(std::move(item));
+    } else {
+        items = std::move(report.items);
+        if (report.ctaRefusal)
+            items.push_back({"CTA-2034", "", 0, 0, {}, "No CTA-2034-A curves: " + *report.ctaRefusal + "\n"});
+        for (ReportItem& item : report.cta2034)
+            items.push_back(std::move(item));
+    }
     if (!reportWindow_)
         reportWindow_ = std::make_unique<ReportWindow>();
-    reportWindow_->open(platform_, *host_, "Directivity Report - " + source, std::move(items));
+    const std::string title = plane ? "Plane " + cleanFixedText(*plane, 1) + " degrees - " : "Directivity Report - ";
+    reportWindow_->open(platform_, *host_, title + source->name, std::move(items));
+}
+
+void MainWindow::askPlane()
+{
+    if (!inputDialog_)
+        inputDialog_ = std::make_unique<InputDialog>();
+    inputDialog_->open(platform_, *host_, "Plane", {"Roll angle (degrees; 0 horizontal, 90 vertical)"}, {"45"},
+                       [this](const std::vector<std::string>& values) {
+                           double roll = 0;
+                           if (!parseDecimal(values[0], roll) || !(std::abs(roll) <= 360.0)) {
+                               inputDialog_->host()->message("The roll angle is a number of degrees in -360..360, not \"" +
+                                                                 values[0] + "\".",
+                                                             kCaption, MessageIcon::Warning);
+                               return false;
+                           }
+                           directivityReport(roll);
+                           return true;
+                       });
+}
+
+void MainWindow::compareWith()
+{
+    FileDialogSpec dialog;
+    dialog.filterName = "Balloon Files (*.BAL)";
+    dialog.filterPattern = "*.bal";
+    const std::optional<std::string> reference = host_->fileDialog(dialog);
+    if (!reference)
+        return;
+    if (!inputDialog_)
+        inputDialog_ = std::make_unique<InputDialog>();
+    inputDialog_->open(
+        platform_, *host_, "Compare With " + std::filesystem::path(*reference).filename().string(),
+        {"Tolerance in dB (empty: no verdict)", "Band F1,F2 in Hz (empty: all)"}, {"", ""},
+        [this, reference = *reference](const std::vector<std::string>& values) {
+            CompareReportOptions options;
+            std::string problem;
+            double tolerance = 0;
+            if (!values[0].empty()) {
+                if (parseDecimal(values[0], tolerance))
+                    options.tolerance = tolerance;
+                else
+                    problem = "The tolerance is a level difference in dB, not \"" + values[0] + "\".";
+            }
+            if (problem.empty() && !values[1].empty()) {
+                const std::size_t comma = values[1].find(',');
+                double f1 = 0, f2 = 0;
+                if (comma == std::string::npos || !parseDecimal(values[1].substr(0, comma), f1) ||
+                    !parseDecimal(values[1].substr(comma + 1), f2))
+                    problem = "The band is two frequencies F1,F2 in Hz, not \"" + values[1] + "\".";
+                else
+                    options.band = {f1, f2};
+            }
+            if (problem.empty())
+                problem = compareOptionsProblem(options);
+            if (!problem.empty()) {
+                inputDialog_->host()->message(problem, kCaption, MessageIcon::Warning);
+                return false;
+            }
+            compareReport(reference, options);
+            return true;
+        });
+}
+
+void MainWindow::compareReport(const std::string& referencePath, const CompareReportOptions& options)
+{
+    const std::optional<AnalysisSource> source = analysisSource();
+    if (!source)
+        return;
+    std::optional<BalloonMatrix> reference = BalloonMatrix::create();
+    if (!reference) {
+        host_->message("Not enough memory for the balloon to compare with.", kCaption, MessageIcon::Warning);
+        return;
+    }
+    const MeasuredBalloonLoad loaded = loadMeasuredBalloon(referencePath, *reference);
+    if (!loaded) {
+        host_->message(loaded.error, kCaption, MessageIcon::Warning);
+        return;
+    }
+    // The file is the reference A; the balloon in memory, B, is held against it.
+    CompareReport report;
+    host_->setWaitCursor(true);
+    const std::optional<std::string> refusal =
+        buildCompareReport({*reference, *loaded.settings, loaded.measured, referencePath},
+                           {*matrix_, source->settings, source->measured, source->path}, options, report);
+    host_->setWaitCursor(false);
+    if (refusal) {
+        host_->message("No comparison: " + *refusal + ".", kCaption, MessageIcon::Warning);
+        return;
+    }
+    std::string summary;
+    for (const std::string& line : report.summary)
+        summary += line + "\n";
+    std::vector<ReportItem> items = std::move(report.items);
+    // The verdict first, where the eye lands.
+    items.insert(items.begin(), ReportItem{"Comparison", "", 0, 0, {}, summary + "\n"});
+    if (!reportWindow_)
+        reportWindow_ = std::make_unique<ReportWindow>();
+    const std::string verdict = report.pass ? (*report.pass ? "PASS - " : "FAIL - ") : "";
+    reportWindow_->open(platform_, *host_, "Compare: " + verdict + source->name + " against " +
+                                               std::filesystem::path(referencePath).filename().string(),
+                        std::move(items));
 }
 
 } // namespace vantrel

@@ -18,10 +18,10 @@ inline constexpr int kNoRecent = 2020;
 inline constexpr int kRecentFirst = 2021; // .. kRecentFirst + 7, newest first
 inline constexpr int kPrint = kPrintMainWindowCommand;
 inline constexpr int kQuit = 2032;
-inline constexpr int kDirectivityReport = 2101;
+inline constexpr int kDirectivityReport = 2101, kCompareWith = 2102, kPlane = 2103;
 } // namespace menu_ids
 
-inline constexpr std::array<MenuSpec, 26> kMainMenus{{
+inline constexpr std::array<MenuSpec, 28> kMainMenus{{
     {0, -1, "&File"},
     {1, menu_ids::kOpenBalloon, "&Open Balloon...", "Load a balloon file (as \"Load Data\")", false, "Ctrl+O"},
     {1, menu_ids::kSaveBalloonAs, "&Save Balloon As...", "Save the balloon to a file (as \"Save Data\")", false, "Ctrl+S"},
@@ -49,6 +49,9 @@ inline constexpr std::array<MenuSpec, 26> kMainMenus{{
     {0, -1, "&Analysis"},
     {1, menu_ids::kDirectivityReport, "&Directivity Report...",
      "Polar maps and plots, directivity and the CTA-2034-A curves of the balloon in memory"},
+    {1, menu_ids::kCompareWith, "&Compare With...",
+     "The balloon in memory against a reference balloon file: difference maps, PASS or FAIL"},
+    {1, menu_ids::kPlane, "&Plane...", "The polar map and plots of the plane through the axis at any roll angle"},
 }};
 
 } // namespace vantrel

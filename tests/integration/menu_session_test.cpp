@@ -144,6 +144,38 @@ TEST_F(Menus, DirectivityReportShowsAndSavesWhatTheCommandLineWrites)
     EXPECT_TRUE(contents(byMenu) == cliFiles) << r.events;
 }
 
+// Compare With and Plane: the report window shows and saves the command line's files.
+TEST_F(Menus, CompareAndPlaneSaveWhatTheCommandLineWrites)
+{
+    const fs::path reference = dir_.path() / "ref.BAL";
+    fs::copy_file(balloon_, reference);
+    open(balloon_);
+    SessionRun r = run("file \"" + reference.string() + "\"\nmenu main 2102\ntype input 11 \"half\"\npress input 1\n");
+    EXPECT_NE(r.find("The tolerance is a level difference in dB, not \\\"half\\\""), -1) << r.events;
+    r = run("type input 11 \"0.5\"\ntype input 12 \"200,8000\"\npress input 1\n");
+    ASSERT_NE(session_->platform().window("report"), nullptr) << r.events;
+    EXPECT_EQ(session_->platform().window("report")->title(), "Compare: PASS - box.BAL against ref.BAL");
+    const fs::path byMenu = dir_.path() / "cmp-menu", byCli = dir_.path() / "cmp-cli";
+    run("file \"" + byMenu.string() + "\"\npress report 1\n");
+    CliResult cli = runCli("compare " + q(reference) + " " + q(balloon_) + " -o " + q(byCli) +
+                           " --tolerance 0.5 --band 200,8000");
+    ASSERT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(contents(byCli).size(), 6u);
+    EXPECT_TRUE(contents(byMenu) == contents(byCli));
+
+    const fs::path planeMenu = dir_.path() / "plane-menu", planeCli = dir_.path() / "plane-cli";
+    r = run("menu main 2103\ntype input 11 \"30\"\npress input 1\nfile \"" + planeMenu.string() +
+            "\"\npress report 1\n");
+    EXPECT_NE(r.find("tabs report 10 \"Plane 30\""), -1) << r.events;
+    cli = runCli("directivity " + q(balloon_) + " -o " + q(planeCli) + " --plane 30");
+    ASSERT_EQ(cli.status, 0) << cli.err;
+    const auto saved = contents(planeMenu);
+    ASSERT_EQ(saved.size(), 2u);
+    const auto all = contents(planeCli);
+    for (const auto& [name, bytes] : saved)
+        EXPECT_TRUE(all.count(name) && all.at(name) == bytes) << name;
+}
+
 TEST_F(Menus, RefusalsNameTheCauseAndWriteNothing)
 {
     open(balloon_);
