@@ -269,17 +269,7 @@ void MainWindow::openMeasurementWindow()
     if (!measurement_) {
         MeasurementContext context{platform_, *host_, devices_.audio, settings_, *curves_, calibration_, axis_, *matrix_,
                                    sequence_, selection_, [this] { return angleGrid_; },
-                                   [this](WindowHost& owner) {
-                                       if (!calibrationWindow_)
-                                           calibrationWindow_ = std::make_unique<CalibrationWindow>(
-                                               calibrationSetup_, *curves_, calibration_, axis_,
-                                               [this] {
-                                                   if (MeasurementWindow* m = measurementDialog())
-                                                       m->redrawSplPlot();
-                                               },
-                                               nullptr);
-                                       calibrationWindow_->open(platform_, &owner);
-                                   },
+                                   [this](WindowHost& owner) { openCalibration(owner); },
                                    [this] {
                                        if (calibrationWindow_ && calibrationWindow_->isOpen())
                                            calibrationWindow_->closeRequested();
@@ -294,6 +284,18 @@ void MainWindow::openMeasurementWindow()
         measurement_ = std::make_unique<MeasurementWindow>(std::move(context));
     }
     measurement_->open(); // brings an open window forward instead of making a second one
+}
+
+void MainWindow::openCalibration(WindowHost& owner)
+{
+    if (!calibrationWindow_)
+        calibrationWindow_ = std::make_unique<CalibrationWindow>(calibrationSetup_, *curves_, calibration_, axis_,
+                                                                 [this] {
+                                                                     if (MeasurementWindow* m = measurementDialog())
+                                                                         m->redrawSplPlot();
+                                                                 },
+                                                                 nullptr);
+    calibrationWindow_->open(platform_, &owner);
 }
 
 void MainWindow::destroyWindow()

@@ -123,6 +123,8 @@ private:
     void writeScrollReadout(int id, int value);
     void destroyWindow();
     void openMeasurementWindow();
+    // The calibration window (modal over owner), made at its first opening.
+    void openCalibration(WindowHost& owner);
     // main_window_sequence.cpp: the automatic walk and the point view it marks.
     void createSequencer();
     bool sequenceCommand(int id);
@@ -180,6 +182,10 @@ private:
     // plane: only the polar map and plots of the plane rolled by that many degrees.
     void directivityReport(std::optional<double> plane = std::nullopt);
     void askPlane();
+    // The quantity the balloon views show: the responses' level, or a distortion quantity of
+    // the distortion balloon in memory.
+    void showQuantity(std::optional<DistortionQuantity> quantity);
+    void refreshViewMenu();
     void compareWith();
     void compareReport(const std::string& referencePath, const CompareReportOptions& options);
 
@@ -235,6 +241,8 @@ private:
     std::unique_ptr<ExportDialog> exportDialog_;
     std::unique_ptr<ReportWindow> reportWindow_;
     std::unique_ptr<InputDialog> inputDialog_;
+    std::optional<DistortionQuantity> viewQuantity_; // none: the level of the responses
+    std::optional<BalloonMatrix> quantityMatrix_;    // the levels the views draw meanwhile
     int menusShowWalk_ = -1; // whether the menus show the walk's holds; -1 before the first look
 };
 

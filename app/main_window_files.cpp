@@ -6,6 +6,7 @@
 #include "app/main_window_controls.h"
 #include "balloon/balloon_file.h"
 #include "balloon/measured_balloon.h"
+#include "app/distortion_report.h"
 #include "mls/curve_slots.h"
 #include "mls/measurement_window.h"
 
@@ -110,6 +111,13 @@ void MainWindow::loadBalloonFrom(const std::optional<std::string>& path)
                 source.measured.windowSeconds = record->windowSamples / trailerRateHz(loaded.settings->rateIndex);
             loadedSource_ = std::move(source);
             rememberBalloon(*path);
+            // The harmonics belong to the balloon they were measured with: its own, or none.
+            std::string why;
+            std::optional<DistortionBalloon> harmonics = distortionBeside(*path, why);
+            distortion_ = harmonics ? std::make_unique<DistortionBalloon>(std::move(*harmonics)) : nullptr;
+            if (!why.empty())
+                host_->message(distortionPathFor(*path) + "\n\n" + why + "\n\nThe balloon is loaded without its distortion.",
+                               kCaption, MessageIcon::Warning);
             const BalloonTrailer& t = *loaded.settings;
             settings_.windowTypeIndex = t.windowTypeIndex;
             settings_.rateIndex = t.rateIndex;
@@ -123,6 +131,10 @@ void MainWindow::loadBalloonFrom(const std::optional<std::string>& path)
             host_->message(loaded.error, kCaption, MessageIcon::Warning);
         }
     }
+    // Whether loaded, refused or cancelled. A view of a distortion quantity was of the balloon before.
+    if (viewQuantity_)
+        showQuantity(std::nullopt);
+    refreshViewMenu();
     // Whether loaded, refused or cancelled.
     host_->repaintNow();
     showRadioMarks();

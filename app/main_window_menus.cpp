@@ -2,12 +2,15 @@
 // memory, the recent balloon files, quitting), the entries a running walk holds, and the list
 // of recent files kept beside the preferences.
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
 #include "app/export_dialog.h"
+#include "calibration/calibration_window.h"
 #include "app/main_window.h"
 #include "app/main_window_controls.h"
+#include "app/distortion_report.h"
 #include "app/input_dialog.h"
 #include "app/recent_balloons.h"
 #include "app/report_window.h"
@@ -16,6 +19,8 @@
 #include "analysis/directivity_report.h"
 #include "platform/number_text.h"
 #include "exports/export_run.h"
+#include "mls/fft_library.h"
+#include "platform/version.h"
 
 namespace vantrel {
 
@@ -24,6 +29,9 @@ namespace {
 constexpr std::string_view kCaption = "Karvell";
 constexpr std::string_view kWalkHoldsLoad =
     "A balloon measurement is running: \"ABORT Test\" ends it before a balloon is loaded.";
+
+constexpr std::string_view kWalkHoldsCalibration =
+    "A balloon measurement is running: it keeps its calibration until \"ABORT Test\" or its end.";
 
 static_assert(menu_ids::kOpenBalloon == main_ids::kLoadData && menu_ids::kSaveBalloonAs == main_ids::kSaveData);
 
@@ -64,6 +72,37 @@ bool MainWindow::menuCommand(int id)
         compareWith();
         return true;
     }
+    if (id >= kViewLevel && id <= kViewH3) {
+        constexpr DistortionQuantity kQuantities[] = {DistortionQuantity::thd, DistortionQuantity::h2,
+                                                      DistortionQuantity::h3};
+        if (id == kViewLevel)
+            showQuantity(std::nullopt);
+        else
+            showQuantity(kQuantities[id - kViewThd]);
+        return true;
+    }
+    if (id == kMicrophoneFile) {
+        if (sequence_.sequenceRunning) {
+            host_->message(kWalkHoldsCalibration, kCaption, MessageIcon::Information);
+            return true;
+        }
+        openCalibration(*host_);
+        calibrationWindow_->command(kCalMicFileButton, kNotifyClicked);
+        return true;
+    }
+    if (id == kAbout) {
+        host_->message("Vantrel " + vantrelVersionText() +
+                           "\nMeasures the directivity balloon of a loudspeaker.\n\nLibraries:\n" + devices_.libraries +
+                           "\n" + fftLibraryVersion() + "\n" + exportLibraryVersions() +
+                           "\nthree.js from libjs-three, read when a balloon page is written",
+                       "About Vantrel", MessageIcon::Information);
+        return true;
+    }
+    if (id == kManual) {
+        if (auto error = platform_.openManual())
+            host_->message(*error, kCaption, MessageIcon::Warning);
+        return true;
+    }
     if (id == kQuit) {
         closeRequested();
         return true;
@@ -83,8 +122,60 @@ void MainWindow::refreshMenus()
     // replace them. Saving and exporting what it has measured so far stays open.
     const std::string_view reason = walking ? kWalkHoldsLoad : std::string_view();
     host_->enableMenu(menu_ids::kOpenBalloon, !walking, reason);
+    host_->enableMenu(menu_ids::kMicrophoneFile, !walking, walking ? kWalkHoldsCalibration : std::string_view());
     for (std::size_t i = 0; i < kRecentBalloons; ++i)
         host_->enableMenu(menu_ids::kRecentFirst + static_cast<int>(i), !walking, reason);
+    // The walk fills the balloon and its harmonics cell by cell: the views show its levels.
+    if (walking && viewQuantity_)
+        showQuantity(std::nullopt);
+    refreshViewMenu();
+}
+
+void MainWindow::refreshViewMenu()
+{
+    const bool walking = sequence_.sequenceRunning;
+    const bool available = distortion_ && !walking;
+    const std::string_view reason = walking ? std::string_view("A balloon measurement is running: the views show the "
+                                                               "level it measures until \"ABORT Test\" or its end.")
+                                            : std::string_view("No distortion balloon: a balloon measured with the log "
+                                                               "sweep (or loaded with its .DST file) has one.");
+    for (int id : {menu_ids::kViewThd, menu_ids::kViewH2, menu_ids::kViewH3})
+        host_->enableMenu(id, available, available ? std::string_view() : reason);
+    host_->checkMenu(menu_ids::kViewLevel, !viewQuantity_);
+    host_->checkMenu(menu_ids::kViewThd, viewQuantity_ == DistortionQuantity::thd);
+    host_->checkMenu(menu_ids::kViewH2, viewQuantity_ == DistortionQuantity::h2);
+    host_->checkMenu(menu_ids::kViewH3, viewQuantity_ == DistortionQuantity::h3);
+}
+
+void MainWindow::showQuantity(std::optional<DistortionQuantity> quantity)
+{
+    if (quantity && (!distortion_ || sequence_.sequenceRunning))
+        quantity.reset();
+    if (quantity && !quantityMatrix_) {
+        quantityMatrix_ = BalloonMatrix::create();
+        if (!quantityMatrix_) {
+            host_->message("Not enough memory for the view of the distortion.", kCaption, MessageIcon::Warning);
+            quantity.reset();
+        }
+    }
+    viewQuantity_ = quantity;
+    if (quantity) {
+        // As `render --quantity` draws it: 0 dB relative to the fundamental drawn as 90 dB.
+        distortionLevels(*distortion_, *quantity, 90.0f, *quantityMatrix_);
+        display_->showMatrix(*quantityMatrix_);
+        display_->setCaption([this, q = *quantity] {
+            const int bin = std::clamp(selection_.selectedBin, 0, kAxisPoints - 1);
+            return distortion_ ? distortionCaption(q, distortion_->axis()[static_cast<std::size_t>(bin)]) : std::string();
+        });
+        // The point view has nothing of the quantity to show.
+        if (!selection_.colourView())
+            setViewMode(kFineMode);
+    } else {
+        display_->showMatrix(*matrix_);
+        display_->setCaption(nullptr);
+    }
+    refreshViewMenu();
+    host_->repaintNow();
 }
 
 void MainWindow::showRecentBalloons()
@@ -226,6 +317,13 @@ void MainWindow::directivityReport(std::optional<double> plane)
         return;
     }
     std::vector<ReportItem> items;
+    if (!plane && distortion_) {
+        // The THD maps and the on-axis table of the distortion balloon, where `directivity`
+        // writes them: after the directivity, before the CTA-2034 curves.
+        if (auto thd = distortionReportItems(*distortion_, band, source->name))
+            for (ReportItem& item : *thd)
+                report.items.push_back(std::move(item));
+    }
     if (plane) {
         // Only the plane asked for, saved under the names `directivity --plane` gives them.
         for (ReportItem& item : report.items)

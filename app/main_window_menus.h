@@ -19,9 +19,12 @@ inline constexpr int kRecentFirst = 2021; // .. kRecentFirst + 7, newest first
 inline constexpr int kPrint = kPrintMainWindowCommand;
 inline constexpr int kQuit = 2032;
 inline constexpr int kDirectivityReport = 2101, kCompareWith = 2102, kPlane = 2103;
+inline constexpr int kViewLevel = 2201, kViewThd = 2202, kViewH2 = 2203, kViewH3 = 2204;
+inline constexpr int kMicrophoneFile = 2301;
+inline constexpr int kAbout = 2401, kManual = 2402;
 } // namespace menu_ids
 
-inline constexpr std::array<MenuSpec, 28> kMainMenus{{
+inline constexpr std::array<MenuSpec, 38> kMainMenus{{
     {0, -1, "&File"},
     {1, menu_ids::kOpenBalloon, "&Open Balloon...", "Load a balloon file (as \"Load Data\")", false, "Ctrl+O"},
     {1, menu_ids::kSaveBalloonAs, "&Save Balloon As...", "Save the balloon to a file (as \"Save Data\")", false, "Ctrl+S"},
@@ -52,6 +55,17 @@ inline constexpr std::array<MenuSpec, 28> kMainMenus{{
     {1, menu_ids::kCompareWith, "&Compare With...",
      "The balloon in memory against a reference balloon file: difference maps, PASS or FAIL"},
     {1, menu_ids::kPlane, "&Plane...", "The polar map and plots of the plane through the axis at any roll angle"},
+    {0, -1, "&View"},
+    {1, menu_ids::kViewLevel, "&Level", "The balloon views show the level of the responses", true},
+    {1, menu_ids::kViewThd, "&THD", "The balloon views show THD relative to the fundamental", true},
+    {1, menu_ids::kViewH2, "H&2", "The balloon views show H2 relative to the fundamental", true},
+    {1, menu_ids::kViewH3, "H&3", "The balloon views show H3 relative to the fundamental", true},
+    {0, -1, "&Calibration"},
+    {1, menu_ids::kMicrophoneFile, "&Microphone File...",
+     "Read a microphone's calibration file into the calibration window (as its \"Mic File\")"},
+    {0, -1, "&Help"},
+    {1, menu_ids::kAbout, "&About Vantrel", "The version, the commit and the libraries of this program"},
+    {1, menu_ids::kManual, "&Manual", "Open the installed manual", false, "F1"},
 }};
 
 } // namespace vantrel

@@ -34,6 +34,8 @@ add_custom_command(OUTPUT ${staged}/changelog.gz
   DEPENDS ${staged}/changelog VERBATIM)
 add_custom_target(vantrel_changelog ALL DEPENDS ${staged}/changelog.gz)
 install(FILES ${packaging}/copyright ${staged}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vantrel)
+# The manual that Help > Manual opens.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vantrel)
 
 # Manual pages from the programs' own --help and --version. Not in sanitizer or fuzzing builds,
 # whose programs are never installed.

@@ -1,6 +1,9 @@
 #include "exports/export_run.h"
 
 #include <filesystem>
+
+#include <netcdf.h>
+#include <zlib.h>
 #include <vector>
 
 #include "balloon/sphere_directions.h"
@@ -8,6 +11,11 @@
 #include "exports/spinorama_export.h"
 
 namespace vantrel {
+
+std::string exportLibraryVersions()
+{
+    return std::string("netCDF ") + nc_inq_libvers() + "\nzlib " + zlibVersion();
+}
 
 namespace {
 

@@ -28,6 +28,9 @@ struct ExportReport {
     std::function<void(const std::string&)> warning;
 };
 
+// The libraries the exports write with ("netCDF 4.9.0 ...\nzlib 1.2.13"), one a line.
+std::string exportLibraryVersions();
+
 // Why the request cannot run before anything is read (nothing asked for, a prefix that is no
 // file name); empty when it can. balloonPath names the default prefix.
 std::string exportRequestProblem(const ExportRequest& request, const std::string& balloonPath);

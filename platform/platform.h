@@ -29,6 +29,8 @@ public:
     // success, else what went wrong.
     virtual std::optional<std::string> savePicture(int width, int height, const std::function<void(Canvas&)>& draw,
                                                    const std::string& path) = 0;
+    // Opens the installed manual with the desktop's viewer: nothing, or why it could not.
+    virtual std::optional<std::string> openManual() = 0;
     // Ends the event loop once the current event is handled.
     virtual void quit() = 0;
 };

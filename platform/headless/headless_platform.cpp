@@ -319,6 +319,12 @@ std::optional<std::string> HeadlessPlatform::savePicture(int width, int height,
     return savePicturePng(width, height, draw, path);
 }
 
+std::optional<std::string> HeadlessPlatform::openManual()
+{
+    record("manual", "");
+    return std::nullopt;
+}
+
 void HeadlessPlatform::quit()
 {
     if (!quit_)

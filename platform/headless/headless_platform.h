@@ -129,6 +129,7 @@ public:
     void quit() override;
     std::optional<std::string> savePicture(int width, int height, const std::function<void(Canvas&)>& draw,
                                            const std::string& path) override;
+    std::optional<std::string> openManual() override;
 
     // The open window of that name, or nullptr.
     HeadlessWindow* window(std::string_view name);

@@ -38,6 +38,7 @@ public:
     void quit() override;
     std::optional<std::string> savePicture(int width, int height, const std::function<void(Canvas&)>& draw,
                                            const std::string& path) override;
+    std::optional<std::string> openManual() override;
 
     const QtPlatformOptions& options() const { return options_; }
     // The widget of the first window created with that name (screenshots).

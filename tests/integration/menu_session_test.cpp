@@ -17,6 +17,8 @@
 #include "app/recent_balloons.h"
 #include "app/report_window.h"
 #include "balloon/balloon_file.h"
+#include "balloon/distortion_balloon.h"
+#include "mls/sweep.h"
 #include "cli_run.h"
 #include "integration/session_fixture.h"
 
@@ -176,6 +178,62 @@ TEST_F(Menus, CompareAndPlaneSaveWhatTheCommandLineWrites)
         EXPECT_TRUE(all.count(name) && all.at(name) == bytes) << name;
 }
 
+// A balloon measured with the sweep: its THD, H2 and H3 in the views as `render --quantity`
+// draws them, and its THD maps in the report as `directivity` writes them.
+TEST_F(Menus, ADistortionBalloonShowsItsQuantitiesAndThdMaps)
+{
+    open(balloon_);
+    EXPECT_FALSE(main().menu(menu_ids::kViewThd)->enabled);
+    EXPECT_NE(main().menu(menu_ids::kViewThd)->reason.find("No distortion balloon"), std::string::npos);
+
+    FrequencyAxis axis; // the balloon's own
+    axis.buildFromIndexes(3, 6);
+    DistortionBalloon d;
+    d.reset(AngleGrid::Grid10, 10, 24000, axis);
+    for (int v = 90; v >= -80; v -= 10)
+        for (int h = 0; h <= 360; h += 10) {
+            std::array<float, kAxisPoints> h2{}, h3{}, noise{};
+            for (int i = 0; i < kAxisPoints; ++i) {
+                const auto k = static_cast<std::size_t>(i);
+                h2[k] = axis[i] >= 10000 ? kNoHarmonicDb : -60.0f + 0.05f * static_cast<float>(h) - 0.03f * static_cast<float>(i);
+                h3[k] = axis[i] >= 7000 ? kNoHarmonicDb : -70.0f + 0.1f * static_cast<float>(v);
+                noise[k] = -90.0f;
+            }
+            ASSERT_TRUE(d.store(h, v, h2, h3, h2, noise));
+        }
+    d.fillPoleRow();
+    ASSERT_FALSE(saveDistortion(distortionPathFor(balloon_.string()), d));
+    open(balloon_);
+    ASSERT_TRUE(main().menu(menu_ids::kViewThd)->enabled);
+
+    struct Case {
+        int menu;
+        const char* quantity;
+    };
+    for (const Case& c : {Case{menu_ids::kViewThd, "thd"}, Case{menu_ids::kViewH2, "h2"}, Case{menu_ids::kViewH3, "h3"}}) {
+        SCOPED_TRACE(c.quantity);
+        const fs::path shot = dir_.path() / (std::string(c.quantity) + "-menu.png");
+        const fs::path rendered = dir_.path() / (std::string(c.quantity) + "-cli.png");
+        run("menu main " + std::to_string(c.menu) + "\nscreenshot main \"" + shot.string() + "\"\n");
+        EXPECT_TRUE(main().menu(c.menu)->checked);
+        EXPECT_FALSE(main().menu(menu_ids::kViewLevel)->checked);
+        ASSERT_EQ(runCli("render " + q(balloon_) + " --quantity " + c.quantity + " -o " + q(rendered)).status, 0);
+        const QImage window = QImage(QString::fromStdString(shot.string())).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(window.copy(420, 5, 680, 705),
+                  QImage(QString::fromStdString(rendered.string())).convertToFormat(QImage::Format_RGB32));
+    }
+    run("menu main 2201\n");
+    EXPECT_TRUE(main().menu(menu_ids::kViewLevel)->checked);
+
+    const fs::path byMenu = dir_.path() / "thd-report", byCli = dir_.path() / "thd-cli";
+    const SessionRun r = run("menu main 2101\nfile \"" + byMenu.string() + "\"\npress report 1\n");
+    EXPECT_NE(r.find("\"THD maps\""), -1) << r.events;
+    ASSERT_EQ(runCli("directivity " + q(balloon_) + " -o " + q(byCli)).status, 0);
+    const auto cliFiles = contents(byCli);
+    EXPECT_EQ(cliFiles.count("thd-map-horizontal.png") + cliFiles.count("distortion-on-axis.txt"), 2u);
+    EXPECT_TRUE(contents(byMenu) == cliFiles);
+}
+
 TEST_F(Menus, RefusalsNameTheCauseAndWriteNothing)
 {
     open(balloon_);
@@ -237,6 +295,28 @@ TEST_F(Menus, ABalloonNamedAtStartShowsInFineModeAsRenderDrawsIt)
     session_->main().openBalloonAtStart(balloon_.string());
     EXPECT_TRUE(main().control(1053)->checked) << "\"Fine Mode\" is the mode shown";
     EXPECT_EQ(main().title(), "Vantrel - " + balloon_.string());
+}
+
+// Help and Calibration: the about box names the version and the libraries; "Manual" asks the
+// desktop to open it; "Microphone File..." is the calibration window's "Mic File".
+TEST_F(Menus, HelpAndMicrophoneFile)
+{
+    SessionRun r = run("menu main 2401\nmenu main 2402\n");
+    const int about = r.find("\"About Vantrel\"");
+    ASSERT_NE(about, -1) << r.events;
+    const std::string box = r.lines()[static_cast<std::size_t>(about)];
+    for (const char* named : {"Vantrel 0.", "Qt 6", "PortAudio", "fftw", "netCDF", "zlib", "libjs-three"})
+        EXPECT_NE(box.find(named), std::string::npos) << named << " in " << box;
+    EXPECT_NE(r.find("manual"), -1) << r.events;
+
+    const fs::path mic = dir_.path() / "mic.txt";
+    std::ofstream(mic) << "20 -1.0\n1000 0\n20000 2.5\n";
+    r = run("file \"" + mic.string() + "\"\nmenu main 2301\n");
+    EXPECT_NE(r.find("file-dialog calibration open \"" + mic.string() + "\""), -1) << r.events;
+    EXPECT_EQ(r.find("message"), -1) << r.events;
+    std::ofstream(mic) << "20 0\n1000 nan\n";
+    r = run("file \"" + mic.string() + "\"\nmenu main 2301\n");
+    EXPECT_NE(r.find(mic.string() + "\\n\\nline 2: 'nan' is not a finite number"), -1) << r.events;
 }
 
 TEST(RecentBalloonsFile, ReadsWhatItWritesAndNothingElse)
