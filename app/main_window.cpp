@@ -3,7 +3,11 @@
 #include <cstdio>
 #include <new>
 
+#include "app/export_dialog.h"
+#include "app/input_dialog.h"
 #include "app/main_window_controls.h"
+#include "app/recent_balloons.h"
+#include "app/report_window.h"
 #include "calibration/calibration_window.h"
 #include "mls/measurement_window.h"
 #include "output/main_window_printer.h"
@@ -32,6 +36,9 @@ std::unique_ptr<MainWindow> MainWindow::start(Platform& platform, Devices device
     window->createControls();
     window->createSequencer();
     window->showRadioMarks();
+    window->recentBalloons_ = loadRecentBalloons(startDirectory);
+    window->showRecentBalloons();
+    window->refreshMenus();
     // The operator sees the window before any start-up message.
     window->host_->repaintNow();
     if (!window->preferences_.load(window->settings_, window->calibration_))
@@ -151,7 +158,12 @@ void MainWindow::command(int id, int code)
     using namespace main_ids;
     if (destroyed_)
         return;
-    if (turntables_->command(id, code) || sequenceCommand(id))
+    // A walk starts and ends in commands and timers: the menus follow at once.
+    struct RefreshMenus {
+        MainWindow& window;
+        ~RefreshMenus() { window.refreshMenus(); }
+    } refresh{*this};
+    if (turntables_->command(id, code) || sequenceCommand(id) || menuCommand(id))
         return;
     switch (id) {
     case kMeasurements:
@@ -223,6 +235,10 @@ void MainWindow::timer(int id)
 {
     if (destroyed_)
         return;
+    struct RefreshMenus {
+        MainWindow& window;
+        ~RefreshMenus() { window.refreshMenus(); }
+    } refresh{*this};
     if (id == kMoveTimer1 || id == kMoveTimer2)
         (void)turntables_->timer(id);
     else if (sequencer_)
@@ -253,17 +269,7 @@ void MainWindow::openMeasurementWindow()
     if (!measurement_) {
         MeasurementContext context{platform_, *host_, devices_.audio, settings_, *curves_, calibration_, axis_, *matrix_,
                                    sequence_, selection_, [this] { return angleGrid_; },
-                                   [this](WindowHost& owner) {
-                                       if (!calibrationWindow_)
-                                           calibrationWindow_ = std::make_unique<CalibrationWindow>(
-                                               calibrationSetup_, *curves_, calibration_, axis_,
-                                               [this] {
-                                                   if (MeasurementWindow* m = measurementDialog())
-                                                       m->redrawSplPlot();
-                                               },
-                                               nullptr);
-                                       calibrationWindow_->open(platform_, &owner);
-                                   },
+                                   [this](WindowHost& owner) { openCalibration(owner); },
                                    [this] {
                                        if (calibrationWindow_ && calibrationWindow_->isOpen())
                                            calibrationWindow_->closeRequested();
@@ -280,6 +286,18 @@ void MainWindow::openMeasurementWindow()
     measurement_->open(); // brings an open window forward instead of making a second one
 }
 
+void MainWindow::openCalibration(WindowHost& owner)
+{
+    if (!calibrationWindow_)
+        calibrationWindow_ = std::make_unique<CalibrationWindow>(calibrationSetup_, *curves_, calibration_, axis_,
+                                                                 [this] {
+                                                                     if (MeasurementWindow* m = measurementDialog())
+                                                                         m->redrawSplPlot();
+                                                                 },
+                                                                 nullptr);
+    calibrationWindow_->open(platform_, &owner);
+}
+
 void MainWindow::destroyWindow()
 {
     // Closing ends a walk quietly; its autosave stays resumable.
@@ -287,6 +305,12 @@ void MainWindow::destroyWindow()
         sequencer_->endQuietly();
     if (measurement_)
         measurement_->close();
+    if (exportDialog_)
+        exportDialog_->closeRequested();
+    if (reportWindow_)
+        reportWindow_->closeRequested();
+    if (inputDialog_)
+        inputDialog_->closeRequested();
     turntables_->closeLinks();
     destroyed_ = true;
     host_->destroy();

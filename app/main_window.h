@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_autosave.h"
@@ -14,6 +15,7 @@
 #include "balloon/distortion_balloon.h"
 #include "balloon/frequency_axis.h"
 #include "balloon/measurement_record.h"
+#include "balloon/valid_band.h"
 #include "analysis/near_field_curve.h"
 #include "mls/frequency_response.h"
 #include "app/walk_pacing_file.h"
@@ -34,7 +36,13 @@
 namespace vantrel {
 
 class CalibrationWindow;
+class ExportDialog;
+class InputDialog;
+struct CompareReportOptions;
+class ReportWindow;
 class MainWindowPrinter;
+enum class ExportKind;
+struct ExportRequest;
 class MeasurementWindow;
 
 // The settings a balloon file keeps.
@@ -95,6 +103,10 @@ public:
     MeasurementRecord measurementRecord() const;
     const DistortionBalloon* distortion() const { return distortion_.get(); }
 
+    // A balloon file named at start (a file manager opening it): loaded as "Load Data" loads
+    // a chosen file, then shown in "Fine Mode".
+    void openBalloonAtStart(const std::string& path);
+
 private:
     MainWindow(Platform& platform, Devices devices, const std::string& startDirectory);
     [[nodiscard]] bool allocateRecords();
@@ -111,6 +123,8 @@ private:
     void writeScrollReadout(int id, int value);
     void destroyWindow();
     void openMeasurementWindow();
+    // The calibration window (modal over owner), made at its first opening.
+    void openCalibration(WindowHost& owner);
     // main_window_sequence.cpp: the automatic walk and the point view it marks.
     void createSequencer();
     bool sequenceCommand(int id);
@@ -136,6 +150,8 @@ private:
     // True when the balloon was saved.
     bool saveData();
     void loadData();
+    // The load of a chosen file (nothing: the dialog was cancelled) and what follows either way.
+    void loadBalloonFrom(const std::optional<std::string>& path);
     // Before a new walk overwrites a balloon nobody has saved: save, discard or cancel. True
     // when the walk may start.
     bool mayOverwriteBalloon();
@@ -146,6 +162,32 @@ private:
     // a file), and "Merge Near Field" of the balloon in memory with it.
     void nearFieldMeasured(const AxisLevelPhase& response, double radiusMm);
     void mergeNearField();
+    // main_window_menus.cpp: the menu bar's own commands (true when id was one), the entries
+    // a walk holds, the recent balloon files and the exports of the balloon in memory.
+    bool menuCommand(int id);
+    void refreshMenus();
+    void showRecentBalloons();
+    void rememberBalloon(const std::string& path);
+    void openRecentBalloon(std::size_t index);
+    void openExportDialog(ExportKind kind);
+    bool writeExport(const ExportRequest& request, bool allPoints);
+    // The balloon in memory as the analyses read it: its settings, what it was measured with,
+    // its file; nothing when its record is damaged (the user is told).
+    struct AnalysisSource {
+        BalloonTrailer settings;
+        MeasuredWith measured;
+        std::string path, name;
+    };
+    std::optional<AnalysisSource> analysisSource();
+    // plane: only the polar map and plots of the plane rolled by that many degrees.
+    void directivityReport(std::optional<double> plane = std::nullopt);
+    void askPlane();
+    // The quantity the balloon views show: the responses' level, or a distortion quantity of
+    // the distortion balloon in memory.
+    void showQuantity(std::optional<DistortionQuantity> quantity);
+    void refreshViewMenu();
+    void compareWith();
+    void compareReport(const std::string& referencePath, const CompareReportOptions& options);
 
     Platform& platform_;
     Devices devices_;
@@ -188,6 +230,22 @@ private:
     std::string nearFieldFileName_;
     // The record of the balloon in memory once merged: "Save Data" writes it beside the file.
     std::optional<MeasurementRecord> mergedRecord_;
+    // The balloon in memory as its file held it (trailer, what it was measured with), until a
+    // walk measures into it; what the exports of a loaded balloon write from.
+    struct LoadedSource {
+        BalloonTrailer trailer;  // as the file holds it (the exports)
+        BalloonTrailer settings; // as loaded, sanitised (the analyses)
+        MeasuredWith measured;
+        std::string recordError; // a damaged record beside the file: the exports refuse as the command line does
+    };
+    std::optional<LoadedSource> loadedSource_;
+    std::vector<std::string> recentBalloons_;
+    std::unique_ptr<ExportDialog> exportDialog_;
+    std::unique_ptr<ReportWindow> reportWindow_;
+    std::unique_ptr<InputDialog> inputDialog_;
+    std::optional<DistortionQuantity> viewQuantity_; // none: the level of the responses
+    std::optional<BalloonMatrix> quantityMatrix_;    // the levels the views draw meanwhile
+    int menusShowWalk_ = -1; // whether the menus show the walk's holds; -1 before the first look
 };
 
 } // namespace vantrel

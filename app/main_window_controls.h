@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "app/main_window_menus.h"
 #include "output/main_window_printer.h"
 #include "platform/window_host.h"
 
@@ -19,7 +20,7 @@ inline constexpr int kPortList1 = 3000, kPortList2 = 3001;
 inline constexpr int kAbortTt1 = 1021, kAbortTt2 = 1022;
 inline constexpr int kRunTest = 1024, kAbortTest = 1027, kTestBalloon = 1029;
 inline constexpr int kGrid5 = 1030, kGrid10 = 1031;
-inline constexpr int kSaveData = 1036, kLoadData = 1037, kMeasurements = 1038;
+inline constexpr int kSaveData = menu_ids::kSaveBalloonAs, kLoadData = menu_ids::kOpenBalloon, kMeasurements = 1038;
 inline constexpr int kClearBalloon = 1044;
 inline constexpr int kSelectedRow = 1045, kSelectedColumn = 1046, kSelectedBin = 1048, kColourScale = 1049;
 inline constexpr int kMeasurementModeRadio = 1050, kRawModeRadio = 1051, kCoarseModeRadio = 1052, kFineModeRadio = 1053, kTestModeRadio = 1054;
@@ -94,6 +95,7 @@ inline constexpr std::array<ControlSpec, 60> kMainControls{{
     kPrintShortcut,
 }};
 
-inline constexpr WindowSpec kMainWindowSpec{"main", "Vantrel", kMainWidth, kMainHeight, kMainBackground, kMainControls};
+inline constexpr WindowSpec kMainWindowSpec{"main", "Vantrel", kMainWidth, kMainHeight, kMainBackground, kMainControls,
+                                             kMainMenus};
 
 } // namespace vantrel

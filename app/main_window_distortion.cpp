@@ -40,8 +40,9 @@ std::optional<std::string> MainWindow::distortionEvent(SequenceEvent event)
         std::error_code ec;
         if (!excitation_.sweep) {
             // An MLS walk has no harmonics: a sweep's file left from before must not be taken
-            // for this walk's at a resume.
+            // for this walk's at a resume, nor a balloon's from before shown for this one.
             std::filesystem::remove(path, ec);
+            distortion_.reset();
             return std::nullopt;
         }
         distortion_ = std::make_unique<DistortionBalloon>();

@@ -5,6 +5,8 @@
 
 #include "app/main_window_controls.h"
 #include "balloon/balloon_file.h"
+#include "balloon/measured_balloon.h"
+#include "app/distortion_report.h"
 #include "mls/curve_slots.h"
 #include "mls/measurement_window.h"
 
@@ -62,6 +64,8 @@ bool MainWindow::saveData()
             host_->message(*error, kCaption, MessageIcon::Warning);
         else
             saved = true;
+        if (saved)
+            rememberBalloon(*path);
     }
     if (saved)
         balloonUnsaved_ = false;
@@ -88,11 +92,32 @@ bool MainWindow::mayOverwriteBalloon()
 
 void MainWindow::loadData()
 {
-    if (const auto path = chooseBalloonFile(false)) {
+    loadBalloonFrom(chooseBalloonFile(false));
+}
+
+void MainWindow::loadBalloonFrom(const std::optional<std::string>& path)
+{
+    if (path) {
         const BalloonLoadResult loaded = loadBalloon(*path, *matrix_);
         if (loaded) {
             balloonUnsaved_ = false;
             mergedRecord_.reset();
+            LoadedSource source{matrix_->readTrailer(), *loaded.settings, {}, {}};
+            std::optional<MeasurementRecord> record;
+            if (auto measured = measuredWithFor(*path, record, source.recordError))
+                source.measured = *measured;
+            // As the command line reads it: a window in samples without its rate takes the trailer's.
+            if (record && record->windowSamples > 0 && !(record->rateHz > 0))
+                source.measured.windowSeconds = record->windowSamples / trailerRateHz(loaded.settings->rateIndex);
+            loadedSource_ = std::move(source);
+            rememberBalloon(*path);
+            // The harmonics belong to the balloon they were measured with: its own, or none.
+            std::string why;
+            std::optional<DistortionBalloon> harmonics = distortionBeside(*path, why);
+            distortion_ = harmonics ? std::make_unique<DistortionBalloon>(std::move(*harmonics)) : nullptr;
+            if (!why.empty())
+                host_->message(distortionPathFor(*path) + "\n\n" + why + "\n\nThe balloon is loaded without its distortion.",
+                               kCaption, MessageIcon::Warning);
             const BalloonTrailer& t = *loaded.settings;
             settings_.windowTypeIndex = t.windowTypeIndex;
             settings_.rateIndex = t.rateIndex;
@@ -106,6 +131,10 @@ void MainWindow::loadData()
             host_->message(loaded.error, kCaption, MessageIcon::Warning);
         }
     }
+    // Whether loaded, refused or cancelled. A view of a distortion quantity was of the balloon before.
+    if (viewQuantity_)
+        showQuantity(std::nullopt);
+    refreshViewMenu();
     // Whether loaded, refused or cancelled.
     host_->repaintNow();
     showRadioMarks();

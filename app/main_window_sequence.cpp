@@ -110,6 +110,9 @@ std::optional<std::string> MainWindow::autosaveEvent(SequenceEvent event)
     // The balloon a new walk starts on was saved or discarded at "RUN Test".
     if (event == SequenceEvent::started || event == SequenceEvent::stored || event == SequenceEvent::completed)
         balloonUnsaved_ = event != SequenceEvent::started;
+    // From the first point on, the balloon is this walk's, no longer the file's it was loaded from.
+    if (event == SequenceEvent::started)
+        loadedSource_.reset();
     std::optional<std::string> warning = balloonAutosaveEvent(event);
     std::optional<std::string> distortion = distortionEvent(event);
     // Each says what it lost; one does not hide the other.

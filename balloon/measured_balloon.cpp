@@ -6,6 +6,18 @@
 
 namespace vantrel {
 
+MeasuredWith measuredWithOf(const MeasurementRecord& record)
+{
+    MeasuredWith measured;
+    if (record.excitation == RecordedExcitation::sweep) {
+        measured.sweepF1Hz = record.sweepF1Hz;
+        measured.sweepF2Hz = record.sweepF2Hz;
+    }
+    measured.windowSeconds = record.windowSeconds();
+    measured.merge = record.merge;
+    return measured;
+}
+
 std::optional<MeasuredWith> measuredWithFor(const std::string& balloonPath, std::optional<MeasurementRecord>& record,
                                             std::string& error)
 {
@@ -16,15 +28,8 @@ std::optional<MeasuredWith> measuredWithFor(const std::string& balloonPath, std:
         return std::nullopt;
     }
     record = loaded.record;
-    if (record) {
-        if (record->excitation == RecordedExcitation::sweep) {
-            measured.sweepF1Hz = record->sweepF1Hz;
-            measured.sweepF2Hz = record->sweepF2Hz;
-        }
-        measured.windowSeconds = record->windowSeconds();
-        measured.merge = record->merge;
-        return measured;
-    }
+    if (record)
+        return measuredWithOf(*record);
     // No record (a balloon saved before records were written): a sweep walk always leaves its
     // distortion file beside the balloon, and that keeps f1 and f2.
     const std::string distortion = distortionPathFor(balloonPath);

@@ -21,6 +21,10 @@ struct [[nodiscard]] MeasuredBalloonLoad {
     explicit operator bool() const { return settings.has_value(); }
 };
 
+// What a measurement record tells of the valid band (a record that gives its window in samples
+// without a rate tells no window length).
+MeasuredWith measuredWithOf(const MeasurementRecord& record);
+
 // What the record (else the distortion file) beside balloonPath tells; a record or distortion
 // file that exists but cannot be read is refused with its reason, never skipped.
 std::optional<MeasuredWith> measuredWithFor(const std::string& balloonPath, std::optional<MeasurementRecord>& record,

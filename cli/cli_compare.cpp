@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/compare.h"
+#include "analysis/compare_report.h"
 #include "analysis/pictures.h"
 #include "analysis/tables.h"
 #include "balloon/measured_balloon.h"
@@ -38,27 +39,17 @@ struct CompareOptions {
 
 int usageError(const std::string& message) { return cliUsageError(kName, message); }
 
-std::string directionText(const SphereDirection& d)
-{
-    return "H " + std::to_string(d.hDegrees) + ", V " + std::to_string(d.vDegrees) + " (azimuth " +
-           cleanFixedText(d.azimuthDegrees, 1) + ", elevation " + cleanFixedText(d.elevationDegrees, 1) + " degrees)";
-}
-
-std::string signedDb(double db)
-{
-    const std::string text = cleanFixedText(db, 3);
-    return db > 0 && text != "0.000" ? "+" + text : text;
-}
-
 int runCompare(const CompareOptions& o)
 {
-    if (o.toleranceGiven && !(o.tolerance >= 0.0 && std::isfinite(o.tolerance)))
-        return usageError("--tolerance takes a level difference in dB, 0 or more");
-    if (o.withinGiven && !(o.within > 0.0 && std::isfinite(o.within)))
-        return usageError("--within takes a level below the axis in dB, above 0");
-    if (!o.band.empty() && (o.band.size() != 2 || !(o.band[0] > 0.0) || !(o.band[1] > o.band[0]) ||
-                            !std::isfinite(o.band[1])))
-        return usageError("--band takes two frequencies F1,F2 in Hz with 0 < F1 < F2");
+    CompareReportOptions options;
+    if (o.toleranceGiven)
+        options.tolerance = o.tolerance;
+    options.band = o.band;
+    options.front = o.front;
+    if (o.withinGiven)
+        options.within = o.within;
+    if (std::string problem = compareOptionsProblem(options); !problem.empty())
+        return usageError(problem);
 
     std::optional<BalloonMatrix> createdA = BalloonMatrix::create();
     std::optional<BalloonMatrix> createdB = BalloonMatrix::create();
@@ -72,138 +63,39 @@ int runCompare(const CompareOptions& o)
     const MeasuredBalloonLoad loadedB = loadMeasuredBalloon(o.b, b);
     if (!loadedB)
         return usageError(o.b + ": " + loadedB.error);
-    if (auto refusal = compareRefusal(*loadedA.settings, *loadedB.settings))
-        return usageError("cannot compare " + o.a + " and " + o.b + ": " + *refusal);
-
-    const AngleGrid grid = angleGridFromFlag(loadedA.settings->angleGridFlag);
-    FrequencyAxis axis;
-    axis.buildFromIndexes(loadedA.settings->fromIndex, loadedA.settings->toIndex);
-    // Only where both hold measurements.
-    const ValidBand bandA = validBand(*loadedA.settings, axis, loadedA.measured);
-    const ValidBand bandB = validBand(*loadedB.settings, axis, loadedB.measured);
-    // The higher low edge names its reason in the captions.
-    ValidBand band = bandB.first > bandA.first ? bandB : bandA;
-    band.first = std::max(bandA.first, bandB.first);
-    band.last = std::min(bandA.last, bandB.last);
-    if (!o.band.empty()) {
-        while (band.first <= band.last && axis[band.first] < o.band[0])
-            ++band.first;
-        while (band.last >= band.first && axis[band.last] > o.band[1])
-            --band.last;
-        if (band.first > band.last)
-            return usageError("--band " + cleanFixedText(o.band[0], 1) + "," + cleanFixedText(o.band[1], 1) +
-                              " holds no axis point of the valid band " + validBandText(band, axis));
-    }
+    CompareReport report;
+    if (auto refusal = buildCompareReport({a, *loadedA.settings, loadedA.measured, o.a},
+                                          {b, *loadedB.settings, loadedB.measured, o.b}, options, report))
+        return usageError(*refusal);
 
     std::error_code ec;
     const std::filesystem::path dir(o.outDir);
     std::filesystem::create_directories(dir, ec);
     if (!std::filesystem::is_directory(dir))
         return usageError("cannot make the output directory " + o.outDir);
-
-    CompareScope scope;
-    scope.frontOnly = o.front;
-    if (o.withinGiven)
-        scope.withinDb = o.within;
-    const BalloonComparison comparison = compareBalloons(a, b, grid, axis, band.first, band.last, scope);
-    if (comparison.points == 0)
-        return usageError("no direction of A lies within " + cleanFixedText(o.within, 1) + " dB of its axis in the band");
-    std::string scopeText = o.front ? "the front hemisphere" : "the sphere";
-    if (o.withinGiven)
-        scopeText += " where A lies within " + cleanFixedText(o.within, 1) + " dB of its axis";
-    const int step = gridStepDegrees(grid);
-
-    auto picture = [&](const std::string& name, PictureSize size, const std::function<void(Canvas&)>& draw) {
-        const std::filesystem::path path = dir / name;
-        if (auto error = savePicturePng(size.width, size.height, draw, path.string())) {
-            std::fprintf(stderr, "vantrel-cli %s: %s\n", kName, error->c_str());
-            return false;
+    for (const ReportItem& item : report.items) {
+        const std::filesystem::path path = dir / item.file;
+        if (item.draw) {
+            if (auto error = savePicturePng(item.width, item.height, item.draw, path.string())) {
+                std::fprintf(stderr, "vantrel-cli %s: %s\n", kName, error->c_str());
+                return kExitUsage;
+            }
+        } else {
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out.write(item.text.data(), static_cast<std::streamsize>(item.text.size()));
+            out.close();
+            if (!out) {
+                std::fprintf(stderr, "vantrel-cli %s: cannot write %s\n", kName, path.string().c_str());
+                return kExitUsage;
+            }
         }
         std::printf("wrote %s\n", path.string().c_str());
         std::fflush(stdout);
-        return true;
-    };
-
-    bool ok = true;
-    for (Plane plane : {Plane::Horizontal, Plane::Vertical}) {
-        const OrbitLevels orbitA = orbitLevels(a, plane, grid);
-        const OrbitLevels orbitB = orbitLevels(b, plane, grid);
-        for (bool relative : {true, false}) {
-            const auto difference = orbitDifference(orbitA, orbitB, relative);
-            double largest = 0;
-            for (const auto& row : difference)
-                for (int k = band.first; k <= band.last; ++k)
-                    largest = std::max(largest, std::abs(row[static_cast<std::size_t>(k)]));
-            const std::string name = std::string("difference-map-") +
-                                     (plane == Plane::Horizontal ? "horizontal" : "vertical") +
-                                     (relative ? "" : "-absolute") + ".png";
-            ok = ok && picture(name, kPolarMapSize, [&](Canvas& c) {
-                drawDifferenceMap(c, difference, planeLabel(plane), axis, step, band, relative, largest);
-            });
-        }
     }
-
-    const LargestDifference& largest = comparison.largest;
-    const std::string largestText = signedDb(largest.db) + " dB at " + directionText(largest.direction) + ", " +
-                                    cleanFixedText(largest.frequencyHz, 2) + " Hz";
-    std::string verdict;
-    const bool pass = std::abs(largest.db) <= o.tolerance;
-    if (o.toleranceGiven)
-        verdict = std::string(pass ? "PASS" : "FAIL") + ": largest difference " +
-                  cleanFixedText(std::abs(largest.db), 3) + " dB " + (pass ? "within" : "beyond") +
-                  " the tolerance of " + cleanFixedText(o.tolerance, 3) + " dB";
-
-    std::string text = "# B minus A: B = " + o.b + ", A = " + o.a + "\n";
-    text += "# band " + hzText(axis[band.first]) + " .. " + hzText(axis[band.last]) + " (inside both valid bands; A " +
-            validFromText(bandA, axis) + "; B " + validFromText(bandB, axis) + ")\n";
-    const LargestDifference& phase = comparison.largestPhase;
-    const std::string phaseText = signedDb(phase.db) + " degrees at " + directionText(phase.direction) + ", " +
-                                  cleanFixedText(phase.frequencyHz, 2) + " Hz";
-    text += "# compared: " + scopeText + "\n";
-    text += "# largest difference " + largestText + "\n";
-    text += "# largest phase difference " + phaseText + "\n";
-    text += "# rms difference over " + scopeText + " and band, solid-angle weighted, " +
-            cleanFixedText(comparison.rmsDb, 3) + " dB\n";
-    if (!verdict.empty())
-        text += "# " + verdict + "\n";
-    text += "# frequency_Hz on_axis_dB sound_power_dB DI_dB largest_over_sphere_dB largest_phase_deg (each B - A)\n";
-    for (const CompareRow& r : comparison.rows) {
-        for (double v : {r.frequencyHz, r.onAxisDb, r.soundPowerDb, r.directivityIndexDb}) {
-            text += cleanFixedText(v, v == r.frequencyHz ? 2 : 3);
-            text += ' ';
-        }
-        text += cleanFixedText(r.largestDb, 3);
-        text += ' ';
-        text += cleanFixedText(r.largestPhaseDeg, 2);
-        text += '\n';
-    }
-    const std::filesystem::path tablePath = dir / "compare.txt";
-    {
-        std::ofstream out(tablePath, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (!out) {
-            std::fprintf(stderr, "vantrel-cli %s: cannot write %s\n", kName, tablePath.string().c_str());
-            return kExitUsage;
-        }
-        std::printf("wrote %s\n", tablePath.string().c_str());
-    }
-    ok = ok && picture("compare.png", kComparePlotSize, [&](Canvas& c) {
-        drawComparison(c, comparison, "B = " + std::filesystem::path(o.b).filename().string() +
-                                          " minus A = " + std::filesystem::path(o.a).filename().string(),
-                       validFromText(band, axis));
-    });
-    if (!ok)
-        return kExitUsage;
-
-    std::printf("compared: %s\n", scopeText.c_str());
-    std::printf("largest difference %s\n", largestText.c_str());
-    std::printf("largest phase difference %s\n", phaseText.c_str());
-    std::printf("rms difference %s dB\n", cleanFixedText(comparison.rmsDb, 3).c_str());
-    if (!verdict.empty())
-        std::printf("%s\n", verdict.c_str());
+    for (const std::string& line : report.summary)
+        std::printf("%s\n", line.c_str());
     std::fflush(stdout);
-    return o.toleranceGiven && !pass ? kExitRefused : 0;
+    return report.pass && !*report.pass ? kExitRefused : 0;
 }
 
 std::function<int()> setupCompare(CLI::App& app)

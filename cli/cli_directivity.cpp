@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/cta2034.h"
+#include "analysis/directivity_report.h"
 #include "analysis/directivity.h"
 #include "analysis/metrics.h"
 #include "analysis/pictures.h"
@@ -39,12 +40,6 @@ struct DirectivityOptions {
     std::vector<double> listenerAxis; // H,V in degrees
     std::optional<double> plane;      // roll angle in degrees
 };
-
-// "45" for a whole number of degrees, "22.5" otherwise.
-std::string degreesName(double degrees)
-{
-    return cleanFixedText(degrees, degrees == std::floor(degrees) ? 0 : 1);
-}
 
 int refuse(const std::string& message) { return cliRefusal(kName, message); }
 int usageError(const std::string& message) { return cliUsageError(kName, message); }
@@ -113,23 +108,17 @@ int runDirectivity(const DirectivityOptions& options)
     FrequencyAxis axis;
     axis.buildFromIndexes(loaded.settings->fromIndex, loaded.settings->toIndex);
     const ValidBand band = validBand(*loaded.settings, axis, loaded.measured);
-    const std::string bandText = validBandText(band, axis);
 
-    std::vector<int> bins;
-    for (double hz : options.frequencies) {
-        if (band.containsHz(hz, axis))
-            bins.push_back(nearestBin(axis, hz));
-        else if (options.frequenciesGiven)
-            return usageError("--frequencies: " + cleanFixedText(hz, 1) + " Hz lies outside the valid band " +
-                              bandText);
-    }
-    if (bins.empty())
-        bins.push_back((band.first + band.last) / 2);
-
-    const CellIndex onAxis = *orbitCell(Plane::Horizontal, grid, 0);
-    if (!cellHasData(matrix, onAxis))
-        return refuse("the balloon holds no on-axis measurement (H = 0, V = 0): nothing to refer the levels to");
-    const std::optional<std::string> ctaRefusal = cta2034Refusal(matrix, grid);
+    DirectivityReportOptions report;
+    report.absolute = options.absolute;
+    report.listener = listener;
+    report.plane = options.plane;
+    if (auto outside = reportBins(options.frequencies, options.frequenciesGiven, axis, band, report.bins))
+        return usageError("--frequencies: " + *outside);
+    DirectivityReport built;
+    const std::string source = std::filesystem::path(options.balloon).filename().string();
+    if (auto refusal = buildDirectivityReport(matrix, grid, axis, band, source, report, built))
+        return refuse(*refusal);
 
     std::error_code ec;
     const std::filesystem::path dir(options.outDir);
@@ -137,14 +126,11 @@ int runDirectivity(const DirectivityOptions& options)
     if (!std::filesystem::is_directory(dir))
         return usageError("cannot make the output directory " + options.outDir);
 
-    const std::string source = std::filesystem::path(options.balloon).filename().string();
-    const OrbitLevels horizontal = orbitLevels(matrix, Plane::Horizontal, grid);
-    const OrbitLevels vertical = orbitLevels(matrix, Plane::Vertical, grid);
-    const int step = gridStepDegrees(grid);
-
-    auto picture = [&](const char* name, PictureSize size, const std::function<void(Canvas&)>& draw) {
-        const std::filesystem::path path = dir / name;
-        if (auto error = savePicturePng(size.width, size.height, draw, path.string())) {
+    auto write = [&](const ReportItem& item) {
+        const std::filesystem::path path = dir / item.file;
+        std::optional<std::string> error = item.draw ? savePicturePng(item.width, item.height, item.draw, path.string())
+                                                     : writeText(path, item.text);
+        if (error) {
             std::fprintf(stderr, "vantrel-cli %s: %s\n", kName, error->c_str());
             return false;
         }
@@ -152,68 +138,18 @@ int runDirectivity(const DirectivityOptions& options)
         std::fflush(stdout);
         return true;
     };
-    auto table = [&](const char* name, const std::string& text) {
-        const std::filesystem::path path = dir / name;
-        if (auto error = writeText(path, text)) {
-            std::fprintf(stderr, "vantrel-cli %s: %s\n", kName, error->c_str());
-            return false;
-        }
-        std::printf("wrote %s\n", path.string().c_str());
-        std::fflush(stdout);
-        return true;
-    };
-
-    bool ok = picture("polar-map-horizontal.png", kPolarMapSize, [&](Canvas& c) {
-        drawPolarMap(c, horizontal, planeLabel(Plane::Horizontal), axis, step, options.absolute, band);
-    });
-    ok = ok && picture("polar-map-vertical.png", kPolarMapSize, [&](Canvas& c) {
-        drawPolarMap(c, vertical, planeLabel(Plane::Vertical), axis, step, options.absolute, band);
-    });
-    ok = ok && picture("polar-plots.png", kPolarPlotsSize,
-                       [&](Canvas& c) { drawPolarPlots(c, horizontal, vertical, axis, bins); });
-    if (ok && options.plane) {
-        // The plane through the axis at the roll angle and the one square to it, both read
-        // from the sphere between the cells.
-        const double roll = *options.plane;
-        const OrbitLevels rolled = rotatedOrbitLevels(matrix, grid, 0.0, 0.0, roll);
-        const OrbitLevels across = rotatedOrbitLevels(matrix, grid, 0.0, 0.0, roll + 90.0);
-        const std::string name = degreesName(roll);
-        ok = picture(("polar-map-plane-" + name + ".png").c_str(), kPolarMapSize, [&](Canvas& c) {
-            drawPolarMap(c, rolled, rolledPlaneLabel(roll), axis, step, options.absolute, band);
-        });
-        ok = ok && picture(("polar-plots-plane-" + name + ".png").c_str(), kPolarPlotsSize, [&](Canvas& c) {
-            drawPolarPlots(c, rolled, across, axis, bins, {rolledPlaneLabel(roll), rolledPlaneLabel(roll + 90.0)});
-        });
-    }
-
-    DirectivitySummary summary;
-    summary.bandText = bandText;
-    summary.validFrom = validFromText(band, axis);
-    summary.bestAxis = bestListeningAxis(matrix, grid, axis, band);
-    summary.coverage = coverageAngles(horizontal, vertical, axis, band);
-    const std::vector<DirectivityRow> rows = directivityTable(matrix, grid, axis, band);
-    {
-        std::vector<double> hz, di;
-        for (const DirectivityRow& r : rows) {
-            hz.push_back(r.frequencyHz);
-            di.push_back(r.directivityIndexDb);
-        }
-        summary.diSlope = slopePerOctave(hz, di, 200.0, 16000.0);
-    }
-    ok = ok && table("directivity.txt", directivityText(rows, source, grid, summary));
-    ok = ok && picture("directivity.png", kDirectivitySize, [&](Canvas& c) { drawDirectivity(c, rows, summary); });
-    if (!ok)
-        return kExitUsage;
+    for (const ReportItem& item : built.items)
+        if (!write(item))
+            return kExitUsage;
     if (const int status = writeDistortionMaps(options.balloon, band, options.outDir); status != 0)
         return status;
 
-    if (ctaRefusal)
-        return refuse("no CTA-2034-A curves: " + *ctaRefusal);
-    const std::vector<Cta2034Row> curves = cta2034Curves(matrix, grid, axis, band, listener);
-    const PreferenceNumbers numbers = preferenceNumbers(curves);
-    ok = table("cta2034.txt", cta2034Text(curves, source, bandText, listener, numbers));
-    ok = ok && picture("cta2034.png", kCta2034Size, [&](Canvas& c) { drawCta2034(c, curves, listener, numbers, summary.validFrom); });
-    return ok ? 0 : kExitUsage;
+    if (built.ctaRefusal)
+        return refuse("no CTA-2034-A curves: " + *built.ctaRefusal);
+    for (const ReportItem& item : built.cta2034)
+        if (!write(item))
+            return kExitUsage;
+    return 0;
 }
 
 std::function<int()> setupDirectivity(CLI::App& app)

@@ -2,24 +2,15 @@
 // the CTA-2034 tooling's SPL tables and an HTML page that turns it in a browser.
 
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "cli/cli_command.h"
 #include "balloon/measured_balloon.h"
-#include "balloon/sphere_directions.h"
-#include "exports/clf_export.h"
-#include "exports/export_valid_band.h"
-#include "exports/frd_export.h"
-#include "exports/html_export.h"
-#include "analysis/tables.h"
-#include "platform/number_text.h"
+#include "exports/export_run.h"
 #include "field/acoustic_centre.h"
 #include "field/sphere_analysis.h"
-#include "exports/sofa_export.h"
-#include "exports/spinorama_export.h"
+#include "platform/number_text.h"
 
 namespace vantrel {
 namespace {
@@ -27,10 +18,8 @@ namespace {
 constexpr std::string_view kCommand = "export";
 
 struct ExportOptions {
-    std::string balloon, sofa, frd, html, prefix, phase = "wrapped";
-    SofaMetadata metadata;
-    std::string clf, spinorama;
-    ClfOptions clfOptions;
+    std::string balloon, phase = "wrapped";
+    ExportRequest request;
     bool allPoints = false;
     std::string centre;
     std::vector<double> centreBand;
@@ -93,17 +82,14 @@ std::string sourceCentre(const ExportOptions& o, const BalloonMatrix& matrix, co
     return {};
 }
 
-int runExport(const ExportOptions& o)
+int runExport(ExportOptions o)
 {
-    if (o.sofa.empty() && o.frd.empty() && o.html.empty() && o.clf.empty() && o.spinorama.empty())
-        return cliUsageError(kCommand,
-                             "nothing to do: give --sofa OUT.sofa, --frd DIR, --html OUT.html, --clf OUT.tab, --spinorama DIR or several");
-    const std::string prefix = o.prefix.empty() ? std::filesystem::path(o.balloon).stem().string() : o.prefix;
-    if (prefix.empty() || prefix.find('/') != std::string::npos)
-        return cliUsageError(kCommand, "--prefix must be a file name without '/', not '" + prefix + "'");
+    o.request.phase = o.phase == "unwrapped" ? FrdPhase::Unwrapped : FrdPhase::Wrapped;
+    if (std::string problem = exportRequestProblem(o.request, o.balloon); !problem.empty())
+        return cliUsageError(kCommand, problem);
 
     ThreeJs three; // read first: without it the page cannot be made, and nothing is written
-    if (!o.html.empty())
+    if (!o.request.html.empty())
         if (std::string error = readThreeJs(threeJsDirectory(), three); !error.empty())
             return cliRefusal(kCommand, error);
 
@@ -121,70 +107,21 @@ int runExport(const ExportOptions& o)
         return cliUsageError(kCommand, message);
     }
     // The trailer as the file holds it: an export must not pass a replaced setting off as
-    // the measurement's own, so a frequency range off the lists is refused below.
-    SofaMetadata metadata = o.metadata;
+    // the measurement's own, so a frequency range off the lists is refused.
     if (!o.centre.empty()) {
-        if (o.sofa.empty())
+        if (o.request.sofa.empty())
             return cliUsageError(kCommand, "--centre sets the SOFA file's source position: give --sofa");
-        if (const std::string error = sourceCentre(o, *matrix, matrix->readTrailer(), load.measured, metadata);
+        if (const std::string error = sourceCentre(o, *matrix, matrix->readTrailer(), load.measured, o.request.metadata);
             !error.empty())
             return cliUsageError(kCommand, error);
     }
     const ExportSource source{*matrix, matrix->readTrailer(), o.balloon, load.measured, o.allPoints};
-    FrequencyAxis axis;
-    if (std::string error = exportAxis(source.trailer, axis); !error.empty())
+    const ExportReport report{[](const std::string& line) { std::printf("%s\n", line.c_str()); },
+                              [](const std::string& warning) {
+                                  std::fprintf(stderr, "vantrel-cli export: warning: %s\n", warning.c_str());
+                              }};
+    if (std::string error = runExportRequest(source, o.request, three, report); !error.empty())
         return cliUsageError(kCommand, error);
-    ExportValidBand band;
-    const std::string bandUnknown = exportValidBand(source, axis, band);
-    const std::string pointsText = o.allPoints ? std::to_string(kAxisPoints) + " frequencies (all stored points; valid band " +
-                                                     (bandUnknown.empty() ? band.text : "unknown") + ")"
-                                               : std::to_string(band.last - band.first + 1) + " frequencies (valid band " +
-                                                     band.text + ")";
-
-    if (!o.sofa.empty()) {
-        if (std::string error = writeSofa(source, metadata, o.sofa); !error.empty())
-            return cliUsageError(kCommand, error);
-        std::printf("%s: %zu directions x %s\n", o.sofa.c_str(), sphereDirections(exportGrid(source.trailer)).size(),
-                    pointsText.c_str());
-    }
-    if (!o.frd.empty()) {
-        std::vector<std::string> written;
-        const FrdPhase phase = o.phase == "unwrapped" ? FrdPhase::Unwrapped : FrdPhase::Wrapped;
-        const std::string error = writeFrdSeries(source, o.frd, prefix, phase, &written);
-        std::printf("%s: %zu FRD files of %s\n", o.frd.c_str(), written.size(), pointsText.c_str());
-        if (!error.empty())
-            return cliUsageError(kCommand, error);
-    }
-    if (!o.html.empty()) {
-        if (std::string error = writeHtml(source, three, o.html); !error.empty())
-            return cliUsageError(kCommand, error);
-        std::printf("%s: balloon page of %zu directions x %d frequencies%s\n", o.html.c_str(),
-                    sphereDirections(exportGrid(source.trailer)).size(), kAxisPoints,
-                    bandUnknown.empty() ? ("; valid band " + band.text).c_str() : "");
-    }
-    if (!o.clf.empty()) {
-        ClfOptions clf = o.clfOptions;
-        clf.manufacturer = o.metadata.manufacturer;
-        if (clf.model.empty())
-            clf.model = std::filesystem::path(o.balloon).stem().string();
-        ClfSummary summary;
-        if (std::string error = writeClf(source, clf, o.clf, &summary); !error.empty())
-            return cliUsageError(kCommand, error);
-        std::printf("%s: CLF%d, %d bands %s to %s Hz%s; valid band %s\n", o.clf.c_str(), summary.version, summary.bands,
-                    summary.minBand.c_str(), summary.maxBand.c_str(),
-                    summary.interpolated ? ", directions between the balloon's cells interpolated" : "",
-                    summary.validBand.c_str());
-    }
-    if (!o.spinorama.empty()) {
-        SpinoramaSummary summary;
-        if (std::string error = writeSpinorama(source, o.spinorama, &summary); !error.empty())
-            return cliUsageError(kCommand, error);
-        std::printf("%s: SPL Horizontal and SPL Vertical, %d curves x %d frequencies; valid band %s\n",
-                    o.spinorama.c_str(), summary.curves, summary.frequencies, summary.validBand.c_str());
-        if (!summary.shortfall.empty())
-            std::fprintf(stderr, "vantrel-cli export: warning: the CTA-2034 tooling will find the data incomplete: %s\n",
-                         summary.shortfall.c_str());
-    }
     return 0;
 }
 
@@ -192,15 +129,16 @@ std::function<int()> setupExport(CLI::App& app)
 {
     auto o = std::make_shared<ExportOptions>();
     app.add_option("BALLOON", o->balloon, "the balloon file (*.BAL)")->required();
-    app.add_option("--sofa", o->sofa, "write an AES69 directivity file (FreeFieldDirectivityTF 1.1)");
-    app.add_option("--frd", o->frd, "write FRD files of the horizontal and vertical planes into this directory");
-    app.add_option("--html", o->html, "write one self-contained HTML page that turns the balloon in a browser");
-    app.add_option("--prefix", o->prefix, "first part of the FRD file names (default: the balloon file's name)");
+    ExportRequest& r = o->request;
+    app.add_option("--sofa", r.sofa, "write an AES69 directivity file (FreeFieldDirectivityTF 1.1)");
+    app.add_option("--frd", r.frd, "write FRD files of the horizontal and vertical planes into this directory");
+    app.add_option("--html", r.html, "write one self-contained HTML page that turns the balloon in a browser");
+    app.add_option("--prefix", r.prefix, "first part of the FRD file names (default: the balloon file's name)");
     app.add_flag("--all-points", o->allPoints,
                  "FRD and SOFA: all 750 stored points instead of the valid band (the files say which part is measured)");
     app.add_option("--phase", o->phase, "FRD phase: wrapped to -180..180 (default) or unwrapped")
         ->check(CLI::IsMember({"wrapped", "unwrapped"}));
-    SofaMetadata& m = o->metadata;
+    SofaMetadata& m = r.metadata;
     app.add_option("--title", m.title, "SOFA Title");
     app.add_option("--author", m.author, "SOFA AuthorContact");
     app.add_option("--organization", m.organization, "SOFA Organization");
@@ -213,13 +151,13 @@ std::function<int()> setupExport(CLI::App& app)
                    "over --centre-band) or X,Y,Z mm in the loudspeaker's frame")
         ->type_name("auto|X,Y,Z");
     addDecimalListOption(app, "--centre-band", o->centreBand, "the band F1,F2 Hz the found centre is taken over");
-    app.add_option("--clf", o->clf, "write CLF text (TAB-delimited, CLF2 from a 5-degree balloon, CLF1 from a 10-degree one)");
-    app.add_option("--clf-version", o->clfOptions.version, "force CLF1 or CLF2")->check(CLI::IsMember({1, 2}));
-    app.add_option("--model", o->clfOptions.model, "CLF model name (default: the balloon file's name)");
-    app.add_option("--distance", o->clfOptions.distanceMetres, "measuring distance in m, for the levels at 1 m (default 1)");
-    app.add_option("--sensitivity-ref", o->clfOptions.driveVolts,
+    app.add_option("--clf", r.clf, "write CLF text (TAB-delimited, CLF2 from a 5-degree balloon, CLF1 from a 10-degree one)");
+    app.add_option("--clf-version", r.clfOptions.version, "force CLF1 or CLF2")->check(CLI::IsMember({1, 2}));
+    app.add_option("--model", r.clfOptions.model, "CLF model name (default: the balloon file's name)");
+    app.add_option("--distance", r.clfOptions.distanceMetres, "measuring distance in m, for the levels at 1 m (default 1)");
+    app.add_option("--sensitivity-ref", r.clfOptions.driveVolts,
                    "drive voltage in V of the measurement; the CLF sensitivity is given per 1 V (default 1)");
-    app.add_option("--spinorama", o->spinorama, "write \"SPL Horizontal.txt\" and \"SPL Vertical.txt\" for CTA-2034 tools into DIR");
+    app.add_option("--spinorama", r.spinorama, "write \"SPL Horizontal.txt\" and \"SPL Vertical.txt\" for CTA-2034 tools into DIR");
     return [o] { return runExport(*o); };
 }
 

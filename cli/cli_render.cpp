@@ -162,6 +162,8 @@ int runRender(RenderOptions& o)
     canvas.erase(kMainBackground);
     const int sequencePhase = 0;
     BalloonDisplay display(*matrix, sel, axis, grid, sequencePhase);
+    if (quantity)
+        display.setCaption([&] { return distortionCaption(*quantity, axis[sel.selectedBin]); });
     display.paint(canvas, false, false);
     // What the window draws over its repaint when the view is chosen by a control.
     if (mode == "test") {
@@ -174,15 +176,6 @@ int runRender(RenderOptions& o)
         display.drawRepairMarks(canvas);
     }
 
-    if (quantity) {
-        // What the levels are: the quantity relative to the fundamental, 0 dB drawn as 90 dB.
-        ImageCanvas label(image);
-        label.setTextColour({0, 0, 0});
-        std::string text = quantityName(*quantity) + " relative to the fundamental at " +
-                           std::to_string(static_cast<long>(std::lround(axis[sel.selectedBin]))) +
-                           " Hz: a level of L dB is L - 90 dB; below the noise: nothing";
-        label.textOut(kViewArea.left + 8, kViewArea.top + 8, text);
-    }
     const QImage out = o.area == "window"
                            ? image
                            : image.copy(kViewArea.left, kViewArea.top, kViewArea.right - kViewArea.left,

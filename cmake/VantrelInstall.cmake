@@ -19,6 +19,9 @@ foreach(program vantrel vantrel-cli)
 endforeach()
 
 install(FILES ${packaging}/${VANTREL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The balloon file's type, so that a file manager opens *.BAL with the entry above.
+install(FILES ${packaging}/${VANTREL_APP_ID}.mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+  RENAME ${VANTREL_APP_ID}.xml)
 install(FILES ${packaging}/${VANTREL_APP_ID}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 configure_file(${packaging}/${VANTREL_APP_ID}.metainfo.xml ${staged}/${VANTREL_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${staged}/${VANTREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -31,6 +34,8 @@ add_custom_command(OUTPUT ${staged}/changelog.gz
   DEPENDS ${staged}/changelog VERBATIM)
 add_custom_target(vantrel_changelog ALL DEPENDS ${staged}/changelog.gz)
 install(FILES ${packaging}/copyright ${staged}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vantrel)
+# The manual that Help > Manual opens.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/vantrel)
 
 # Manual pages from the programs' own --help and --version. Not in sanitizer or fuzzing builds,
 # whose programs are never installed.

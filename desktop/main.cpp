@@ -1,6 +1,6 @@
 // vantrel: the desktop program.
 //   vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]] [--sim-offset X,Y,Z]]
-//           [--speed N] [--log] [--screenshot FILE] [--api [PORT]] [--help] [--version]
+//           [--speed N] [--log] [--screenshot FILE] [--api [PORT]] [--help] [--version] [FILE.BAL]
 // --simulate binds both turntables and the sound card to the built-in simulated rig; --speed
 // runs the clock N times faster; --screenshot renders the main window after start-up to FILE
 // (message boxes answered with their default) and exits.
@@ -33,6 +33,7 @@ int usage()
 {
     std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]]\n"
                          "               [--sim-offset X,Y,Z]] [--speed N] [--log] [--screenshot FILE] [--api [PORT]]\n"
+                         "               [FILE.BAL]\n"
                          "  --fault: %.*s\n", static_cast<int>(vantrel::kSimFaultHelp.size()), vantrel::kSimFaultHelp.data());
     return 2;
 }
@@ -40,7 +41,7 @@ int usage()
 // Also the source of the manual page (help2man), so every option is listed here.
 void help()
 {
-    std::printf("Usage: vantrel [OPTION]...\n"
+    std::printf("Usage: vantrel [OPTION]... [FILE.BAL]\n"
                 "Measure the directivity balloon of a loudspeaker: the main window of Vantrel.\n"
                 "Without options it drives the turntables on the serial ports and the sound card chosen in its "
                 "lists.\n\n"
@@ -63,7 +64,8 @@ void help()
                 "  --screenshot FILE  render the main window after start-up to FILE (PNG) and exit; message\n"
                 "                     boxes take their default answer\n"
                 "  --help             print this help and exit\n"
-                "  --version          print the version and exit\n\n"
+                "  --version          print the version and exit\n"
+                "  FILE.BAL           open this balloon file at start and show it in \"Fine Mode\"\n\n"
                 "Environment:\n"
                 "  VANTREL_PORT_<NAME>  the device a port name of the lists opens, for example\n"
                 "                       VANTREL_PORT_COM5=/dev/ttyUSB0 (by default COM1..COM6 are\n"
@@ -85,6 +87,7 @@ int main(int argc, char** argv)
     std::optional<std::string> roomText, rigHeightText;
     std::optional<std::string> offsetText;
     std::optional<int> apiPort;
+    std::optional<std::string> balloonFile;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help") {
@@ -123,7 +126,9 @@ int main(int argc, char** argv)
         } else if (a == "--screenshot" && i + 1 < argc) {
             screenshot = argv[++i];
             options.autoAnswer = true;
-        } else
+        } else if (!a.starts_with("-") && !balloonFile)
+            balloonFile = a;
+        else
             return usage();
     }
     if (rehearse && !simulate) {
@@ -218,6 +223,8 @@ int main(int argc, char** argv)
             host.showDrawing();
         });
     }
+    if (balloonFile)
+        mainWindow->openBalloonAtStart(*balloonFile);
     if (!screenshot.empty()) {
         QApplication::processEvents();
         vantrel::QtWindow* w = platform.window("main");

@@ -1,5 +1,8 @@
 #include "devices/device_set.h"
 
+#include <QtGlobal>
+#include <portaudio.h>
+
 #include "platform/portaudio/portaudio_system.h"
 #include "platform/qt/serial_port_qt.h"
 #include "platform/sim/sim_audio.h"
@@ -40,7 +43,8 @@ DeviceSet::~DeviceSet() = default;
 
 Devices DeviceSet::devices()
 {
-    return Devices{*link1_, *link2_, audio_.get(), autosaveLimitBytes_, motors_ != nullptr, simA2_, simA3_};
+    return Devices{*link1_, *link2_, audio_.get(), autosaveLimitBytes_, motors_ != nullptr, simA2_, simA3_,
+                   std::string("Qt ") + qVersion() + "\nPortAudio " + Pa_GetVersionText()};
 }
 
 } // namespace vantrel

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "app/export_dialog.h"
 #include "app/preferences.h"
+#include "app/recent_balloons.h"
 #include "app/walk_pacing_file.h"
 #include "platform/number_text.h"
 #include "balloon/balloon_autosave.h"
@@ -471,6 +473,44 @@ int walkPacing(Bytes data)
     return 0;
 }
 
+int recentBalloons(Bytes data)
+{
+    const std::vector<std::string> paths = parseRecentBalloons(text(data));
+    require(paths.size() <= kRecentBalloons, "at most eight recent balloons");
+    for (const std::string& p : paths)
+        require(!p.empty() && p.find_first_of(std::string_view("\n\r\0", 3)) == std::string::npos,
+                "a recent path holds one line");
+    require(parseRecentBalloons(formatRecentBalloons(paths)) == paths, "a recent list reads back as written");
+    if (!paths.empty())
+        require(withRecentBalloon(paths, paths.back()).front() == paths.back(), "a path chosen again comes first");
+    return 0;
+}
+
+int exportFields(Bytes data)
+{
+    ExportFields fields;
+    std::string_view rest = text(data);
+    for (int id = export_ids::kOutput; id <= export_ids::kDriveVolts && !rest.empty(); ++id) {
+        const std::size_t end = std::min(rest.find('\0'), rest.size());
+        fields[id] = std::string(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    for (ExportKind kind : {ExportKind::Sofa, ExportKind::Frd, ExportKind::Clf, ExportKind::SplTables, ExportKind::Html}) {
+        ExportRequest request;
+        bool allPoints = false;
+        if (!exportRequestFromFields(kind, fields, request, allPoints).empty())
+            continue;
+        const int outputs = !request.sofa.empty() + !request.frd.empty() + !request.clf.empty() +
+                            !request.spinorama.empty() + !request.html.empty();
+        require(outputs == 1, "one output per export window");
+        const ClfOptions& clf = request.clfOptions;
+        require(std::isfinite(clf.distanceMetres) && clf.distanceMetres > 0 && std::isfinite(clf.driveVolts) &&
+                    clf.driveVolts > 0 && (clf.version == 0 || clf.version == 1 || clf.version == 2),
+                "CLF options in range");
+    }
+    return 0;
+}
+
 int measurementRecord(Bytes data)
 {
     std::string error;
@@ -579,6 +619,7 @@ std::span<const Target> targets()
         {"sphere_coefficients", sphereCoefficients}, {"sim_offset", simOffset},
         {"resampling_record", resamplingRecord},
         {"api_request", apiRequest},
+        {"recent_balloons", recentBalloons}, {"export_fields", exportFields},
     };
     return all;
 }

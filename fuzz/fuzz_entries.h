@@ -64,6 +64,12 @@ int simOffset(Bytes data);
 // in range, and a refusal names its reason and leaves the options as they were.
 int apiRequest(Bytes data);
 
+// "Pellant.recent": what reads writes back as the same list, and no path breaks a line.
+int recentBalloons(Bytes data);
+// The export window's fields: the input split at NUL bytes into its edits in id order; a
+// request taken asks for one output with finite, positive numbers.
+int exportFields(Bytes data);
+
 struct Target {
     std::string_view name;
     int (*entry)(Bytes);

@@ -1,4 +1,5 @@
 #include "mls/complex_fft.h"
+#include "mls/fft_library.h"
 
 #include <fftw3.h>
 
@@ -10,6 +11,8 @@
 #include <utility>
 
 namespace vantrel {
+
+std::string fftLibraryVersion() { return fftwf_version; }
 
 namespace {
 

@@ -3,6 +3,10 @@
 // ports, sound card) are handed over separately, so that each turntable link can be bound to
 // its own port factory (a real port or a simulated controller).
 
+#include <functional>
+#include <optional>
+#include <string>
+
 #include "platform/clock.h"
 #include "platform/event_log.h"
 #include "platform/print_system.h"
@@ -21,6 +25,12 @@ public:
     virtual Clock& clock() = 0;
     virtual EventLog& log() = 0;
     virtual PrintSystem& printing() = 0;
+    // Draws on a white width x height image and writes it as a PNG file to path: nothing on
+    // success, else what went wrong.
+    virtual std::optional<std::string> savePicture(int width, int height, const std::function<void(Canvas&)>& draw,
+                                                   const std::string& path) = 0;
+    // Opens the installed manual with the desktop's viewer: nothing, or why it could not.
+    virtual std::optional<std::string> openManual() = 0;
     // Ends the event loop once the current event is handled.
     virtual void quit() = 0;
 };

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/canvas.h"
 
@@ -26,6 +27,19 @@ enum class ControlKind {
     GroupBox,
     PlotArea,    // a region of the window surface the logic draws on
     Shortcut,    // a key sequence (the caption, "Ctrl+P") that issues its id as a click; no widget
+    PictureTabs, // tabs of pictures and texts, each tab scrolled on its own (setPictureTabs)
+};
+
+// One picture of a PictureTabs control: drawn on a white width x height image when shown.
+struct TabPicture {
+    int width = 0, height = 0;
+    std::function<void(Canvas&)> draw;
+};
+
+struct PictureTab {
+    std::string title;
+    std::vector<TabPicture> pictures;
+    std::string text; // shown under the pictures, in a fixed-width font; empty for none
 };
 
 struct ControlSpec {
@@ -37,12 +51,25 @@ struct ControlSpec {
     bool border = false;
 };
 
+// One entry of a window's menu bar, in the order shown. Level 0 entries are the bar's menus;
+// an entry followed by deeper ones opens them as its submenu. id -1 with an empty caption is a
+// separator. An entry with an id reports command(id, kNotifyClicked) when chosen.
+struct MenuSpec {
+    int level = 0;
+    int id = -1;
+    std::string_view caption = {};
+    std::string_view statusTip = {}; // shown while the entry is pointed at and enabled
+    bool checkable = false;          // the logic sets and clears its mark, as for radio buttons
+    std::string_view shortcut = {};  // "Ctrl+O", or empty
+};
+
 struct WindowSpec {
     std::string_view name;  // "main", "measure", "calibration", "print"
     std::string_view title;
-    int width = 0, height = 0; // client area
+    int width = 0, height = 0; // client area; a menu bar sits above it, never inside
     Rgb background{255, 255, 255};
     std::span<const ControlSpec> controls;
+    std::span<const MenuSpec> menus = {};
 };
 
 // Notification codes passed with command(id, code).
@@ -84,6 +111,7 @@ struct FileDialogSpec {
     std::string initialPath;       // pre-filled name, empty for none
     // Further filters offered after the first, each "Name (*.ext)", separated by ";;".
     std::string_view moreFilters;
+    bool folder = false; // choose an existing folder; the filters are not used
 };
 
 // What a window reports to its logic.
@@ -129,6 +157,16 @@ public:
     virtual void setText(int id, std::string_view text) = 0; // edits and statics; no notification
     virtual std::string text(int id) const = 0;
     virtual void enable(int id, bool enabled) = 0;
+
+    // Menu entries of the WindowSpec, by id. A disabled entry shows why in its status tip (an
+    // empty reason restores the entry's own tip); a hidden one takes no room (the slots of a
+    // list that grows, as the recent files). Hosts without a menu bar ignore them.
+    virtual void enableMenu(int /*id*/, bool /*enabled*/, std::string_view /*reason*/ = {}) {}
+    virtual void setMenuText(int /*id*/, std::string_view /*caption*/, bool /*visible*/) {}
+    virtual void checkMenu(int /*id*/, bool /*checked*/) {}
+    // A PictureTabs control's tabs, replacing what it showed, and the scale it shows them at.
+    virtual void setPictureTabs(int /*id*/, std::vector<PictureTab> /*tabs*/) {}
+    virtual void setPictureZoom(int /*id*/, int /*percent*/) {}
 
     // The window.
     virtual void setTitle(std::string_view title) = 0;

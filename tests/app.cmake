@@ -28,3 +28,10 @@ vantrel_test(render_cli_test
   LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
 target_compile_definitions(render_cli_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
 add_dependencies(render_cli_test vantrel-cli)
+
+vantrel_test(menu_session_test
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/menu_session_test.cpp
+  LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
+target_compile_definitions(menu_session_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>"
+  VANTREL_DESKTOP_PATH="$<TARGET_FILE:vantrel>")
+add_dependencies(menu_session_test vantrel-cli vantrel)

@@ -28,6 +28,26 @@ lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 || { cat "$scratch/l
 desktop-file-validate "$root"/usr/share/applications/*.desktop || fail "desktop-file-validate"
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml >"$scratch/as.log" 2>&1 ||
   { cat "$scratch/as.log"; fail "appstreamcli validate"; }
+# The balloon file's type: well formed (and valid against shared-mime-info's schema where one
+# is installed), taken by update-mime-database in a prefix of its own, and the entry opens it.
+mime=$root/usr/share/mime/packages/org.vantrel.Vantrel.xml
+xmllint --noout "$mime" || fail "xmllint: the balloon's MIME type"
+for schema in /usr/share/xml/shared-mime-info/shared-mime-info.rng /usr/share/shared-mime-info/shared-mime-info.rng; do
+  [ ! -f "$schema" ] || xmllint --noout --relaxng "$schema" "$mime" || fail "the MIME type against $schema"
+done
+mkdir -p "$scratch/prefix/mime/packages"
+cp "$mime" "$scratch/prefix/mime/packages/"
+update-mime-database -V "$scratch/prefix/mime" >"$scratch/mime.log" 2>&1 || { cat "$scratch/mime.log"; fail "update-mime-database"; }
+grep -q '^50:application/x-vantrel-balloon:\*\.bal' "$scratch/prefix/mime/globs2" || fail "no *.bal glob in globs2"
+[ -f "$scratch/prefix/mime/application/x-vantrel-balloon.xml" ] || fail "update-mime-database made no type"
+grep -q '^MimeType=application/x-vantrel-balloon;$' "$root"/usr/share/applications/org.vantrel.Vantrel.desktop ||
+  fail "the desktop entry declares no balloon type"
+cp -r "$root/usr/share/applications" "$scratch/prefix/"
+update-desktop-database "$scratch/prefix/applications" || fail "update-desktop-database"
+opener=$(XDG_DATA_DIRS=$scratch/prefix XDG_DATA_HOME=$scratch/none XDG_CONFIG_HOME=$scratch/none XDG_CURRENT_DESKTOP= \
+  xdg-mime query default application/x-vantrel-balloon)
+[ "$opener" = org.vantrel.Vantrel.desktop ] || fail "xdg-mime names '$opener' for a balloon file"
+
 for page in vantrel vantrel-cli; do
   text=$(MANWIDTH=80 man -l "$root/usr/share/man/man1/$page.1.gz" 2>&1) || fail "man -l $page"
   grep -q -- "--version" <<<"$text" || fail "the manual page of $page lacks its options"

@@ -4,7 +4,9 @@
 // The window and `vantrel-cli render` both draw through it, so a render has the window's
 // pixels.
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_matrix.h"
@@ -37,10 +39,19 @@ public:
 
     PointGrids& grids() { return *grids_; }
 
+    // The balloon the views draw (the responses, or levels made of another quantity), and a
+    // caption saying what its levels are, drawn at the view's top left after each view; empty
+    // for none.
+    void showMatrix(const BalloonMatrix& matrix) { matrix_ = &matrix; }
+    // (Asked at each draw: it may name the selected frequency.)
+    void setCaption(std::function<std::string()> caption) { caption_ = std::move(caption); }
+
 private:
     BalloonViewState viewState();
+    void drawCaption(Canvas& canvas);
 
-    const BalloonMatrix& matrix_;
+    const BalloonMatrix* matrix_;
+    std::function<std::string()> caption_;
     const SelectionState& selection_;
     const FrequencyAxis& axis_;
     const AngleGrid& grid_;

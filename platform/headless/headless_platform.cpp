@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "platform/qt/paged_print_job.h"
+#include "platform/qt/picture_file.h"
 
 namespace vantrel {
 
@@ -35,6 +36,73 @@ HeadlessWindow::HeadlessWindow(HeadlessPlatform& platform, const WindowSpec& lay
         if (c.kind == ControlKind::Edit || c.kind == ControlKind::Static)
             s.text = std::string(c.caption);
     }
+    for (const MenuSpec& m : layout.menus) {
+        if (m.id < 0)
+            continue;
+        HeadlessMenu& entry = menus_[m.id];
+        entry.caption = std::string(m.caption);
+        entry.checkable = m.checkable;
+    }
+}
+
+const HeadlessMenu* HeadlessWindow::menu(int id) const
+{
+    auto it = menus_.find(id);
+    return it == menus_.end() ? nullptr : &it->second;
+}
+
+std::string HeadlessWindow::chooseMenu(int id)
+{
+    auto it = menus_.find(id);
+    if (it == menus_.end())
+        return "window '" + name_ + "' has no menu entry " + std::to_string(id);
+    if (!it->second.enabled || !it->second.visible) {
+        platform_.log().record("menu", name_ + " " + std::to_string(id) + " disabled");
+        return {};
+    }
+    platform_.log().record("menu", name_ + " " + std::to_string(id));
+    client_.command(id, kNotifyClicked);
+    return {};
+}
+
+void HeadlessWindow::enableMenu(int id, bool enabled, std::string_view reason)
+{
+    auto it = menus_.find(id);
+    if (it == menus_.end())
+        return;
+    it->second.enabled = enabled;
+    it->second.reason = std::string(reason);
+}
+
+void HeadlessWindow::setMenuText(int id, std::string_view caption, bool visible)
+{
+    auto it = menus_.find(id);
+    if (it == menus_.end())
+        return;
+    it->second.caption = std::string(caption);
+    it->second.visible = visible;
+}
+
+void HeadlessWindow::setPictureTabs(int id, std::vector<PictureTab> tabs)
+{
+    std::string titles;
+    for (const PictureTab& t : tabs)
+        titles.append(1, ' ').append(quoted(t.title));
+    platform_.log().record("tabs", name_ + " " + std::to_string(id) + titles);
+    tabs_[id] = std::move(tabs);
+}
+
+void HeadlessWindow::setPictureZoom(int id, int percent)
+{
+    platform_.log().record("zoom", name_ + " " + std::to_string(id) + " " + std::to_string(percent));
+    zoom_[id] = percent;
+}
+
+void HeadlessWindow::checkMenu(int id, bool checked)
+{
+    auto it = menus_.find(id);
+    if (it != menus_.end())
+        it->second.checked = checked;
 }
 
 const HeadlessControl* HeadlessWindow::control(int id) const
@@ -243,6 +311,18 @@ WindowHost& HeadlessPlatform::createWindow(const WindowSpec& layout, WindowClien
 {
     windows_.push_back(std::make_unique<HeadlessWindow>(*this, layout, client));
     return *windows_.back();
+}
+
+std::optional<std::string> HeadlessPlatform::savePicture(int width, int height,
+                                                         const std::function<void(Canvas&)>& draw, const std::string& path)
+{
+    return savePicturePng(width, height, draw, path);
+}
+
+std::optional<std::string> HeadlessPlatform::openManual()
+{
+    record("manual", "");
+    return std::nullopt;
 }
 
 void HeadlessPlatform::quit()

@@ -34,6 +34,15 @@ struct HeadlessControl {
     bool enabled = true;
 };
 
+struct HeadlessMenu {
+    std::string caption;
+    bool enabled = true;
+    bool visible = true;
+    bool checkable = false;
+    bool checked = false;
+    std::string reason; // why it is disabled, as its status tip says
+};
+
 class HeadlessWindow final : public WindowHost {
 public:
     HeadlessWindow(HeadlessPlatform& platform, const WindowSpec& layout, WindowClient& client);
@@ -54,6 +63,13 @@ public:
     void setText(int id, std::string_view text) override;
     std::string text(int id) const override;
     void enable(int id, bool enabled) override;
+    void enableMenu(int id, bool enabled, std::string_view reason) override;
+    void setMenuText(int id, std::string_view caption, bool visible) override;
+    void checkMenu(int id, bool checked) override;
+    void setPictureTabs(int id, std::vector<PictureTab> tabs) override;
+    void setPictureZoom(int id, int percent) override;
+    const std::vector<PictureTab>& pictureTabs(int id) { return tabs_[id]; }
+    int pictureZoom(int id) const { return zoom_.count(id) ? zoom_.at(id) : 100; }
 
     void setTitle(std::string_view title) override;
     void raise() override;
@@ -77,6 +93,10 @@ public:
     bool hasControl(int id) const { return controls_.count(id) != 0; }
     const HeadlessControl* control(int id) const;
     HeadlessControl* control(int id);
+    const HeadlessMenu* menu(int id) const;
+    // Chooses a menu entry as a person does: nothing when it is disabled or hidden. The error
+    // text when the window has no such entry.
+    std::string chooseMenu(int id);
     bool dirty() const { return dirty_; }
     const QImage& image() const { return image_; }
 
@@ -87,6 +107,9 @@ private:
     Rgb background_;
     WindowClient& client_;
     std::map<int, HeadlessControl> controls_;
+    std::map<int, HeadlessMenu> menus_;
+    std::map<int, std::vector<PictureTab>> tabs_;
+    std::map<int, int> zoom_;
     QImage image_;
     ImageCanvas canvas_;
     NullCanvas unseen_;
@@ -104,6 +127,9 @@ public:
     EventLog& log() override { return *this; }
     PrintSystem& printing() override { return *this; }
     void quit() override;
+    std::optional<std::string> savePicture(int width, int height, const std::function<void(Canvas&)>& draw,
+                                           const std::string& path) override;
+    std::optional<std::string> openManual() override;
 
     // The open window of that name, or nullptr.
     HeadlessWindow* window(std::string_view name);

@@ -147,7 +147,7 @@ public:
         if (w.size() < 2)
             return "'" + cmd + "' needs a window";
         if (cmd != "press" && cmd != "select" && cmd != "dblclick" && cmd != "scroll" && cmd != "type" &&
-            cmd != "enter" && cmd != "rclick" && cmd != "close" && cmd != "screenshot")
+            cmd != "enter" && cmd != "rclick" && cmd != "close" && cmd != "screenshot" && cmd != "menu")
             return "unknown command '" + cmd + "'";
         HeadlessWindow* win = platform_.window(w[1]);
         if (!win)
@@ -157,6 +157,14 @@ public:
                 return "usage: rclick <window>";
             win->client().rightClick(win->image().width() / 2, win->image().height() / 2);
             return {};
+        }
+        if (cmd == "menu") {
+            long long id = 0;
+            if (w.size() != 3 || !parseNumber(w[2], id))
+                return "usage: menu <window> <id>";
+            if (!fitsInt32(id))
+                return rangeError(w[2]);
+            return win->chooseMenu(static_cast<int>(id));
         }
         if (cmd == "close") {
             if (w.size() != 2)

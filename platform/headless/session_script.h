@@ -8,6 +8,7 @@
 //   type <window> <id> "<text>"          an edit's text, then its change notification
 //   enter <window> <id>                  an edit finished (Enter, or the focus leaving it)
 //   rclick <window>                      right-button click inside the window
+//   menu <window> <id>                   choose a menu bar entry (a disabled one does nothing)
 //   answer <ok|cancel|yes|no>            answer for the next message box
 //   file "<path>" | file cancel [after <ms>]  answer for the next file dialog, given after the
 //                                        person has looked at it for ms (the clock runs meanwhile)

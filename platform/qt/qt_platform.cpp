@@ -1,6 +1,13 @@
 #include "platform/qt/qt_platform.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+#include "platform/qt/picture_file.h"
+
+#include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -29,6 +36,26 @@ WindowHost& QtPlatform::createWindow(const WindowSpec& layout, WindowClient& cli
     refresh->start(40);
     windows_.push_back(w);
     return *w;
+}
+
+std::optional<std::string> QtPlatform::savePicture(int width, int height, const std::function<void(Canvas&)>& draw,
+                                                   const std::string& path)
+{
+    return savePicturePng(width, height, draw, path);
+}
+
+std::optional<std::string> QtPlatform::openManual()
+{
+    // The package puts it beside the programs' own tree; a build tree has none.
+    const QString installed = QCoreApplication::applicationDirPath() + "/../share/doc/vantrel/README.md";
+    for (const QString& path : {installed, QString("/usr/share/doc/vantrel/README.md")})
+        if (QFileInfo::exists(path)) {
+            if (QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())))
+                return std::nullopt;
+            return QFileInfo(path).absoluteFilePath().toStdString() + "\n\nNo program of the desktop opens it.";
+        }
+    return "The manual (README.md) is not installed: the package puts it in /usr/share/doc/vantrel. \"man vantrel\" "
+           "lists the options.";
 }
 
 void QtPlatform::quit()

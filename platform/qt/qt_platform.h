@@ -36,6 +36,9 @@ public:
     EventLog& log() override { return *this; }
     PrintSystem& printing() override { return printing_; }
     void quit() override;
+    std::optional<std::string> savePicture(int width, int height, const std::function<void(Canvas&)>& draw,
+                                           const std::string& path) override;
+    std::optional<std::string> openManual() override;
 
     const QtPlatformOptions& options() const { return options_; }
     // The widget of the first window created with that name (screenshots).

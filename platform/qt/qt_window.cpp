@@ -6,8 +6,12 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,6 +19,11 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QFontDatabase>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -51,10 +60,28 @@ std::optional<ScrollCode> scrollCodeFor(int action)
 
 QString qs(std::string_view s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
+// The top-level window of a window with a menu bar: the bar above, the window's client area
+// (the QtWindow, at its fixed size) below it, a status line for the entries' tips under that.
+class MenuFrame final : public QMainWindow {
+public:
+    MenuFrame(QWidget* owner, QtWindow& client) : QMainWindow(owner, owner ? Qt::Dialog : Qt::Window), client_(client) {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        client_.frameCloseRequested();
+    }
+
+private:
+    QtWindow& client_;
+};
+
 } // namespace
 
 QtWindow::QtWindow(QtPlatform& platform, const WindowSpec& layout, WindowClient& client, QWidget* owner, bool modal)
-    : QWidget(owner, owner ? Qt::Dialog : Qt::Window),
+    : QWidget(layout.menus.empty() ? owner : nullptr,
+              layout.menus.empty() ? (owner ? Qt::Dialog : Qt::Window) : Qt::Widget),
       platform_(platform),
       name_(layout.name),
       background_(layout.background),
@@ -65,13 +92,150 @@ QtWindow::QtWindow(QtPlatform& platform, const WindowSpec& layout, WindowClient&
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFixedSize(layout.width, layout.height);
-    setWindowTitle(qs(layout.title));
+    if (!layout.menus.empty()) {
+        frame_ = new MenuFrame(owner, *this);
+        frame_->setAttribute(Qt::WA_DeleteOnClose, false);
+        frame_->setCentralWidget(this);
+        frame_->layout()->setSizeConstraint(QLayout::SetFixedSize);
+        frame_->statusBar()->setSizeGripEnabled(false);
+        buildMenus(layout.menus);
+    }
+    frame()->setWindowTitle(qs(layout.title));
     if (modal)
-        setWindowModality(Qt::ApplicationModal);
+        frame()->setWindowModality(Qt::ApplicationModal);
     canvas_.erase(background_);
     for (const ControlSpec& c : layout.controls)
         build(c);
-    show();
+    frame()->show();
+}
+
+QWidget* QtWindow::frame()
+{
+    return frame_ ? static_cast<QWidget*>(frame_) : this;
+}
+
+void QtWindow::frameCloseRequested()
+{
+    if (!destroyed_)
+        client_.closeRequested();
+}
+
+void QtWindow::buildMenus(std::span<const MenuSpec> menus)
+{
+    // open[level]: the menu that entries of that level go into.
+    std::vector<QMenu*> open;
+    for (std::size_t i = 0; i < menus.size(); ++i) {
+        const MenuSpec& m = menus[i];
+        const bool opensSubmenu = i + 1 < menus.size() && menus[i + 1].level > m.level;
+        if (m.level == 0 || opensSubmenu) {
+            QMenu* menu = m.level == 0 ? frame_->menuBar()->addMenu(qs(m.caption))
+                                       : open[static_cast<std::size_t>(m.level - 1)]->addMenu(qs(m.caption));
+            open.resize(static_cast<std::size_t>(m.level));
+            open.push_back(menu);
+            if (m.id >= 0)
+                menus_[m.id] = {menu->menuAction(), std::string(m.statusTip)};
+            menu->menuAction()->setStatusTip(qs(m.statusTip));
+            continue;
+        }
+        if (m.level < 1 || static_cast<std::size_t>(m.level) > open.size())
+            continue; // an entry outside any menu: the table is wrong, and it is left out
+        QMenu* into = open[static_cast<std::size_t>(m.level - 1)];
+        if (m.id < 0 && m.caption.empty()) {
+            into->addSeparator();
+            continue;
+        }
+        QAction* action = into->addAction(qs(m.caption));
+        action->setStatusTip(qs(m.statusTip));
+        action->setCheckable(m.checkable);
+        if (!m.shortcut.empty())
+            action->setShortcut(QKeySequence(qs(m.shortcut)));
+        const int id = m.id;
+        connect(action, &QAction::triggered, this, [this, action, id] {
+            // Checkable entries, as radio buttons, carry only the mark the logic sets.
+            if (action->isCheckable())
+                action->setChecked(!action->isChecked());
+            platform_.log().record("menu", name_ + " " + std::to_string(id));
+            client_.command(id, kNotifyClicked);
+        });
+        if (id >= 0)
+            menus_[id] = {action, std::string(m.statusTip)};
+    }
+}
+
+void QtWindow::enableMenu(int id, bool enabled, std::string_view reason)
+{
+    auto it = menus_.find(id);
+    if (it == menus_.end())
+        return;
+    it->second.action->setEnabled(enabled);
+    it->second.action->setStatusTip(reason.empty() ? QString::fromStdString(it->second.tip) : qs(reason));
+}
+
+void QtWindow::setMenuText(int id, std::string_view caption, bool visible)
+{
+    auto it = menus_.find(id);
+    if (it == menus_.end())
+        return;
+    it->second.action->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    it->second.action->setVisible(visible);
+}
+
+void QtWindow::setPictureTabs(int id, std::vector<PictureTab> tabs)
+{
+    auto* tabWidget = qobject_cast<QTabWidget*>(widget(id));
+    if (!tabWidget)
+        return;
+    while (tabWidget->count() > 0) {
+        QWidget* page = tabWidget->widget(0);
+        tabWidget->removeTab(0);
+        page->deleteLater();
+    }
+    std::vector<ShownPicture>& shown = pictures_[id];
+    shown.clear();
+    const int percent = zoom_.count(id) ? zoom_[id] : 100;
+    for (const PictureTab& tab : tabs) {
+        auto* area = new QScrollArea;
+        auto* page = new QWidget;
+        auto* column = new QVBoxLayout(page);
+        for (const TabPicture& picture : tab.pictures) {
+            QImage image(picture.width, picture.height, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            ImageCanvas canvas(image);
+            picture.draw(canvas);
+            auto* label = new QLabel;
+            column->addWidget(label);
+            shown.push_back({label, image});
+        }
+        if (!tab.text.empty()) {
+            auto* text = new QLabel(QString::fromUtf8(tab.text.data(), static_cast<qsizetype>(tab.text.size())));
+            text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            column->addWidget(text);
+        }
+        column->addStretch(1);
+        area->setWidget(page);
+        area->setWidgetResizable(true);
+        tabWidget->addTab(area, QString::fromStdString(tab.title));
+    }
+    setPictureZoom(id, percent);
+}
+
+void QtWindow::setPictureZoom(int id, int percent)
+{
+    zoom_[id] = percent;
+    for (ShownPicture& p : pictures_[id]) {
+        const QSize size = p.image.size() * (percent / 100.0);
+        p.label->setPixmap(QPixmap::fromImage(
+            percent == 100 ? p.image : p.image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        p.label->setFixedSize(size);
+    }
+}
+
+void QtWindow::checkMenu(int id, bool checked)
+{
+    auto it = menus_.find(id);
+    if (it != menus_.end())
+        it->second.action->setChecked(checked);
 }
 
 QtWindow::~QtWindow() = default;
@@ -177,6 +341,9 @@ void QtWindow::build(const ControlSpec& c)
         break;
     case ControlKind::PlotArea:
         return; // drawn on the window surface
+    case ControlKind::PictureTabs:
+        w = new QTabWidget(this);
+        break;
     case ControlKind::Shortcut: {
         auto* s = new QShortcut(QKeySequence(qs(c.caption)), this);
         connect(s, &QShortcut::activated, this, [this, id] { client_.command(id, kNotifyClicked); });
@@ -334,14 +501,14 @@ void QtWindow::enable(int id, bool enabled)
 
 void QtWindow::setTitle(std::string_view title)
 {
-    setWindowTitle(qs(title));
+    frame()->setWindowTitle(qs(title));
     platform_.log().record("title", quoted(title));
 }
 
 void QtWindow::raise()
 {
-    QWidget::raise();
-    activateWindow();
+    frame()->raise();
+    frame()->activateWindow();
 }
 
 void QtWindow::destroy()
@@ -353,8 +520,8 @@ void QtWindow::destroy()
         t->stop();
     platform_.forgetRigTimers(*this);
     std::erase(platform_.windows_, this);
-    hide();
-    deleteLater();
+    frame()->hide();
+    frame()->deleteLater(); // with the frame, the window inside it
 }
 
 MessageAnswer QtWindow::message(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons)
@@ -435,6 +602,12 @@ std::optional<std::string> QtWindow::askFile(const FileDialogSpec& request)
     QString filter = name + " (" + patterns + ")";
     if (!request.moreFilters.empty())
         filter += ";;" + qs(request.moreFilters);
+    if (request.folder) {
+        const QString folder = QFileDialog::getExistingDirectory(this, QString(), QString::fromStdString(request.initialPath));
+        if (folder.isEmpty())
+            return std::nullopt;
+        return folder.toStdString();
+    }
     const QString path = request.save ? QFileDialog::getSaveFileName(this, QString(), QString::fromStdString(request.initialPath), filter)
                                    : QFileDialog::getOpenFileName(this, QString(), QString::fromStdString(request.initialPath), filter);
     if (path.isEmpty())

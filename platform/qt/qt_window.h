@@ -8,6 +8,9 @@
 #include "platform/qt/image_canvas.h"
 #include "platform/window_host.h"
 
+class QAction;
+class QLabel;
+class QMainWindow;
 class QTimer;
 
 namespace vantrel {
@@ -21,6 +24,11 @@ public:
     ~QtWindow() override;
 
     void setCheck(int id, bool checked) override;
+    void enableMenu(int id, bool enabled, std::string_view reason) override;
+    void setMenuText(int id, std::string_view caption, bool visible) override;
+    void checkMenu(int id, bool checked) override;
+    void setPictureTabs(int id, std::vector<PictureTab> tabs) override;
+    void setPictureZoom(int id, int percent) override;
     bool isChecked(int id) const override;
     void setScrollRange(int id, int min, int max) override;
     void setScrollPos(int id, int position) override;
@@ -56,6 +64,10 @@ public:
     void post(std::function<void()> fn) override;
 
     const std::string& name() const { return name_; }
+    // The top-level window: the frame holding the menu bar, or this window itself.
+    QWidget* frame();
+    // The close button of the frame.
+    void frameCloseRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -65,6 +77,7 @@ protected:
 private:
     QWidget* widget(int id) const;
     void build(const ControlSpec& layout);
+    void buildMenus(std::span<const MenuSpec> menus);
     // The dialogs themselves; message() and fileDialog() log what they answered.
     MessageAnswer askMessage(std::string_view text, std::string_view caption, MessageIcon icon, MessageButtons buttons);
     std::optional<std::string> askFile(const FileDialogSpec& request);
@@ -76,6 +89,18 @@ private:
     WindowClient& client_;
     std::map<int, QWidget*> controls_;
     std::map<int, QTimer*> timers_;
+    QMainWindow* frame_ = nullptr; // only for a window with a menu bar
+    struct MenuEntry {
+        QAction* action;
+        std::string tip;
+    };
+    std::map<int, MenuEntry> menus_;
+    struct ShownPicture {
+        QLabel* label;
+        QImage image; // at 100 %
+    };
+    std::map<int, std::vector<ShownPicture>> pictures_; // per PictureTabs control
+    std::map<int, int> zoom_;
     QImage image_;
     ImageCanvas canvas_;
     bool dirty_ = true;
