@@ -22,3 +22,7 @@ vantrel_test(sim_faults_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/sim_faults_test
 # The swept sine on the simulated rig: against the MLS cell and the closed-form harmonics.
 vantrel_test(sweep_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/sweep_test.cpp
   LIBS vantrel_sim vantrel_mls vantrel_headless)
+
+# The simulated microphone arc: every channel against the model in its own direction.
+vantrel_test(arc_sim_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/arc_sim_test.cpp
+  LIBS vantrel_sim vantrel_mls vantrel_headless)
