@@ -16,6 +16,7 @@
 #include "devices/device_set.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
+#include "app/arc_walk.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
 #include "balloon/distortion_balloon.h"
@@ -292,7 +293,9 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         (void)unpackPreferences(record, main->settings(), main->calibration());
     }
 
-    const bool resuming = !options.resumeDirectory.empty();
+    // An arc walk keeps its own record (app/arc_walk.h) and is resumed with the options it ran with.
+    const bool arcWalk = !options.faults.arc.empty();
+    const bool resuming = !options.resumeDirectory.empty() && !arcWalk;
     if (resuming)
         if (auto error = main->prepareResume(options.resumeDirectory))
             return refuse(*error);
@@ -374,57 +377,96 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
                       main->sequence().currentVAngle, result.rigSeconds, result.wallSeconds});
     };
 
-    if (auto error = script("press main 1024\n"))
-        return refuse(error->message);
-    if (!main->sequence().sequenceRunning)
-        return refuse("the sequence did not start");
-    if (resuming)
-        result.pointsKept = main->sequencer().pointsDone();
-    // Steps of the clock: a virtual second on the simulated rig, short real steps on hardware.
-    const std::uint32_t stepMs = options.simulate ? 1000 : 20;
-    bool interrupted = false;
-    while (main->sequence().sequenceRunning && !main->sequencer().halted()) {
-        if (interrupt && interrupt->load()) {
-            interrupted = true;
+    if (arcWalk) {
+        ArcWalkOptions arc;
+        for (const SimArcMicrophone& m : options.faults.arc)
+            arc.angles.push_back(static_cast<int>(std::lround(m.angleDegrees)));
+        arc.pacing = options.pacing;
+        arc.resume = !options.resumeDirectory.empty();
+        arc.autosaveDirectory = arc.resume ? options.resumeDirectory : main->autosaveDirectory();
+        arc.inputDevice = options.inputDevice >= 0 ? options.inputDevice : s.inputDeviceId;
+        arc.outputDevice = options.outputDevice >= 0 ? options.outputDevice : s.outputDeviceId;
+        const ArcWalkResult walk = runArcWalk(
+            platform, *main, devices.audio(), devices.motors(), arc,
+            [&](const ArcWalkProgress& p) {
+                if (progress)
+                    progress({p.stopsDone, p.stops, p.h, p.v, static_cast<double>(platform.now() - rigStart) / 1000.0,
+                              std::chrono::duration<double>(WallClock::now() - wallStart).count()});
+            },
+            interrupt);
+        result.wallSeconds = std::chrono::duration<double>(WallClock::now() - wallStart).count();
+        result.pointsDone = walk.record.stopsDone;
+        result.pointsKept = walk.stopsKept;
+        result.rigSeconds = walk.rigSeconds;
+        result.soundAndMotionSeconds = walk.soundSeconds + walk.motionSeconds;
+        result.message = walk.message;
+        switch (walk.outcome) {
+        case ArcWalkResult::Outcome::refused: return refuse(walk.message);
+        case ArcWalkResult::Outcome::interrupted: result.outcome = BalloonJobResult::Outcome::interrupted; break;
+        case ArcWalkResult::Outcome::halted:
+            result.outcome = BalloonJobResult::Outcome::halted;
+            result.autosaveDirectory = arc.autosaveDirectory;
+            break;
+        case ArcWalkResult::Outcome::completed:
+            result.outcome = BalloonJobResult::Outcome::completed;
+            if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
+                modelDeviation(*main, *sim, result);
             break;
         }
-        platform.advance(stepMs);
-        platform.settle();
-        if (!options.simulate) {
-            const auto due = wallStart + std::chrono::milliseconds(platform.now() - rigStart);
-            std::this_thread::sleep_until(due);
+        result.arc = walk;
+    } else {
+        if (auto error = script("press main 1024\n"))
+            return refuse(error->message);
+        if (!main->sequence().sequenceRunning)
+            return refuse("the sequence did not start");
+        if (resuming)
+            result.pointsKept = main->sequencer().pointsDone();
+        // Steps of the clock: a virtual second on the simulated rig, short real steps on hardware.
+        const std::uint32_t stepMs = options.simulate ? 1000 : 20;
+        bool interrupted = false;
+        while (main->sequence().sequenceRunning && !main->sequencer().halted()) {
+            if (interrupt && interrupt->load()) {
+                interrupted = true;
+                break;
+            }
+            platform.advance(stepMs);
+            platform.settle();
+            if (!options.simulate) {
+                const auto due = wallStart + std::chrono::milliseconds(platform.now() - rigStart);
+                std::this_thread::sleep_until(due);
+            }
+            report();
         }
         report();
-    }
-    report();
 
-    if (main->sequencer().halted()) {
-        // The walk stays interrupted, not aborted: its autosave can be resumed once the fault
-        // is mended.
-        result.outcome = BalloonJobResult::Outcome::halted;
-        result.message = joined(tap.messages, startupMessages);
-        if (result.message.empty())
-            result.message = "the sequence halted";
-        if (const auto kept = readAutosaveProgress(main->autosaveDirectory());
-            kept && kept->state == AutosaveState::running)
-            result.autosaveDirectory = main->autosaveDirectory();
-    } else if (interrupted) {
-        (void)script("press main 1027\n");
-        result.outcome = BalloonJobResult::Outcome::interrupted;
-    } else {
-        result.outcome = BalloonJobResult::Outcome::completed;
-        const WalkTimes& t = main->sequencer().times();
-        result.rigSeconds = static_cast<double>(t.walkMs) / 1000.0;
-        result.fixedWaitRigSeconds = static_cast<double>(t.fixedWaitRigMs(t.walkMs)) / 1000.0;
-        result.pacedRigSeconds = static_cast<double>(t.pacedRigMs(t.walkMs)) / 1000.0;
-        if (SimulatedMotors* motors = devices.motors()) {
-            const double captureSeconds = static_cast<double>(kCaptureBufferFrames) / s.sampleRate();
-            result.soundAndMotionSeconds =
-                t.points * captureSeconds +
-                static_cast<double>(motors->controller(1).motionMs() + motors->controller(2).motionMs()) / 1000.0;
+        if (main->sequencer().halted()) {
+            // The walk stays interrupted, not aborted: its autosave can be resumed once the fault
+            // is mended.
+            result.outcome = BalloonJobResult::Outcome::halted;
+            result.message = joined(tap.messages, startupMessages);
+            if (result.message.empty())
+                result.message = "the sequence halted";
+            if (const auto kept = readAutosaveProgress(main->autosaveDirectory());
+                kept && kept->state == AutosaveState::running)
+                result.autosaveDirectory = main->autosaveDirectory();
+        } else if (interrupted) {
+            (void)script("press main 1027\n");
+            result.outcome = BalloonJobResult::Outcome::interrupted;
+        } else {
+            result.outcome = BalloonJobResult::Outcome::completed;
+            const WalkTimes& t = main->sequencer().times();
+            result.rigSeconds = static_cast<double>(t.walkMs) / 1000.0;
+            result.fixedWaitRigSeconds = static_cast<double>(t.fixedWaitRigMs(t.walkMs)) / 1000.0;
+            result.pacedRigSeconds = static_cast<double>(t.pacedRigMs(t.walkMs)) / 1000.0;
+            if (SimulatedMotors* motors = devices.motors()) {
+                const double captureSeconds = static_cast<double>(kCaptureBufferFrames) / s.sampleRate();
+                result.soundAndMotionSeconds =
+                    t.points * captureSeconds +
+                    static_cast<double>(motors->controller(1).motionMs() + motors->controller(2).motionMs()) / 1000.0;
+            }
+            if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
+                modelDeviation(*main, *sim, result);
         }
-        if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
-            modelDeviation(*main, *sim, result);
     }
 
     result.gate = main->measurementRecord().gate;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/arc_walk.h"
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
@@ -85,6 +86,9 @@ struct BalloonJobResult {
     std::string recordSavedTo;     // the measurement record beside it (NAME.MSR)
     std::optional<GateRecord> gate; // the gate the walk measured with
     std::vector<std::string> pictures;
+    // A microphone arc's walk (the simulated rig's --sim-arc): its stops, repeats and times;
+    // pointsDone and pointsKept then count stops.
+    std::optional<ArcWalkResult> arc;
     // Simulated rig only: the largest level deviation of a measured cell from the rig's model
     // over 100 Hz..20 kHz (one offset for the whole balloon, taken on the axis at 1 kHz),
     // where the model is resolvable (see modelDeviation), and where it lies.

@@ -19,8 +19,10 @@
 #include "app/balloon_job.h"
 #include "cli/cli_command.h"
 #include "balloon/balloon_autosave.h"
+#include "balloon/sample_rates.h"
 #include "platform/number_text.h"
 #include "platform/sim/room.h"
+#include "platform/sim/sim_arc.h"
 #include "platform/sim/sim_audio.h"
 #include "cli/sim_fault_option.h"
 #include "mls/sweep.h"
@@ -56,6 +58,8 @@ struct MeasureOptions {
     std::vector<double> nonlinearity;
     std::string simRoom, rigHeight;
     std::string gate;
+    std::string simArc;
+    std::optional<std::uint32_t> micErrorsSeed;
 };
 
 // "h:mm:ss" of whole seconds.
@@ -181,8 +185,35 @@ int run(MeasureOptions o)
                                         "at most " + fixedText(kLongestGateMs, 0) + ")");
         gateMs = ms;
     }
+    if (!o.simArc.empty()) {
+        std::string error;
+        auto arc = parseSimArc(o.simArc, error);
+        if (!arc)
+            return cliUsageError(kName, "--sim-arc '" + o.simArc + "': " + error);
+        if (o.excitation != "mls")
+            return cliUsageError(kName, "a microphone arc measures with the MLS: leave out --excitation");
+        if (!o.gate.empty() || !o.micFile.empty())
+            return cliUsageError(kName, "a microphone arc measures without --gate and --mic-file");
+        if (o.micErrorsSeed)
+            plantMicErrors(*arc, *o.micErrorsSeed);
+        o.faults.arc = std::move(*arc);
+    }
     std::string resumeDirectory;
-    if (!o.resume.empty()) {
+    if (!o.resume.empty() && !o.faults.arc.empty()) {
+        // The arc walk's record keeps its grid and settings; the arc itself is given again.
+        std::error_code ec;
+        const std::filesystem::path given(o.resume);
+        resumeDirectory = (std::filesystem::is_directory(given, ec) ? given : given.parent_path()).string();
+        if (resumeDirectory.empty())
+            resumeDirectory = ".";
+        std::string error;
+        const auto record = readArcProgress(resumeDirectory, error);
+        if (!record)
+            return cliRefusal(kName, error + ": nothing to resume");
+        o.grid = gridStepDegrees(record->grid);
+        o.order = record->mlsLengthIndex + 13;
+        o.rate = rateHzAt(record->rateIndex);
+    } else if (!o.resume.empty()) {
         std::error_code ec;
         const std::filesystem::path given(o.resume);
         resumeDirectory = (std::filesystem::is_directory(given, ec) ? given : given.parent_path()).string();
@@ -309,6 +340,24 @@ int run(MeasureOptions o)
         break;
     }
     std::printf("Process Completed\n");
+    if (r.arc) {
+        const ArcProgress& a = r.arc->record;
+        std::printf("arc: %zu microphones, %d stops, %d responses processed\n", a.angles.size(), a.stops,
+                    r.arc->responses);
+        if (r.pointsKept > 0)
+            std::printf("stops kept from the autosave: %d\n", r.pointsKept);
+        if (a.spreadCount > 0)
+            std::printf("repeats: %d, level spread %s dB rms, worst %s dB at H=%d V=%d deg, %d Hz (100 Hz..10 kHz)\n",
+                        a.repeats, fixedText(std::sqrt(a.spreadSumSquares / static_cast<double>(a.spreadCount)), 3).c_str(),
+                        fixedText(a.worstDb, 2).c_str(), a.worstH, a.worstV, a.worstHz);
+        std::printf("rig time: %s (%s)\nsound and motion of the path: %s (rig time %s x it)\n",
+                    clockText(r.rigSeconds).c_str(), o.paced ? "paced" : "fixed waits",
+                    clockText(r.soundAndMotionSeconds).c_str(),
+                    fixedText(r.rigSeconds / r.soundAndMotionSeconds, 2).c_str());
+        std::printf("wall time: %s s, of it processing %s s (%s ms a response)\n", fixedText(r.wallSeconds, 1).c_str(),
+                    fixedText(r.arc->processingSeconds, 1).c_str(),
+                    fixedText(1000 * r.arc->processingSeconds / std::max(1, r.arc->responses), 1).c_str());
+    } else {
     std::printf("points measured: %d\n", r.pointsDone);
     if (r.pointsKept > 0)
         std::printf("points kept from the autosave: %d\n", r.pointsKept);
@@ -322,6 +371,7 @@ int run(MeasureOptions o)
         std::printf("rig time paced%s: %s (%s x the path's sound and motion)\n", o.settle > 0 ? " without settle" : "",
                     clockText(paced).c_str(), fixedText(paced / path, 2).c_str());
         std::printf("sound and motion of the path: %s\n", clockText(path).c_str());
+    }
     }
     if (r.deviationDb)
         std::printf("largest deviation from the rig's model, 100 Hz..20 kHz: %s dB (%s)\n",
@@ -420,6 +470,16 @@ std::function<int()> setupMeasure(CLI::App& app)
     app.add_option("--sim-rig-height", o->rigHeight, "the rig's height above the simulated room's floor, m (default 1.3)")
         ->type_name("M")
         ->needs(room);
+    app.add_option("--sim-arc", o->simArc,
+                   "measure with a simulated arc of N microphones STEP degrees apart (1..64, spanning at most 180 "
+                   "degrees) in the plane turntable 1 turns in: the walk stops only where the arc covers the grid")
+        ->type_name("N,STEP")
+        ->needs("--simulate");
+    app.add_option("--sim-mic-errors", o->micErrorsSeed,
+                   "give every microphone of the simulated arc a reproducible level (+-1 dB), phase (+-10 degrees "
+                   "at 10 kHz, as a delay) and radius (+-3 mm) error drawn from SEED")
+        ->type_name("SEED")
+        ->needs("--sim-arc");
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };
 }

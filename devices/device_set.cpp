@@ -24,6 +24,7 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
             options.extraPaths = [room = *faults.room, distance = options.distance](double h, double v) {
                 return roomSimPaths(room, distance, h, v);
             };
+        options.arc = faults.arc;
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
         autosaveLimitBytes_ = faults.autosaveLimitBytes;
     } else {

@@ -62,15 +62,12 @@ ArcPlan planArcWalk(std::span<const int> angles, AngleGrid grid)
     ArcPlan plan;
     plan.grid = grid;
     const int step = gridStepDegrees(grid);
-    std::set<int> reached; // keys of the directions a kept reach has
-    for (int row = 0; row < lastRow(grid); ++row) {
-        const int v = 90 - row * step;
-        // This row's own directions still missing (the axes count in the first row).
+    // One set of H for every row: a greedy cover of the whole circle by the arc's angles.
+    std::vector<int> cover;
+    {
         std::set<int> missing;
         for (int h = 0; h < 360; h += step)
-            if (!reached.contains(keyOf(cellsOfDirection(h, v, grid).front(), grid)))
-                missing.insert(h);
-        std::vector<int> chosen;
+            missing.insert(h);
         while (!missing.empty()) {
             int bestH = 0;
             std::size_t best = 0;
@@ -83,17 +80,34 @@ ArcPlan planArcWalk(std::span<const int> angles, AngleGrid grid)
                     bestH = h;
                 }
             }
-            chosen.push_back(bestH);
+            cover.push_back(bestH);
             for (const int a : angles)
                 missing.erase(wrap360(bestH + a));
-            for (const int a : angles) // a stop's other reaches are reached as well
-                reached.insert(keyOf(cellsOfDirection(bestH + a, v, grid).front(), grid));
         }
-        std::sort(chosen.begin(), chosen.end());
-        if (row % 2 == 1)
-            std::reverse(chosen.begin(), chosen.end());
-        for (const int h : chosen)
-            plan.stops.push_back({h, v, {}});
+    }
+    // In each row the stops of the cover that reach a direction not reached before (the axes
+    // are reached in the first row).
+    std::set<int> reached; // keys of the directions a stop has reached
+    for (int row = 0; row < lastRow(grid); ++row) {
+        const int v = 90 - row * step;
+        for (const int h : cover) {
+            bool adds = false;
+            for (const int a : angles)
+                adds = reached.insert(keyOf(cellsOfDirection(h + a, v, grid).front(), grid)).second || adds;
+            if (adds)
+                plan.stops.push_back({h, v, {}});
+        }
+    }
+    // Turntable 1 turns slowly (34 s for 90 degrees): the walk goes H by H, sweeping V down
+    // and up again in turn, so that it turns only as often as the arc needs another H.
+    std::stable_sort(plan.stops.begin(), plan.stops.end(), [](const ArcStop& a, const ArcStop& b) { return a.h < b.h; });
+    bool down = true;
+    for (auto first = plan.stops.begin(); first != plan.stops.end();) {
+        const auto last = std::find_if(first, plan.stops.end(), [&](const ArcStop& s) { return s.h != first->h; });
+        if (!down)
+            std::reverse(first, last);
+        down = !down;
+        first = last;
     }
     // Keeping follows the walk's order, whatever the greedy choice's order was.
     std::set<int> kept;

@@ -10,9 +10,10 @@
 // the walk compares with the kept value for the arc's repeatability. A resumed walk thus keeps
 // the same values as one never stopped.
 //
-// Stops: rows V = +90 down to the last row above V = -90 (which repeats V = +90 reversed), and
-// in each row a greedy cover of the H directions still missing, walked in ascending H on even
-// rows and descending on odd ones, so that turntable 1 turns back and forth.
+// Stops: in each row from V = +90 down to the last row above V = -90 (which repeats V = +90
+// reversed) a greedy cover of the H directions still missing. They are walked H by H in
+// ascending order, V sweeping down at the first H, up at the next, and so on: turntable 1 is
+// the slow one, and turns only when the arc needs another H.
 
 #include <optional>
 #include <span>

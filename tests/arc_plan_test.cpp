@@ -81,15 +81,24 @@ TEST(ArcPlan, EveryCellFilledOnceByAMicrophoneFacingIt)
     }
 }
 
-TEST(ArcPlan, StopsWalkRowByRowAndTurnBack)
+TEST(ArcPlan, StopsWalkHByHWithVSweepingDownAndUp)
 {
-    const ArcPlan plan = planArcWalk(arcAngles(8, 20), AngleGrid::Grid10);
-    for (std::size_t i = 1; i < plan.stops.size(); ++i) {
-        const ArcStop &a = plan.stops[i - 1], &b = plan.stops[i];
-        ASSERT_GE(a.v, b.v);
-        if (a.v == b.v) {
-            const int row = (90 - a.v) / 10;
-            EXPECT_EQ(row % 2 == 0, a.h < b.h) << "V=" << a.v;
+    for (const auto& angles : {arcAngles(8, 20), arcAngles(19, 10)}) {
+        const ArcPlan plan = planArcWalk(angles, AngleGrid::Grid10);
+        int sweeps = 1;
+        bool down = true;
+        for (std::size_t i = 1; i < plan.stops.size(); ++i) {
+            const ArcStop &a = plan.stops[i - 1], &b = plan.stops[i];
+            ASSERT_LE(a.h, b.h);
+            if (a.h != b.h) {
+                ++sweeps;
+                down = !down;
+                continue;
+            }
+            EXPECT_EQ(down, a.v > b.v) << "H=" << a.h << " V=" << a.v;
+        }
+        if (angles.size() == 19) { // the half circle from the axis to the rear: H = 0 and H = 180
+            EXPECT_EQ(sweeps, 2);
         }
     }
 }

@@ -16,8 +16,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/sim/room.h"
+#include "platform/sim/sim_arc.h"
 
 namespace vantrel {
 
@@ -34,6 +36,8 @@ struct SimFaults {
     double nonlinearA2 = 0, nonlinearA3 = 0;
     // Nor is the room the rig stands in (--sim-room); none: an anechoic chamber.
     std::optional<SimRoom> room;
+    // Nor is its microphone arc (--sim-arc, --sim-mic-errors); none: the one microphone.
+    std::vector<SimArcMicrophone> arc;
 
     bool any() const
     {
