@@ -320,7 +320,10 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     const int order = resuming ? s.mlsOrder() : options.order.value_or(options.preferencesFile.empty() ? 18 : s.mlsOrder());
     const int rateIndex = !resuming && options.rateHz ? rateIndexFor(*options.rateHz) : s.rateIndex;
     std::string windowText = s.windowWidthText, frontText = s.frontWindowText;
-    if (auto refusal = checkBeforeTheWalk(options, s, order, rateIndex, devices.audio(), main->autosaveDirectory(),
+    BalloonJobOptions checked = options; // an arc walk resumes with the settings it is given
+    if (arcWalk)
+        checked.resumeDirectory.clear();
+    if (auto refusal = checkBeforeTheWalk(checked, s, order, rateIndex, devices.audio(), main->autosaveDirectory(),
                                           windowText, frontText, result.windowNote))
         return refuse(*refusal);
     if (options.autoGate)

@@ -14,6 +14,8 @@
 
 #include "app/preferences.h"
 #include "app/walk_pacing_file.h"
+#include "platform/sim/sim_arc.h"
+#include "sequencer/arc_record.h"
 #include "platform/number_text.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
@@ -514,6 +516,24 @@ int nearFieldCurve(Bytes data)
     return 0;
 }
 
+int arcRecord(Bytes data)
+{
+    std::string error;
+    const std::optional<ArcProgress> p = parseArcProgress(text(data), error);
+    require(p.has_value() == error.empty(), "a refusal has its reason");
+    if (p) {
+        require(!p->angles.empty() && p->stopsDone <= p->stops, "an arc with its stops");
+        const auto back = parseArcProgress(arcProgressText(*p), error);
+        require(back && back->angles == p->angles && back->stopsDone == p->stopsDone && back->grid == p->grid,
+                "an arc record reads back as written");
+    }
+    // The same bytes as the simulated arc's option text.
+    std::string why;
+    if (const auto arc = parseSimArc(text(data), why))
+        require(!arc->empty() && arc->size() <= 64 && arc->back().angleDegrees <= 180, "an arc of 1..64 within 180 degrees");
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
@@ -523,6 +543,7 @@ std::span<const Target> targets()
         {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
         {"measurement_record", measurementRecord}, {"sim_room", simRoom},
         {"measurement_record", measurementRecord}, {"near_field_curve", nearFieldCurve},
+        {"arc_record", arcRecord},
     };
     return all;
 }
