@@ -192,6 +192,11 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
         Completions done;
         const int rate = s.sampleRate();
         AudioStatus status = audio.openOutput(options.outputDevice, rate, main.host(), done);
+        if (status == kAudioOk && !audio.setInputChannels(static_cast<int>(channels))) {
+            (void)audio.closeOutput();
+            halt("the sound card cannot record " + std::to_string(channels) + " channels in one stream");
+            break;
+        }
         if (status == kAudioOk)
             status = audio.prepareOutput(play);
         if (status == kAudioOk)
@@ -210,6 +215,7 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
         (void)audio.resetInput();
         (void)audio.unprepareInput();
         (void)audio.closeInput();
+        (void)audio.setInputChannels(2); // the single microphone's recording, as before
         (void)audio.resetOutput();
         (void)audio.unprepareOutput();
         (void)audio.closeOutput();

@@ -76,6 +76,8 @@ public:
     AudioStatus prepareOutput(std::span<const std::int32_t> interleaved) override;
     AudioStatus openInput(int id, int rate, WindowHost& window, AudioCompletion& completion) override;
     AudioStatus prepareInput(std::span<std::int32_t> interleaved) override;
+    // The rig records what its arc has: REF and one channel per microphone.
+    bool setInputChannels(int channels) override { return channels == captureChannels(); }
     AudioStatus queueInput() override;
     AudioStatus startInput() override;
     AudioStatus play() override;
