@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 
 #include "app/main_window.h"
 #include "balloon/balloon_file.h"
@@ -86,14 +87,25 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
     if (auto problem = arcAnglesProblem(options.angles, grid))
         return refuse("the arc: " + *problem);
     const std::size_t mics = options.angles.size();
-    const std::size_t channels = mics + 1;
+    std::vector<std::size_t> channelOf(mics);
+    std::size_t channels = 1;
+    for (std::size_t m = 0; m < mics; ++m) {
+        channelOf[m] = m < options.channels.size() ? static_cast<std::size_t>(options.channels[m]) : m + 1;
+        channels = std::max(channels, channelOf[m] + 1);
+    }
     AudioDeviceCaps caps;
     if (audio.inputCaps(options.inputDevice, caps) != kAudioOk)
         return refuse("input device " + std::to_string(options.inputDevice) + " does not exist: give --input");
-    if (caps.channels < static_cast<int>(channels))
+    if (caps.channels < static_cast<int>(channels)) {
+        for (std::size_t m = 0; m < mics; ++m) // a channel the description names
+            if (m < options.lines.size() && options.lines[m] > 0 && channelOf[m] + 1 > static_cast<std::size_t>(caps.channels))
+                return refuse("the arc description, line " + std::to_string(options.lines[m]) + ": channel " +
+                              std::to_string(channelOf[m] + 1) + " is beyond the input device \"" + caps.name +
+                              "\", which has " + std::to_string(caps.channels) + " channels");
         return refuse("the input device \"" + caps.name + "\" has " + std::to_string(caps.channels) +
                       " channels; the arc needs " + std::to_string(channels) + " (REF and " + std::to_string(mics) +
                       " microphones)");
+    }
 
     const ArcPlan plan = planArcWalk(options.angles, grid);
     ArcProgress record;
@@ -120,6 +132,8 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
     result.record = record;
 
     Turntables& tables = main.turntables();
+    const auto wallStart = WallClock::now();
+    const std::uint32_t clockStart = platform.now();
     const auto waitFor = [&](const auto& done, std::uint32_t limitMs) {
         const std::uint32_t from = platform.now();
         while (!done()) {
@@ -127,6 +141,8 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
                 return false;
             platform.advance(kStepMs);
             platform.settle();
+            if (options.realTime) // the tables and the card keep the wall's time
+                std::this_thread::sleep_until(wallStart + std::chrono::milliseconds(platform.now() - clockStart));
         }
         return true;
     };
@@ -235,11 +251,17 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
             std::span<std::int32_t> pair = engine.captureCopy();
             for (std::size_t c = 0; c < kCaptureBufferFrames; ++c) {
                 pair[2 * c] = capture[channels * c];
-                pair[2 * c + 1] = capture[channels * c + 1 + m];
+                pair[2 * c + 1] = capture[channels * c + channelOf[m]];
             }
             engine.splitCapture(s);
             engine.computeImpulseResponses(s);
-            if (const MlsStatus processed = engine.computeFrequencyResponse(s, main.axis(), main.calibration());
+            // The microphone's own file replaces the run's curve for its channel.
+            const bool ownCurve = m < options.micCurves.size() && options.micCurves[m];
+            MlsSettings channelSettings = s;
+            if (ownCurve)
+                channelSettings.useCalibration = 1;
+            if (const MlsStatus processed = engine.computeFrequencyResponse(
+                    channelSettings, main.axis(), ownCurve ? *options.micCurves[m] : main.calibration());
                 !processed.ok()) {
                 failure = std::string(processed.message);
                 break;

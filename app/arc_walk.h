@@ -10,9 +10,11 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "mls/frequency_response.h"
 #include "sequencer/arc_record.h"
 #include "sequencer/walk_pacing.h"
 
@@ -28,6 +30,13 @@ inline constexpr const char* kArcRecordName = "arc.run";
 
 struct ArcWalkOptions {
     std::vector<int> angles;       // the arc's microphones, degrees along it
+    // Per microphone: its channel in the recording (REF is 0; empty: 1..N in turn), the line of
+    // the arc description that gave it (0: none), and its own calibration, applied in place of
+    // the run's curve.
+    std::vector<int> channels;
+    std::vector<int> lines;
+    std::vector<std::optional<CalibrationCurve>> micCurves;
+    bool realTime = false;         // real hardware: the virtual clock follows the wall
     WalkPacing pacing;
     std::string autosaveDirectory; // where arc.BAL and arc.run are kept
     bool resume = false;           // continue the walk kept there (its settings already applied)

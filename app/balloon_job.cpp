@@ -294,7 +294,7 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     }
 
     // An arc walk keeps its own record (app/arc_walk.h) and is resumed with the options it ran with.
-    const bool arcWalk = !options.faults.arc.empty();
+    const bool arcWalk = !options.faults.arc.empty() || options.arc;
     const bool resuming = !options.resumeDirectory.empty() && !arcWalk;
     if (resuming)
         if (auto error = main->prepareResume(options.resumeDirectory))
@@ -382,8 +382,19 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
 
     if (arcWalk) {
         ArcWalkOptions arc;
-        for (const SimArcMicrophone& m : options.faults.arc)
-            arc.angles.push_back(static_cast<int>(std::lround(m.angleDegrees)));
+        if (options.arc) {
+            for (const ArcMicrophone& m : options.arc->microphones) {
+                arc.angles.push_back(m.angle);
+                arc.channels.push_back(m.channel - 1);
+                arc.lines.push_back(m.line);
+                arc.micCurves.push_back(m.calibration ? std::optional(micCurve(*m.calibration, main->axis()))
+                                                      : std::nullopt);
+            }
+        } else {
+            for (const SimArcMicrophone& m : options.faults.arc)
+                arc.angles.push_back(static_cast<int>(std::lround(m.angleDegrees)));
+        }
+        arc.realTime = !options.simulate;
         arc.pacing = options.pacing;
         arc.resume = !options.resumeDirectory.empty();
         arc.autosaveDirectory = arc.resume ? options.resumeDirectory : main->autosaveDirectory();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/arc_file.h"
 #include "app/arc_walk.h"
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_matrix.h"
@@ -58,6 +59,9 @@ struct BalloonJobOptions {
     // for the whole balloon: automatically, or gateMs after the direct sound.
     bool autoGate = false;
     std::optional<double> gateMs;
+    // A microphone arc (app/arc_file.h): the walk stops only where it covers the grid. On the
+    // simulated rig the arc of faults.arc stands in for it.
+    std::optional<ArcDescription> arc;
 };
 
 struct BalloonProgress {

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 #include <atomic>
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/arc_file.h"
 #include "app/balloon_job.h"
 #include "cli/cli_command.h"
 #include "balloon/balloon_autosave.h"
@@ -58,7 +60,7 @@ struct MeasureOptions {
     std::vector<double> nonlinearity;
     std::string simRoom, rigHeight;
     std::string gate;
-    std::string simArc;
+    std::string simArc, arcFile;
     std::optional<std::uint32_t> micErrorsSeed;
 };
 
@@ -185,6 +187,13 @@ int run(MeasureOptions o)
                                         "at most " + fixedText(kLongestGateMs, 0) + ")");
         gateMs = ms;
     }
+    if (!o.simArc.empty() && !o.arcFile.empty())
+        return cliUsageError(kName, "give one arc: --arc FILE or --sim-arc N,STEP");
+    if (o.micErrorsSeed && o.simArc.empty() && o.arcFile.empty())
+        return cliUsageError(kName, "--sim-mic-errors needs an arc: --sim-arc N,STEP or --arc FILE");
+    if (!o.arcFile.empty() && (o.excitation != "mls" || !o.gate.empty() || !o.micFile.empty()))
+        return cliUsageError(kName, "a microphone arc measures with the MLS, without --gate and --mic-file (its "
+                                    "microphones' files are named in the arc description)");
     if (!o.simArc.empty()) {
         std::string error;
         auto arc = parseSimArc(o.simArc, error);
@@ -199,7 +208,7 @@ int run(MeasureOptions o)
         o.faults.arc = std::move(*arc);
     }
     std::string resumeDirectory;
-    if (!o.resume.empty() && !o.faults.arc.empty()) {
+    if (!o.resume.empty() && (!o.faults.arc.empty() || !o.arcFile.empty())) {
         // The arc walk's record keeps its grid and settings; the arc itself is given again.
         std::error_code ec;
         const std::filesystem::path given(o.resume);
@@ -264,6 +273,32 @@ int run(MeasureOptions o)
     }
 
     BalloonJobOptions job;
+    if (!o.arcFile.empty()) {
+        std::string error;
+        const AngleGrid grid = o.grid == 5 ? AngleGrid::Grid5 : AngleGrid::Grid10;
+        auto arc = readArcDescription(o.arcFile, grid, kMaxInputChannels, error);
+        if (!arc)
+            return cliUsageError(kName, "--arc " + o.arcFile + ": " + error);
+        int lowest = 180, highest = -180, lastChannel = 1, files = 0;
+        for (const ArcMicrophone& m : arc->microphones) {
+            lowest = std::min(lowest, m.angle);
+            highest = std::max(highest, m.angle);
+            lastChannel = std::max(lastChannel, m.channel);
+            files += m.calibration ? 1 : 0;
+        }
+        std::printf("%s: radius %s m, %zu microphones on channels up to %d, angles %d..%d deg, %d microphone files\n",
+                    o.arcFile.c_str(), fixedText(arc->radius, 3).c_str(), arc->microphones.size(), lastChannel, lowest,
+                    highest, files);
+        if (o.simulate) { // the simulated rig wires its microphones as the description says
+            o.faults.arc.assign(static_cast<std::size_t>(lastChannel - 1), SimArcMicrophone{0, 0, 0, 0, false});
+            for (const ArcMicrophone& m : arc->microphones)
+                o.faults.arc[static_cast<std::size_t>(m.channel - 2)] = SimArcMicrophone{static_cast<double>(m.angle)};
+            if (o.micErrorsSeed)
+                plantMicErrors(o.faults.arc, *o.micErrorsSeed);
+            o.faults.arcRadius = arc->radius;
+        }
+        job.arc = std::move(arc);
+    }
     if (!o.micFile.empty()) {
         MicReadResult mic = readMicFile(o.micFile);
         if (!mic.calibration)
@@ -479,7 +514,11 @@ std::function<int()> setupMeasure(CLI::App& app)
                    "give every microphone of the simulated arc a reproducible level (+-1 dB), phase (+-10 degrees "
                    "at 10 kHz, as a delay) and radius (+-3 mm) error drawn from SEED")
         ->type_name("SEED")
-        ->needs("--sim-arc");
+        ->needs("--simulate");
+    app.add_option("--arc", o->arcFile,
+                   "measure with the microphone arc this file describes (radius, then per microphone its input "
+                   "channel, angle and optionally calibration file): the walk stops only where it covers the grid")
+        ->check(CLI::ExistingFile);
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };
 }

@@ -25,6 +25,8 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
                 return roomSimPaths(room, distance, h, v);
             };
         options.arc = faults.arc;
+        if (faults.arcRadius > 0)
+            options.distance = faults.arcRadius;
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
         autosaveLimitBytes_ = faults.autosaveLimitBytes;
     } else {

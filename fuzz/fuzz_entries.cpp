@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/preferences.h"
+#include "app/arc_file.h"
 #include "app/walk_pacing_file.h"
 #include "platform/sim/sim_arc.h"
 #include "sequencer/arc_record.h"
@@ -534,6 +535,26 @@ int arcRecord(Bytes data)
     return 0;
 }
 
+int arcFile(Bytes data)
+{
+    // Every microphone file it names reads as the same small calibration.
+    const MicFileReader mic = [](const std::string&) { return parseMicText("20 0\n20000 1\n"); };
+    std::string error;
+    for (const AngleGrid grid : {AngleGrid::Grid5, AngleGrid::Grid10}) {
+        const std::optional<ArcDescription> arc = parseArcDescription(text(data), grid, 17, mic, error);
+        require(arc.has_value() == error.empty(), "a refusal has its reason");
+        if (!arc)
+            continue;
+        require(arc->radius >= kArcRadiusMin && arc->radius <= kArcRadiusMax, "a radius in range");
+        require(!arc->microphones.empty() && arc->microphones.size() <= 16, "microphones within the device");
+        for (const ArcMicrophone& m : arc->microphones)
+            require(m.channel >= 2 && m.channel <= 17 && m.angle % gridStepDegrees(grid) == 0 && m.angle >= -180 &&
+                        m.angle <= 180,
+                    "a channel of the device and an angle on the grid");
+    }
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
@@ -543,7 +564,7 @@ std::span<const Target> targets()
         {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
         {"measurement_record", measurementRecord}, {"sim_room", simRoom},
         {"measurement_record", measurementRecord}, {"near_field_curve", nearFieldCurve},
-        {"arc_record", arcRecord},
+        {"arc_record", arcRecord}, {"arc_file", arcFile},
     };
     return all;
 }

@@ -53,6 +53,8 @@ int measurementRecord(Bytes data);
 int simRoom(Bytes data);
 // The arc walk's progress record (arc.run) and the --sim-arc text.
 int arcRecord(Bytes data);
+// The microphone arc's description.
+int arcFile(Bytes data);
 // A near-field curve: a refusal has its reason; a curve has rising frequencies and finite values.
 int nearFieldCurve(Bytes data);
 

@@ -28,3 +28,6 @@ vantrel_test(render_cli_test
   LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
 target_compile_definitions(render_cli_test PRIVATE VANTREL_CLI="$<TARGET_FILE:vantrel-cli>")
 add_dependencies(render_cli_test vantrel-cli)
+
+# The microphone arc's description file.
+vantrel_test(arc_file_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/arc_file_test.cpp LIBS vantrel_app)

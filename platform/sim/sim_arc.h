@@ -21,6 +21,7 @@ struct SimArcMicrophone {
     double levelDb = 0;      // level error
     double delaySeconds = 0; // phase error, as a delay
     double radiusError = 0;  // m, farther (+) or nearer (-) than the arc's radius
+    bool present = true;     // false: an input channel no microphone is wired to (noise only)
 };
 
 // count microphones stepDegrees apart from a = 0, without errors.

@@ -337,7 +337,8 @@ void SimAudioSystem::record(bool withPlayback)
             inStart = rng() & mask;
             inStride = 2 * (rng() % kNoiseStrides) + 1;
         }
-        if (withPlayback)
+        const bool heard = withPlayback && (options_.arc.empty() || options_.arc[m].present);
+        if (heard)
             computeIn(options_.arc.empty() ? nullptr : &options_.arc[m]);
         const bool withRef = m == 0;
         inTwoParts(frames, frames / 2, [&](std::size_t begin, std::size_t end) {
@@ -352,7 +353,7 @@ void SimAudioSystem::record(bool withPlayback)
                     const std::ptrdiff_t q = p - loop;
                     if (withRef && q >= 0 && static_cast<std::size_t>(q) < playedFrames)
                         ref += play_[2 * static_cast<std::size_t>(q)] / kFullScale;
-                    if (p >= 0 && static_cast<std::size_t>(p) < kFftSize)
+                    if (heard && p >= 0 && static_cast<std::size_t>(p) < kFftSize)
                         in += (*inSignal_)[static_cast<std::size_t>(p)];
                 }
                 if (withRef)

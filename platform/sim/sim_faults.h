@@ -38,6 +38,7 @@ struct SimFaults {
     std::optional<SimRoom> room;
     // Nor is its microphone arc (--sim-arc, --sim-mic-errors); none: the one microphone.
     std::vector<SimArcMicrophone> arc;
+    double arcRadius = 0; // m, the arc's microphones' distance; 0: the rig's own
 
     bool any() const
     {

@@ -90,12 +90,16 @@ TEST(ArcWalk, RefusalsComeBeforeAnyMove)
         int simulatedMicrophones; // the rig's arc
         bool resume;
         const char* says;
+        std::vector<int> channels = {}, lines = {}; // as an arc description gives them
     };
     const Case cases[] = {
         {"too few channels", {0, 10, 20}, 2, false,
          "the input device \"Simulated Rig\" has 3 channels; the arc needs 4 (REF and 3 microphones)"},
         {"off the grid", {0, 5}, 2, false, "the arc: the angle 5 is not on the 10-degree grid"},
         {"nothing to resume", {0, 10}, 2, true, "no interrupted arc walk in"},
+        {"a described channel beyond the device", {0, 10}, 2, false,
+         "the arc description, line 4: channel 5 is beyond the input device \"Simulated Rig\", which has 3 channels",
+         {1, 4}, {3, 4}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -114,6 +118,8 @@ TEST(ArcWalk, RefusalsComeBeforeAnyMove)
         o.angles = c.angles;
         o.autosaveDirectory = dir.path().string();
         o.resume = c.resume;
+        o.channels = c.channels;
+        o.lines = c.lines;
         const ArcWalkResult r = runArcWalk(platform, *main, devices.audio(), devices.motors(), o, {}, nullptr);
         EXPECT_EQ(r.outcome, ArcWalkResult::Outcome::refused);
         EXPECT_EQ(r.message.rfind(c.says, 0), 0u) << r.message;
