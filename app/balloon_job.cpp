@@ -18,6 +18,7 @@
 #include "app/preferences.h"
 #include "app/arc_walk.h"
 #include "balloon/balloon_autosave.h"
+#include "balloon/replace_file.h"
 #include "balloon/balloon_file.h"
 #include "balloon/distortion_balloon.h"
 #include "mls/measurement_window.h"
@@ -395,6 +396,28 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
                 arc.angles.push_back(static_cast<int>(std::lround(m.angleDegrees)));
         }
         arc.realTime = !options.simulate;
+        if (options.arcCalibration)
+            if (auto error = applyArcCalibration(*options.arcCalibration, s.fromIndex, s.toIndex, arc.angles,
+                                                 arc.micCurves))
+                return refuse(*error);
+        if (!options.arcCalibrationOutput.empty()) {
+            ArcCalibrationResult cal = runArcCalibration(platform, *main, devices.audio(), arc, interrupt);
+            result.rigSeconds = cal.rigSeconds;
+            result.message = cal.message;
+            switch (cal.outcome) {
+            case ArcCalibrationResult::Outcome::refused: return refuse(cal.message);
+            case ArcCalibrationResult::Outcome::interrupted: result.outcome = BalloonJobResult::Outcome::interrupted; break;
+            case ArcCalibrationResult::Outcome::halted: result.outcome = BalloonJobResult::Outcome::halted; break;
+            case ArcCalibrationResult::Outcome::completed:
+                if (auto error = replaceFile(options.arcCalibrationOutput, arcCalibrationText(cal.calibration)))
+                    return refuse(*error);
+                result.outcome = BalloonJobResult::Outcome::completed;
+                result.savedTo = options.arcCalibrationOutput;
+                break;
+            }
+            result.arcCalibration = std::move(cal);
+            return result;
+        }
         arc.pacing = options.pacing;
         arc.resume = !options.resumeDirectory.empty();
         arc.autosaveDirectory = arc.resume ? options.resumeDirectory : main->autosaveDirectory();

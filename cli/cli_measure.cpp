@@ -60,7 +60,7 @@ struct MeasureOptions {
     std::vector<double> nonlinearity;
     std::string simRoom, rigHeight;
     std::string gate;
-    std::string simArc, arcFile;
+    std::string simArc, arcFile, arcCalibration;
     std::optional<std::uint32_t> micErrorsSeed;
 };
 
@@ -299,6 +299,15 @@ int run(MeasureOptions o)
         }
         job.arc = std::move(arc);
     }
+    if (!o.arcCalibration.empty()) {
+        if (o.simArc.empty() && o.arcFile.empty())
+            return cliUsageError(kName, "--arc-calibration needs an arc: --arc FILE or --sim-arc N,STEP");
+        std::string error;
+        auto set = readArcCalibration(o.arcCalibration, error);
+        if (!set)
+            return cliUsageError(kName, "--arc-calibration " + o.arcCalibration + ": " + error);
+        job.arcCalibration = std::move(set);
+    }
     if (!o.micFile.empty()) {
         MicReadResult mic = readMicFile(o.micFile);
         if (!mic.calibration)
@@ -515,6 +524,10 @@ std::function<int()> setupMeasure(CLI::App& app)
                    "at 10 kHz, as a delay) and radius (+-3 mm) error drawn from SEED")
         ->type_name("SEED")
         ->needs("--simulate");
+    app.add_option("--arc-calibration", o->arcCalibration,
+                   "divide every microphone's responses by its ratio to the first from this calibration set "
+                   "(written by arc-calibrate), after its own file")
+        ->check(CLI::ExistingFile);
     app.add_option("--arc", o->arcFile,
                    "measure with the microphone arc this file describes (radius, then per microphone its input "
                    "channel, angle and optionally calibration file): the walk stops only where it covers the grid")

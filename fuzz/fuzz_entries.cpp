@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/preferences.h"
+#include "app/arc_calibration.h"
 #include "app/arc_file.h"
 #include "app/walk_pacing_file.h"
 #include "platform/sim/sim_arc.h"
@@ -555,6 +556,25 @@ int arcFile(Bytes data)
     return 0;
 }
 
+int arcCalibration(Bytes data)
+{
+    std::string error;
+    const std::optional<ArcCalibration> c = parseArcCalibration(text(data), error);
+    require(c.has_value() == error.empty(), "a refusal has its reason");
+    if (!c)
+        return 0;
+    require(!c->microphones.empty() && c->microphones.size() <= 64, "1..64 microphones");
+    const auto back = parseArcCalibration(arcCalibrationText(*c), error);
+    require(back && back->microphones.size() == c->microphones.size(), "a calibration set reads back as written");
+    std::vector<int> angles;
+    for (const ArcMicrophoneCalibration& m : c->microphones)
+        angles.push_back(m.angle);
+    std::vector<std::optional<CalibrationCurve>> curves;
+    require(!applyArcCalibration(*c, c->fromIndex, c->toIndex, angles, curves) && curves.size() == angles.size(),
+            "a set applies to its own arc");
+    return 0;
+}
+
 std::span<const Target> targets()
 {
     static constexpr Target all[] = {
@@ -564,7 +584,7 @@ std::span<const Target> targets()
         {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
         {"measurement_record", measurementRecord}, {"sim_room", simRoom},
         {"measurement_record", measurementRecord}, {"near_field_curve", nearFieldCurve},
-        {"arc_record", arcRecord}, {"arc_file", arcFile},
+        {"arc_record", arcRecord}, {"arc_file", arcFile}, {"arc_calibration", arcCalibration},
     };
     return all;
 }

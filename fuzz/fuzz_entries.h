@@ -55,6 +55,8 @@ int simRoom(Bytes data);
 int arcRecord(Bytes data);
 // The microphone arc's description.
 int arcFile(Bytes data);
+// The arc's calibration set.
+int arcCalibration(Bytes data);
 // A near-field curve: a refusal has its reason; a curve has rising frequencies and finite values.
 int nearFieldCurve(Bytes data);
 

@@ -15,7 +15,12 @@
 #include "devices/device_set.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/session_script.h"
+#include "platform/sim/loudspeaker.h"
 #include "platform/sim/sim_arc.h"
+#include "platform/sim/sim_audio.h"
+#include "app/arc_calibration.h"
+#include "balloon/frequency_axis.h"
+#include <cmath>
 #include "sequencer/arc_record.h"
 #include "temp_dir.h"
 
@@ -173,6 +178,100 @@ TEST(ArcWalk, ProgressRecordReadsBackAndRefusesByLine)
         EXPECT_FALSE(parseArcProgress(changed, error)) << c.says;
         EXPECT_EQ(error, c.says);
     }
+}
+
+// The arc's self-calibration finds the errors planted in the simulated microphones: their
+// ratios to the first at 1 kHz against the closed form of the rig's microphone model.
+TEST(ArcCalibration, RecoversThePlantedErrorsAtOneKilohertz)
+{
+    TempDir dir;
+    BalloonJobOptions o;
+    o.grid = AngleGrid::Grid10;
+    o.order = 15;
+    o.faults.arc = simulatedArc(8, 20);
+    plantMicErrors(o.faults.arc, 1);
+    o.startDirectory = dir.path().string();
+    o.arcCalibrationOutput = (dir.path() / "arc.cal").string();
+    const BalloonJobResult r = runBalloonJob(o, {}, nullptr);
+    ASSERT_EQ(r.outcome, BalloonJobResult::Outcome::completed) << r.message;
+    ASSERT_TRUE(r.arcCalibration);
+    std::string error;
+    const auto kept = readArcCalibration(o.arcCalibrationOutput, error);
+    ASSERT_TRUE(kept) << error;
+    const ArcCalibration& c = *kept;
+    ASSERT_EQ(c.microphones.size(), 8u);
+
+    FrequencyAxis axis;
+    axis.buildFromIndexes(c.fromIndex, c.toIndex);
+    int k = 0;
+    while (axis[k] < 1000)
+        ++k;
+    const double f = axis[k], r0 = SimAudioOptions{}.distance, sound = LoudspeakerDesign{}.speedOfSound;
+    const SimArcMicrophone& first = o.faults.arc[0];
+    for (std::size_t m = 0; m < 8; ++m) {
+        const SimArcMicrophone& mic = o.faults.arc[m];
+        const double truthDb = mic.levelDb - first.levelDb + 20 * std::log10((r0 + first.radiusError) / (r0 + mic.radiusError));
+        const double truthDegrees =
+            -360 * f * ((mic.radiusError - first.radiusError) / sound + mic.delaySeconds - first.delaySeconds);
+        const LevelPhase got = c.microphones[m].ratio[static_cast<std::size_t>(k)];
+        EXPECT_EQ(c.microphones[m].angle, 20 * static_cast<int>(m));
+        EXPECT_NEAR(got.level, truthDb, 0.1) << "microphone " << m;
+        EXPECT_NEAR(got.phase, truthDegrees, 1.0) << "microphone " << m;
+        // The planted phase errors are small, so that a miss would show: up to 10 degrees at 10 kHz.
+        EXPECT_NEAR(c.microphones[m].arrivalUs,
+                    1e6 * ((mic.radiusError - first.radiusError) / sound + mic.delaySeconds - first.delaySeconds), 2.0)
+            << "microphone " << m;
+    }
+}
+
+TEST(ArcCalibration, SetReadsBackAppliesByAngleAndRefusesByLine)
+{
+    ArcCalibration c;
+    c.fromIndex = 3;
+    c.toIndex = 6;
+    c.microphones.resize(2);
+    c.microphones[1].angle = 20;
+    c.microphones[1].arrivalUs = -1.5;
+    for (std::size_t j = 0; j < kAxisPoints; ++j)
+        c.microphones[1].ratio[j] = {0.5f, -2.25f};
+    const std::string text = arcCalibrationText(c);
+    std::string error;
+    const auto back = parseArcCalibration(text, error);
+    ASSERT_TRUE(back) << error;
+    EXPECT_EQ(back->microphones[1].ratio[749].phase, -2.25f);
+    EXPECT_EQ(back->microphones[1].arrivalUs, -1.5);
+
+    // Added to a microphone's own curve; another axis or an angle the set lacks refused.
+    std::vector<std::optional<CalibrationCurve>> curves(2);
+    curves[1] = CalibrationCurve{};
+    (*curves[1])[0] = {1.0f, 10.0f};
+    EXPECT_FALSE(applyArcCalibration(*back, 3, 6, {0, 20}, curves));
+    EXPECT_EQ((*curves[1])[0].level, 1.5f);
+    EXPECT_EQ((*curves[1])[0].phase, 7.75f);
+    EXPECT_EQ((*curves[0])[0].level, 0.0f);
+    EXPECT_TRUE(applyArcCalibration(*back, 3, 7, {0, 20}, curves));
+    EXPECT_EQ(applyArcCalibration(*back, 3, 6, {0, 40}, curves).value_or(""),
+              "the arc calibration has no microphone at 40 degrees");
+
+    struct Case {
+        std::string from, to;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"Vantrel arc calibration 1", "Vantrel arc calibration", "line 1: not an arc calibration"},
+        {"axis 3 6", "axis 3", "line 2: \"axis FROM TO\" expected"},
+        {"microphone 20 -1.500", "microphone 0 -1.500", "line 754: the angle 0 comes twice"},
+        {"microphone 20 -1.500", "microphone 200 -1.500", "line 754: \"microphone ANGLE ARRIVAL_US\" expected"},
+        {"0.5000 -2.2500\n", "0.5000 x\n", "line 755: a level (dB, within 200) and a phase (degrees, within 360) expected"},
+    };
+    for (const Case& k : cases) {
+        std::string changed = text;
+        changed.replace(changed.find(k.from), k.from.size(), k.to);
+        EXPECT_FALSE(parseArcCalibration(changed, error)) << k.says;
+        EXPECT_EQ(error, k.says);
+    }
+    EXPECT_FALSE(parseArcCalibration(text.substr(0, text.size() - 15), error));
+    EXPECT_EQ(error, "line 1504: the calibration ends early");
 }
 
 } // namespace
