@@ -365,20 +365,22 @@ int run(MeasureOptions o)
     case BalloonJobResult::Outcome::refused:
         return cliRefusal(kName, r.message);
     case BalloonJobResult::Outcome::interrupted:
-        std::fprintf(stderr, "vantrel-cli measure: interrupted after %d points (\"ABORT Test\")", r.pointsDone);
+        std::fprintf(stderr, "vantrel-cli measure: interrupted after %d %s (\"ABORT Test\")", r.pointsDone,
+                     r.arc ? "stops" : "points");
         if (!r.savedTo.empty())
             std::fprintf(stderr, "; what was measured is saved in %s", r.savedTo.c_str());
         std::fputc('\n', stderr);
         return kExitInterrupted;
     case BalloonJobResult::Outcome::halted:
         std::fprintf(stderr, "vantrel-cli measure: %s\n", r.message.c_str());
-        std::fprintf(stderr, "vantrel-cli measure: halted after %d points", r.pointsDone);
+        std::fprintf(stderr, "vantrel-cli measure: halted after %d %s", r.pointsDone, r.arc ? "stops" : "points");
         if (!r.savedTo.empty())
             std::fprintf(stderr, "; what was measured is saved in %s", r.savedTo.c_str());
         std::fputc('\n', stderr);
         if (!r.autosaveDirectory.empty())
-            std::fprintf(stderr, "vantrel-cli measure: once the fault is mended, 'vantrel-cli measure --resume %s' "
-                                 "continues the walk\n", r.autosaveDirectory.c_str());
+            std::fprintf(stderr, "vantrel-cli measure: once the fault is mended, 'vantrel-cli measure --resume %s'%s "
+                                 "continues the walk\n", r.autosaveDirectory.c_str(),
+                         r.arc ? " with the same arc options" : "");
         return 1;
     case BalloonJobResult::Outcome::completed:
         break;
