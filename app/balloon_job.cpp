@@ -16,7 +16,9 @@
 #include "devices/device_set.h"
 #include "app/main_window.h"
 #include "app/preferences.h"
+#include "app/arc_walk.h"
 #include "balloon/balloon_autosave.h"
+#include "balloon/replace_file.h"
 #include "balloon/balloon_file.h"
 #include "balloon/distortion_balloon.h"
 #include "mls/measurement_window.h"
@@ -290,7 +292,9 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
         (void)unpackPreferences(record, main->settings(), main->calibration());
     }
 
-    const bool resuming = !options.resumeDirectory.empty();
+    // An arc walk keeps its own record (app/arc_walk.h) and is resumed with the options it ran with.
+    const bool arcWalk = !options.faults.arc.empty() || options.arc;
+    const bool resuming = !options.resumeDirectory.empty() && !arcWalk;
     if (resuming)
         if (auto error = main->prepareResume(options.resumeDirectory))
             return refuse(*error);
@@ -315,7 +319,10 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     const int order = resuming ? s.mlsOrder() : options.order.value_or(options.preferencesFile.empty() ? 18 : s.mlsOrder());
     const int rateIndex = !resuming && options.rateHz ? rateIndexFor(*options.rateHz) : s.rateIndex;
     std::string windowText = s.windowWidthText, frontText = s.frontWindowText;
-    if (auto refusal = checkBeforeTheWalk(options, s, order, rateIndex, devices.audio(), main->autosaveDirectory(),
+    BalloonJobOptions checked = options; // an arc walk resumes with the settings it is given
+    if (arcWalk)
+        checked.resumeDirectory.clear();
+    if (auto refusal = checkBeforeTheWalk(checked, s, order, rateIndex, devices.audio(), main->autosaveDirectory(),
                                           windowText, frontText, result.windowNote))
         return refuse(*refusal);
     if (options.autoGate)
@@ -372,65 +379,137 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
                       main->sequence().currentVAngle, result.rigSeconds, result.wallSeconds});
     };
 
-    if (auto error = script("press main 1024\n"))
-        return refuse(error->message);
-    if (!main->sequence().sequenceRunning)
-        return refuse("the sequence did not start");
-    if (resuming)
-        result.pointsKept = main->sequencer().pointsDone();
-    // Steps of the clock: a virtual second on the simulated rig, short real steps on hardware.
-    const std::uint32_t stepMs = options.simulate ? 1000 : 20;
-    bool interrupted = false;
-    while (main->sequence().sequenceRunning && !main->sequencer().halted()) {
-        if (interrupt && interrupt->load()) {
-            interrupted = true;
+    if (arcWalk) {
+        ArcWalkOptions arc;
+        if (options.arc) {
+            for (const ArcMicrophone& m : options.arc->microphones) {
+                arc.angles.push_back(m.angle);
+                arc.channels.push_back(m.channel - 1);
+                arc.lines.push_back(m.line);
+                arc.micCurves.push_back(m.calibration ? std::optional(micCurve(*m.calibration, main->axis()))
+                                                      : std::nullopt);
+            }
+        } else {
+            for (const SimArcMicrophone& m : options.faults.arc)
+                arc.angles.push_back(static_cast<int>(std::lround(m.angleDegrees)));
+        }
+        arc.realTime = !options.simulate;
+        if (options.arcCalibration)
+            if (auto error = applyArcCalibration(*options.arcCalibration, s.fromIndex, s.toIndex, arc.angles,
+                                                 arc.micCurves))
+                return refuse(*error);
+        if (!options.arcCalibrationOutput.empty()) {
+            ArcCalibrationResult cal = runArcCalibration(platform, *main, devices.audio(), arc, interrupt);
+            result.rigSeconds = cal.rigSeconds;
+            result.message = cal.message;
+            switch (cal.outcome) {
+            case ArcCalibrationResult::Outcome::refused: return refuse(cal.message);
+            case ArcCalibrationResult::Outcome::interrupted: result.outcome = BalloonJobResult::Outcome::interrupted; break;
+            case ArcCalibrationResult::Outcome::halted: result.outcome = BalloonJobResult::Outcome::halted; break;
+            case ArcCalibrationResult::Outcome::completed:
+                if (auto error = replaceFile(options.arcCalibrationOutput, arcCalibrationText(cal.calibration)))
+                    return refuse(*error);
+                result.outcome = BalloonJobResult::Outcome::completed;
+                result.savedTo = options.arcCalibrationOutput;
+                break;
+            }
+            result.arcCalibration = std::move(cal);
+            return result;
+        }
+        arc.pacing = options.pacing;
+        arc.resume = !options.resumeDirectory.empty();
+        arc.autosaveDirectory = arc.resume ? options.resumeDirectory : main->autosaveDirectory();
+        arc.inputDevice = options.inputDevice >= 0 ? options.inputDevice : s.inputDeviceId;
+        arc.outputDevice = options.outputDevice >= 0 ? options.outputDevice : s.outputDeviceId;
+        const ArcWalkResult walk = runArcWalk(
+            platform, *main, devices.audio(), devices.motors(), arc,
+            [&](const ArcWalkProgress& p) {
+                if (progress)
+                    progress({p.stopsDone, p.stops, p.h, p.v, static_cast<double>(platform.now() - rigStart) / 1000.0,
+                              std::chrono::duration<double>(WallClock::now() - wallStart).count()});
+            },
+            interrupt);
+        result.wallSeconds = std::chrono::duration<double>(WallClock::now() - wallStart).count();
+        result.pointsDone = walk.record.stopsDone;
+        result.pointsKept = walk.stopsKept;
+        result.rigSeconds = walk.rigSeconds;
+        result.soundAndMotionSeconds = walk.soundSeconds + walk.motionSeconds;
+        result.message = walk.message;
+        switch (walk.outcome) {
+        case ArcWalkResult::Outcome::refused: return refuse(walk.message);
+        case ArcWalkResult::Outcome::interrupted: result.outcome = BalloonJobResult::Outcome::interrupted; break;
+        case ArcWalkResult::Outcome::halted:
+            result.outcome = BalloonJobResult::Outcome::halted;
+            result.autosaveDirectory = arc.autosaveDirectory;
+            break;
+        case ArcWalkResult::Outcome::completed:
+            result.outcome = BalloonJobResult::Outcome::completed;
+            if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
+                modelDeviation(*main, *sim, result);
             break;
         }
-        platform.advance(stepMs);
-        platform.settle();
-        if (!options.simulate) {
-            const auto due = wallStart + std::chrono::milliseconds(platform.now() - rigStart);
-            std::this_thread::sleep_until(due);
+        result.arc = walk;
+    } else {
+        if (auto error = script("press main 1024\n"))
+            return refuse(error->message);
+        if (!main->sequence().sequenceRunning)
+            return refuse("the sequence did not start");
+        if (resuming)
+            result.pointsKept = main->sequencer().pointsDone();
+        // Steps of the clock: a virtual second on the simulated rig, short real steps on hardware.
+        const std::uint32_t stepMs = options.simulate ? 1000 : 20;
+        bool interrupted = false;
+        while (main->sequence().sequenceRunning && !main->sequencer().halted()) {
+            if (interrupt && interrupt->load()) {
+                interrupted = true;
+                break;
+            }
+            platform.advance(stepMs);
+            platform.settle();
+            if (!options.simulate) {
+                const auto due = wallStart + std::chrono::milliseconds(platform.now() - rigStart);
+                std::this_thread::sleep_until(due);
+            }
+            report();
         }
         report();
-    }
-    report();
 
-    if (main->sequencer().halted()) {
-        // The walk stays interrupted, not aborted: its autosave can be resumed once the fault
-        // is mended.
-        result.outcome = BalloonJobResult::Outcome::halted;
-        result.message = joined(tap.messages, startupMessages);
-        if (result.message.empty())
-            result.message = "the sequence halted";
-        if (const auto kept = readAutosaveProgress(main->autosaveDirectory());
-            kept && kept->state == AutosaveState::running)
-            result.autosaveDirectory = main->autosaveDirectory();
-    } else if (interrupted) {
-        if (options.interruptKeepsResumable) {
-            // The tables stop, but the walk is not ended: its autosave stays as a halt leaves it.
-            main->turntables().abortAll();
+        if (main->sequencer().halted()) {
+            // The walk stays interrupted, not aborted: its autosave can be resumed once the fault
+            // is mended.
+            result.outcome = BalloonJobResult::Outcome::halted;
+            result.message = joined(tap.messages, startupMessages);
+            if (result.message.empty())
+                result.message = "the sequence halted";
             if (const auto kept = readAutosaveProgress(main->autosaveDirectory());
                 kept && kept->state == AutosaveState::running)
                 result.autosaveDirectory = main->autosaveDirectory();
+        } else if (interrupted) {
+            if (options.interruptKeepsResumable) {
+                // The tables stop, but the walk is not ended: its autosave stays as a halt leaves it.
+                main->turntables().abortAll();
+                if (const auto kept = readAutosaveProgress(main->autosaveDirectory());
+                    kept && kept->state == AutosaveState::running)
+                    result.autosaveDirectory = main->autosaveDirectory();
+            } else {
+                (void)script("press main 1027\n");
+            }
+            result.outcome = BalloonJobResult::Outcome::interrupted;
         } else {
-            (void)script("press main 1027\n");
+            result.outcome = BalloonJobResult::Outcome::completed;
+            const WalkTimes& t = main->sequencer().times();
+            result.rigSeconds = static_cast<double>(t.walkMs) / 1000.0;
+            result.fixedWaitRigSeconds = static_cast<double>(t.fixedWaitRigMs(t.walkMs)) / 1000.0;
+            result.pacedRigSeconds = static_cast<double>(t.pacedRigMs(t.walkMs)) / 1000.0;
+            if (SimulatedMotors* motors = devices.motors()) {
+                const double captureSeconds = static_cast<double>(kCaptureBufferFrames) / s.sampleRate();
+                result.soundAndMotionSeconds =
+                    t.points * captureSeconds +
+                    static_cast<double>(motors->controller(1).motionMs() + motors->controller(2).motionMs()) / 1000.0;
+            }
+            if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
+                modelDeviation(*main, *sim, result);
         }
-        result.outcome = BalloonJobResult::Outcome::interrupted;
-    } else {
-        result.outcome = BalloonJobResult::Outcome::completed;
-        const WalkTimes& t = main->sequencer().times();
-        result.rigSeconds = static_cast<double>(t.walkMs) / 1000.0;
-        result.fixedWaitRigSeconds = static_cast<double>(t.fixedWaitRigMs(t.walkMs)) / 1000.0;
-        result.pacedRigSeconds = static_cast<double>(t.pacedRigMs(t.walkMs)) / 1000.0;
-        if (SimulatedMotors* motors = devices.motors()) {
-            const double captureSeconds = static_cast<double>(kCaptureBufferFrames) / s.sampleRate();
-            result.soundAndMotionSeconds =
-                t.points * captureSeconds +
-                static_cast<double>(motors->controller(1).motionMs() + motors->controller(2).motionMs()) / 1000.0;
-        }
-        if (const auto* sim = dynamic_cast<const SimAudioSystem*>(&devices.audio()))
-            modelDeviation(*main, *sim, result);
     }
 
     result.gate = main->measurementRecord().gate;

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "app/arc_calibration.h"
+#include "app/arc_file.h"
+#include "app/arc_walk.h"
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
@@ -60,6 +63,13 @@ struct BalloonJobOptions {
     // An interrupt stops the tables and leaves the autosave resumable (autosaveDirectory), in
     // place of "ABORT Test", which ends the walk for good.
     bool interruptKeepsResumable = false;
+    // A microphone arc (app/arc_file.h): the walk stops only where it covers the grid. On the
+    // simulated rig the arc of faults.arc stands in for it.
+    std::optional<ArcDescription> arc;
+    // The arc's self-calibration applied to every microphone (after its own file).
+    std::optional<ArcCalibration> arcCalibration;
+    // Instead of a walk: the arc's self-calibration, its set written here.
+    std::string arcCalibrationOutput;
 };
 
 struct BalloonProgress {
@@ -88,6 +98,10 @@ struct BalloonJobResult {
     std::string recordSavedTo;     // the measurement record beside it (NAME.MSR)
     std::optional<GateRecord> gate; // the gate the walk measured with
     std::vector<std::string> pictures;
+    // A microphone arc's walk (the simulated rig's --sim-arc): its stops, repeats and times;
+    // pointsDone and pointsKept then count stops.
+    std::optional<ArcWalkResult> arc;
+    std::optional<ArcCalibrationResult> arcCalibration; // the self-calibration that ran instead
     // Simulated rig only: the largest level deviation of a measured cell from the rig's model
     // over 100 Hz..20 kHz (one offset for the whole balloon, taken on the axis at 1 kHz),
     // where the model is resolvable (see modelDeviation), and where it lies.

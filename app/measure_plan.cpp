@@ -1,10 +1,16 @@
 #include "app/measure_plan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 
+#include "app/arc_file.h"
 #include "balloon/balloon_autosave.h"
+#include "balloon/sample_rates.h"
+#include "platform/sim/sim_arc.h"
+#include "app/arc_calibration.h"
+#include "app/arc_walk.h"
 #include "calibration/mic_file.h"
 #include "mls/mls_settings.h"
 #include "mls/sweep.h"
@@ -51,8 +57,43 @@ MeasurePlan planMeasure(MeasureRequest o, const std::string& startDirectory)
                           true);
         gateMs = ms;
     }
+    if (!o.simArc.empty() && !o.arcFile.empty())
+        return failed("give one arc: --arc FILE or --sim-arc N,STEP", true);
+    if (o.micErrorsSeed && o.simArc.empty() && o.arcFile.empty())
+        return failed("--sim-mic-errors needs an arc: --sim-arc N,STEP or --arc FILE", true);
+    if (!o.arcFile.empty() && (o.excitation != "mls" || !o.gate.empty() || !o.micFile.empty()))
+        return failed("a microphone arc measures with the MLS, without --gate and --mic-file (its microphones' files "
+                      "are named in the arc description)",
+                      true);
+    if (!o.simArc.empty()) {
+        std::string error;
+        auto arc = parseSimArc(o.simArc, error);
+        if (!arc)
+            return failed("--sim-arc '" + o.simArc + "': " + error, true);
+        if (o.excitation != "mls")
+            return failed("a microphone arc measures with the MLS: leave out --excitation", true);
+        if (!o.gate.empty() || !o.micFile.empty())
+            return failed("a microphone arc measures without --gate and --mic-file", true);
+        if (o.micErrorsSeed)
+            plantMicErrors(*arc, *o.micErrorsSeed);
+        o.faults.arc = std::move(*arc);
+    }
     std::string resumeDirectory;
-    if (!o.resume.empty()) {
+    if (!o.resume.empty() && (!o.faults.arc.empty() || !o.arcFile.empty())) {
+        // The arc walk's record keeps its grid and settings; the arc itself is given again.
+        std::error_code ec;
+        const std::filesystem::path given(o.resume);
+        resumeDirectory = (std::filesystem::is_directory(given, ec) ? given : given.parent_path()).string();
+        if (resumeDirectory.empty())
+            resumeDirectory = ".";
+        std::string error;
+        const auto record = readArcProgress(resumeDirectory, error);
+        if (!record)
+            return failed(error + ": nothing to resume", false);
+        o.grid = gridStepDegrees(record->grid);
+        o.order = record->mlsLengthIndex + 13;
+        o.rate = rateHzAt(record->rateIndex);
+    } else if (!o.resume.empty()) {
         std::error_code ec;
         const std::filesystem::path given(o.resume);
         resumeDirectory = (std::filesystem::is_directory(given, ec) ? given : given.parent_path()).string();
@@ -105,6 +146,42 @@ MeasurePlan planMeasure(MeasureRequest o, const std::string& startDirectory)
 
     MeasurePlan plan;
     BalloonJobOptions& job = plan.job;
+    if (!o.arcFile.empty()) {
+        std::string error;
+        const AngleGrid grid = o.grid == 5 ? AngleGrid::Grid5 : AngleGrid::Grid10;
+        auto arc = readArcDescription(o.arcFile, grid, kMaxInputChannels, error);
+        if (!arc)
+            return failed("--arc " + o.arcFile + ": " + error, true);
+        int lowest = 180, highest = -180, lastChannel = 1, files = 0;
+        for (const ArcMicrophone& m : arc->microphones) {
+            lowest = std::min(lowest, m.angle);
+            highest = std::max(highest, m.angle);
+            lastChannel = std::max(lastChannel, m.channel);
+            files += m.calibration ? 1 : 0;
+        }
+        plan.notes.push_back(o.arcFile + ": radius " + fixedText(arc->radius, 3) + " m, " +
+                             std::to_string(arc->microphones.size()) + " microphones on channels up to " +
+                             std::to_string(lastChannel) + ", angles " + std::to_string(lowest) + ".." +
+                             std::to_string(highest) + " deg, " + std::to_string(files) + " microphone files");
+        if (o.simulate) { // the simulated rig wires its microphones as the description says
+            o.faults.arc.assign(static_cast<std::size_t>(lastChannel - 1), SimArcMicrophone{0, 0, 0, 0, false});
+            for (const ArcMicrophone& m : arc->microphones)
+                o.faults.arc[static_cast<std::size_t>(m.channel - 2)] = SimArcMicrophone{static_cast<double>(m.angle)};
+            if (o.micErrorsSeed)
+                plantMicErrors(o.faults.arc, *o.micErrorsSeed);
+            o.faults.arcRadius = arc->radius;
+        }
+        job.arc = std::move(arc);
+    }
+    if (!o.arcCalibration.empty()) {
+        if (o.simArc.empty() && o.arcFile.empty())
+            return failed("--arc-calibration needs an arc: --arc FILE or --sim-arc N,STEP", true);
+        std::string error;
+        auto set = readArcCalibration(o.arcCalibration, error);
+        if (!set)
+            return failed("--arc-calibration " + o.arcCalibration + ": " + error, true);
+        job.arcCalibration = std::move(set);
+    }
     if (!o.micFile.empty()) {
         MicReadResult mic = readMicFile(o.micFile);
         if (!mic.calibration)

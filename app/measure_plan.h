@@ -3,6 +3,7 @@
 // options of a walk as given, and their check and translation into the balloon job's options.
 // Both entry points run the same job from the same plan, so a walk measures alike from either.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +33,8 @@ struct MeasureRequest {
     std::string simRoom, rigHeight;
     std::string simOffset;
     std::string gate;
+    std::string simArc, arcFile, arcCalibration;
+    std::optional<std::uint32_t> micErrorsSeed;
 };
 
 struct MeasurePlan {

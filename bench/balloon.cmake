@@ -5,3 +5,6 @@ vantrel_bench(balloon_file_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/balloon_fil
   LIBS vantrel_balloon)
 vantrel_bench(balloon_autosave_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/balloon_autosave_bench.cpp
   LIBS vantrel_balloon)
+# The microphone arc's walk: rig time against its sound and motion, wall time against the
+# processing of its responses.
+vantrel_bench(arc_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/arc_bench.cpp LIBS vantrel_job)

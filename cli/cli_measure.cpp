@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 #include <atomic>
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -16,12 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "app/arc_file.h"
 #include "app/balloon_job.h"
 #include "app/measure_plan.h"
 #include "cli/cli_command.h"
 #include "balloon/balloon_autosave.h"
+#include "balloon/sample_rates.h"
 #include "platform/number_text.h"
 #include "platform/sim/room.h"
+#include "platform/sim/sim_arc.h"
 #include "platform/sim/sim_audio.h"
 #include "cli/sim_fault_option.h"
 #include "mls/sweep.h"
@@ -171,25 +175,45 @@ int run(MeasureOptions o)
     case BalloonJobResult::Outcome::refused:
         return cliRefusal(kName, r.message);
     case BalloonJobResult::Outcome::interrupted:
-        std::fprintf(stderr, "vantrel-cli measure: interrupted after %d points (\"ABORT Test\")", r.pointsDone);
+        std::fprintf(stderr, "vantrel-cli measure: interrupted after %d %s (\"ABORT Test\")", r.pointsDone,
+                     r.arc ? "stops" : "points");
         if (!r.savedTo.empty())
             std::fprintf(stderr, "; what was measured is saved in %s", r.savedTo.c_str());
         std::fputc('\n', stderr);
         return kExitInterrupted;
     case BalloonJobResult::Outcome::halted:
         std::fprintf(stderr, "vantrel-cli measure: %s\n", r.message.c_str());
-        std::fprintf(stderr, "vantrel-cli measure: halted after %d points", r.pointsDone);
+        std::fprintf(stderr, "vantrel-cli measure: halted after %d %s", r.pointsDone, r.arc ? "stops" : "points");
         if (!r.savedTo.empty())
             std::fprintf(stderr, "; what was measured is saved in %s", r.savedTo.c_str());
         std::fputc('\n', stderr);
         if (!r.autosaveDirectory.empty())
-            std::fprintf(stderr, "vantrel-cli measure: once the fault is mended, 'vantrel-cli measure --resume %s' "
-                                 "continues the walk\n", r.autosaveDirectory.c_str());
+            std::fprintf(stderr, "vantrel-cli measure: once the fault is mended, 'vantrel-cli measure --resume %s'%s "
+                                 "continues the walk\n", r.autosaveDirectory.c_str(),
+                         r.arc ? " with the same arc options" : "");
         return 1;
     case BalloonJobResult::Outcome::completed:
         break;
     }
     std::printf("Process Completed\n");
+    if (r.arc) {
+        const ArcProgress& a = r.arc->record;
+        std::printf("arc: %zu microphones, %d stops, %d responses processed\n", a.angles.size(), a.stops,
+                    r.arc->responses);
+        if (r.pointsKept > 0)
+            std::printf("stops kept from the autosave: %d\n", r.pointsKept);
+        if (a.spreadCount > 0)
+            std::printf("repeats: %d, level spread %s dB rms, worst %s dB at H=%d V=%d deg, %d Hz (100 Hz..10 kHz)\n",
+                        a.repeats, fixedText(std::sqrt(a.spreadSumSquares / static_cast<double>(a.spreadCount)), 3).c_str(),
+                        fixedText(a.worstDb, 2).c_str(), a.worstH, a.worstV, a.worstHz);
+        std::printf("rig time: %s (%s)\nsound and motion of the path: %s (rig time %s x it)\n",
+                    clockText(r.rigSeconds).c_str(), o.paced ? "paced" : "fixed waits",
+                    clockText(r.soundAndMotionSeconds).c_str(),
+                    fixedText(r.rigSeconds / r.soundAndMotionSeconds, 2).c_str());
+        std::printf("wall time: %s s, of it processing %s s (%s ms a response)\n", fixedText(r.wallSeconds, 1).c_str(),
+                    fixedText(r.arc->processingSeconds, 1).c_str(),
+                    fixedText(1000 * r.arc->processingSeconds / std::max(1, r.arc->responses), 1).c_str());
+    } else {
     std::printf("points measured: %d\n", r.pointsDone);
     if (r.pointsKept > 0)
         std::printf("points kept from the autosave: %d\n", r.pointsKept);
@@ -203,6 +227,7 @@ int run(MeasureOptions o)
         std::printf("rig time paced%s: %s (%s x the path's sound and motion)\n", o.settle > 0 ? " without settle" : "",
                     clockText(paced).c_str(), fixedText(paced / path, 2).c_str());
         std::printf("sound and motion of the path: %s\n", clockText(path).c_str());
+    }
     }
     if (r.deviationDb)
         std::printf("largest deviation from the rig's model, 100 Hz..20 kHz: %s dB (%s)\n",
@@ -306,6 +331,24 @@ std::function<int()> setupMeasure(CLI::App& app)
                    "(its own frame: +z its axis, +y up the baffle, +x completing a right-handed frame)")
         ->type_name("X,Y,Z")
         ->needs("--simulate");
+    app.add_option("--sim-arc", o->simArc,
+                   "measure with a simulated arc of N microphones STEP degrees apart (1..64, spanning at most 180 "
+                   "degrees) in the plane turntable 1 turns in: the walk stops only where the arc covers the grid")
+        ->type_name("N,STEP")
+        ->needs("--simulate");
+    app.add_option("--sim-mic-errors", o->micErrorsSeed,
+                   "give every microphone of the simulated arc a reproducible level (+-1 dB), phase (+-10 degrees "
+                   "at 10 kHz, as a delay) and radius (+-3 mm) error drawn from SEED")
+        ->type_name("SEED")
+        ->needs("--simulate");
+    app.add_option("--arc-calibration", o->arcCalibration,
+                   "divide every microphone's responses by its ratio to the first from this calibration set "
+                   "(written by arc-calibrate), after its own file")
+        ->check(CLI::ExistingFile);
+    app.add_option("--arc", o->arcFile,
+                   "measure with the microphone arc this file describes (radius, then per microphone its input "
+                   "channel, angle and optionally calibration file): the walk stops only where it covers the grid")
+        ->check(CLI::ExistingFile);
     app.add_option("--render", o->render, "directory for the point view and the Fine Mode views at 1 kHz and 8 kHz (PNG)");
     return [o] { return run(*o); };
 }

@@ -29,6 +29,9 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
                                   offset = faults.mountOffset](double h, double v) {
                 return roomSimPaths(room, distance, h, v, 2, offset);
             };
+        options.arc = faults.arc;
+        if (faults.arcRadius > 0)
+            options.distance = faults.arcRadius;
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);
         autosaveLimitBytes_ = faults.autosaveLimitBytes;
     } else {

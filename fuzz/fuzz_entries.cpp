@@ -15,7 +15,11 @@
 #include "app/export_dialog.h"
 #include "app/preferences.h"
 #include "app/recent_balloons.h"
+#include "app/arc_calibration.h"
+#include "app/arc_file.h"
 #include "app/walk_pacing_file.h"
+#include "platform/sim/sim_arc.h"
+#include "sequencer/arc_record.h"
 #include "platform/number_text.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_file.h"
@@ -604,6 +608,60 @@ int simOffset(Bytes data)
     }
     for (double v : offset)
         require(std::isfinite(v) && std::abs(v) <= kLargestSimOffsetMm / 1000, "an offset taken lies within the cube");
+int arcRecord(Bytes data)
+{
+    std::string error;
+    const std::optional<ArcProgress> p = parseArcProgress(text(data), error);
+    require(p.has_value() == error.empty(), "a refusal has its reason");
+    if (p) {
+        require(!p->angles.empty() && p->stopsDone <= p->stops, "an arc with its stops");
+        const auto back = parseArcProgress(arcProgressText(*p), error);
+        require(back && back->angles == p->angles && back->stopsDone == p->stopsDone && back->grid == p->grid,
+                "an arc record reads back as written");
+    }
+    // The same bytes as the simulated arc's option text.
+    std::string why;
+    if (const auto arc = parseSimArc(text(data), why))
+        require(!arc->empty() && arc->size() <= 64 && arc->back().angleDegrees <= 180, "an arc of 1..64 within 180 degrees");
+    return 0;
+}
+
+int arcFile(Bytes data)
+{
+    // Every microphone file it names reads as the same small calibration.
+    const MicFileReader mic = [](const std::string&) { return parseMicText("20 0\n20000 1\n"); };
+    std::string error;
+    for (const AngleGrid grid : {AngleGrid::Grid5, AngleGrid::Grid10}) {
+        const std::optional<ArcDescription> arc = parseArcDescription(text(data), grid, 17, mic, error);
+        require(arc.has_value() == error.empty(), "a refusal has its reason");
+        if (!arc)
+            continue;
+        require(arc->radius >= kArcRadiusMin && arc->radius <= kArcRadiusMax, "a radius in range");
+        require(!arc->microphones.empty() && arc->microphones.size() <= 16, "microphones within the device");
+        for (const ArcMicrophone& m : arc->microphones)
+            require(m.channel >= 2 && m.channel <= 17 && m.angle % gridStepDegrees(grid) == 0 && m.angle >= -180 &&
+                        m.angle <= 180,
+                    "a channel of the device and an angle on the grid");
+    }
+    return 0;
+}
+
+int arcCalibration(Bytes data)
+{
+    std::string error;
+    const std::optional<ArcCalibration> c = parseArcCalibration(text(data), error);
+    require(c.has_value() == error.empty(), "a refusal has its reason");
+    if (!c)
+        return 0;
+    require(!c->microphones.empty() && c->microphones.size() <= 64, "1..64 microphones");
+    const auto back = parseArcCalibration(arcCalibrationText(*c), error);
+    require(back && back->microphones.size() == c->microphones.size(), "a calibration set reads back as written");
+    std::vector<int> angles;
+    for (const ArcMicrophoneCalibration& m : c->microphones)
+        angles.push_back(m.angle);
+    std::vector<std::optional<CalibrationCurve>> curves;
+    require(!applyArcCalibration(*c, c->fromIndex, c->toIndex, angles, curves) && curves.size() == angles.size(),
+            "a set applies to its own arc");
     return 0;
 }
 
@@ -620,6 +678,7 @@ std::span<const Target> targets()
         {"resampling_record", resamplingRecord},
         {"api_request", apiRequest},
         {"recent_balloons", recentBalloons}, {"export_fields", exportFields},
+        {"arc_record", arcRecord}, {"arc_file", arcFile}, {"arc_calibration", arcCalibration},
     };
     return all;
 }

@@ -51,6 +51,12 @@ int measurementRecord(Bytes data);
 // The simulated room of --sim-room ("L,W,H[,ALPHA]"): a room taken holds the rig, and its
 // image paths are finite, unit directions, gains within (0, 1].
 int simRoom(Bytes data);
+// The arc walk's progress record (arc.run) and the --sim-arc text.
+int arcRecord(Bytes data);
+// The microphone arc's description.
+int arcFile(Bytes data);
+// The arc's calibration set.
+int arcCalibration(Bytes data);
 // A near-field curve: a refusal has its reason; a curve has rising frequencies and finite values.
 int nearFieldCurve(Bytes data);
 // The coefficient file of an expansion: a refusal has its reason; a file taken has each

@@ -1,6 +1,7 @@
 #pragma once
 // The sound card: device lists, and one measurement at a time: play one buffer once while
-// capturing one buffer, both 2 channels of 32-bit samples carrying 24 valid bits. The steps
+// capturing one buffer, both 2 channels of 32-bit samples carrying 24 valid bits (the capture,
+// for a microphone arc, REF and up to 64 microphones). The steps
 // mirror the measurement's start sequence so that each failing step has its own error text.
 // Completions arrive on the user-interface thread, through the WindowHost the device was
 // opened for; none arrives for a device that has been closed.
@@ -22,6 +23,7 @@ struct AudioDeviceCaps {
 // 0 is success; anything else is a driver result whose text errorText() gives.
 using AudioStatus = int;
 inline constexpr AudioStatus kAudioOk = 0;
+inline constexpr int kMaxInputChannels = 65; // REF and 64 microphones
 
 class AudioCompletion {
 public:
@@ -42,6 +44,11 @@ public:
 
     // Start sequence: openOutput, prepareOutput, openInput, prepareInput, queueInput,
     // startInput, play. The buffers stay owned by the caller until the completions.
+    // The channels the next openInput records in one stream: REF first, then the microphones;
+    // 2 unless set. False, and nothing changed, for a count this system cannot record or
+    // while the input is open. The device must list as many (inputCaps).
+    virtual bool setInputChannels(int channels) { return channels == 2; }
+
     virtual AudioStatus openOutput(int id, int rate, WindowHost& window, AudioCompletion& completion) = 0;
     virtual AudioStatus prepareOutput(std::span<const std::int32_t> interleaved) = 0;
     virtual AudioStatus openInput(int id, int rate, WindowHost& window, AudioCompletion& completion) = 0;

@@ -35,3 +35,5 @@ vantrel_test(menu_session_test
 target_compile_definitions(menu_session_test PRIVATE VANTREL_CLI_PATH="$<TARGET_FILE:vantrel-cli>"
   VANTREL_DESKTOP_PATH="$<TARGET_FILE:vantrel>")
 add_dependencies(menu_session_test vantrel-cli vantrel)
+# The microphone arc's description file.
+vantrel_test(arc_file_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/arc_file_test.cpp LIBS vantrel_app)

@@ -34,3 +34,12 @@ if(TARGET vantrel_app AND TARGET vantrel_headless)
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/walk_session_test.cpp
     LIBS vantrel_app vantrel_devices vantrel_headless vantrel_sim)
 endif()
+
+# The microphone arc's stop planner.
+vantrel_test(arc_plan_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/arc_plan_test.cpp LIBS vantrel_sequencer vantrel_balloon)
+
+# The arc walk: resumed against uninterrupted, against the rig's model, and its refusals.
+if(TARGET vantrel_app AND TARGET vantrel_headless)
+  vantrel_test(arc_walk_test SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/integration/arc_walk_test.cpp
+    LIBS vantrel_job vantrel_app vantrel_devices vantrel_headless vantrel_sim)
+endif()

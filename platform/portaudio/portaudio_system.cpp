@@ -56,6 +56,7 @@ struct PortAudioSystem::Impl {
     long playFrames = 0;
     std::int32_t* capture = nullptr;
     long captureFrames = 0;
+    int inChannels = kChannels; // REF and the microphones, interleaved in capture
     std::atomic<bool> captureArmed{false};
     std::atomic<bool> playArmed{false};
 
@@ -109,11 +110,12 @@ int paCallback(const void* input, void* output, unsigned long frames, const PaSt
 
     if (s.captureArmed.load(std::memory_order_acquire) && s.capturePos < s.captureFrames) {
         const long k = std::min(n, s.captureFrames - s.capturePos);
-        std::int32_t* dst = s.capture + kChannels * s.capturePos;
+        const long channels = s.inChannels;
+        std::int32_t* dst = s.capture + channels * s.capturePos;
         if (input)
-            std::memcpy(dst, input, sizeof(std::int32_t) * kChannels * k);
+            std::memcpy(dst, input, sizeof(std::int32_t) * static_cast<std::size_t>(channels * k));
         else
-            std::memset(dst, 0, sizeof(std::int32_t) * kChannels * k);
+            std::memset(dst, 0, sizeof(std::int32_t) * static_cast<std::size_t>(channels * k));
         s.capturePos += k;
         s.recorded.store(s.capturePos, std::memory_order_release);
         if (s.capturePos == s.captureFrames) {
@@ -182,7 +184,8 @@ void PortAudioSystem::Impl::deliver(unsigned flag)
     if (flag == kOutputDone)
         half.completion->outputDone();
     else
-        half.completion->captureDone(static_cast<std::size_t>(recorded.load()) * kChannels * sizeof(std::int32_t));
+        half.completion->captureDone(static_cast<std::size_t>(recorded.load()) * static_cast<std::size_t>(inChannels) *
+                                     sizeof(std::int32_t));
 }
 
 // Keeps the reason for a failure of a PortAudio call on device; returns err.
@@ -314,11 +317,12 @@ AudioStatus PortAudioSystem::Impl::openHalf(Half& half, const std::vector<PaDevi
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     if (!info)
         return paInvalidDevice;
-    if ((input ? info->maxInputChannels : info->maxOutputChannels) < kChannels)
+    const int channels = input ? inChannels : kChannels;
+    if ((input ? info->maxInputChannels : info->maxOutputChannels) < channels)
         return paInvalidChannelCount;
     PaStreamParameters params{};
     params.device = device;
-    params.channelCount = kChannels;
+    params.channelCount = channels;
     params.sampleFormat = paInt32; // 24 valid bits, left-justified
     params.suggestedLatency = input ? info->defaultHighInputLatency : info->defaultHighOutputLatency;
     const PaError err = Pa_IsFormatSupported(input ? &params : nullptr, input ? nullptr : &params, rate);
@@ -478,6 +482,15 @@ AudioStatus PortAudioSystem::openInput(int id, int rate, WindowHost& window, Aud
     return paNoError;
 }
 
+bool PortAudioSystem::setInputChannels(int channels)
+{
+    Impl& s = *impl_;
+    if (s.in.open || channels < kChannels || channels > kMaxInputChannels)
+        return false;
+    s.inChannels = channels;
+    return true;
+}
+
 AudioStatus PortAudioSystem::prepareInput(std::span<std::int32_t> interleaved)
 {
     Impl& s = *impl_;
@@ -485,10 +498,10 @@ AudioStatus PortAudioSystem::prepareInput(std::span<std::int32_t> interleaved)
         return paBadStreamPtr;
     if (s.in.running || s.in.queued)
         return paStreamIsNotStopped;
-    if (interleaved.size() < kChannels)
+    if (interleaved.size() < static_cast<std::size_t>(s.inChannels))
         return paBadBufferPtr;
     s.capture = interleaved.data();
-    s.captureFrames = static_cast<long>(interleaved.size() / kChannels);
+    s.captureFrames = static_cast<long>(interleaved.size() / static_cast<std::size_t>(s.inChannels));
     s.in.prepared = true;
     return paNoError;
 }

@@ -45,6 +45,7 @@ public:
     AudioStatus prepareOutput(std::span<const std::int32_t> interleaved) override;
     AudioStatus openInput(int id, int rate, WindowHost& window, AudioCompletion& completion) override;
     AudioStatus prepareInput(std::span<std::int32_t> interleaved) override;
+    bool setInputChannels(int channels) override;
     AudioStatus queueInput() override;
     AudioStatus startInput() override;
     AudioStatus play() override;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <numbers>
 #include <random>
 #include <system_error>
 #include <thread>
@@ -93,11 +94,17 @@ AudioStatus SimAudioSystem::inputCaps(int id, AudioDeviceCaps& caps)
 {
     if (id != 0)
         return kSimBadDevice;
-    caps = {kDeviceName, 2};
+    caps = {kDeviceName, captureChannels()};
     return kAudioOk;
 }
 
-AudioStatus SimAudioSystem::outputCaps(int id, AudioDeviceCaps& caps) { return inputCaps(id, caps); }
+AudioStatus SimAudioSystem::outputCaps(int id, AudioDeviceCaps& caps)
+{
+    if (id != 0)
+        return kSimBadDevice;
+    caps = {kDeviceName, 2};
+    return kAudioOk;
+}
 
 std::string SimAudioSystem::errorText(AudioStatus status)
 {
@@ -119,6 +126,18 @@ std::complex<double> SimAudioSystem::inTransfer(double hz, double hDeg, double v
     if (options_.nearFieldDistance > 0)
         return loudspeaker_.nearField(hz, options_.nearFieldDistance);
     return loudspeaker_.atDistance(hz, hDeg, vDeg, options_.distance, options_.mountOffset);
+}
+
+std::complex<double> SimAudioSystem::micTransfer(std::size_t m, double hz, double hDeg, double vDeg) const
+{
+    const SimArcMicrophone& mic = options_.arc.at(m);
+    const double r = options_.distance + mic.radiusError;
+    const double gain = std::pow(10.0, mic.levelDb / 20.0);
+    const double delay = 2 * std::numbers::pi * hz * mic.delaySeconds;
+    const std::complex<double> at = options_.nearFieldDistance > 0
+                                        ? loudspeaker_.nearField(hz, options_.nearFieldDistance)
+                                        : loudspeaker_.atDistance(hz, hDeg + mic.angleDegrees, vDeg, r);
+    return gain * at * std::polar(1.0, -delay);
 }
 
 AudioStatus SimAudioSystem::openOutput(int id, int rate, WindowHost&, AudioCompletion& completion)
@@ -162,7 +181,7 @@ AudioStatus SimAudioSystem::prepareInput(std::span<std::int32_t> interleaved)
 {
     if (!in_.open)
         return kSimNotOpen;
-    if (interleaved.size() < 2)
+    if (interleaved.size() < static_cast<std::size_t>(captureChannels()))
         return kSimBadBuffer;
     capture_ = interleaved;
     in_.prepared = true;
@@ -189,7 +208,7 @@ AudioStatus SimAudioSystem::startInput()
     in_.running = true;
     // Recorded once: with the playback when it starts, else (no playback) when the capture ends.
     recorded_ = false;
-    schedule(framesToMs(capture_.size() / 2, in_.rate), false);
+    schedule(framesToMs(capture_.size() / static_cast<std::size_t>(captureChannels()), in_.rate), false);
     return kAudioOk;
 }
 
@@ -239,112 +258,146 @@ void SimAudioSystem::schedule(std::chrono::milliseconds delay, bool output)
 // (with the microphone at the cone, H(f) is the loudspeaker's near field there instead)
 // The convolution runs as a product of spectra over 2^19 points, enough for the play buffer and
 // the loudspeaker's ring-out, so that the circular product equals the linear one.
+void SimAudioSystem::computeIn(const SimArcMicrophone* mic)
+{
+    const std::size_t playFrames = std::min(play_.size() / 2, kFftSize);
+    const std::vector<float>& played = playedSpectrum(playFrames);
+    if (!inSignal_)
+        inSignal_ = std::make_unique<AlignedFloats>(kFftSize + 2);
+    float* const out = inSignal_->data();
+    const BinTable& bins = binTable(in_.rate);
+    const double hDeg = mic ? angles_.hDegrees() + mic->angleDegrees : angles_.hDegrees(), vDeg = angles_.vDegrees();
+    // Mounted off the rotation centre the sound leaves in its own direction and travels
+    // its own distance r': the bins' e^{-j k r} / r becomes e^{-j k r'} / r' by a lead of
+    // r - r' in the drivers' path phases and a spreading r / r'.
+    const bool mounted = VirtualLoudspeaker::mountedOff(options_.mountOffset);
+    const VirtualLoudspeaker::MountedPath mount =
+        mounted ? VirtualLoudspeaker::mountedPath(hDeg, vDeg, options_.distance, options_.mountOffset)
+                : VirtualLoudspeaker::MountedPath{VirtualLoudspeaker::geometry(hDeg, vDeg), options_.distance};
+    const auto& g = mount.geometry;
+    const double spreading = options_.distance / mount.distance;
+    const DirectivityTable& directivity = directivityTable(in_.rate, g.sinT);
+    // The drivers' path phases turn by a fixed step from bin to bin; set exactly every
+    // kPhaseResync bins, so that the rounding of the steps stays far below the noise.
+    const LoudspeakerDesign& design = loudspeaker_.design();
+    double wooferLead = design.woofer.heightY * g.uy, tweeterLead = design.tweeter.heightY * g.uy; // m
+    if (mounted) {
+        wooferLead += options_.distance - mount.distance;
+        tweeterLead += options_.distance - mount.distance;
+    }
+    const double dk = bins.k[1];
+    const std::complex<double> wooferStep = std::polar(1.0, dk * wooferLead);
+    const std::complex<double> tweeterStep = std::polar(1.0, dk * tweeterLead);
+    // A microphone of the arc: gain r / (r + dr) g and the phase of its extra way dr + c tau,
+    // turned on like the drivers' phases.
+    const double micGain = mic ? std::pow(10.0, mic->levelDb / 20.0) * options_.distance / (options_.distance + mic->radiusError) : 1.0;
+    const double micWay = mic ? mic->radiusError + design.speedOfSound * mic->delaySeconds : 0.0;
+    const std::complex<double> micStep = std::polar(1.0, -dk * micWay);
+    const std::vector<SimPath> paths = options_.extraPaths ? options_.extraPaths(hDeg, vDeg) : std::vector<SimPath>{};
+    const PathSpectrum extra(loudspeaker_, paths, bins.hz[1], kFftSize / 2 + 1);
+    // The recording is real: the bins above N/2 are the conjugates of these.
+    inTwoParts(kFftSize / 2 + 1, kFftSize / 4, [&](std::size_t begin, std::size_t end) {
+        std::vector<std::complex<double>> extraBins(extra.empty() ? 0 : end - begin);
+        if (!extra.empty())
+            extra.sum(begin, end, bins.filters, extraBins);
+        std::complex<double> wooferPath, tweeterPath, micPath;
+        for (std::size_t k = begin; k < end; ++k) {
+            if (k % kPhaseResync == 0) {
+                wooferPath = std::polar(1.0, bins.k[k] * wooferLead);
+                tweeterPath = std::polar(1.0, bins.k[k] * tweeterLead);
+                micPath = std::polar(1.0, -bins.k[k] * micWay);
+            }
+            // inTransfer(k binHz, H, V), from the parts the model is made of
+            std::complex<double> t = loudspeaker_.combine(bins.hz[k], g, bins.filters[k], directivity.woofer[k],
+                                                          directivity.tweeter[k], wooferPath, tweeterPath) *
+                                     bins.distance[k];
+            if (mounted)
+                t *= spreading;
+            if (!extraBins.empty())
+                t += extraBins[k - begin] * pathBandEdge(bins.hz[k], in_.rate);
+            wooferPath *= wooferStep;
+            tweeterPath *= tweeterStep;
+            if (options_.nearFieldDistance > 0) // the microphone at the cone
+                t = loudspeaker_.nearField(bins.hz[k], options_.nearFieldDistance);
+            if (mic) {
+                t *= micGain * micPath;
+                micPath *= micStep;
+            }
+            if (k == 0 || k == kFftSize / 2)
+                t = t.real();
+            const std::complex<double> y = std::complex<double>(played[2 * k], played[2 * k + 1]) * t;
+            out[2 * k] = static_cast<float>(y.real());
+            out[2 * k + 1] = static_cast<float>(y.imag());
+        }
+    });
+    const ComplexFft fft(kFftOrder, kFftOrder);
+    fft.realInverse(inSignal_->span(), static_cast<int>(kFftSize));
+}
+
+// Capture frame c holds played frame p = c - leadFrames:
+//   REF[c] = left[p - loopbackDelay] + n_ref[c]
+//   IN[c]  = (g(right) (*) h)[p] + n_mic[c],  H(f) = loudspeaker(f, H, V) e^{-j 2 pi f r / c} / r
+//            + the sum of the extra paths (sim_paths.h),
+//   g(x) = x + a2 x^2 + a3 x^3
+// (with the microphone at the cone, H(f) is the loudspeaker's near field there instead; with
+// an arc, one IN per microphone, H(f) its own: sim_arc.h)
+// The convolution runs as a product of spectra over 2^19 points, enough for the play buffer and
+// the loudspeaker's ring-out, so that the circular product equals the linear one.
 void SimAudioSystem::record(bool withPlayback)
 {
-    const std::size_t frames = capture_.size() / 2;
-    const std::size_t playFrames = std::min(play_.size() / 2, kFftSize);
+    const auto channels = static_cast<std::size_t>(captureChannels());
+    const std::size_t mics = channels - 1;
+    const std::size_t frames = capture_.size() / channels;
     const auto lead = static_cast<std::ptrdiff_t>(options_.leadFrames);
     const auto loop = static_cast<std::ptrdiff_t>(options_.loopbackDelay);
-
-    if (withPlayback) {
-        const std::vector<float>& played = playedSpectrum(playFrames);
-        if (!inSignal_)
-            inSignal_ = std::make_unique<AlignedFloats>(kFftSize + 2);
-        float* const out = inSignal_->data();
-        const BinTable& bins = binTable(in_.rate);
-        // Mounted off the rotation centre the sound leaves in its own direction and travels
-        // its own distance r': the bins' e^{-j k r} / r becomes e^{-j k r'} / r' by a lead of
-        // r - r' in the drivers' path phases and a spreading r / r'.
-        const bool mounted = VirtualLoudspeaker::mountedOff(options_.mountOffset);
-        const VirtualLoudspeaker::MountedPath mount =
-            mounted ? VirtualLoudspeaker::mountedPath(angles_.hDegrees(), angles_.vDegrees(), options_.distance,
-                                                      options_.mountOffset)
-                    : VirtualLoudspeaker::MountedPath{VirtualLoudspeaker::geometry(angles_.hDegrees(), angles_.vDegrees()),
-                                                      options_.distance};
-        const auto& g = mount.geometry;
-        const double spreading = options_.distance / mount.distance;
-        const DirectivityTable& directivity = directivityTable(in_.rate, g.sinT);
-        // The drivers' path phases turn by a fixed step from bin to bin; set exactly every
-        // kPhaseResync bins, so that the rounding of the steps stays far below the noise.
-        const LoudspeakerDesign& design = loudspeaker_.design();
-        double wooferLead = design.woofer.heightY * g.uy, tweeterLead = design.tweeter.heightY * g.uy; // m
-        if (mounted) {
-            wooferLead += options_.distance - mount.distance;
-            tweeterLead += options_.distance - mount.distance;
-        }
-        const double dk = bins.k[1];
-        const std::complex<double> wooferStep = std::polar(1.0, dk * wooferLead);
-        const std::complex<double> tweeterStep = std::polar(1.0, dk * tweeterLead);
-        const std::vector<SimPath> paths =
-            options_.extraPaths ? options_.extraPaths(angles_.hDegrees(), angles_.vDegrees()) : std::vector<SimPath>{};
-        const PathSpectrum extra(loudspeaker_, paths, bins.hz[1], kFftSize / 2 + 1);
-        // The recording is real: the bins above N/2 are the conjugates of these.
-        inTwoParts(kFftSize / 2 + 1, kFftSize / 4, [&](std::size_t begin, std::size_t end) {
-            std::vector<std::complex<double>> extraBins(extra.empty() ? 0 : end - begin);
-            if (!extra.empty())
-                extra.sum(begin, end, bins.filters, extraBins);
-            std::complex<double> wooferPath, tweeterPath;
-            for (std::size_t k = begin; k < end; ++k) {
-                if (k % kPhaseResync == 0) {
-                    wooferPath = std::polar(1.0, bins.k[k] * wooferLead);
-                    tweeterPath = std::polar(1.0, bins.k[k] * tweeterLead);
-                }
-                // inTransfer(k binHz, H, V), from the parts the model is made of
-                std::complex<double> t = loudspeaker_.combine(bins.hz[k], g, bins.filters[k], directivity.woofer[k],
-                                                              directivity.tweeter[k], wooferPath, tweeterPath) *
-                                         bins.distance[k];
-                if (mounted)
-                    t *= spreading;
-                if (!extraBins.empty())
-                    t += extraBins[k - begin] * pathBandEdge(bins.hz[k], in_.rate);
-                wooferPath *= wooferStep;
-                tweeterPath *= tweeterStep;
-                if (options_.nearFieldDistance > 0) // the microphone at the cone
-                    t = loudspeaker_.nearField(bins.hz[k], options_.nearFieldDistance);
-                if (k == 0 || k == kFftSize / 2)
-                    t = t.real();
-                const std::complex<double> y = std::complex<double>(played[2 * k], played[2 * k + 1]) * t;
-                out[2 * k] = static_cast<float>(y.real());
-                out[2 * k + 1] = static_cast<float>(y.imag());
-            }
-        });
-        const ComplexFft fft(kFftOrder, kFftOrder);
-        fft.realInverse(inSignal_->span(), static_cast<int>(kFftSize));
-    }
 
     // Seeded by the point, not by the count of measurements: a walk resumed after an
     // interruption records the same noise at each point as one never stopped. Drawing half a
     // million normal values for every recording cost more than the processing of it; each
     // recording reads the rig's table of them instead, from its own start and with its own odd
     // stride, so that two points' noises are unrelated. The strides are short: a stride across
-    // the whole table missed the cache at every sample.
+    // the whole table missed the cache at every sample. The arc's further microphones draw
+    // theirs after the first's from the same stream.
     std::seed_seq seeds{options_.seed, static_cast<std::uint32_t>(std::lround(angles_.hDegrees()) + 1000),
                         static_cast<std::uint32_t>(std::lround(angles_.vDegrees()) + 1000)};
     std::mt19937 rng(seeds);
     const std::vector<float>& table = noiseTable();
     const std::size_t mask = table.size() - 1;
-    const std::size_t refStart = rng() & mask, inStart = rng() & mask;
-    const std::size_t refStride = 2 * (rng() % kNoiseStrides) + 1, inStride = 2 * (rng() % kNoiseStrides) + 1;
+    const std::size_t refStart = rng() & mask;
+    std::size_t inStart = rng() & mask;
+    const std::size_t refStride = 2 * (rng() % kNoiseStrides) + 1;
+    std::size_t inStride = 2 * (rng() % kNoiseStrides) + 1;
     const std::size_t playedFrames = play_.size() / 2;
-    inTwoParts(frames, frames / 2, [&](std::size_t begin, std::size_t end) {
-        std::size_t refAt = (refStart + begin * refStride) & mask, inAt = (inStart + begin * inStride) & mask;
-        for (std::size_t c = begin; c < end; ++c) {
-            double ref = options_.refNoise * table[refAt];
-            double in = options_.micNoise * table[inAt];
-            refAt = (refAt + refStride) & mask;
-            inAt = (inAt + inStride) & mask;
-            if (withPlayback) {
-                const std::ptrdiff_t p = static_cast<std::ptrdiff_t>(c) - lead;
-                const std::ptrdiff_t q = p - loop;
-                if (q >= 0 && static_cast<std::size_t>(q) < playedFrames)
-                    ref += play_[2 * static_cast<std::size_t>(q)] / kFullScale;
-                if (p >= 0 && static_cast<std::size_t>(p) < kFftSize)
-                    in += (*inSignal_)[static_cast<std::size_t>(p)];
-            }
-            capture_[2 * c] = toSample(ref);
-            capture_[2 * c + 1] = toSample(in);
+    for (std::size_t m = 0; m < mics; ++m) {
+        if (m > 0) {
+            inStart = rng() & mask;
+            inStride = 2 * (rng() % kNoiseStrides) + 1;
         }
-    });
+        const bool heard = withPlayback && (options_.arc.empty() || options_.arc[m].present);
+        if (heard)
+            computeIn(options_.arc.empty() ? nullptr : &options_.arc[m]);
+        const bool withRef = m == 0;
+        inTwoParts(frames, frames / 2, [&](std::size_t begin, std::size_t end) {
+            std::size_t refAt = (refStart + begin * refStride) & mask, inAt = (inStart + begin * inStride) & mask;
+            for (std::size_t c = begin; c < end; ++c) {
+                double ref = options_.refNoise * table[refAt];
+                double in = options_.micNoise * table[inAt];
+                refAt = (refAt + refStride) & mask;
+                inAt = (inAt + inStride) & mask;
+                if (withPlayback) {
+                    const std::ptrdiff_t p = static_cast<std::ptrdiff_t>(c) - lead;
+                    const std::ptrdiff_t q = p - loop;
+                    if (withRef && q >= 0 && static_cast<std::size_t>(q) < playedFrames)
+                        ref += play_[2 * static_cast<std::size_t>(q)] / kFullScale;
+                    if (heard && p >= 0 && static_cast<std::size_t>(p) < kFftSize)
+                        in += (*inSignal_)[static_cast<std::size_t>(p)];
+                }
+                if (withRef)
+                    capture_[channels * c] = toSample(ref);
+                capture_[channels * c + 1 + m] = toSample(in);
+            }
+        });
+    }
 }
 
 const std::vector<float>& SimAudioSystem::noiseTable()

@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/sim/loudspeaker.h"
 #include "platform/sim/rig_angles.h"
+#include "platform/sim/sim_arc.h"
 #include "platform/sim/sim_paths.h"
 
 namespace vantrel {
@@ -44,6 +45,10 @@ struct SimAudioOptions {
     // Paths beside the direct one (a room's reflections) for the angles (hDeg, vDeg), summed
     // into IN; none: the anechoic rig, bit for bit. REF is electrical and takes none.
     std::function<std::vector<SimPath>(double hDeg, double vDeg)> extraPaths;
+    // A microphone arc (sim_arc.h): the capture holds REF and then one channel per microphone,
+    // each hearing the loudspeaker in its own direction with its own noise; empty: the one
+    // microphone of IN, bit for bit.
+    std::vector<SimArcMicrophone> arc;
 };
 
 // Failures of the simulated device (0 is success); errorText gives their texts.
@@ -74,6 +79,8 @@ public:
     AudioStatus prepareOutput(std::span<const std::int32_t> interleaved) override;
     AudioStatus openInput(int id, int rate, WindowHost& window, AudioCompletion& completion) override;
     AudioStatus prepareInput(std::span<std::int32_t> interleaved) override;
+    // The rig records what its arc has: REF and one channel per microphone.
+    bool setInputChannels(int channels) override { return channels == captureChannels(); }
     AudioStatus queueInput() override;
     AudioStatus startInput() override;
     AudioStatus play() override;
@@ -92,6 +99,10 @@ public:
     // the angles (hDeg, vDeg): the loudspeaker at the microphone distance, or its near field
     // when the microphone stands at the cone. Ground truth.
     std::complex<double> inTransfer(double hz, double hDeg, double vDeg) const;
+    // The same for microphone m of the arc, with its errors, at the turntables' (hDeg, vDeg).
+    std::complex<double> micTransfer(std::size_t m, double hz, double hDeg, double vDeg) const;
+    // Recorded channels: REF and one per microphone.
+    int captureChannels() const { return options_.arc.empty() ? 2 : 1 + static_cast<int>(options_.arc.size()); }
     // The turntable angles do not matter while the microphone stands at the cone.
     void microphoneAtCone(double d) override { options_.nearFieldDistance = d; }
 
@@ -119,6 +130,8 @@ private:
     };
 
     void record(bool withPlayback);
+    // IN's signal for one microphone (nullptr: the rig's single one) into inSignal_.
+    void computeIn(const SimArcMicrophone* mic);
     void schedule(std::chrono::milliseconds delay, bool output);
     const BinTable& binTable(int rate);
     const DirectivityTable& directivityTable(int rate, double sinT);

@@ -16,8 +16,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/sim/room.h"
+#include "platform/sim/sim_arc.h"
 
 namespace vantrel {
 
@@ -37,6 +39,9 @@ struct SimFaults {
     // Nor is where the loudspeaker is mounted (--sim-offset): its baffle centre's place from the
     // rotation centre, m, in its own frame; zero: on it.
     Vec3 mountOffset{};
+    // Nor is its microphone arc (--sim-arc, --sim-mic-errors); none: the one microphone.
+    std::vector<SimArcMicrophone> arc;
+    double arcRadius = 0; // m, the arc's microphones' distance; 0: the rig's own
 
     bool any() const
     {

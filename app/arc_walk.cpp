@@ -1,0 +1,506 @@
+#include "app/arc_walk.h"
+
+#include "app/arc_calibration.h"
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+#include "app/main_window.h"
+#include "balloon/balloon_file.h"
+#include "balloon/replace_file.h"
+#include "mls/mls_engine.h"
+#include "mls/sound_card.h"
+#include "platform/audio_system.h"
+#include "platform/headless/headless_platform.h"
+#include "platform/sim/motor_rig.h"
+#include "sequencer/arc_plan.h"
+#include "sequencer/balloon_sequencer.h"
+
+namespace vantrel {
+
+namespace {
+
+using WallClock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kStepMs = 5;          // the virtual clock's step while the walk waits
+constexpr std::uint32_t kMoveLimitMs = 60000; // a move whose wait has not ended by then is hung
+constexpr int kMoveSteps[] = {90, 10, 5, 1};  // the steps a move is made of, largest first
+// Repeats compare levels over the band every measurement resolves.
+constexpr double kSpreadLowHz = 100, kSpreadHighHz = 10000;
+
+struct Completions final : AudioCompletion {
+    bool output = false, capture = false;
+    void outputDone() override { output = true; }
+    void captureDone(std::size_t) override { capture = true; }
+};
+
+double levelOf(const ComplexBin& b)
+{
+    return 10 * std::log10(static_cast<double>(b.re) * b.re + static_cast<double>(b.im) * b.im + 1e-30);
+}
+
+std::string stopText(const ArcStop& stop)
+{
+    return "H=" + std::to_string(stop.h) + ", V=" + std::to_string(stop.v) + " deg";
+}
+
+std::string pathIn(const std::string& directory, const char* name)
+{
+    return (std::filesystem::path(directory.empty() ? "." : directory) / name).string();
+}
+
+} // namespace
+
+std::optional<ArcProgress> readArcProgress(const std::string& directory, std::string& error)
+{
+    const std::string path = pathIn(directory, kArcRecordName);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "no interrupted arc walk in '" + (directory.empty() ? std::string(".") : directory) + "' (" +
+                kArcRecordName + " is missing)";
+        return std::nullopt;
+    }
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string why;
+    auto p = parseArcProgress(text, why);
+    if (!p)
+        error = path + ": " + why;
+    return p;
+}
+
+namespace {
+
+// The rig as an arc sees it: the tables' moves, one recording of REF and every microphone, and
+// each microphone's channel turned into its response.
+class ArcRig {
+public:
+    ArcRig(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio, const ArcWalkOptions& options)
+        : platform_(platform), main_(main), audio_(audio), options_(options), channelOf_(options.angles.size()),
+          wallStart_(WallClock::now()), clockStart_(platform.now())
+    {
+        for (std::size_t m = 0; m < channelOf_.size(); ++m) {
+            channelOf_[m] = m < options.channels.size() ? static_cast<std::size_t>(options.channels[m]) : m + 1;
+            channels_ = std::max(channels_, channelOf_[m] + 1);
+        }
+    }
+
+    // Nothing when the input device records every channel the arc needs; else why not.
+    std::optional<std::string> channelProblem()
+    {
+        AudioDeviceCaps caps;
+        if (audio_.inputCaps(options_.inputDevice, caps) != kAudioOk)
+            return "input device " + std::to_string(options_.inputDevice) + " does not exist: give --input";
+        if (caps.channels >= static_cast<int>(channels_))
+            return std::nullopt;
+        for (std::size_t m = 0; m < channelOf_.size(); ++m) // a channel the description names
+            if (m < options_.lines.size() && options_.lines[m] > 0 &&
+                channelOf_[m] + 1 > static_cast<std::size_t>(caps.channels))
+                return "the arc description, line " + std::to_string(options_.lines[m]) + ": channel " +
+                       std::to_string(channelOf_[m] + 1) + " is beyond the input device \"" + caps.name +
+                       "\", which has " + std::to_string(caps.channels) + " channels";
+        return "the input device \"" + caps.name + "\" has " + std::to_string(caps.channels) + " channels; the arc needs " +
+               std::to_string(channels_) + " (REF and " + std::to_string(channelOf_.size()) + " microphones)";
+    }
+
+    template <class Done> bool waitFor(const Done& done, std::uint32_t limitMs)
+    {
+        const std::uint32_t from = platform_.now();
+        while (!done()) {
+            if (platform_.now() - from > limitMs)
+                return false;
+            platform_.advance(kStepMs);
+            platform_.settle();
+            if (options_.realTime) // the tables and the card keep the wall's time
+                std::this_thread::sleep_until(wallStart_ + std::chrono::milliseconds(platform_.now() - clockStart_));
+        }
+        return true;
+    }
+
+    // The tables from where they stand to (h, v): V first, then H, in the protocol's steps.
+    std::optional<std::string> moveTo(int h, int v)
+    {
+        if (auto failed = turn(2, v - atV_))
+            return failed;
+        atV_ = v;
+        if (auto failed = turn(1, h - atH_))
+            return failed;
+        atH_ = h;
+        return std::nullopt;
+    }
+
+    // One recording of REF and every microphone into capture_; nothing, or why it failed.
+    std::optional<std::string> record()
+    {
+        const MlsSettings& s = main_.settings();
+        engine_.clearWorkArrays();
+        engine_.buildTimeWindows(s);
+        if (const MlsStatus status = engine_.generateMlsForPlayback(s); !status.ok())
+            return std::string(status.message);
+        std::copy(engine_.playBuffer().begin(), engine_.playBuffer().end(), play_.begin());
+        capture_.assign(channels_ * kCaptureBufferFrames, 0);
+        Completions done;
+        const int rate = s.sampleRate();
+        AudioStatus status = audio_.openOutput(options_.outputDevice, rate, main_.host(), done);
+        if (status == kAudioOk && !audio_.setInputChannels(static_cast<int>(channels_))) {
+            (void)audio_.closeOutput();
+            return "the sound card cannot record " + std::to_string(channels_) + " channels in one stream";
+        }
+        if (status == kAudioOk)
+            status = audio_.prepareOutput(play_);
+        if (status == kAudioOk)
+            status = audio_.openInput(options_.inputDevice, rate, main_.host(), done);
+        if (status == kAudioOk)
+            status = audio_.prepareInput(capture_);
+        if (status == kAudioOk)
+            status = audio_.queueInput();
+        if (status == kAudioOk)
+            status = audio_.startInput();
+        if (status == kAudioOk)
+            status = audio_.play();
+        const bool returned =
+            status == kAudioOk && waitFor([&] { return done.output && done.capture; }, kRecordingWatchdogMs);
+        (void)audio_.stopInput();
+        (void)audio_.resetInput();
+        (void)audio_.unprepareInput();
+        (void)audio_.closeInput();
+        (void)audio_.setInputChannels(2); // the single microphone's recording, as before
+        (void)audio_.resetOutput();
+        (void)audio_.unprepareOutput();
+        (void)audio_.closeOutput();
+        if (!returned)
+            return status != kAudioOk ? audio_.errorText(status) : std::string("it never returned");
+        soundSeconds += static_cast<double>(kCaptureBufferFrames) / rate;
+        return std::nullopt;
+    }
+
+    // Microphone m's channel of the last recording, with REF, through the single microphone's
+    // processing; its own calibration in place of the run's curve.
+    std::optional<std::string> process(std::size_t m, std::array<float, kDataBins>& levels,
+                                       std::array<float, kDataBins>& phases)
+    {
+        const auto processStart = WallClock::now();
+        const MlsSettings& s = main_.settings();
+        engine_.clearWorkArrays();
+        engine_.buildTimeWindows(s);
+        std::span<std::int32_t> pair = engine_.captureCopy();
+        for (std::size_t c = 0; c < kCaptureBufferFrames; ++c) {
+            pair[2 * c] = capture_[channels_ * c];
+            pair[2 * c + 1] = capture_[channels_ * c + channelOf_[m]];
+        }
+        engine_.splitCapture(s);
+        engine_.computeImpulseResponses(s);
+        const bool ownCurve = m < options_.micCurves.size() && options_.micCurves[m];
+        MlsSettings channelSettings = s;
+        if (ownCurve)
+            channelSettings.useCalibration = 1;
+        const MlsStatus processed =
+            engine_.computeFrequencyResponse(channelSettings, main_.axis(), ownCurve ? *options_.micCurves[m] : main_.calibration());
+        processingSeconds += std::chrono::duration<double>(WallClock::now() - processStart).count();
+        if (!processed.ok())
+            return std::string(processed.message);
+        const AxisLevelPhase& r = engine_.response();
+        for (std::size_t j = 0; j < levels.size(); ++j) {
+            levels[j] = r[j].level;
+            phases[j] = r[j].phase;
+        }
+        ++responses;
+        return std::nullopt;
+    }
+
+    double soundSeconds = 0, processingSeconds = 0;
+    int responses = 0;
+
+private:
+    std::optional<std::string> turn(int turntable, int delta)
+    {
+        Turntables& tables = main_.turntables();
+        const int direction = delta < 0 ? -1 : 1;
+        int left = std::abs(delta);
+        for (const int step : kMoveSteps)
+            while (left >= step) {
+                const int failed =
+                    turntable == 1 ? tables.moveTurntable1(step, direction) : tables.moveTurntable2(step, direction);
+                if (failed != 0 || !waitFor([&] { return !tables.busy(turntable); }, kMoveLimitMs))
+                    return "turntable " + std::to_string(turntable) + " did not complete its move";
+                left -= step;
+            }
+        return std::nullopt;
+    }
+
+    HeadlessPlatform& platform_;
+    MainWindow& main_;
+    AudioSystem& audio_;
+    const ArcWalkOptions& options_;
+    std::vector<std::size_t> channelOf_; // per microphone its channel in the recording
+    std::size_t channels_ = 1;           // channels recorded: REF and up to the highest microphone's
+    WallClock::time_point wallStart_;
+    std::uint32_t clockStart_;
+    int atH_ = 0, atV_ = 90;             // the rig stands at home as a walk starts and resumes
+    MlsEngine engine_;
+    std::vector<std::int32_t> play_ = std::vector<std::int32_t>(2 * kPlayBufferFrames);
+    std::vector<std::int32_t> capture_;
+};
+
+} // namespace
+
+ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio, SimulatedMotors* motors,
+                         const ArcWalkOptions& options, const std::function<void(const ArcWalkProgress&)>& progress,
+                         const std::atomic<bool>* interrupt)
+{
+    ArcWalkResult result;
+    const auto refuse = [&](std::string message) {
+        result.outcome = ArcWalkResult::Outcome::refused;
+        result.message = std::move(message);
+        return result;
+    };
+    const AngleGrid grid = main.angleGrid();
+    MlsSettings& s = main.settings();
+    if (auto problem = arcAnglesProblem(options.angles, grid))
+        return refuse("the arc: " + *problem);
+    const std::size_t mics = options.angles.size();
+    ArcRig rig(platform, main, audio, options);
+    if (auto problem = rig.channelProblem())
+        return refuse(*problem);
+
+    const ArcPlan plan = planArcWalk(options.angles, grid);
+    ArcProgress record;
+    record.grid = grid;
+    record.mlsLengthIndex = s.mlsLengthIndex;
+    record.rateIndex = s.rateIndex;
+    record.angles = options.angles;
+    record.stops = static_cast<int>(plan.stops.size());
+    const std::string balloonPath = pathIn(options.autosaveDirectory, kArcBalloonName);
+    const std::string recordPath = pathIn(options.autosaveDirectory, kArcRecordName);
+    if (options.resume) {
+        std::string error;
+        const auto kept = readArcProgress(options.autosaveDirectory, error);
+        if (!kept)
+            return refuse(error);
+        if (kept->angles != record.angles || kept->grid != grid || kept->stops != record.stops ||
+            kept->mlsLengthIndex != record.mlsLengthIndex || kept->rateIndex != record.rateIndex)
+            return refuse(recordPath + ": the interrupted walk was measured with another arc, grid or settings");
+        if (const auto loaded = loadBalloon(balloonPath, main.matrix()); !loaded)
+            return refuse(loaded.error);
+        record = *kept;
+        result.stopsKept = kept->stopsDone;
+    }
+    result.record = record;
+
+    const std::uint64_t motionAtStart =
+        motors ? motors->controller(1).motionMs() + motors->controller(2).motionMs() : 0;
+    const std::uint32_t rigStart = platform.now();
+    const auto halt = [&](std::string message) {
+        result.outcome = ArcWalkResult::Outcome::halted;
+        result.message = std::move(message);
+    };
+
+    result.outcome = ArcWalkResult::Outcome::completed;
+    for (int k = record.stopsDone; k < record.stops; ++k) {
+        if (interrupt && interrupt->load()) {
+            result.outcome = ArcWalkResult::Outcome::interrupted;
+            break;
+        }
+        const ArcStop& stop = plan.stops[static_cast<std::size_t>(k)];
+        if (auto failed = rig.moveTo(stop.h, stop.v)) {
+            halt(*failed + " to " + stopText(stop));
+            break;
+        }
+        if (options.pacing.paced && options.pacing.settleMs > 0) {
+            platform.advance(static_cast<std::uint32_t>(options.pacing.settleMs));
+            platform.settle();
+        }
+        const std::uint32_t startedAt = platform.now();
+        if (auto failed = rig.record()) {
+            halt("the recording at " + stopText(stop) + " failed: " + *failed);
+            break;
+        }
+
+        std::optional<std::string> failure;
+        for (std::size_t m = 0; m < mics && !failure; ++m) {
+            std::array<float, kDataBins> levels{}, phases{};
+            if ((failure = rig.process(m, levels, phases)))
+                break;
+            const ArcReach& reach = stop.reaches[m];
+            const CellIndex own = reach.cells.front();
+            const int step = gridStepDegrees(grid);
+            if (reach.keeps) {
+                if (!main.matrix().storeMeasurement(own.column * step, 90 - own.row * step, grid, levels, phases)) {
+                    failure = std::string(kResponseRangeText);
+                    break;
+                }
+                for (std::size_t c = 1; c < reach.cells.size(); ++c)
+                    (void)main.matrix().copyCell(own, reach.cells[c]);
+                continue;
+            }
+            // A repeat: how far it lies from the kept value.
+            ++record.repeats;
+            const auto kept = main.matrix().cell(own.row, own.column);
+            for (int j = 0; j < kDataBins; ++j) {
+                const double hz = main.axis()[j];
+                if (hz < kSpreadLowHz || hz > kSpreadHighHz)
+                    continue;
+                const auto jj = static_cast<std::size_t>(j);
+                const double d = levelOf(encodeBin(levels[jj], phases[jj])) - levelOf(kept[jj]);
+                if (!std::isfinite(d))
+                    continue;
+                record.spreadSumSquares += d * d;
+                ++record.spreadCount;
+                if (std::abs(d) > record.worstDb) {
+                    record.worstDb = std::abs(d);
+                    record.worstH = own.column * step;
+                    record.worstV = 90 - own.row * step;
+                    record.worstHz = static_cast<int>(std::lround(hz));
+                }
+            }
+        }
+        if (failure) {
+            halt("the response at " + stopText(stop) + ": " + *failure);
+            break;
+        }
+        if (!options.pacing.paced) { // the fixed wait of every point
+            const std::uint32_t due = startedAt + static_cast<std::uint32_t>(measurementWaitMs(s.mlsLengthIndex));
+            (void)rig.waitFor([&] { return platform.now() >= due; }, kMoveLimitMs);
+        }
+
+        record.stopsDone = k + 1;
+        const BalloonTrailer trailer{s.windowTypeIndex, s.rateIndex,  s.smoothingIndex,    s.fftWindowPosition,
+                                     s.fromIndex,       s.toIndex,    angleGridFlag(grid)};
+        std::optional<std::string> kept = saveBalloon(balloonPath, main.matrix(), trailer);
+        if (!kept)
+            kept = replaceFile(recordPath, arcProgressText(record));
+        if (kept) {
+            record.stopsDone = k; // the autosave holds the stop before
+            halt("the autosave: " + *kept);
+            break;
+        }
+        result.record = record;
+        if (progress)
+            progress({record.stopsDone, record.stops, stop.h, stop.v});
+    }
+    result.record = record;
+    result.rigSeconds = static_cast<double>(platform.now() - rigStart) / 1000.0;
+    result.soundSeconds = rig.soundSeconds;
+    result.processingSeconds = rig.processingSeconds;
+    result.responses = rig.responses;
+    if (motors)
+        result.motionSeconds =
+            static_cast<double>(motors->controller(1).motionMs() + motors->controller(2).motionMs() - motionAtStart) /
+            1000.0;
+    return result;
+}
+
+} // namespace vantrel
+
+namespace vantrel {
+
+namespace {
+
+// The slope of the unwrapped phase (degrees) against frequency over lowHz..highHz, as a delay:
+// tau = -(d phase / d f) / 360, in microseconds.
+double arrivalUs(const CalibrationCurve& ratio, const FrequencyAxis& axis, double lowHz, double highHz)
+{
+    double sf = 0, sp = 0, sff = 0, sfp = 0, previous = 0, turns = 0;
+    int n = 0;
+    for (int j = 0; j < kAxisPoints; ++j) {
+        const double f = axis[j];
+        if (f < lowHz || f > highHz)
+            continue;
+        double p = ratio[static_cast<std::size_t>(j)].phase + turns;
+        while (n > 0 && p - previous > 180) {
+            p -= 360;
+            turns -= 360;
+        }
+        while (n > 0 && p - previous < -180) {
+            p += 360;
+            turns += 360;
+        }
+        previous = p;
+        sf += f;
+        sp += p;
+        sff += f * f;
+        sfp += f * p;
+        ++n;
+    }
+    if (n < 2)
+        return 0;
+    const double slope = (n * sfp - sf * sp) / (n * sff - sf * sf);
+    return -slope / 360.0 * 1e6;
+}
+
+double wrapDegrees(double d)
+{
+    while (d > 180)
+        d -= 360;
+    while (d <= -180)
+        d += 360;
+    return d;
+}
+
+} // namespace
+
+ArcCalibrationResult runArcCalibration(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio,
+                                       const ArcWalkOptions& options, const std::atomic<bool>* interrupt)
+{
+    ArcCalibrationResult result;
+    const AngleGrid grid = main.angleGrid();
+    if (auto problem = arcAnglesProblem(options.angles, grid)) {
+        result.message = "the arc: " + *problem;
+        return result;
+    }
+    ArcRig rig(platform, main, audio, options);
+    if (auto problem = rig.channelProblem()) {
+        result.message = *problem;
+        return result;
+    }
+    const MlsSettings& s = main.settings();
+    result.calibration.fromIndex = s.fromIndex;
+    result.calibration.toIndex = s.toIndex;
+    const std::uint32_t rigStart = platform.now();
+    result.outcome = ArcCalibrationResult::Outcome::completed;
+    std::array<float, kDataBins> firstLevels{}, firstPhases{};
+    for (std::size_t m = 0; m < options.angles.size(); ++m) {
+        if (interrupt && interrupt->load()) {
+            result.outcome = ArcCalibrationResult::Outcome::interrupted;
+            break;
+        }
+        // The axis at microphone m: H + a = 0.
+        const int h = -options.angles[m];
+        std::optional<std::string> failed = rig.moveTo(h, 90);
+        if (!failed)
+            failed = rig.record();
+        std::array<float, kDataBins> levels{}, phases{};
+        if (!failed)
+            failed = rig.process(m, levels, phases);
+        if (failed) {
+            result.outcome = ArcCalibrationResult::Outcome::halted;
+            result.message = "the microphone at " + std::to_string(options.angles[m]) + " degrees: " + *failed;
+            break;
+        }
+        if (m == 0) {
+            firstLevels = levels;
+            firstPhases = phases;
+        }
+        ArcMicrophoneCalibration c;
+        c.angle = options.angles[m];
+        for (std::size_t j = 0; j < c.ratio.size(); ++j)
+            c.ratio[j] = {levels[j] - firstLevels[j], static_cast<float>(wrapDegrees(phases[j] - firstPhases[j]))};
+        c.arrivalUs = arrivalUs(c.ratio, main.axis(), 300, 1500);
+        result.calibration.microphones.push_back(c);
+    }
+    // Back home, where a walk starts.
+    if (result.outcome == ArcCalibrationResult::Outcome::completed)
+        if (auto failed = rig.moveTo(0, 90)) {
+            result.outcome = ArcCalibrationResult::Outcome::halted;
+            result.message = *failed + " back to H=0, V=90 deg";
+        }
+    result.rigSeconds = static_cast<double>(platform.now() - rigStart) / 1000.0;
+    return result;
+}
+
+} // namespace vantrel
