@@ -7,6 +7,7 @@
 
 #include "cli/cli_command.h"
 #include "balloon/measured_balloon.h"
+#include "analysis/tables.h"
 #include "exports/export_run.h"
 #include "field/acoustic_centre.h"
 #include "field/sphere_analysis.h"

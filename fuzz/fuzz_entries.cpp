@@ -608,6 +608,9 @@ int simOffset(Bytes data)
     }
     for (double v : offset)
         require(std::isfinite(v) && std::abs(v) <= kLargestSimOffsetMm / 1000, "an offset taken lies within the cube");
+    return 0;
+}
+
 int arcRecord(Bytes data)
 {
     std::string error;
@@ -672,8 +675,7 @@ std::span<const Target> targets()
         {"session_script", sessionScript}, {"device_names", deviceNames}, {"balloon_file", balloonFile},
         {"autosave_record", autosaveRecord}, {"html_texts", htmlTexts}, {"mic_file", micFile},
         {"distortion_file", distortionFile}, {"walk_pacing", walkPacing},
-        {"measurement_record", measurementRecord}, {"sim_room", simRoom},
-        {"measurement_record", measurementRecord}, {"near_field_curve", nearFieldCurve},
+        {"measurement_record", measurementRecord}, {"sim_room", simRoom}, {"near_field_curve", nearFieldCurve},
         {"sphere_coefficients", sphereCoefficients}, {"sim_offset", simOffset},
         {"resampling_record", resamplingRecord},
         {"api_request", apiRequest},

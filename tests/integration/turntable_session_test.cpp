@@ -31,7 +31,7 @@ TEST(TurntableSession, ConnectAndJogReachThePeerOfARealPort)
     HeadlessPlatform platform(events);
     QtSerialPorts real;
     LoggingSerialPorts ports(real, platform.log());
-    auto main = MainWindow::start(platform, Devices{ports, ports, nullptr}, dir.path().string());
+    auto main = MainWindow::start(platform, Devices{ports, ports, nullptr, {}}, dir.path().string());
     ASSERT_TRUE(main);
     std::istringstream script("select main 3000 4\npress main 1004\npress main 1000\n");
     EXPECT_FALSE(runSessionScript(platform, script));
