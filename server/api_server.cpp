@@ -14,11 +14,11 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTcpSocket>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -546,8 +546,10 @@ private:
     int keepBalloon(const std::string& path)
     {
         for (const auto& [id, kept] : balloons_)
-            if (kept == path)
+            if (kept == path) {
+                goldens_.erase(id); // written anew: read again at its next check
                 return id;
+            }
         balloons_[nextBalloon_] = path;
         return nextBalloon_++;
     }
@@ -888,13 +890,24 @@ private:
         if (golden == balloons_.end())
             return writeAnswer(responder, errorAnswer(Status::BadRequest, "\"golden\": no balloon " +
                                                                               std::to_string(c.golden), "golden"));
-        auto a = std::make_shared<std::optional<BalloonMatrix>>(BalloonMatrix::create());
+        // The golden is read once and kept; each check stores into a fresh copy of it.
+        auto& kept = goldens_[c.golden];
+        if (!kept) {
+            auto read = std::make_shared<Golden>();
+            read->matrix = BalloonMatrix::create();
+            if (!read->matrix)
+                return writeAnswer(responder, errorAnswer(Status::InternalServerError, "not enough memory for the golden balloon"));
+            read->load = loadMeasuredBalloon(golden->second, *read->matrix);
+            if (!read->load)
+                return writeAnswer(responder, errorAnswer(Status::BadRequest, "\"golden\": " + read->load.error, "golden"));
+            kept = read;
+        }
+        const std::shared_ptr<Golden> goldenBalloon = kept;
+        const MeasuredBalloonLoad& loaded = goldenBalloon->load;
         auto b = std::make_shared<std::optional<BalloonMatrix>>(BalloonMatrix::create());
-        if (!*a || !*b)
+        if (!*b)
             return writeAnswer(responder, errorAnswer(Status::InternalServerError, "not enough memory for two balloons"));
-        const MeasuredBalloonLoad loaded = loadMeasuredBalloon(golden->second, **a);
-        if (!loaded || !loadMeasuredBalloon(golden->second, **b))
-            return writeAnswer(responder, errorAnswer(Status::BadRequest, "\"golden\": " + loaded.error, "golden"));
+        std::memcpy((*b)->bytes().data(), goldenBalloon->matrix->bytes().data(), BalloonMatrix::kBlockBytes);
         const AngleGrid grid = angleGridFromFlag(loaded.settings->angleGridFlag);
         const int step = gridStepDegrees(grid);
         for (const CheckDirection& d : c.directions)
@@ -954,7 +967,7 @@ private:
             int worst = -1;
             double worstExcess = -1e300;
             for (std::size_t i = 0; i < c.bands.size(); ++i) {
-                const BalloonComparison comparison = compareBalloons(**a, **b, grid, axis, spans[i].first, spans[i].second);
+                const BalloonComparison comparison = compareBalloons(*goldenBalloon->matrix, **b, grid, axis, spans[i].first, spans[i].second);
                 const LargestDifference& l = comparison.largest;
                 const double excess = std::abs(l.db) - c.bands[i].toleranceDb;
                 pass = pass && excess <= 0;
@@ -996,6 +1009,11 @@ private:
     int degrees_[2] = {0, 0};
     std::map<int, std::shared_ptr<Walk>> walks_;
     std::map<int, std::string> balloons_; // id -> path of the balloon file
+    struct Golden {
+        std::optional<BalloonMatrix> matrix;
+        MeasuredBalloonLoad load;
+    };
+    std::map<int, std::shared_ptr<Golden>> goldens_; // balloons read for checks, by id
     int nextBalloon_ = 1;
     std::vector<std::unique_ptr<EventStream>> streams_;
     std::unique_ptr<RigSession> session_;

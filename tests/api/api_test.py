@@ -109,6 +109,29 @@ class ApiTest(unittest.TestCase):
         self.assertEqual(os.stat(self.server.token_file).st_mode & 0o777, 0o600)
         self.assertTrue(self.server.token_file.startswith(self.runtime + "/vantrel/"))
 
+    def test_other_addresses_need_a_token_of_the_users(self):
+        token = os.path.join(self.temp.name, "own.token")
+        with open(token, "w") as f:
+            f.write("a-token-of-my-own-making\n")
+        os.chmod(token, 0o644)
+        cases = [(["--listen", "0.0.0.0"], 2, "--token-file"), (["--listen", "here"], 2, "not an IP address"),
+                 (["--listen", "0.0.0.0", "--token-file", token], 2, "chmod 600")]
+        for options, status, text in cases:
+            with self.subTest(options=options):
+                run = subprocess.run([CLI, "serve", "--simulate", "--port", "0"] + options, capture_output=True,
+                                     text=True, timeout=30)
+                self.assertEqual(run.returncode, status, run.stderr)
+                self.assertIn(text, run.stderr)
+        os.chmod(token, 0o600)
+        served = subprocess.Popen([CLI, "serve", "--simulate", "--port", "0", "--listen", "0.0.0.0", "--token-file",
+                                   token, "--directory", self.temp.name], stdout=subprocess.PIPE, text=True)
+        try:
+            self.assertIn("listening: http://0.0.0.0:", served.stdout.readline())
+            self.assertEqual(served.stdout.readline().strip(), "token: " + token, "the user's own file")
+        finally:
+            served.terminate()
+            served.wait(timeout=30)
+
     def test_moving_endpoints_refuse_without_the_token(self):
         cases = [("POST", "/turntables/1/moves", {"degrees": 5}), ("POST", "/turntables/2/moves", {"degrees": -5}),
                  ("POST", "/walks", {"order": 13}), ("DELETE", "/walks/1", None),
