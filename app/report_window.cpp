@@ -100,10 +100,21 @@ void ReportWindow::saveAll()
             continue; // a note of the window's own, no file of the analysis
         const std::string path = (std::filesystem::path(folder_) / item.file).string();
         std::optional<std::string> error;
-        if (item.draw)
-            error = platform_->savePicture(item.width, item.height, item.draw, path);
-        else if (std::string failed = writeTextFile(path, item.text); !failed.empty())
+        if (item.draw) {
+            // Under a hidden name until whole, as the tables are written.
+            const std::string partial = (std::filesystem::path(folder_) / ("." + item.file + ".part")).string();
+            error = platform_->savePicture(item.width, item.height, item.draw, partial);
+            std::error_code ec;
+            if (!error) {
+                std::filesystem::rename(partial, path, ec);
+                if (ec)
+                    error = path + ": " + ec.message();
+            }
+            if (error)
+                std::filesystem::remove(partial, ec);
+        } else if (std::string failed = writeTextFile(path, item.text); !failed.empty()) {
             error = failed;
+        }
         if (error) {
             host_->message(written + (written.empty() ? "" : "\n") + *error, kCaption, MessageIcon::Warning);
             return;

@@ -19,7 +19,7 @@ struct Devices {
     std::int64_t autosaveLimitBytes = 0; // > 0: a rehearsed full disk under the autosave
     bool simulatedRig = false;            // the autosave notes it, so a resumed walk uses the same kind
     double simA2 = 0, simA3 = 0;          // the simulated rig's distortion, noted with it
-    std::string libraries;                // "Qt 6.4.2, PortAudio V19...": what "About Vantrel" names
+    std::string libraries = {};           // "Qt 6.4.2", "PortAudio V19...", one a line: for "About Vantrel"
 };
 
 } // namespace vantrel

@@ -137,6 +137,11 @@ TEST_F(Menus, DirectivityReportShowsAndSavesWhatTheCommandLineWrites)
     run("press report 2\npress report 2\npress report 3\n");
     EXPECT_EQ(report->pictureZoom(report_ids::kTabs), 140);
 
+    // A folder that cannot be made (a file stands in its way): said, nothing written.
+    const fs::path blocked = balloon_ / "report";
+    r = run("file \"" + blocked.string() + "\"\npress report 1\n");
+    EXPECT_NE(r.find(blocked.string() + "\\n\\nThe folder cannot be made."), -1) << r.events;
+
     const fs::path byMenu = dir_.path() / "report", byCli = dir_.path() / "directivity";
     r = run("file \"" + byMenu.string() + "\"\npress report 1\n");
     const CliResult cli = runCli("directivity " + q(balloon_) + " -o " + q(byCli));
@@ -376,4 +381,56 @@ TEST(MenusDuringAWalk, HoldTheLoadsAndExportWhatIsMeasured)
     EXPECT_FALSE(session.main().sequence().sequenceRunning);
     EXPECT_TRUE(main.menu(menu_ids::kOpenBalloon)->enabled);
     EXPECT_TRUE(main.menu(menu_ids::kOpenBalloon)->reason.empty());
+}
+
+// The export window's fields as the command line's options; a refused field names itself.
+TEST(ExportFields, BecomeTheCommandLinesOptionsOrAreRefused)
+{
+    using namespace export_ids;
+    struct Case {
+        ExportKind kind;
+        ExportFields fields;
+        std::string refused; // part of the reason, or empty when taken
+    };
+    const std::vector<Case> cases = {
+        {ExportKind::Clf, {{kOutput, "a.tab"}, {kClfVersion, "2"}, {kDistance, "2.5"}, {kDriveVolts, "2.83"}}, ""},
+        {ExportKind::Clf, {{kOutput, "a.tab"}, {kClfVersion, "3"}}, "CLF version is 1 or 2"},
+        {ExportKind::Clf, {{kOutput, "a.tab"}, {kDistance, "2,5"}}, "distance must be a number above 0"},
+        {ExportKind::Clf, {{kOutput, "a.tab"}, {kDriveVolts, "-1"}}, "drive voltage must be a number above 0"},
+        {ExportKind::Clf, {{kOutput, "a.tab"}, {kDistance, "inf"}}, "distance must be a number above 0"},
+        {ExportKind::Sofa, {{kTitle, "T"}}, "Choose the file"},
+        {ExportKind::Frd, {}, "Choose the folder"},
+        {ExportKind::Frd, {{kOutput, "d"}, {kPrefix, "p"}, {kUnwrapped, "1"}, {kAllPoints, "1"}}, ""},
+        {ExportKind::Sofa, {{kOutput, "s.sofa"}, {kTitle, "T"}, {kManufacturer, "M"}, {kAllPoints, "0"}}, ""},
+    };
+    for (const Case& c : cases) {
+        ExportRequest r;
+        bool allPoints = false;
+        const std::string error = exportRequestFromFields(c.kind, c.fields, r, allPoints);
+        if (!c.refused.empty()) {
+            EXPECT_NE(error.find(c.refused), std::string::npos) << error;
+            continue;
+        }
+        ASSERT_EQ(error, "");
+        switch (c.kind) {
+        case ExportKind::Clf:
+            EXPECT_EQ(r.clf, "a.tab");
+            EXPECT_EQ(r.clfOptions.version, 2);
+            EXPECT_DOUBLE_EQ(r.clfOptions.distanceMetres, 2.5);
+            EXPECT_DOUBLE_EQ(r.clfOptions.driveVolts, 2.83);
+            break;
+        case ExportKind::Frd:
+            EXPECT_EQ(r.frd, "d");
+            EXPECT_EQ(r.prefix, "p");
+            EXPECT_EQ(r.phase, FrdPhase::Unwrapped);
+            EXPECT_TRUE(allPoints);
+            break;
+        default:
+            EXPECT_EQ(r.sofa, "s.sofa");
+            EXPECT_EQ(r.metadata.title, "T");
+            EXPECT_EQ(r.metadata.manufacturer, "M");
+            EXPECT_FALSE(allPoints);
+            EXPECT_TRUE(r.frd.empty() && r.clf.empty() && r.html.empty() && r.spinorama.empty());
+        }
+    }
 }
