@@ -120,15 +120,11 @@ std::optional<ArcCalibration> parseArcCalibration(std::string_view text, std::st
 
 std::optional<ArcCalibration> readArcCalibration(const std::string& path, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!readTextUpTo(path, kCalibrationFileLimit, text)) {
         error = "cannot read it";
         return std::nullopt;
     }
-    std::string text;
-    text.resize(kCalibrationFileLimit + 1);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > kCalibrationFileLimit) {
         error = "larger than an arc calibration can be";
         return std::nullopt;

@@ -137,15 +137,11 @@ std::optional<ArcDescription> parseArcDescription(std::string_view text, AngleGr
 std::optional<ArcDescription> readArcDescription(const std::string& path, AngleGrid grid, int deviceChannels,
                                                  std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!readTextUpTo(path, kArcFileLimit, text)) {
         error = "cannot read it";
         return std::nullopt;
     }
-    std::string text;
-    text.resize(kArcFileLimit + 1);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > kArcFileLimit) {
         error = "larger than an arc description can be (1 MB)";
         return std::nullopt;

@@ -39,12 +39,8 @@ MeasurePlan planMeasure(MeasureRequest o, const std::string& startDirectory)
             return failed(error, true);
     if (!o.simRoom.empty()) {
         SimRoom room;
-        std::string error = parseSimRoom(o.simRoom, room);
-        if (error.empty() && !o.rigHeight.empty() && !parseDecimal(o.rigHeight, room.rigHeight))
-            error = "--sim-rig-height: '" + o.rigHeight + "' is not a number (metres)";
-        if (error.empty())
-            error = roomProblem(room, SimAudioOptions{}.distance);
-        if (!error.empty())
+        if (const std::string error = simRoomFromOptions(o.simRoom, o.rigHeight, SimAudioOptions{}.distance, room);
+            !error.empty())
             return failed(error, true);
         o.faults.room = room;
     }

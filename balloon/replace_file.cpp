@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 namespace vantrel {
 
@@ -61,6 +62,17 @@ std::string sidePathFor(const std::string& balloonPath, std::string_view suffix)
     else
         p += suffix;
     return p.string();
+}
+
+bool readTextUpTo(const std::string& path, std::size_t limit, std::string& text)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    text.resize(limit + 1);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return true;
 }
 
 std::vector<std::string_view> textWords(std::string_view line)

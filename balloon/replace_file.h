@@ -19,6 +19,10 @@ std::optional<std::string> replaceFile(const std::string& path, std::string_view
 // NAME.SUFFIX beside NAME.BAL (any other name gets the suffix appended).
 std::string sidePathFor(const std::string& balloonPath, std::string_view suffix);
 
+// At most limit + 1 bytes of the file at path into text (one more than the limit, so that the
+// caller can tell a file that is too large); false when it cannot be opened.
+bool readTextUpTo(const std::string& path, std::size_t limit, std::string& text);
+
 // The words of a line of text: runs of anything but blanks and TABs.
 std::vector<std::string_view> textWords(std::string_view line);
 

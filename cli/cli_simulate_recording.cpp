@@ -34,12 +34,8 @@ int run(const SimulateOptions& o)
     request.rateIndex = o.rateIndex;
     if (!o.simRoom.empty()) {
         SimRoom room;
-        std::string error = parseSimRoom(o.simRoom, room);
-        if (error.empty() && !o.rigHeight.empty() && !parseDecimal(o.rigHeight, room.rigHeight))
-            error = "--sim-rig-height: '" + o.rigHeight + "' is not a number (metres)";
-        if (error.empty())
-            error = roomProblem(room, SimAudioOptions{}.distance);
-        if (!error.empty())
+        if (const std::string error = simRoomFromOptions(o.simRoom, o.rigHeight, SimAudioOptions{}.distance, room);
+            !error.empty())
             return cliUsageError("simulate-recording", error);
         request.room = room;
     }

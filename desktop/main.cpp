@@ -153,11 +153,8 @@ int main(int argc, char** argv)
     }
     if (roomText) {
         vantrel::SimRoom room;
-        std::string error = vantrel::parseSimRoom(*roomText, room);
-        if (error.empty() && rigHeightText && !vantrel::parseDecimal(*rigHeightText, room.rigHeight))
-            error = "--sim-rig-height: '" + *rigHeightText + "' is not a number (metres)";
-        if (error.empty())
-            error = vantrel::roomProblem(room, vantrel::SimAudioOptions{}.distance);
+        const std::string error = vantrel::simRoomFromOptions(*roomText, rigHeightText.value_or(""),
+                                                              vantrel::SimAudioOptions{}.distance, room);
         if (!error.empty()) {
             std::fprintf(stderr, "vantrel: %s\n", error.c_str());
             return 2;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "balloon/replace_file.h"
 #include "field/spherical_harmonics.h"
 #include "platform/number_text.h"
 
@@ -27,21 +28,6 @@ std::string quoted(std::string_view text)
     return out;
 }
 
-std::vector<std::string_view> fields(std::string_view line)
-{
-    std::vector<std::string_view> out;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-            ++i;
-        const std::size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
-            ++i;
-        if (i > start)
-            out.push_back(line.substr(start, i - start));
-    }
-    return out;
-}
 
 } // namespace
 
@@ -99,7 +85,7 @@ std::optional<std::vector<SphereCoefficients>> parseSphereCoefficients(std::stri
         }
         if (!line.empty() && line.front() == '#')
             continue;
-        const std::vector<std::string_view> parts = fields(line);
+        const std::vector<std::string_view> parts = textWords(line);
         if (parts.empty())
             continue;
         if (parts[0] == "f") {

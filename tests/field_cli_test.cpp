@@ -9,7 +9,11 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
-#include <regex>
+#include <cctype>
+#include <cstdlib>
+#include <locale>
+#include <sstream>
+#include <utility>
 #include <string>
 
 #include "balloon/balloon_file.h"
@@ -52,13 +56,33 @@ std::string rigBalloon(const TempDir& dir)
     return path;
 }
 
+// "centre over ...: X Y Z mm"
 std::array<double, 3> printedCentre(const std::string& out)
 {
-    std::smatch m;
-    EXPECT_TRUE(std::regex_search(out, m, std::regex("centre over [^:]*: (\\S+) (\\S+) (\\S+) mm"))) << out;
-    if (m.size() < 4)
+    const std::size_t at = out.find("centre over ");
+    const std::size_t colon = at == std::string::npos ? at : out.find(": ", at);
+    EXPECT_NE(colon, std::string::npos) << out;
+    if (colon == std::string::npos)
         return {};
-    return {std::stod(m[1]), std::stod(m[2]), std::stod(m[3])};
+    std::istringstream in(out.substr(colon + 2));
+    in.imbue(std::locale::classic());
+    std::array<double, 3> centre{};
+    in >> centre[0] >> centre[1] >> centre[2];
+    EXPECT_FALSE(in.fail()) << out;
+    return centre;
+}
+
+// The two orders of "N about the centre, M about the rotation".
+std::pair<int, int> printedOrders(const std::string& out)
+{
+    const std::size_t at = out.find(" about the centre, ");
+    EXPECT_NE(at, std::string::npos) << out;
+    if (at == std::string::npos)
+        return {};
+    std::size_t start = at;
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(out[start - 1])))
+        --start;
+    return {std::atoi(out.substr(start, at - start).c_str()), std::atoi(out.c_str() + at + 19)};
 }
 
 TEST(SphereCli, FindsTheMountedRigsCentresAndWritesAnExpansionAnotherReaderRebuilds)
@@ -75,9 +99,9 @@ TEST(SphereCli, FindsTheMountedRigsCentresAndWritesAnExpansionAnotherReaderRebui
     for (std::size_t a = 0; a < 3; ++a)
         EXPECT_NEAR(centre[a], truth[a], 5) << a;
     // At 10 kHz the centred field needs a third fewer orders at least.
-    std::smatch orders;
-    ASSERT_TRUE(std::regex_search(run.out, orders, std::regex("(\\d+) about the centre, (\\d+) about the rotation")));
-    EXPECT_LE(std::stoi(orders[1]) * 3, std::stoi(orders[2]) * 2) << run.out;
+    const auto [centred, rotation] = printedOrders(run.out);
+    EXPECT_GT(centred, 0) << run.out;
+    EXPECT_LE(centred * 3, rotation * 2) << run.out;
     for (const char* file : {"sphere.txt", "sphere.png", "coefficients.txt"})
         EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(out) / file)) << file;
     const std::string text = testing::readWholeFile(std::filesystem::path(out) / "sphere.txt");

@@ -95,6 +95,16 @@ std::string roomProblem(const SimRoom& room, double distance)
     return {};
 }
 
+std::string simRoomFromOptions(std::string_view roomText, std::string_view heightText, double distance, SimRoom& room)
+{
+    std::string error = parseSimRoom(roomText, room);
+    if (error.empty() && !heightText.empty() && !parseDecimal(heightText, room.rigHeight))
+        error = "--sim-rig-height: '" + std::string(heightText) + "' is not a number (metres)";
+    if (error.empty())
+        error = roomProblem(room, distance);
+    return error;
+}
+
 Vec3 rotationCentre(const SimRoom& room, double distance)
 {
     return {(room.length - distance) / 2, room.width / 2, room.rigHeight};

@@ -54,6 +54,10 @@ std::string roomProblem(const SimRoom& room, double distance);
 inline constexpr double kLargestSimOffsetMm = 500;
 std::string parseSimOffset(std::string_view text, Vec3& offset);
 
+// --sim-room and --sim-rig-height as given (height empty: the default), read and judged for a
+// rig distance m apart: empty on success, else the reason naming the value.
+std::string simRoomFromOptions(std::string_view roomText, std::string_view heightText, double distance, SimRoom& room);
+
 // The rotation centre and the microphone in the room frame.
 Vec3 rotationCentre(const SimRoom& room, double distance);
 Vec3 microphonePosition(const SimRoom& room, double distance);
