@@ -305,11 +305,6 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->excludes("--resume");
     app.add_option("--f1", o->f1, "sweep start, Hz")->capture_default_str()->excludes("--resume");
     app.add_option("--f2", o->f2, "sweep end, Hz (default: the Nyquist frequency)")->excludes("--resume");
-    app.add_option("--sim-nonlinearity", o->nonlinearity,
-                   "the simulated rig's distortion y = x + A2 x^2 + A3 x^3 in front of its loudspeaker")
-        ->delimiter(',')
-        ->expected(2)
-        ->needs("--simulate");
     app.add_option("--gate", o->gate,
                    "cut the time window before the first reflection: auto finds it at the walk's first point, "
                    "MS ends the window MS after the direct sound; either is kept for the whole balloon, and a "
@@ -317,30 +312,7 @@ std::function<int()> setupMeasure(CLI::App& app)
         ->type_name("auto|MS")
         ->excludes("--resume")
         ->excludes("--window");
-    auto* room = app.add_option("--sim-room", o->simRoom,
-                                "put the simulated rig in a shoebox room L,W,H[,ALPHA]: metres, and the absorption "
-                                "of every surface (default 0.1); the rotation centre and the microphone stand 2 m "
-                                "apart along its length, centred")
-                     ->type_name("L,W,H[,ALPHA]")
-                     ->needs("--simulate");
-    app.add_option("--sim-rig-height", o->rigHeight, "the rig's height above the simulated room's floor, m (default 1.3)")
-        ->type_name("M")
-        ->needs(room);
-    app.add_option("--sim-offset", o->simOffset,
-                   "mount the simulated loudspeaker with its baffle centre X,Y,Z mm off the rotation centre "
-                   "(its own frame: +z its axis, +y up the baffle, +x completing a right-handed frame)")
-        ->type_name("X,Y,Z")
-        ->needs("--simulate");
-    app.add_option("--sim-arc", o->simArc,
-                   "measure with a simulated arc of N microphones STEP degrees apart (1..64, spanning at most 180 "
-                   "degrees) in the plane turntable 1 turns in: the walk stops only where the arc covers the grid")
-        ->type_name("N,STEP")
-        ->needs("--simulate");
-    app.add_option("--sim-mic-errors", o->micErrorsSeed,
-                   "give every microphone of the simulated arc a reproducible level (+-1 dB), phase (+-10 degrees "
-                   "at 10 kHz, as a delay) and radius (+-3 mm) error drawn from SEED")
-        ->type_name("SEED")
-        ->needs("--simulate");
+    addSimRigOptions(app, *o);
     app.add_option("--arc-calibration", o->arcCalibration,
                    "divide every microphone's responses by its ratio to the first from this calibration set "
                    "(written by arc-calibrate), after its own file")

@@ -43,12 +43,17 @@ int run(ServeOptions o)
         return cliUsageError(kName, "--directory '" + o.directory + "' is not a directory");
     const std::string directory = std::filesystem::absolute(o.directory, ec).lexically_normal().string();
     // The rig options are checked as measure checks them.
-    MeasureRequest probe = o.rig;
-    if (const MeasurePlan plan = planMeasure(probe, directory); !plan.error.empty())
+    const MeasurePlan plan = planMeasure(o.rig, directory);
+    if (!plan.error.empty())
         return plan.usage ? cliUsageError(kName, plan.error) : cliRefusal(kName, plan.error);
 
     ApiServerOptions options;
     options.rig = o.rig;
+    // Moves, single measurements and checks hear the rig as its walks do (room, mount,
+    // distortion), through the rig's own microphone: an arc is the walks' alone.
+    options.rig.faults = plan.job.faults;
+    options.rig.faults.arc.clear();
+    options.rig.faults.arcRadius = 0;
     options.directory = directory;
     std::string why;
     if (!o.tokenFile.empty()) {
@@ -111,17 +116,7 @@ std::function<int()> setupServe(CLI::App& app)
     app.add_option("--input", rig.input, "input device number of the sound card")->check(CLI::Range(0, 19));
     app.add_option("--output", rig.output, "output device number of the sound card")->check(CLI::Range(0, 19));
     addSimFaultOption(app, rig.faults)->needs("--simulate");
-    app.add_option("--sim-nonlinearity", rig.nonlinearity,
-                   "the simulated rig's distortion y = x + A2 x^2 + A3 x^3 in front of its loudspeaker")
-        ->delimiter(',')
-        ->expected(2)
-        ->needs("--simulate");
-    auto* room = app.add_option("--sim-room", rig.simRoom, "put the simulated rig in a shoebox room L,W,H[,ALPHA]")
-                     ->type_name("L,W,H[,ALPHA]")
-                     ->needs("--simulate");
-    app.add_option("--sim-rig-height", rig.rigHeight, "the rig's height above the simulated room's floor, m (default 1.3)")
-        ->type_name("M")
-        ->needs(room);
+    addSimRigOptions(app, rig);
     app.add_option("--port", o->port, "TCP port (0: any free one)")->capture_default_str()->check(CLI::Range(0, 65535));
     app.add_option("--listen", o->listen,
                    "the address to listen on; another than the loopback needs --token-file")

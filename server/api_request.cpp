@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "platform/number_text.h"
 #include "sequencer/walk_pacing.h"
@@ -149,7 +150,8 @@ std::optional<RequestError> readWalkRequest(std::string_view body, WalkRequest& 
     if (auto error = readObject(body, o))
         return error;
     if (auto error = onlyKnownFields(o, {"grid", "order", "rate", "window", "front", "windowType", "windowPosition",
-                                         "paced", "settle", "excitation", "f1", "f2", "gate", "file", "resume"}))
+                                         "paced", "settle", "excitation", "f1", "f2", "gate", "file", "resume",
+                                         "preferences", "micFile", "arc", "arcCalibration"}))
         return error;
     WalkRequest w;
     MeasureRequest& m = w.measure;
@@ -187,10 +189,22 @@ std::optional<RequestError> readWalkRequest(std::string_view body, WalkRequest& 
                                       "'.', '_', '-'; no folders)");
         w.file = f.toString().toStdString();
     }
+    // Files the walk reads, named relative to the server's directory (the server judges, on the
+    // real folders, whether each stays inside it).
+    for (auto [field, target] : {std::pair{"preferences", &m.preferences}, std::pair{"micFile", &m.micFile},
+                                 std::pair{"arc", &m.arcFile}, std::pair{"arcCalibration", &m.arcCalibration}}) {
+        if (!o.contains(QLatin1String(field)))
+            continue;
+        const QJsonValue v = o.value(QLatin1String(field));
+        const std::string p = v.toString().toStdString();
+        if (!v.isString() || p.empty() || p.size() > 4096 || p.find('\0') != std::string::npos)
+            return fieldError(field, "a file's path inside the server's directory");
+        *target = p;
+    }
     // The same exclusions as measure's command line: a resumed walk keeps its own settings.
     if (w.resume)
         for (const char* kept : {"grid", "order", "rate", "window", "front", "windowType", "windowPosition",
-                                 "excitation", "f1", "f2", "gate"})
+                                 "excitation", "f1", "f2", "gate", "preferences", "micFile"})
             if (o.contains(QLatin1String(kept)))
                 return fieldError(kept, "not with \"resume\": a resumed walk keeps the settings it was started with");
     if (m.gate.size() && m.window)

@@ -21,7 +21,8 @@ struct RequestError {
 // A walk: the options of `measure` that are the walk's own (the rig is the server's).
 struct WalkRequest {
     MeasureRequest measure;   // grid, order, rate, window, front, windowType, windowPosition, paced,
-                              // settle, excitation, f1, f2, gate
+                              // settle, excitation, f1, f2, gate; preferences, micFile, arcFile and
+                              // arcCalibration as given, relative to the server's directory
     std::string file;         // the balloon's file name inside the server's directory; empty: chosen
     bool resume = false;      // go on with the interrupted walk autosaved in the server's directory
 };

@@ -582,16 +582,13 @@ private:
             std::string name;
             if (auto error = readBalloonPath(bodyOf(request), name))
                 return errorAnswer(Status::BadRequest, error->message, error->field);
-            std::error_code ec;
-            const auto root = std::filesystem::weakly_canonical(o_.directory, ec);
-            const auto full = std::filesystem::weakly_canonical(root / name, ec);
-            const auto relative = full.lexically_relative(root);
-            if (ec || relative.empty() || *relative.begin() == "..")
+            std::string full;
+            if (!insideDirectory(name, full))
                 return errorAnswer(Status::BadRequest, "\"path\": '" + name + "' lies outside the server's directory",
                                    "path");
-            if (const std::string error = checkBalloon(full.string(), summary); !error.empty())
+            if (const std::string error = checkBalloon(full, summary); !error.empty())
                 return errorAnswer(Status::BadRequest, "\"path\": " + error, "path");
-            const int id = keepBalloon(full.string());
+            const int id = keepBalloon(full);
             return jsonAnswer(balloonObject(id), Status::Created);
         }
         QTemporaryDir staging(text(o_.directory + "/.upload-XXXXXX"));
@@ -618,6 +615,20 @@ private:
         return jsonAnswer(balloonObject(id), Status::Created);
     }
 
+    // name, relative to the server's directory, as a full path that stays inside it (links and
+    // ".." followed on the real folders).
+    bool insideDirectory(const std::string& name, std::string& full) const
+    {
+        std::error_code ec;
+        const auto root = std::filesystem::weakly_canonical(o_.directory, ec);
+        const auto path = std::filesystem::weakly_canonical(root / name, ec);
+        const auto relative = path.lexically_relative(root);
+        if (ec || relative.empty() || *relative.begin() == "..")
+            return false;
+        full = path.string();
+        return true;
+    }
+
     QHttpServerResponse startWalk(const QHttpServerRequest& request)
     {
         if (auto refusal = gate(request, true))
@@ -629,6 +640,22 @@ private:
             return std::move(*refusal);
 
         MeasureRequest m = w.measure;
+        for (auto [field, path] : {std::pair{"preferences", &m.preferences}, std::pair{"micFile", &m.micFile},
+                                   std::pair{"arc", &m.arcFile}, std::pair{"arcCalibration", &m.arcCalibration}}) {
+            std::string full;
+            std::error_code ec;
+            if (path->empty())
+                continue;
+            if (!insideDirectory(*path, full))
+                return errorAnswer(Status::BadRequest,
+                                   "\"" + std::string(field) + "\": '" + *path + "' lies outside the server's directory",
+                                   field);
+            if (!std::filesystem::is_regular_file(full, ec))
+                return errorAnswer(Status::BadRequest,
+                                   "\"" + std::string(field) + "\": no file '" + *path + "' in the server's directory",
+                                   field);
+            *path = full;
+        }
         m.simulate = o_.rig.simulate;
         m.tt1 = o_.rig.tt1;
         m.tt2 = o_.rig.tt2;
@@ -638,6 +665,9 @@ private:
         m.nonlinearity = o_.rig.nonlinearity;
         m.simRoom = o_.rig.simRoom;
         m.rigHeight = o_.rig.rigHeight;
+        m.simOffset = o_.rig.simOffset;
+        m.simArc = o_.rig.simArc;
+        m.micErrorsSeed = o_.rig.micErrorsSeed;
         const int id = nextWalk_;
         const std::string file = w.file.empty() ? "walk-" + std::to_string(id) + ".BAL" : w.file;
         m.balloon = (std::filesystem::path(o_.directory) / file).string();

@@ -21,7 +21,9 @@ inline constexpr qsizetype kApiBodyLimit = 64 * 1024;          // bytes of a JSO
 inline constexpr qsizetype kApiUploadLimit = 17 * 1024 * 1024; // bytes of an uploaded balloon file
 
 struct ApiServerOptions {
-    MeasureRequest rig;    // simulate, tt1, tt2, input, output, faults, nonlinearity, simRoom, rigHeight
+    MeasureRequest rig;    // simulate, tt1, tt2, input, output, faults (the rig's own, as its tables and
+                           // single measurements use it), nonlinearity, simRoom, rigHeight, simOffset,
+                           // simArc, micErrorsSeed (every walk's)
     std::string directory; // where walks autosave and write their balloons
     std::string token;     // the bearer token of every request that moves or plays
 };

@@ -52,6 +52,11 @@ TEST(ApiRequest, BadWalkBodiesNameTheirField)
         {R"({"file":7})", "file"},
         {R"({"resume":"yes"})", "resume"},
         {R"({"resume":true,"order":13})", "order"},
+        {R"({"resume":true,"micFile":"m.txt"})", "micFile"},
+        {R"({"preferences":""})", "preferences"},
+        {R"({"micFile":3})", "micFile"},
+        {R"({"arc":["a.txt"]})", "arc"},
+        {R"({"arcCalibration":null})", "arcCalibration"},
         {R"({"degrees":5})", "degrees"},
         {R"({"Order":13})", "Order"},
     };
@@ -72,7 +77,8 @@ TEST(ApiRequest, AWalkBodyTakesMeasuresOptions)
 {
     WalkRequest walk;
     ASSERT_FALSE(readWalkRequest(R"({"grid":5,"order":13,"rate":96000,"window":4000,"front":10,"windowType":4,
-        "windowPosition":300,"paced":true,"settle":250,"excitation":"sweep","f1":20,"f2":20000.5,"file":"a-1_b.bal"})",
+        "windowPosition":300,"paced":true,"settle":250,"excitation":"sweep","f1":20,"f2":20000.5,"file":"a-1_b.bal","preferences":"p/Pellant.pre",
+        "micFile":"mic.txt","arc":"arc.txt","arcCalibration":"arc.cal"})",
                                  walk));
     const MeasureRequest& m = walk.measure;
     EXPECT_EQ(m.grid, 5);
@@ -87,6 +93,7 @@ TEST(ApiRequest, AWalkBodyTakesMeasuresOptions)
     EXPECT_EQ(m.excitation, "sweep");
     EXPECT_DOUBLE_EQ(m.f2, 20000.5);
     EXPECT_EQ(walk.file, "a-1_b.bal");
+    EXPECT_EQ(m.preferences + m.micFile + m.arcFile + m.arcCalibration, "p/Pellant.premic.txtarc.txtarc.cal");
 
     WalkRequest defaults;
     ASSERT_FALSE(readWalkRequest("  ", defaults)) << "an empty body is the defaults";

@@ -152,6 +152,8 @@ class ApiTest(unittest.TestCase):
                  ("/walks", b'{"grid": 15}', "grid"), ("/walks", b'{"colour": 1}', "colour"),
                  ("/walks", b'{"file": "../x.BAL"}', "file"), ("/walks", b'{"excitation": "sweep", "f1": 0}', "f1"),
                  ("/walks", b'{"window": 9000, "order": 13}', "window"),
+                 ("/walks", b'{"micFile": "../../etc/passwd"}', "micFile"),
+                 ("/walks", b'{"arc": "no-such-arc.txt"}', "arc"),
                  ("/turntables/1/moves", b'{"degrees": 0}', "degrees"),
                  ("/turntables/2/moves", b'{"degrees": "10"}', "degrees"),
                  ("/turntables/1/moves", b'{"degrees": 10, "fast": true}', "fast"),
