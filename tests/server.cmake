@@ -9,5 +9,5 @@ if(VANTREL_PYTHON3)
   add_test(NAME ApiServerEndToEnd
     COMMAND ${VANTREL_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/api/api_test.py ${PROJECT_BINARY_DIR}/vantrel-cli
       ${PROJECT_SOURCE_DIR})
-  set_tests_properties(ApiServerEndToEnd PROPERTIES TIMEOUT 300 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  set_tests_properties(ApiServerEndToEnd PROPERTIES TIMEOUT 600 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endif()

@@ -27,11 +27,11 @@ def hdf5(path):
 
 
 class Server:
-    def __init__(self, directory, runtime):
+    def __init__(self, directory, runtime, rig=()):
         self.directory = directory
         env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
         self.process = subprocess.Popen(
-            [CLI, "serve", "--simulate", "--fault", SEED, "--port", "0", "--directory", directory],
+            [CLI, "serve", "--simulate", "--fault", SEED, "--port", "0", "--directory", directory] + list(rig),
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
         first = self.process.stdout.readline()
         match = re.match(r"listening: (http://127\.0\.0\.1:(\d+)/api/v1)", first)
@@ -230,6 +230,16 @@ class ApiTest(unittest.TestCase):
         shape = [(m["levelDb"][k] - m["levelDb"][k1]) - (reference[k] - reference[k1])
                  for k in range(750) if 200 <= m["frequencyHz"][k] <= 15000]
         self.assertLess(max(abs(d) for d in shape), 0.5, "the same response as the walk's axis cell")
+        # A room is the rig's: a single measurement hears its reflections as a walk does.
+        os.mkdir(os.path.join(self.temp.name, "room"))
+        room = Server(os.path.join(self.temp.name, "room"), self.runtime, ["--sim-room", "5,4,2.6"])
+        try:
+            status, r = room.call("POST", "/measurements", {"order": 13, "excitation": "mls"})
+        finally:
+            room.stop()
+        self.assertEqual(status, 200, r)
+        band = [k for k in range(750) if 200 <= m["frequencyHz"][k] <= 15000]
+        self.assertGreater(max(abs(r["levelDb"][k] - m["levelDb"][k]) for k in band), 3, "the room is heard")
         status, sweep = self.server.call("POST", "/measurements", {"order": 16, "excitation": "sweep", "f1": 100})
         self.assertEqual(status, 200, sweep)
         self.assertEqual(len(sweep["thdDb"]), 750)
