@@ -5,6 +5,7 @@
 // runs the clock N times faster; --screenshot renders the main window after start-up to FILE
 // (message boxes answered with their default) and exits.
 
+#include <algorithm>
 #include <QApplication>
 #include <QDir>
 #include <QHostAddress>
@@ -209,14 +210,25 @@ int main(int argc, char** argv)
             title += n.state == "running" ? vantrel::progressLine(n.progress)
                                           : n.state + " after " + std::to_string(n.progress.done) + " of " +
                                                 std::to_string(n.progress.total) + " points" +
-                                                (n.message.empty() ? "" : " (" + n.message + ")");
+                                                (n.message.empty() ? "" : " (" + n.message + ")") +
+                                                (n.file.empty() ? "" : ", saved " + n.file);
             host.setTitle(title);
-            // Also drawn in the window's free strip at the bottom, where no title bar is shown.
+            // Also drawn in the window's free strip at the bottom, where no title bar is shown,
+            // with a bar of the points done.
             vantrel::Canvas& c = host.surface();
             c.setFont(vantrel::Font::System);
             c.setTextColour({0, 0, 0});
             c.setTextBackground(true, vantrel::kMainBackground);
             c.textOut(8, 762, title + std::string(40, ' '));
+            constexpr int barLeft = 900, barRight = 1200, barTop = 764, barBottom = 776;
+            const int total = std::max(n.progress.total, 1);
+            const int done = barLeft + (barRight - barLeft) * std::clamp(n.progress.done, 0, total) / total;
+            c.setPen({{0, 0, 0}});
+            c.setBrush({{255, 255, 255}});
+            c.rectangle(barLeft, barTop, barRight, barBottom);
+            c.setBrush({{0, 120, 0}});
+            if (done > barLeft)
+                c.rectangle(barLeft, barTop, done, barBottom);
             host.showDrawing();
         });
     }

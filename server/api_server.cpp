@@ -742,7 +742,8 @@ private:
             ApiWalkNews n;
             {
                 std::lock_guard lock(w.mutex);
-                n = {w.id, w.state, w.last, w.finished ? w.result.message : std::string()};
+                n = {w.id, w.state, w.last, w.finished ? w.result.message : std::string(),
+                     w.finished ? w.result.savedTo : std::string()};
             }
             news(n);
         }

@@ -34,6 +34,7 @@ struct ApiWalkNews {
     std::string state; // "running", "completed", "interrupted", "halted", "refused"
     BalloonProgress progress;
     std::string message;
+    std::string file; // the balloon written, once there is one
 };
 
 class ApiServer final : public QObject {
