@@ -142,12 +142,18 @@ TEST_F(Menus, DirectivityReportShowsAndSavesWhatTheCommandLineWrites)
     };
     const std::vector<Step> steps = {
         {"press report 2\npress report 2\npress report 3\n", 0, 140},
-        {"press report 5\n", 0, 200},  // Ctrl++
-        {"press report 6\n", 0, 280},  // Ctrl+=
-        {"", 1, 400},                  {"", 1, 400}, {"press report 2\n", 0, 400},
-        {"press report 8\n", 0, 100},  // Ctrl+0
-        {"press report 7\n", 0, 70},   // Ctrl+-
-        {"", -1, 50},                  {"", -1, 35}, {"", -1, 25}, {"", -1, 25}, {"press report 3\n", 0, 25},
+        {"press report 5\n", 0, 200}, // Ctrl++
+        {"press report 6\n", 0, 280}, // Ctrl+=
+        {"", 1, 400},
+        {"", 1, 400},
+        {"press report 2\n", 0, 400},
+        {"press report 8\n", 0, 100}, // Ctrl+0
+        {"press report 7\n", 0, 70},  // Ctrl+-
+        {"", -1, 50},
+        {"", -1, 35},
+        {"", -1, 25},
+        {"", -1, 25},
+        {"press report 3\n", 0, 25},
         {"", 1, 35},
     };
     for (const Step& step : steps) {
@@ -155,8 +161,8 @@ TEST_F(Menus, DirectivityReportShowsAndSavesWhatTheCommandLineWrites)
             report->client().command(report_ids::kTabs, step.wheel > 0 ? kNotifyZoomIn : kNotifyZoomOut);
         else
             run(step.script);
-        const int zoom = step.zoom;
         SCOPED_TRACE(step.script + std::to_string(step.wheel));
+        const int zoom = step.zoom;
         EXPECT_EQ(report->pictureZoom(report_ids::kTabs), zoom);
         EXPECT_EQ(report->control(report_ids::kZoomText)->text, std::to_string(zoom) + " %");
         EXPECT_EQ(report->control(report_ids::kZoomIn)->enabled, zoom < 400);
