@@ -169,6 +169,8 @@ private:
     void showRecentBalloons();
     void rememberBalloon(const std::string& path);
     void openRecentBalloon(std::size_t index);
+    // Shows the list and writes it beside the preferences, if it changed.
+    void keepRecentBalloons(std::vector<std::string> paths);
     void openExportDialog(ExportKind kind);
     bool writeExport(const ExportRequest& request, bool allPoints);
     // The balloon in memory as the analyses read it: its settings, what it was measured with,

@@ -193,10 +193,14 @@ void MainWindow::rememberBalloon(const std::string& path)
 {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    const std::vector<std::string> updated = withRecentBalloon(recentBalloons_, ec ? path : absolute.string());
-    if (updated == recentBalloons_)
+    keepRecentBalloons(withRecentBalloon(recentBalloons_, ec ? path : absolute.string()));
+}
+
+void MainWindow::keepRecentBalloons(std::vector<std::string> paths)
+{
+    if (paths == recentBalloons_)
         return;
-    recentBalloons_ = updated;
+    recentBalloons_ = std::move(paths);
     showRecentBalloons();
     // The list is a convenience: a folder that takes no file loses it, nothing else.
     if (std::string error = saveRecentBalloons(startDirectory_, recentBalloons_); !error.empty())
@@ -211,7 +215,18 @@ void MainWindow::openRecentBalloon(std::size_t index)
         host_->message(kWalkHoldsLoad, kCaption, MessageIcon::Information);
         return;
     }
-    balloonFileName_ = recentBalloons_[index];
+    const std::string path = recentBalloons_[index];
+    std::error_code ec;
+    if (std::filesystem::status(path, ec).type() == std::filesystem::file_type::not_found) {
+        // Moved or deleted since: the balloon in memory and its name stay as they are.
+        std::vector<std::string> kept = recentBalloons_;
+        kept.erase(kept.begin() + static_cast<std::ptrdiff_t>(index));
+        keepRecentBalloons(std::move(kept));
+        host_->message(path + "\n\nThe balloon file no longer exists: it is taken off \"Recent Balloons\".", kCaption,
+                       MessageIcon::Warning);
+        return;
+    }
+    balloonFileName_ = path;
     loadBalloonFrom(balloonFileName_);
 }
 

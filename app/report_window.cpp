@@ -14,12 +14,16 @@ using namespace report_ids;
 using CK = ControlKind;
 
 constexpr std::string_view kCaption = "Report";
-constexpr std::array<ControlSpec, 5> kReportControls{{
+constexpr std::array<ControlSpec, 9> kReportControls{{
     {kSaveAll, CK::PushButton, "Save All...", 8, 8, 100, 26},
     {kZoomOut, CK::PushButton, "Zoom Out", 120, 8, 90, 26},
     {kZoomIn, CK::PushButton, "Zoom In", 214, 8, 90, 26},
     {kZoomText, CK::Static, "100 %", 314, 12, 80, 20},
     {kTabs, CK::PictureTabs, "", 0, 42, 1200, 758},
+    {kZoomInKey, CK::Shortcut, "Ctrl++"},
+    {kZoomInEqualsKey, CK::Shortcut, "Ctrl+="},
+    {kZoomOutKey, CK::Shortcut, "Ctrl+-"},
+    {kZoomResetKey, CK::Shortcut, "Ctrl+0"},
 }};
 const WindowSpec kReportSpec{"report", "Report", 1200, 800, {236, 236, 236}, kReportControls};
 
@@ -58,20 +62,32 @@ void ReportWindow::showZoom()
     host_->enable(kZoomOut, zoom_ > kZooms.front());
 }
 
+void ReportWindow::zoomBy(int steps)
+{
+    const std::ptrdiff_t at = std::find(kZooms.begin(), kZooms.end(), zoom_) - kZooms.begin();
+    zoom_ = kZooms[static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(at + steps, 0, std::ssize(kZooms) - 1))];
+    showZoom();
+}
+
 void ReportWindow::command(int id, int code)
 {
-    if (!host_ || code != kNotifyClicked)
+    if (!host_)
         return;
-    const auto at = std::find(kZooms.begin(), kZooms.end(), zoom_);
+    if (id == kTabs) {
+        if (code == kNotifyZoomIn || code == kNotifyZoomOut)
+            zoomBy(code == kNotifyZoomIn ? 1 : -1);
+        return;
+    }
+    if (code != kNotifyClicked)
+        return;
     switch (id) {
     case kZoomIn:
-        if (at + 1 < kZooms.end())
-            zoom_ = *(at + 1);
-        showZoom();
-        return;
+    case kZoomInKey:
+    case kZoomInEqualsKey: zoomBy(1); return;
     case kZoomOut:
-        if (at > kZooms.begin())
-            zoom_ = *(at - 1);
+    case kZoomOutKey: zoomBy(-1); return;
+    case kZoomResetKey:
+        zoom_ = 100;
         showZoom();
         return;
     case kSaveAll: saveAll(); return;

@@ -1,6 +1,7 @@
 #pragma once
 // The report window of the Analysis menu: the pictures and tables of an analysis on tabs,
-// scrolled and zoomed, and "Save All..." writing each under its own name into a folder.
+// scrolled and zoomed (buttons, Ctrl+wheel, Ctrl+plus/minus/0, one ladder of steps), and
+// "Save All..." writing each under its own name into a folder.
 
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@ namespace vantrel {
 
 namespace report_ids {
 inline constexpr int kSaveAll = 1, kZoomIn = 2, kZoomOut = 3, kZoomText = 4, kTabs = 10;
+// The keys of the zoom: Ctrl++ (or Ctrl+= without Shift), Ctrl+- and Ctrl+0 back to 100 %.
+inline constexpr int kZoomInKey = 5, kZoomInEqualsKey = 6, kZoomOutKey = 7, kZoomResetKey = 8;
 } // namespace report_ids
 
 class ReportWindow final : public WindowClient {
@@ -26,6 +29,8 @@ public:
     void closeRequested() override;
 
 private:
+    // steps along the zoom ladder, held at its ends.
+    void zoomBy(int steps);
     void showZoom();
     void saveAll();
 

@@ -27,7 +27,8 @@ enum class ControlKind {
     GroupBox,
     PlotArea,    // a region of the window surface the logic draws on
     Shortcut,    // a key sequence (the caption, "Ctrl+P") that issues its id as a click; no widget
-    PictureTabs, // tabs of pictures and texts, each tab scrolled on its own (setPictureTabs)
+    PictureTabs, // tabs of pictures and texts, each tab scrolled on its own (setPictureTabs);
+                 // reports Ctrl+wheel as kNotifyZoomIn / kNotifyZoomOut
 };
 
 // One picture of a PictureTabs control: drawn on a white width x height image when shown.
@@ -78,6 +79,10 @@ inline constexpr int kNotifySelChange = 1;   // list box
 inline constexpr int kNotifyDblClick = 2;    // list box
 inline constexpr int kNotifyEditChange = 0x300;
 inline constexpr int kNotifyEditFinished = 0x200; // Enter pressed, or the focus left the edit
+// A PictureTabs control under the pointer: the wheel turned one notch with Ctrl held, away from
+// the user (in) or toward the user (out). Ctrl+wheel never scrolls the tabs.
+inline constexpr int kNotifyZoomIn = 0x400;
+inline constexpr int kNotifyZoomOut = 0x401;
 
 enum class ScrollCode { LineUp, LineDown, PageUp, PageDown, ThumbPosition, ThumbTrack, Top, Bottom, EndScroll };
 

@@ -8,7 +8,10 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QRadioButton>
+#include <QLabel>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QTest>
 #include <array>
 #include <cstdio>
@@ -173,6 +176,60 @@ TEST(QtHost, TimersFireUntilKilledAndDirectDrawingPersists)
     EXPECT_GE(fired, 2u) << "window timers repeat until killed";
     QTest::qWait(30);
     EXPECT_EQ(client.timers.size(), fired);
+    host.destroy();
+}
+
+// Ctrl+wheel over a picture zooms instead of scrolling, a notch a step, a touchpad's half
+// notches adding up; the keys of a Shortcut control reach the logic as its click.
+TEST(QtHost, CtrlWheelOverPictureTabsAndShortcutKeysReportToTheLogic)
+{
+    app();
+    constexpr std::array<ControlSpec, 2> controls{{
+        {9, ControlKind::PictureTabs, "", 0, 0, 300, 200},
+        {5, ControlKind::Shortcut, "Ctrl++"},
+    }};
+    const WindowSpec layout{"tabs", "Tabs", 300, 200, {236, 236, 236}, controls};
+    QtPlatform platform;
+    Recorder client;
+    auto& host = static_cast<QtWindow&>(platform.createWindow(layout, client, nullptr, false));
+    host.setPictureTabs(9, {{"One", {{200, 900, [](Canvas&) {}}}, "text"}});
+    host.show();
+    QTest::qWait(20); // the layouts settle
+    auto* area = host.findChild<QScrollArea*>();
+    ASSERT_NE(area, nullptr);
+    const auto wheel = [&](int delta, Qt::KeyboardModifiers keys) {
+        QWheelEvent event(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton, keys,
+                          Qt::NoScrollPhase, false);
+        // Qt passes only a real wheel on from the picture to the viewport under it.
+        QApplication::sendEvent(area->viewport(), &event);
+    };
+    struct Turn {
+        int delta;
+        Qt::KeyboardModifiers keys;
+        std::vector<std::pair<int, int>> reported;
+    };
+    const std::vector<Turn> turns = {
+        {120, Qt::ControlModifier, {{9, kNotifyZoomIn}}},
+        {-240, Qt::ControlModifier, {{9, kNotifyZoomOut}, {9, kNotifyZoomOut}}},
+        {60, Qt::ControlModifier, {}},
+        {60, Qt::ControlModifier, {{9, kNotifyZoomIn}}},
+        {-120, Qt::NoModifier, {}},
+    };
+    for (const Turn& t : turns) {
+        client.commands.clear();
+        const int scrolled = area->verticalScrollBar()->value();
+        wheel(t.delta, t.keys);
+        EXPECT_EQ(client.commands, t.reported) << t.delta;
+        if (t.keys == Qt::ControlModifier) {
+            EXPECT_EQ(area->verticalScrollBar()->value(), scrolled) << "Ctrl+wheel does not scroll";
+        }
+    }
+    EXPECT_GT(area->verticalScrollBar()->value(), 0) << "the plain wheel still scrolls";
+
+    client.commands.clear();
+    host.activateWindow();
+    QTest::keyClick(&host, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(client.commands, (std::vector<std::pair<int, int>>{{5, kNotifyClicked}}));
     host.destroy();
 }
 

@@ -23,6 +23,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QFontDatabase>
 #include <QTimer>
 #include <algorithm>
@@ -213,11 +214,33 @@ void QtWindow::setPictureTabs(int id, std::vector<PictureTab> tabs)
             column->addWidget(text);
         }
         column->addStretch(1);
+        // Ctrl+wheel over the pictures zooms them: the viewport is where the wheel lands.
+        area->viewport()->setProperty(kZoomControlProperty, id);
+        area->viewport()->installEventFilter(this);
         area->setWidget(page);
         area->setWidgetResizable(true);
         tabWidget->addTab(area, QString::fromStdString(tab.title));
     }
     setPictureZoom(id, percent);
+}
+
+bool QtWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::Wheel)
+        return QWidget::eventFilter(watched, event);
+    const auto* wheel = static_cast<QWheelEvent*>(event);
+    const QVariant control = watched->property(kZoomControlProperty);
+    if (!control.isValid() || !(wheel->modifiers() & Qt::ControlModifier))
+        return QWidget::eventFilter(watched, event);
+    // A notch is 120; a touchpad's finer steps add up to notches.
+    const int id = control.toInt();
+    int& turned = wheelTurned_[id];
+    turned += wheel->angleDelta().y();
+    for (; turned >= 120 && !destroyed_; turned -= 120)
+        client_.command(id, kNotifyZoomIn);
+    for (; turned <= -120 && !destroyed_; turned += 120)
+        client_.command(id, kNotifyZoomOut);
+    return true;
 }
 
 void QtWindow::setPictureZoom(int id, int percent)

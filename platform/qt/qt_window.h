@@ -70,6 +70,7 @@ public:
     void frameCloseRequested();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -101,6 +102,8 @@ private:
     };
     std::map<int, std::vector<ShownPicture>> pictures_; // per PictureTabs control
     std::map<int, int> zoom_;
+    std::map<int, int> wheelTurned_; // per PictureTabs control: Ctrl+wheel short of a notch
+    static constexpr const char* kZoomControlProperty = "vantrelZoomControl";
     QImage image_;
     ImageCanvas canvas_;
     bool dirty_ = true;

@@ -134,8 +134,40 @@ TEST_F(Menus, DirectivityReportShowsAndSavesWhatTheCommandLineWrites)
     const auto& tabs = report->pictureTabs(report_ids::kTabs);
     ASSERT_EQ(tabs.size(), 4u);
     EXPECT_NE(tabs[3].text.find("preference rating"), std::string::npos) << tabs[3].text;
-    run("press report 2\npress report 2\npress report 3\n");
-    EXPECT_EQ(report->pictureZoom(report_ids::kTabs), 140);
+    // The buttons, the keys and Ctrl+wheel climb one ladder of steps, held at its ends.
+    struct Step {
+        std::string script; // empty: Ctrl+wheel, a notch in (+) or out (-)
+        int wheel;
+        int zoom;
+    };
+    const std::vector<Step> steps = {
+        {"press report 2\npress report 2\npress report 3\n", 0, 140},
+        {"press report 5\n", 0, 200}, // Ctrl++
+        {"press report 6\n", 0, 280}, // Ctrl+=
+        {"", 1, 400},
+        {"", 1, 400},
+        {"press report 2\n", 0, 400},
+        {"press report 8\n", 0, 100}, // Ctrl+0
+        {"press report 7\n", 0, 70},  // Ctrl+-
+        {"", -1, 50},
+        {"", -1, 35},
+        {"", -1, 25},
+        {"", -1, 25},
+        {"press report 3\n", 0, 25},
+        {"", 1, 35},
+    };
+    for (const Step& step : steps) {
+        if (step.wheel)
+            report->client().command(report_ids::kTabs, step.wheel > 0 ? kNotifyZoomIn : kNotifyZoomOut);
+        else
+            run(step.script);
+        SCOPED_TRACE(step.script + std::to_string(step.wheel));
+        const int zoom = step.zoom;
+        EXPECT_EQ(report->pictureZoom(report_ids::kTabs), zoom);
+        EXPECT_EQ(report->control(report_ids::kZoomText)->text, std::to_string(zoom) + " %");
+        EXPECT_EQ(report->control(report_ids::kZoomIn)->enabled, zoom < 400);
+        EXPECT_EQ(report->control(report_ids::kZoomOut)->enabled, zoom > 25);
+    }
 
     // A folder that cannot be made (a file stands in its way): said, nothing written.
     const fs::path blocked = balloon_ / "report";
@@ -282,6 +314,41 @@ TEST_F(Menus, RecentBalloonsKeepTheLastEightBesideThePreferences)
     EXPECT_EQ(loadRecentBalloons(dir_.path().string()).front(), files[1].string());
     // The preferences file is not touched by any of it.
     EXPECT_FALSE(fs::exists(dir_.path() / "Pellant.pre"));
+}
+
+// A recent file deleted since: choosing it says so and takes it off the list and its file;
+// the balloon in memory, its name and the preferences stay as they were.
+TEST_F(Menus, ARecentBalloonGoneIsSaidAndTakenOffTheList)
+{
+    const fs::path gone = dir_.path() / "gone.BAL", kept = dir_.path() / "kept.BAL";
+    fs::copy_file(balloon_, gone);
+    fs::copy_file(balloon_, kept);
+    std::ofstream(dir_.path() / "Pellant.pre", std::ios::binary) << std::string(6116, '\x01');
+    open(gone);
+    open(kept);
+    open(balloon_);
+    fs::remove(gone);
+    const std::string title = main().title();
+    SessionRun r = run("menu main " + std::to_string(menu_ids::kRecentFirst + 2) + "\n");
+    EXPECT_NE(r.find(gone.string() + "\\n\\nThe balloon file no longer exists: it is taken off \\\"Recent Balloons\\\"."),
+              -1)
+        << r.events;
+    EXPECT_EQ(r.find("title"), -1) << r.events;
+    EXPECT_EQ(main().title(), title);
+    const std::vector<std::string> left{balloon_.string(), kept.string()};
+    EXPECT_EQ(loadRecentBalloons(dir_.path().string()), left);
+    EXPECT_EQ(main().menu(menu_ids::kRecentFirst + 1)->caption, "2  " + kept.string());
+    EXPECT_FALSE(main().menu(menu_ids::kRecentFirst + 2)->visible);
+    EXPECT_EQ(readWholeFile(dir_.path() / "Pellant.pre"), std::string(6116, '\x01'));
+
+    // The last one gone: the list says it is empty.
+    fs::remove(kept);
+    fs::remove(balloon_);
+    run("menu main " + std::to_string(menu_ids::kRecentFirst) + "\nmenu main " +
+        std::to_string(menu_ids::kRecentFirst) + "\n");
+    EXPECT_TRUE(loadRecentBalloons(dir_.path().string()).empty());
+    EXPECT_TRUE(main().menu(menu_ids::kNoRecent)->visible);
+    EXPECT_EQ(main().title(), title);
 }
 
 // A file manager opening a balloon: the desktop program shows it in "Fine Mode" at start, the
