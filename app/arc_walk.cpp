@@ -10,6 +10,8 @@
 #include <iterator>
 #include <sstream>
 #include <thread>
+#include <algorithm>
+#include <memory>
 
 #include "app/main_window.h"
 #include "balloon/balloon_file.h"
@@ -21,6 +23,7 @@
 #include "platform/sim/motor_rig.h"
 #include "sequencer/arc_plan.h"
 #include "sequencer/balloon_sequencer.h"
+#include "turntable/motor_commands.h"
 
 namespace vantrel {
 
@@ -33,6 +36,12 @@ constexpr std::uint32_t kMoveLimitMs = 60000; // a move whose wait has not ended
 constexpr int kMoveSteps[] = {90, 10, 5, 1};  // the steps a move is made of, largest first
 // Repeats compare levels over the band every measurement resolves.
 constexpr double kSpreadLowHz = 100, kSpreadHighHz = 10000;
+
+// One microphone's response at a stop, or why it has none.
+struct ChannelResponse {
+    std::array<float, kDataBins> levels{}, phases{};
+    std::optional<std::string> failure;
+};
 
 struct Completions final : AudioCompletion {
     bool output = false, capture = false;
@@ -88,6 +97,10 @@ public:
             channelOf_[m] = m < options.channels.size() ? static_cast<std::size_t>(options.channels[m]) : m + 1;
             channels_ = std::max(channels_, channelOf_[m] + 1);
         }
+        const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+        const int wanted = options.workers > 0 ? options.workers : cores;
+        workers_ = static_cast<std::size_t>(
+            std::clamp(std::min(wanted, static_cast<int>(channelOf_.size())), 1, kMaxArcWorkers));
     }
 
     // Nothing when the input device records every channel the arc needs; else why not.
@@ -123,6 +136,7 @@ public:
     }
 
     // The tables from where they stand to (h, v): V first, then H, in the protocol's steps.
+    // Paced, it returns once the motors have turned; a move's end may still be due.
     std::optional<std::string> moveTo(int h, int v)
     {
         if (auto failed = turn(2, v - atV_))
@@ -185,49 +199,121 @@ public:
                                        std::array<float, kDataBins>& phases)
     {
         const auto processStart = WallClock::now();
+        ChannelResponse r = processWith(engine_, m);
+        const double seconds = std::chrono::duration<double>(WallClock::now() - processStart).count();
+        processingSeconds += seconds;
+        processingWallSeconds += seconds;
+        if (r.failure)
+            return r.failure;
+        levels = r.levels;
+        phases = r.phases;
+        ++responses;
+        return std::nullopt;
+    }
+
+    // Every microphone's channel of the last recording, as process() gives it, into
+    // responses[m]. The workers take the next channel from one counter, each with its own
+    // engine: which engine takes a channel changes nothing in its bits.
+    void processAll(std::vector<ChannelResponse>& responses)
+    {
+        const auto wallStart = WallClock::now();
+        const std::size_t mics = channelOf_.size();
+        responses.assign(mics, {});
+        while (extra_.size() + 1 < workers_) { // made once a walk; the tables as the recording's
+            extra_.push_back(std::make_unique<MlsEngine>());
+            (void)extra_.back()->generateMlsForPlayback(main_.settings());
+        }
+        std::atomic<std::size_t> next{0};
+        std::vector<double> seconds(workers_, 0.0);
+        const auto work = [&](std::size_t w) {
+            MlsEngine& engine = w == 0 ? engine_ : *extra_[w - 1];
+            for (std::size_t m = next++; m < mics; m = next++) {
+                const auto start = WallClock::now();
+                responses[m] = processWith(engine, m);
+                seconds[w] += std::chrono::duration<double>(WallClock::now() - start).count();
+            }
+        };
+        {
+            std::vector<std::jthread> helpers;
+            for (std::size_t w = 1; w < workers_; ++w)
+                helpers.emplace_back(work, w);
+            work(0);
+        }
+        for (const double t : seconds)
+            processingSeconds += t;
+        for (const ChannelResponse& r : responses)
+            responses_ += r.failure ? 0 : 1;
+        processingWallSeconds += std::chrono::duration<double>(WallClock::now() - wallStart).count();
+    }
+
+    // The moves the walk sent have ended (their fixed waits and ends), or hung.
+    void finishMoves()
+    {
+        Turntables& tables = main_.turntables();
+        (void)waitFor([&] { return !tables.busy(1) && !tables.busy(2); }, kMoveLimitMs);
+    }
+
+    std::size_t workers() const { return workers_; }
+    int responsesDone() const { return responses + responses_; }
+
+    double soundSeconds = 0, processingSeconds = 0, processingWallSeconds = 0;
+    int responses = 0;
+
+private:
+    // The engine's own work on channel m: nothing in it is shared with another engine but the
+    // read-only settings, axis and curves.
+    ChannelResponse processWith(MlsEngine& engine, std::size_t m) const
+    {
+        ChannelResponse out;
         const MlsSettings& s = main_.settings();
-        engine_.clearWorkArrays();
-        engine_.buildTimeWindows(s);
-        std::span<std::int32_t> pair = engine_.captureCopy();
+        engine.clearWorkArrays();
+        engine.buildTimeWindows(s);
+        std::span<std::int32_t> pair = engine.captureCopy();
         for (std::size_t c = 0; c < kCaptureBufferFrames; ++c) {
             pair[2 * c] = capture_[channels_ * c];
             pair[2 * c + 1] = capture_[channels_ * c + channelOf_[m]];
         }
-        engine_.splitCapture(s);
-        engine_.computeImpulseResponses(s);
+        engine.splitCapture(s);
+        engine.computeImpulseResponses(s);
         const bool ownCurve = m < options_.micCurves.size() && options_.micCurves[m];
         MlsSettings channelSettings = s;
         if (ownCurve)
             channelSettings.useCalibration = 1;
         const MlsStatus processed =
-            engine_.computeFrequencyResponse(channelSettings, main_.axis(), ownCurve ? *options_.micCurves[m] : main_.calibration());
-        processingSeconds += std::chrono::duration<double>(WallClock::now() - processStart).count();
-        if (!processed.ok())
-            return std::string(processed.message);
-        const AxisLevelPhase& r = engine_.response();
-        for (std::size_t j = 0; j < levels.size(); ++j) {
-            levels[j] = r[j].level;
-            phases[j] = r[j].phase;
+            engine.computeFrequencyResponse(channelSettings, main_.axis(), ownCurve ? *options_.micCurves[m] : main_.calibration());
+        if (!processed.ok()) {
+            out.failure = std::string(processed.message);
+            return out;
         }
-        ++responses;
-        return std::nullopt;
+        const AxisLevelPhase& r = engine.response();
+        for (std::size_t j = 0; j < out.levels.size(); ++j) {
+            out.levels[j] = r[j].level;
+            out.phases[j] = r[j].phase;
+        }
+        return out;
     }
 
-    double soundSeconds = 0, processingSeconds = 0;
-    int responses = 0;
-
-private:
     std::optional<std::string> turn(int turntable, int delta)
     {
         Turntables& tables = main_.turntables();
         const int direction = delta < 0 ? -1 : 1;
         int left = std::abs(delta);
+        const auto hung = [&] { return "turntable " + std::to_string(turntable) + " did not complete its move"; };
         for (const int step : kMoveSteps)
             while (left >= step) {
+                // A paced move's end may still be due: the table takes no move before it.
+                if (!waitFor([&] { return !tables.busy(turntable); }, kMoveLimitMs))
+                    return hung();
                 const int failed =
                     turntable == 1 ? tables.moveTurntable1(step, direction) : tables.moveTurntable2(step, direction);
-                if (failed != 0 || !waitFor([&] { return !tables.busy(turntable); }, kMoveLimitMs))
-                    return "turntable " + std::to_string(turntable) + " did not complete its move";
+                if (failed != 0)
+                    return hung();
+                if (options_.pacing.paced) {
+                    const std::uint32_t turned = platform_.now() + static_cast<std::uint32_t>(*stepMotionMs(step));
+                    (void)waitFor([&] { return platform_.now() >= turned; }, kMoveLimitMs);
+                } else if (!waitFor([&] { return !tables.busy(turntable); }, kMoveLimitMs)) {
+                    return hung();
+                }
                 left -= step;
             }
         return std::nullopt;
@@ -242,7 +328,10 @@ private:
     WallClock::time_point wallStart_;
     std::uint32_t clockStart_;
     int atH_ = 0, atV_ = 90;             // the rig stands at home as a walk starts and resumes
-    MlsEngine engine_;
+    MlsEngine engine_;                          // the recording's, and the first worker's
+    std::vector<std::unique_ptr<MlsEngine>> extra_; // the further workers'
+    std::size_t workers_ = 1;
+    int responses_ = 0;                         // channels processAll turned into responses
     std::vector<std::int32_t> play_ = std::vector<std::int32_t>(2 * kPlayBufferFrames);
     std::vector<std::int32_t> capture_;
 };
@@ -301,6 +390,7 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
     };
 
     result.outcome = ArcWalkResult::Outcome::completed;
+    std::vector<ChannelResponse> responses;
     for (int k = record.stopsDone; k < record.stops; ++k) {
         if (interrupt && interrupt->load()) {
             result.outcome = ArcWalkResult::Outcome::interrupted;
@@ -322,10 +412,12 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
         }
 
         std::optional<std::string> failure;
+        rig.processAll(responses);
         for (std::size_t m = 0; m < mics && !failure; ++m) {
-            std::array<float, kDataBins> levels{}, phases{};
-            if ((failure = rig.process(m, levels, phases)))
+            if ((failure = responses[m].failure))
                 break;
+            const std::array<float, kDataBins>& levels = responses[m].levels;
+            const std::array<float, kDataBins>& phases = responses[m].phases;
             const ArcReach& reach = stop.reaches[m];
             const CellIndex own = reach.cells.front();
             const int step = gridStepDegrees(grid);
@@ -385,9 +477,12 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
     }
     result.record = record;
     result.rigSeconds = static_cast<double>(platform.now() - rigStart) / 1000.0;
+    rig.finishMoves();
     result.soundSeconds = rig.soundSeconds;
     result.processingSeconds = rig.processingSeconds;
-    result.responses = rig.responses;
+    result.processingWallSeconds = rig.processingWallSeconds;
+    result.responses = rig.responsesDone();
+    result.workers = static_cast<int>(rig.workers());
     if (motors)
         result.motionSeconds =
             static_cast<double>(motors->controller(1).motionMs() + motors->controller(2).motionMs() - motionAtStart) /
