@@ -151,6 +151,7 @@ public:
     // One recording of REF and every microphone into capture_; nothing, or why it failed.
     std::optional<std::string> record()
     {
+        const auto wallStart = WallClock::now();
         const MlsSettings& s = main_.settings();
         engine_.clearWorkArrays();
         engine_.buildTimeWindows(s);
@@ -187,6 +188,7 @@ public:
         (void)audio_.resetOutput();
         (void)audio_.unprepareOutput();
         (void)audio_.closeOutput();
+        recordingWallSeconds += std::chrono::duration<double>(WallClock::now() - wallStart).count();
         if (!returned)
             return status != kAudioOk ? audio_.errorText(status) : std::string("it never returned");
         soundSeconds += static_cast<double>(kCaptureBufferFrames) / rate;
@@ -256,7 +258,7 @@ public:
     std::size_t workers() const { return workers_; }
     int responsesDone() const { return responses + responses_; }
 
-    double soundSeconds = 0, processingSeconds = 0, processingWallSeconds = 0;
+    double soundSeconds = 0, processingSeconds = 0, processingWallSeconds = 0, recordingWallSeconds = 0;
     int responses = 0;
 
 private:
@@ -481,6 +483,7 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
     result.soundSeconds = rig.soundSeconds;
     result.processingSeconds = rig.processingSeconds;
     result.processingWallSeconds = rig.processingWallSeconds;
+    result.recordingWallSeconds = rig.recordingWallSeconds;
     result.responses = rig.responsesDone();
     result.workers = static_cast<int>(rig.workers());
     if (motors)

@@ -70,6 +70,8 @@ struct ArcWalkResult {
     double processingSeconds = 0;  // wall time turning the channels into responses, summed
                                    // over the channels (each one's own, whichever engine)
     double processingWallSeconds = 0; // wall time of the stops' processing, side by side
+    double recordingWallSeconds = 0;  // wall time from each recording's start to its end: on
+                                      // the simulated rig mostly its computing of them
     int responses = 0;             // channels processed
     int workers = 1;               // engines that processed them
 };
