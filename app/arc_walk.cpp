@@ -2,16 +2,16 @@
 
 #include "app/arc_calibration.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <thread>
-#include <algorithm>
-#include <memory>
 
 #include "app/main_window.h"
 #include "balloon/balloon_file.h"
@@ -159,6 +159,7 @@ public:
             return std::string(status.message);
         std::copy(engine_.playBuffer().begin(), engine_.playBuffer().end(), play_.begin());
         capture_.assign(channels_ * kCaptureBufferFrames, 0);
+        split_ = false;
         Completions done;
         const int rate = s.sampleRate();
         AudioStatus status = audio_.openOutput(options_.outputDevice, rate, main_.host(), done);
@@ -201,6 +202,7 @@ public:
                                        std::array<float, kDataBins>& phases)
     {
         const auto processStart = WallClock::now();
+        splitChannels();
         ChannelResponse r = processWith(engine_, m);
         const double seconds = std::chrono::duration<double>(WallClock::now() - processStart).count();
         processingSeconds += seconds;
@@ -221,6 +223,7 @@ public:
         const auto wallStart = WallClock::now();
         const std::size_t mics = channelOf_.size();
         responses.assign(mics, {});
+        splitChannels();
         while (extra_.size() + 1 < workers_) { // made once a walk; the tables as the recording's
             extra_.push_back(std::make_unique<MlsEngine>());
             (void)extra_.back()->generateMlsForPlayback(main_.settings());
@@ -262,6 +265,19 @@ public:
     int responses = 0;
 
 private:
+    // The recording channel by channel: taking one channel out of the interleaved frames
+    // would read the whole recording for each.
+    void splitChannels()
+    {
+        if (split_)
+            return;
+        planes_.resize(capture_.size());
+        for (std::size_t c = 0; c < kCaptureBufferFrames; ++c)
+            for (std::size_t ch = 0; ch < channels_; ++ch)
+                planes_[ch * kCaptureBufferFrames + c] = capture_[channels_ * c + ch];
+        split_ = true;
+    }
+
     // The engine's own work on channel m: nothing in it is shared with another engine but the
     // read-only settings, axis and curves.
     ChannelResponse processWith(MlsEngine& engine, std::size_t m) const
@@ -271,9 +287,11 @@ private:
         engine.clearWorkArrays();
         engine.buildTimeWindows(s);
         std::span<std::int32_t> pair = engine.captureCopy();
+        const std::int32_t* ref = planes_.data();
+        const std::int32_t* in = planes_.data() + channelOf_[m] * kCaptureBufferFrames;
         for (std::size_t c = 0; c < kCaptureBufferFrames; ++c) {
-            pair[2 * c] = capture_[channels_ * c];
-            pair[2 * c + 1] = capture_[channels_ * c + channelOf_[m]];
+            pair[2 * c] = ref[c];
+            pair[2 * c + 1] = in[c];
         }
         engine.splitCapture(s);
         engine.computeImpulseResponses(s);
@@ -336,6 +354,8 @@ private:
     int responses_ = 0;                         // channels processAll turned into responses
     std::vector<std::int32_t> play_ = std::vector<std::int32_t>(2 * kPlayBufferFrames);
     std::vector<std::int32_t> capture_;
+    std::vector<std::int32_t> planes_; // capture_ channel after channel, once split_
+    bool split_ = false;
 };
 
 } // namespace
