@@ -2,12 +2,14 @@
 
 #include "app/arc_calibration.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -21,6 +23,7 @@
 #include "platform/sim/motor_rig.h"
 #include "sequencer/arc_plan.h"
 #include "sequencer/balloon_sequencer.h"
+#include "turntable/motor_commands.h"
 
 namespace vantrel {
 
@@ -33,6 +36,12 @@ constexpr std::uint32_t kMoveLimitMs = 60000; // a move whose wait has not ended
 constexpr int kMoveSteps[] = {90, 10, 5, 1};  // the steps a move is made of, largest first
 // Repeats compare levels over the band every measurement resolves.
 constexpr double kSpreadLowHz = 100, kSpreadHighHz = 10000;
+
+// One microphone's response at a stop, or why it has none.
+struct ChannelResponse {
+    std::array<float, kDataBins> levels{}, phases{};
+    std::optional<std::string> failure;
+};
 
 struct Completions final : AudioCompletion {
     bool output = false, capture = false;
@@ -88,6 +97,10 @@ public:
             channelOf_[m] = m < options.channels.size() ? static_cast<std::size_t>(options.channels[m]) : m + 1;
             channels_ = std::max(channels_, channelOf_[m] + 1);
         }
+        const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+        const int wanted = options.workers > 0 ? options.workers : cores;
+        workers_ = static_cast<std::size_t>(
+            std::clamp(std::min(wanted, static_cast<int>(channelOf_.size())), 1, kMaxArcWorkers));
     }
 
     // Nothing when the input device records every channel the arc needs; else why not.
@@ -123,6 +136,7 @@ public:
     }
 
     // The tables from where they stand to (h, v): V first, then H, in the protocol's steps.
+    // Paced, it returns once the motors have turned; a move's end may still be due.
     std::optional<std::string> moveTo(int h, int v)
     {
         if (auto failed = turn(2, v - atV_))
@@ -137,6 +151,7 @@ public:
     // One recording of REF and every microphone into capture_; nothing, or why it failed.
     std::optional<std::string> record()
     {
+        const auto wallStart = WallClock::now();
         const MlsSettings& s = main_.settings();
         engine_.clearWorkArrays();
         engine_.buildTimeWindows(s);
@@ -144,6 +159,7 @@ public:
             return std::string(status.message);
         std::copy(engine_.playBuffer().begin(), engine_.playBuffer().end(), play_.begin());
         capture_.assign(channels_ * kCaptureBufferFrames, 0);
+        split_ = false;
         Completions done;
         const int rate = s.sampleRate();
         AudioStatus status = audio_.openOutput(options_.outputDevice, rate, main_.host(), done);
@@ -173,6 +189,7 @@ public:
         (void)audio_.resetOutput();
         (void)audio_.unprepareOutput();
         (void)audio_.closeOutput();
+        recordingWallSeconds += std::chrono::duration<double>(WallClock::now() - wallStart).count();
         if (!returned)
             return status != kAudioOk ? audio_.errorText(status) : std::string("it never returned");
         soundSeconds += static_cast<double>(kCaptureBufferFrames) / rate;
@@ -185,49 +202,138 @@ public:
                                        std::array<float, kDataBins>& phases)
     {
         const auto processStart = WallClock::now();
-        const MlsSettings& s = main_.settings();
-        engine_.clearWorkArrays();
-        engine_.buildTimeWindows(s);
-        std::span<std::int32_t> pair = engine_.captureCopy();
-        for (std::size_t c = 0; c < kCaptureBufferFrames; ++c) {
-            pair[2 * c] = capture_[channels_ * c];
-            pair[2 * c + 1] = capture_[channels_ * c + channelOf_[m]];
+        splitChannels();
+        ChannelResponse r = processWith(engine_, m);
+        const double seconds = std::chrono::duration<double>(WallClock::now() - processStart).count();
+        processingSeconds += seconds;
+        processingWallSeconds += seconds;
+        if (r.failure)
+            return r.failure;
+        levels = r.levels;
+        phases = r.phases;
+        ++responses;
+        return std::nullopt;
+    }
+
+    // Every microphone's channel of the last recording, as process() gives it, into
+    // responses[m]. The workers take the next channel from one counter, each with its own
+    // engine: which engine takes a channel changes nothing in its bits.
+    void processAll(std::vector<ChannelResponse>& responses)
+    {
+        const auto wallStart = WallClock::now();
+        const std::size_t mics = channelOf_.size();
+        responses.assign(mics, {});
+        splitChannels();
+        while (extra_.size() + 1 < workers_) { // made once a walk; the tables as the recording's
+            extra_.push_back(std::make_unique<MlsEngine>());
+            (void)extra_.back()->generateMlsForPlayback(main_.settings());
         }
-        engine_.splitCapture(s);
-        engine_.computeImpulseResponses(s);
+        std::atomic<std::size_t> next{0};
+        std::vector<double> seconds(workers_, 0.0);
+        const auto work = [&](std::size_t w) {
+            MlsEngine& engine = w == 0 ? engine_ : *extra_[w - 1];
+            for (std::size_t m = next++; m < mics; m = next++) {
+                const auto start = WallClock::now();
+                responses[m] = processWith(engine, m);
+                seconds[w] += std::chrono::duration<double>(WallClock::now() - start).count();
+            }
+        };
+        {
+            std::vector<std::jthread> helpers;
+            for (std::size_t w = 1; w < workers_; ++w)
+                helpers.emplace_back(work, w);
+            work(0);
+        }
+        for (const double t : seconds)
+            processingSeconds += t;
+        for (const ChannelResponse& r : responses)
+            responses_ += r.failure ? 0 : 1;
+        processingWallSeconds += std::chrono::duration<double>(WallClock::now() - wallStart).count();
+    }
+
+    // The moves the walk sent have ended (their fixed waits and ends), or hung.
+    void finishMoves()
+    {
+        Turntables& tables = main_.turntables();
+        (void)waitFor([&] { return !tables.busy(1) && !tables.busy(2); }, kMoveLimitMs);
+    }
+
+    std::size_t workers() const { return workers_; }
+    int responsesDone() const { return responses + responses_; }
+
+    double soundSeconds = 0, processingSeconds = 0, processingWallSeconds = 0, recordingWallSeconds = 0;
+    int responses = 0;
+
+private:
+    // The recording channel by channel: taking one channel out of the interleaved frames
+    // would read the whole recording for each.
+    void splitChannels()
+    {
+        if (split_)
+            return;
+        planes_.resize(capture_.size());
+        for (std::size_t c = 0; c < kCaptureBufferFrames; ++c)
+            for (std::size_t ch = 0; ch < channels_; ++ch)
+                planes_[ch * kCaptureBufferFrames + c] = capture_[channels_ * c + ch];
+        split_ = true;
+    }
+
+    // The engine's own work on channel m: nothing in it is shared with another engine but the
+    // read-only settings, axis and curves.
+    ChannelResponse processWith(MlsEngine& engine, std::size_t m) const
+    {
+        ChannelResponse out;
+        const MlsSettings& s = main_.settings();
+        engine.clearWorkArrays();
+        engine.buildTimeWindows(s);
+        std::span<std::int32_t> pair = engine.captureCopy();
+        const std::int32_t* ref = planes_.data();
+        const std::int32_t* in = planes_.data() + channelOf_[m] * kCaptureBufferFrames;
+        for (std::size_t c = 0; c < kCaptureBufferFrames; ++c) {
+            pair[2 * c] = ref[c];
+            pair[2 * c + 1] = in[c];
+        }
+        engine.splitCapture(s);
+        engine.computeImpulseResponses(s);
         const bool ownCurve = m < options_.micCurves.size() && options_.micCurves[m];
         MlsSettings channelSettings = s;
         if (ownCurve)
             channelSettings.useCalibration = 1;
         const MlsStatus processed =
-            engine_.computeFrequencyResponse(channelSettings, main_.axis(), ownCurve ? *options_.micCurves[m] : main_.calibration());
-        processingSeconds += std::chrono::duration<double>(WallClock::now() - processStart).count();
-        if (!processed.ok())
-            return std::string(processed.message);
-        const AxisLevelPhase& r = engine_.response();
-        for (std::size_t j = 0; j < levels.size(); ++j) {
-            levels[j] = r[j].level;
-            phases[j] = r[j].phase;
+            engine.computeFrequencyResponse(channelSettings, main_.axis(), ownCurve ? *options_.micCurves[m] : main_.calibration());
+        if (!processed.ok()) {
+            out.failure = std::string(processed.message);
+            return out;
         }
-        ++responses;
-        return std::nullopt;
+        const AxisLevelPhase& r = engine.response();
+        for (std::size_t j = 0; j < out.levels.size(); ++j) {
+            out.levels[j] = r[j].level;
+            out.phases[j] = r[j].phase;
+        }
+        return out;
     }
 
-    double soundSeconds = 0, processingSeconds = 0;
-    int responses = 0;
-
-private:
     std::optional<std::string> turn(int turntable, int delta)
     {
         Turntables& tables = main_.turntables();
         const int direction = delta < 0 ? -1 : 1;
         int left = std::abs(delta);
+        const auto hung = [&] { return "turntable " + std::to_string(turntable) + " did not complete its move"; };
         for (const int step : kMoveSteps)
             while (left >= step) {
+                // A paced move's end may still be due: the table takes no move before it.
+                if (!waitFor([&] { return !tables.busy(turntable); }, kMoveLimitMs))
+                    return hung();
                 const int failed =
                     turntable == 1 ? tables.moveTurntable1(step, direction) : tables.moveTurntable2(step, direction);
-                if (failed != 0 || !waitFor([&] { return !tables.busy(turntable); }, kMoveLimitMs))
-                    return "turntable " + std::to_string(turntable) + " did not complete its move";
+                if (failed != 0)
+                    return hung();
+                if (options_.pacing.paced) {
+                    const std::uint32_t turned = platform_.now() + static_cast<std::uint32_t>(*stepMotionMs(step));
+                    (void)waitFor([&] { return platform_.now() >= turned; }, kMoveLimitMs);
+                } else if (!waitFor([&] { return !tables.busy(turntable); }, kMoveLimitMs)) {
+                    return hung();
+                }
                 left -= step;
             }
         return std::nullopt;
@@ -242,9 +348,14 @@ private:
     WallClock::time_point wallStart_;
     std::uint32_t clockStart_;
     int atH_ = 0, atV_ = 90;             // the rig stands at home as a walk starts and resumes
-    MlsEngine engine_;
+    MlsEngine engine_;                          // the recording's, and the first worker's
+    std::vector<std::unique_ptr<MlsEngine>> extra_; // the further workers'
+    std::size_t workers_ = 1;
+    int responses_ = 0;                         // channels processAll turned into responses
     std::vector<std::int32_t> play_ = std::vector<std::int32_t>(2 * kPlayBufferFrames);
     std::vector<std::int32_t> capture_;
+    std::vector<std::int32_t> planes_; // capture_ channel after channel, once split_
+    bool split_ = false;
 };
 
 } // namespace
@@ -301,6 +412,7 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
     };
 
     result.outcome = ArcWalkResult::Outcome::completed;
+    std::vector<ChannelResponse> responses;
     for (int k = record.stopsDone; k < record.stops; ++k) {
         if (interrupt && interrupt->load()) {
             result.outcome = ArcWalkResult::Outcome::interrupted;
@@ -322,10 +434,12 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
         }
 
         std::optional<std::string> failure;
+        rig.processAll(responses);
         for (std::size_t m = 0; m < mics && !failure; ++m) {
-            std::array<float, kDataBins> levels{}, phases{};
-            if ((failure = rig.process(m, levels, phases)))
+            if ((failure = responses[m].failure))
                 break;
+            const std::array<float, kDataBins>& levels = responses[m].levels;
+            const std::array<float, kDataBins>& phases = responses[m].phases;
             const ArcReach& reach = stop.reaches[m];
             const CellIndex own = reach.cells.front();
             const int step = gridStepDegrees(grid);
@@ -385,9 +499,13 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
     }
     result.record = record;
     result.rigSeconds = static_cast<double>(platform.now() - rigStart) / 1000.0;
+    rig.finishMoves();
     result.soundSeconds = rig.soundSeconds;
     result.processingSeconds = rig.processingSeconds;
-    result.responses = rig.responses;
+    result.processingWallSeconds = rig.processingWallSeconds;
+    result.recordingWallSeconds = rig.recordingWallSeconds;
+    result.responses = rig.responsesDone();
+    result.workers = static_cast<int>(rig.workers());
     if (motors)
         result.motionSeconds =
             static_cast<double>(motors->controller(1).motionMs() + motors->controller(2).motionMs() - motionAtStart) /

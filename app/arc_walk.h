@@ -4,6 +4,11 @@
 // recording holds REF and every microphone, and each microphone's channel becomes its response
 // through the same processing as the single microphone's IN, stored in every cell of its
 // direction (or, for a direction already kept, compared with it: the arc's repeatability).
+// A paced walk records as soon as the motor has turned its step (turntable/motor_commands.h,
+// stepMotionMs) plus the settle time; the move's fixed wait and the end of the move it sends
+// run out under the recording, and a table takes its next move only after that end. The
+// channels of a stop are processed side by side, each engine on its own channels, with the
+// same bits as one engine taking them in turn; they are stored in the microphones' order.
 // After each stop the balloon ("arc.BAL") and the progress record ("arc.run",
 // sequencer/arc_record.h) are replaced in the autosave directory, so an interrupted walk
 // resumes at its next stop and loses at most the one it was at.
@@ -41,7 +46,13 @@ struct ArcWalkOptions {
     std::string autosaveDirectory; // where arc.BAL and arc.run are kept
     bool resume = false;           // continue the walk kept there (its settings already applied)
     int inputDevice = 0, outputDevice = 0;
+    // Engines processing a stop's channels at once: 0 one per core, at most kMaxArcWorkers;
+    // 1 one channel after the other.
+    int workers = 0;
 };
+
+// Each engine holds about 30 MB of buffers: eight keep 64 channels at order 18 within 1 GB.
+inline constexpr int kMaxArcWorkers = 8;
 
 struct ArcWalkProgress {
     int stopsDone = 0, stops = 0;
@@ -56,8 +67,13 @@ struct ArcWalkResult {
     double rigSeconds = 0;         // the virtual clock from the first move to the last store
     double soundSeconds = 0;       // the captures of the stops
     double motionSeconds = 0;      // the motors' turning (simulated rig)
-    double processingSeconds = 0;  // wall time turning the channels into responses
+    double processingSeconds = 0;  // wall time turning the channels into responses, summed
+                                   // over the channels (each one's own, whichever engine)
+    double processingWallSeconds = 0; // wall time of the stops' processing, side by side
+    double recordingWallSeconds = 0;  // wall time from each recording's start to its end: on
+                                      // the simulated rig mostly its computing of them
     int responses = 0;             // channels processed
+    int workers = 1;               // engines that processed them
 };
 
 // The walk's checks come first: the arc's angles on the grid, and the input device's channels

@@ -7,4 +7,5 @@ vantrel_bench(balloon_autosave_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/balloon
   LIBS vantrel_balloon)
 # The microphone arc's walk: rig time against its sound and motion, wall time against the
 # processing of its responses.
-vantrel_bench(arc_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/arc_bench.cpp LIBS vantrel_job)
+vantrel_bench(arc_bench SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/arc_bench.cpp
+  LIBS vantrel_job vantrel_app vantrel_devices vantrel_headless vantrel_sim)

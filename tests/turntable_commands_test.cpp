@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "turntable/motor_commands.h"
 
 namespace vantrel {
@@ -63,6 +65,20 @@ TEST(MotorCommands, Turntable2WaitsAreComputedFromTheMotorSpeed)
     EXPECT_EQ(turntable2Timing(5)->intervalMs, 3735);
     EXPECT_EQ(turntable2Timing(1)->intervalMs, 1000);
     EXPECT_EQ(turntable2Timing(kTenthDegreeCode)->intervalMs, 500);
+}
+
+// The motor's own turning time: the step's counts at 4000 counts/s, never longer than either
+// table's fixed wait, which would otherwise send the end of a move while the table still turns.
+TEST(MotorCommands, StepMotionIsTheCountsAtTheMotorSpeedWithinEveryWait)
+{
+    const std::pair<int, int> cases[] = {{1, 348}, {5, 1737}, {10, 3473}, {90, 31253}, {kTenthDegreeCode, 35}};
+    for (const auto& [degrees, ms] : cases) {
+        SCOPED_TRACE(degrees);
+        EXPECT_EQ(stepMotionMs(degrees), ms);
+        EXPECT_LE(ms, *turntable1MoveMs(degrees));
+        EXPECT_LE(ms, turntable2Timing(degrees)->intervalMs);
+    }
+    EXPECT_FALSE(stepMotionMs(45));
 }
 
 } // namespace

@@ -56,4 +56,13 @@ std::optional<Turntable2Timing> turntable2Timing(int degrees)
     return timing;
 }
 
+std::optional<int> stepMotionMs(int degrees)
+{
+    const auto counts = stepCounts(degrees);
+    if (!counts)
+        return std::nullopt;
+    constexpr int countsPerSecond = kMotorSpeed * 100;
+    return (*counts * 1000 + countsPerSecond - 1) / countsPerSecond;
+}
+
 } // namespace vantrel

@@ -51,4 +51,10 @@ struct Turntable2Timing {
 };
 std::optional<Turntable2Timing> turntable2Timing(int degrees);
 
+// How long the motor itself turns for a step at the speed "S.1=40" set at connect (40 x 100
+// counts/s), rounded up to the millisecond: 1 -> 348, 5 -> 1737, 10 -> 3473, 90 -> 31253,
+// 0.1 -> 35 ms. The waits above carry margins over it (turntable 2 two seconds a move); a
+// walk paced by the motor's own motion goes on after this instead. Nothing for a bad step.
+std::optional<int> stepMotionMs(int degrees);
+
 } // namespace vantrel
