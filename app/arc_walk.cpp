@@ -80,7 +80,7 @@ namespace {
 // each microphone's channel turned into its response.
 class ArcRig {
 public:
-    ArcRig(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio, const ArcWalkOptions& options)
+    ArcRig(JobClock& platform, MainWindow& main, AudioSystem& audio, const ArcWalkOptions& options)
         : platform_(platform), main_(main), audio_(audio), options_(options), channelOf_(options.angles.size()),
           wallStart_(WallClock::now()), clockStart_(platform.now())
     {
@@ -233,7 +233,7 @@ private:
         return std::nullopt;
     }
 
-    HeadlessPlatform& platform_;
+    JobClock& platform_;
     MainWindow& main_;
     AudioSystem& audio_;
     const ArcWalkOptions& options_;
@@ -249,7 +249,7 @@ private:
 
 } // namespace
 
-ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio, SimulatedMotors* motors,
+ArcWalkResult runArcWalk(JobClock& platform, MainWindow& main, AudioSystem& audio, SimulatedMotors* motors,
                          const ArcWalkOptions& options, const std::function<void(const ArcWalkProgress&)>& progress,
                          const std::atomic<bool>* interrupt)
 {
@@ -444,7 +444,7 @@ double wrapDegrees(double d)
 
 } // namespace
 
-ArcCalibrationResult runArcCalibration(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio,
+ArcCalibrationResult runArcCalibration(JobClock& platform, MainWindow& main, AudioSystem& audio,
                                        const ArcWalkOptions& options, const std::atomic<bool>* interrupt)
 {
     ArcCalibrationResult result;

@@ -21,7 +21,7 @@
 namespace vantrel {
 
 class AudioSystem;
-class HeadlessPlatform;
+class JobClock;
 class MainWindow;
 class SimulatedMotors;
 
@@ -63,7 +63,7 @@ struct ArcWalkResult {
 // The walk's checks come first: the arc's angles on the grid, and the input device's channels
 // (REF and one per microphone) before any table moves. A resumed walk reads its record and
 // balloon from the autosave directory and refuses one of another arc or grid.
-ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio, SimulatedMotors* motors,
+ArcWalkResult runArcWalk(JobClock& platform, MainWindow& main, AudioSystem& audio, SimulatedMotors* motors,
                          const ArcWalkOptions& options, const std::function<void(const ArcWalkProgress&)>& progress,
                          const std::atomic<bool>* interrupt);
 
