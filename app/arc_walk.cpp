@@ -383,6 +383,9 @@ ArcWalkResult runArcWalk(JobClock& platform, MainWindow& main, AudioSystem& audi
         if (progress)
             progress({record.stopsDone, record.stops, stop.h, stop.v});
     }
+    if (options.endAtHome && result.outcome != ArcWalkResult::Outcome::halted)
+        if (auto failed = rig.moveTo(0, 90))
+            halt(*failed + " back to H=0, V=90 deg");
     result.record = record;
     result.rigSeconds = static_cast<double>(platform.now() - rigStart) / 1000.0;
     result.soundSeconds = rig.soundSeconds;

@@ -40,6 +40,9 @@ struct ArcWalkOptions {
     WalkPacing pacing;
     std::string autosaveDirectory; // where arc.BAL and arc.run are kept
     bool resume = false;           // continue the walk kept there (its settings already applied)
+    // The tables turn back home (H=0, V=90), where a walk starts and resumes, once it stops
+    // unless a fault halted it: the desktop's next walk runs on the same tables.
+    bool endAtHome = false;
     int inputDevice = 0, outputDevice = 0;
 };
 

@@ -111,6 +111,7 @@ std::optional<ArcWalkOptions> MainWindow::arcWalkOptions(WindowHost& owner, bool
         return std::nullopt;
     ArcWalkOptions o = arcWalkOptionsOf(*arc_, axis_);
     o.pacing = pacing_;
+    o.endAtHome = true;
     o.autosaveDirectory = autosaveDirectory_;
     o.inputDevice = settings_.inputDeviceId;
     o.outputDevice = settings_.outputDeviceId;
@@ -171,6 +172,8 @@ void MainWindow::walkArc()
             for (const ArcReach& reach : plan.stops[static_cast<std::size_t>(p.stopsDone - 1)].reaches)
                 if (reach.keeps)
                     drawBalloonPoints(0, 90 / step - reach.cells.front().row, reach.cells.front().column, 1);
+        // The balloon so far, as the point walk draws it at the end of each row.
+        drawBalloonPoints(0, p.v / step, p.h / step, 0);
         host_->showDrawing();
         host_->setTitle("Arc walk: " + stopsText(p.stopsDone, p.stops) + ", H=" + std::to_string(p.h) +
                         ", V=" + std::to_string(p.v) + " deg");
@@ -196,7 +199,9 @@ void MainWindow::walkArc()
         return;
     case ArcWalkResult::Outcome::halted:
         platform_.log().record("arc", "halted");
-        host_->message(walk.message + resumable, kWalkCaption, MessageIcon::Warning);
+        host_->message(walk.message + resumable.substr(0, resumable.size() - 1) +
+                           " once the turntables stand at home, H=0 and V=90 deg.",
+                       kWalkCaption, MessageIcon::Warning);
         return;
     case ArcWalkResult::Outcome::completed:
         platform_.log().record("arc", "completed");
