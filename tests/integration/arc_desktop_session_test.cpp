@@ -1,6 +1,7 @@
 // The microphone arc on the desktop, driven through its controls: "Arc..." shows the channels
 // it read and a refused description changes nothing; "RUN Test" walks the arc's stops into the
-// same balloon as `vantrel-cli measure` with the same options.
+// same balloon as `vantrel-cli measure` with the same options; "Arc Calibrate" saves the set
+// `vantrel-cli arc-calibrate` writes.
 
 #include <gtest/gtest.h>
 
@@ -131,6 +132,24 @@ TEST(ArcDesktop, ADesktopWalkEqualsMeasureWithTheSameOptions)
     ASSERT_FALSE(a.empty()) << events;
     EXPECT_TRUE(a == b) << "the desktop's balloon differs from measure's";
     EXPECT_EQ(bytesOf(desk.path() / kArcRecordName), bytesOf(cli.path() / kArcRecordName));
+}
+
+// "Arc Calibrate" runs arc-calibrate's self-calibration and saves the same set.
+TEST(ArcDesktop, ArcCalibrateSavesTheSetArcCalibrateWrites)
+{
+    TempDir dir;
+    const std::string events = testing::runCliSession(
+        dir.path(), "--simulate --sim-arc 8,20 --sim-mic-errors 3",
+        "press main 1004\npress main 1012\npress main 1038\nselect measure 10003 0\ntype measure 10012 \"8191\"\n"
+        "file \"desk.cal\"\npress measure 20056\n");
+    EXPECT_NE(events.find("The self-calibration of 8 microphones is saved in desk.cal"), std::string::npos) << events;
+    const std::string command = "cd '" + dir.path().string() + "' && '" VANTREL_CLI
+                                "' arc-calibrate --simulate --sim-arc 8,20 --sim-mic-errors 3 --order 13 -o cli.cal "
+                                "> out.txt 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << bytesOf(dir.path() / "out.txt");
+    const std::string desk = bytesOf(dir.path() / "desk.cal");
+    ASSERT_FALSE(desk.empty());
+    EXPECT_TRUE(desk == bytesOf(dir.path() / "cli.cal"));
 }
 
 } // namespace
