@@ -257,6 +257,25 @@ ArcWalkOptions arcWalkOptionsOf(const ArcDescription& arc, const FrequencyAxis& 
     return o;
 }
 
+std::string readArcOptions(const ArcOptions& o, bool simulate, SimFaults& faults, std::optional<ArcSetup>& setup)
+{
+    if (o.simArc.empty() && o.arcFile.empty() && !o.micErrorsSeed && o.arcCalibration.empty())
+        return {};
+    if (std::string error = arcOptionsProblem(o); !error.empty())
+        return error;
+    if (!simulate && (!o.simArc.empty() || o.micErrorsSeed))
+        return "--sim-arc and --sim-mic-errors need --simulate";
+    if (std::string error = readSimArcOption(o, faults); !error.empty())
+        return error;
+    ArcSetup read;
+    if (std::string error = readArcFileOptions(o, AngleGrid::Grid5, simulate, faults, read); !error.empty())
+        return error;
+    if (!read.arc)
+        read.arc = simulatedArcDescription(faults);
+    setup = std::move(read);
+    return {};
+}
+
 ArcDescription simulatedArcDescription(const SimFaults& faults)
 {
     ArcDescription arc;

@@ -73,6 +73,12 @@ std::string readSimArcOption(const ArcOptions& o, SimFaults& faults);
 // says), and --arc-calibration; empty, or why not naming the option and the line.
 std::string readArcFileOptions(const ArcOptions& o, AngleGrid grid, bool simulate, SimFaults& faults, ArcSetup& setup);
 
+// The arc options of a program that walks on the main window (the desktop, `session`): checked
+// and read as above on the finer grid (the walk checks the grid it walks), the simulated rig's
+// arc wired into faults; setup stays empty without an arc option, else its arc is the one the
+// walk uses (the simulated rig's when no file is given). Empty, or why not naming the option.
+std::string readArcOptions(const ArcOptions& o, bool simulate, SimFaults& faults, std::optional<ArcSetup>& setup);
+
 // The walk's microphones as an arc description names them: angle, channel, line and own file's
 // curve on axis.
 ArcWalkOptions arcWalkOptionsOf(const ArcDescription& arc, const FrequencyAxis& axis);

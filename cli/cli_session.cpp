@@ -21,20 +21,9 @@ int runSession(bool simulate, SimFaults faults, const ArcOptions& arcOptions, co
 {
     // The microphone arc as measure reads it.
     std::optional<ArcSetup> arcSetup;
-    if (!arcOptions.simArc.empty() || !arcOptions.arcFile.empty() || arcOptions.micErrorsSeed ||
-        !arcOptions.arcCalibration.empty()) {
-        arcSetup.emplace();
-        std::string error = arcOptionsProblem(arcOptions);
-        if (error.empty())
-            error = readSimArcOption(arcOptions, faults);
-        if (error.empty())
-            error = readArcFileOptions(arcOptions, AngleGrid::Grid5, simulate, faults, *arcSetup);
-        if (!error.empty()) {
-            std::cerr << "vantrel-cli session: " << error << "\n";
-            return 2;
-        }
-        if (!arcSetup->arc)
-            arcSetup->arc = simulatedArcDescription(faults);
+    if (const std::string error = readArcOptions(arcOptions, simulate, faults, arcSetup); !error.empty()) {
+        std::cerr << "vantrel-cli session: " << error << "\n";
+        return 2;
     }
     std::ifstream file;
     std::istream* script = &std::cin;

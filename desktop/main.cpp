@@ -188,22 +188,9 @@ int main(int argc, char** argv)
     }
     // The microphone arc: read as the command line's measure reads it, refused alike.
     std::optional<vantrel::ArcSetup> arcSetup;
-    if (!arcOptions.simArc.empty() || !arcOptions.arcFile.empty() || arcOptions.micErrorsSeed ||
-        !arcOptions.arcCalibration.empty()) {
-        std::string error = vantrel::arcOptionsProblem(arcOptions);
-        if (error.empty() && !simulate && (!arcOptions.simArc.empty() || arcOptions.micErrorsSeed))
-            error = "--sim-arc and --sim-mic-errors need --simulate";
-        if (error.empty())
-            error = vantrel::readSimArcOption(arcOptions, faults);
-        arcSetup.emplace();
-        if (error.empty()) // checked on the finer grid here; the walk checks the grid it walks
-            error = vantrel::readArcFileOptions(arcOptions, vantrel::AngleGrid::Grid5, simulate, faults, *arcSetup);
-        if (!error.empty()) {
-            std::fprintf(stderr, "vantrel: %s\n", error.c_str());
-            return 2;
-        }
-        if (!arcSetup->arc)
-            arcSetup->arc = vantrel::simulatedArcDescription(faults);
+    if (const std::string error = vantrel::readArcOptions(arcOptions, simulate, faults, arcSetup); !error.empty()) {
+        std::fprintf(stderr, "vantrel: %s\n", error.c_str());
+        return 2;
     }
     if (apiPort && !simulate) {
         std::fprintf(stderr, "vantrel: --api needs --simulate here (the window holds the turntables' ports); "

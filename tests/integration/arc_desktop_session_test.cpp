@@ -96,6 +96,42 @@ TEST(ArcDesktop, ArcShowsTheChannelsReadAndARefusedFileChangesNothing)
     }
 }
 
+// vantrel and `session` read their arc options through one reader, refused as measure refuses.
+TEST(ArcDesktop, TheArcOptionsAreRefusedNamingTheOption)
+{
+    TempDir dir;
+    write(dir.path() / "off.txt", "radius 2\n2 0\n3 12\n");
+    const std::string off = (dir.path() / "off.txt").string();
+    struct Case {
+        ArcOptions options;
+        bool simulate;
+        std::string why; // empty: accepted
+    };
+    const Case cases[] = {
+        {{"8,20", "", "", std::nullopt}, true, ""},
+        {{"8,20", "", "", 3u}, true, ""},
+        {{"0,20", "", "", std::nullopt}, true, "--sim-arc '0,20': the number of microphones must be 1..64"},
+        {{"8,20", "", "", std::nullopt}, false, "--sim-arc and --sim-mic-errors need --simulate"},
+        {{"", "", "", 3u}, true, "--sim-mic-errors needs an arc: --sim-arc N,STEP or --arc FILE"},
+        {{"8,20", off, "", std::nullopt}, true, "give one arc: --arc FILE or --sim-arc N,STEP"},
+        {{"", "", off, std::nullopt}, true, "--arc-calibration needs an arc: --arc FILE or --sim-arc N,STEP"},
+        {{"", off, "", std::nullopt}, true, "--arc " + off + ": line 3: the angle 12 is not on the 5-degree grid"},
+        {{"8,20", "", off, std::nullopt}, true, "--arc-calibration " + off + ": line 1: not an arc calibration"},
+    };
+    for (const Case& c : cases) {
+        SimFaults faults;
+        std::optional<ArcSetup> setup;
+        EXPECT_EQ(readArcOptions(c.options, c.simulate, faults, setup), c.why) << c.options.simArc;
+        EXPECT_EQ(setup.has_value(), c.why.empty());
+        if (setup) {
+            ASSERT_EQ(setup->arc->microphones.size(), 8u);
+            EXPECT_EQ(setup->arc->microphones.back().channel, 9);
+            EXPECT_EQ(setup->arc->microphones.back().angle, 140);
+            EXPECT_EQ(faults.arc.size(), 8u);
+        }
+    }
+}
+
 // A walk goes on from its autosave: the desktop and measure --resume walk the same last stops
 // from the same kept balloon into the same file, byte for byte.
 TEST(ArcDesktop, ADesktopWalkEqualsMeasureWithTheSameOptions)
