@@ -163,7 +163,7 @@ void MainWindow::command(int id, int code)
         MainWindow& window;
         ~RefreshMenus() { window.refreshMenus(); }
     } refresh{*this};
-    if (arcCommand(id) || turntables_->command(id, code) || sequenceCommand(id) || menuCommand(id))
+    if (arcCommand(id, code) || turntables_->command(id, code) || sequenceCommand(id) || menuCommand(id))
         return;
     switch (id) {
     case kMeasurements:
@@ -250,7 +250,7 @@ void MainWindow::closeRequested()
     if (destroyed_)
         return;
     if (arcBusy()) { // the walk stops at its next stop; the window stays for what it tells
-        (void)arcCommand(main_ids::kAbortTest);
+        (void)arcCommand(main_ids::kAbortTest, kNotifyClicked);
         return;
     }
     if (!preferences_.save(settings_, calibration_))

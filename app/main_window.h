@@ -148,7 +148,7 @@ private:
     // changes nothing), "Arc Calibrate", and "RUN Test" / "ABORT Test" while an arc is chosen.
     void chooseArc(WindowHost& owner);
     void calibrateArc(WindowHost& owner);
-    bool arcCommand(int id);
+    bool arcCommand(int id, int code);
     void walkArc();
     // The walk's options for the arc chosen, or nothing when it may not start (the user is told).
     std::optional<ArcWalkOptions> arcWalkOptions(WindowHost& owner, bool calibrated);

@@ -123,13 +123,16 @@ std::optional<ArcWalkOptions> MainWindow::arcWalkOptions(WindowHost& owner, bool
     return o;
 }
 
-// The walk holds the window: only its abort is heard, between the stops.
-bool MainWindow::arcCommand(int id)
+// The walk holds the window: only its abort is heard, between the stops; a button or menu entry
+// pressed meanwhile is refused with a beep, as the measurement window refuses its settings.
+bool MainWindow::arcCommand(int id, int code)
 {
     if (arcRunning_) {
         if (id == main_ids::kAbortTest) {
             arcInterrupt_ = true;
             platform_.log().record("arc", "abort");
+        } else if (code == kNotifyClicked) {
+            host_->beep(BeepKind::Exclamation);
         }
         return true;
     }
