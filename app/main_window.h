@@ -264,6 +264,7 @@ private:
     std::optional<DistortionQuantity> viewQuantity_; // none: the level of the responses
     std::optional<BalloonMatrix> quantityMatrix_;    // the levels the views draw meanwhile
     std::optional<ArcDescription> arc_;
+    std::optional<ArcDescription> rigArc_; // the simulated rig's microphones, as wired at start
     std::string arcPath_, arcCalibrationPath_;
     std::optional<ArcCalibration> arcCalibration_;
     bool arcRunning_ = false;

@@ -44,6 +44,8 @@ std::string arcChannelsText(const ArcDescription& arc, const std::string& path, 
 
 void MainWindow::useArc(ArcDescription arc, std::string path, std::optional<ArcCalibration> calibration)
 {
+    if (devices_.simulatedRig) // its microphones stand where the start put them
+        rigArc_ = arc;
     arc_ = std::move(arc);
     arcPath_ = std::move(path);
     arcCalibration_ = std::move(calibration);
@@ -77,6 +79,25 @@ void MainWindow::chooseArc(WindowHost& owner)
         channels = std::clamp(caps.channels, 1, kMaxInputChannels);
     std::string error;
     std::optional<ArcDescription> arc = readArcDescription(*path, angleGrid_, channels, error);
+    if (arc && devices_.simulatedRig) {
+        // The simulated rig cannot be rewired: a description of other microphones would store
+        // each response under a direction it was not measured at.
+        const std::vector<ArcMicrophone> wired =
+            rigArc_ ? rigArc_->microphones : std::vector<ArcMicrophone>{{0, 2, 0, {}, std::nullopt}};
+        for (const ArcMicrophone& m : arc->microphones) {
+            const auto at = std::find_if(wired.begin(), wired.end(),
+                                         [&](const ArcMicrophone& w) { return w.channel == m.channel; });
+            if (at == wired.end() || at->angle != m.angle) {
+                error = "line " + std::to_string(m.line) + ": the simulated rig has " +
+                        (at == wired.end() ? "no microphone on channel " + std::to_string(m.channel)
+                                           : "its microphone on channel " + std::to_string(m.channel) + " at " +
+                                                 std::to_string(at->angle) + " degrees") +
+                        " (--sim-arc or --arc at start wires it)";
+                arc.reset();
+                break;
+            }
+        }
+    }
     if (!arc) {
         owner.message(*path + ": " + error, kArcCaption, MessageIcon::Warning);
         return;

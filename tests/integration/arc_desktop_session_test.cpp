@@ -63,12 +63,12 @@ TEST(ArcDesktop, ArcShowsTheChannelsReadAndARefusedFileChangesNothing)
         << arcMessage(run);
     EXPECT_NE(arcMessage(run).find("channel 9: 140 deg"), std::string::npos);
 
-    write(dir.path() / "good.txt", "radius 2.5\n4 0\n2 20\n3 40\n");
+    write(dir.path() / "good.txt", "radius 2.5\n4 40\n2 0\n3 20\n");
     run = s.run("file \"" + (dir.path() / "good.txt").string() + "\"\npress measure 20055\n");
     ASSERT_FALSE(run.error) << run.error->message;
     const std::string shown = arcMessage(run);
-    EXPECT_NE(shown.find("good.txt: radius 2.500 m, 3 microphones\\n\\nchannel 4: 0 deg\\nchannel 2: 20 deg\\nchannel 3: "
-                         "40 deg"),
+    EXPECT_NE(shown.find("good.txt: radius 2.500 m, 3 microphones\\n\\nchannel 4: 40 deg\\nchannel 2: 0 deg\\nchannel 3: "
+                         "20 deg"),
               std::string::npos)
         << shown;
 
@@ -81,6 +81,8 @@ TEST(ArcDesktop, ArcShowsTheChannelsReadAndARefusedFileChangesNothing)
         {"radius 2\n2 0\n10 20\n", "line 3: channel 10 is beyond the device's 9 input channels"},
         {"radius 2\n2 0\n3 15\n", "line 3: the angle 15 is not on the 10-degree grid"},
         {"radius 2\n2 190\n", "line 2: the angle 190: the turntables bring only angles of -180..180"},
+        // The simulated rig keeps the microphones it was started with.
+        {"radius 2\n2 0\n3 40\n", "line 3: the simulated rig has its microphone on channel 3 at 20 degrees"},
     };
     for (const Refused& r : refused) {
         write(dir.path() / "bad.txt", r.text);
