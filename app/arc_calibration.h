@@ -58,7 +58,7 @@ struct ArcCalibrationResult {
 
 // Turns the axis to each microphone of options' arc in turn and measures the ratios; the
 // caller writes the set.
-ArcCalibrationResult runArcCalibration(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio,
+ArcCalibrationResult runArcCalibration(JobClock& platform, MainWindow& main, AudioSystem& audio,
                                        const ArcWalkOptions& options, const std::atomic<bool>* interrupt);
 
 } // namespace vantrel

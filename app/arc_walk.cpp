@@ -89,7 +89,7 @@ namespace {
 // each microphone's channel turned into its response.
 class ArcRig {
 public:
-    ArcRig(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio, const ArcWalkOptions& options)
+    ArcRig(JobClock& platform, MainWindow& main, AudioSystem& audio, const ArcWalkOptions& options)
         : platform_(platform), main_(main), audio_(audio), options_(options), channelOf_(options.angles.size()),
           wallStart_(WallClock::now()), clockStart_(platform.now())
     {
@@ -339,7 +339,7 @@ private:
         return std::nullopt;
     }
 
-    HeadlessPlatform& platform_;
+    JobClock& platform_;
     MainWindow& main_;
     AudioSystem& audio_;
     const ArcWalkOptions& options_;
@@ -360,7 +360,7 @@ private:
 
 } // namespace
 
-ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio, SimulatedMotors* motors,
+ArcWalkResult runArcWalk(JobClock& platform, MainWindow& main, AudioSystem& audio, SimulatedMotors* motors,
                          const ArcWalkOptions& options, const std::function<void(const ArcWalkProgress&)>& progress,
                          const std::atomic<bool>* interrupt)
 {
@@ -497,6 +497,9 @@ ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSyst
         if (progress)
             progress({record.stopsDone, record.stops, stop.h, stop.v});
     }
+    if (options.endAtHome && result.outcome != ArcWalkResult::Outcome::halted)
+        if (auto failed = rig.moveTo(0, 90))
+            halt(*failed + " back to H=0, V=90 deg");
     result.record = record;
     result.rigSeconds = static_cast<double>(platform.now() - rigStart) / 1000.0;
     rig.finishMoves();
@@ -562,7 +565,7 @@ double wrapDegrees(double d)
 
 } // namespace
 
-ArcCalibrationResult runArcCalibration(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio,
+ArcCalibrationResult runArcCalibration(JobClock& platform, MainWindow& main, AudioSystem& audio,
                                        const ArcWalkOptions& options, const std::atomic<bool>* interrupt)
 {
     ArcCalibrationResult result;

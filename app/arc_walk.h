@@ -26,7 +26,7 @@
 namespace vantrel {
 
 class AudioSystem;
-class HeadlessPlatform;
+class JobClock;
 class MainWindow;
 class SimulatedMotors;
 
@@ -45,6 +45,9 @@ struct ArcWalkOptions {
     WalkPacing pacing;
     std::string autosaveDirectory; // where arc.BAL and arc.run are kept
     bool resume = false;           // continue the walk kept there (its settings already applied)
+    // The tables turn back home (H=0, V=90), where a walk starts and resumes, once it stops
+    // unless a fault halted it: the desktop's next walk runs on the same tables.
+    bool endAtHome = false;
     int inputDevice = 0, outputDevice = 0;
     // Engines processing a stop's channels at once: 0 one per core, at most kMaxArcWorkers;
     // 1 one channel after the other.
@@ -79,7 +82,7 @@ struct ArcWalkResult {
 // The walk's checks come first: the arc's angles on the grid, and the input device's channels
 // (REF and one per microphone) before any table moves. A resumed walk reads its record and
 // balloon from the autosave directory and refuses one of another arc or grid.
-ArcWalkResult runArcWalk(HeadlessPlatform& platform, MainWindow& main, AudioSystem& audio, SimulatedMotors* motors,
+ArcWalkResult runArcWalk(JobClock& platform, MainWindow& main, AudioSystem& audio, SimulatedMotors* motors,
                          const ArcWalkOptions& options, const std::function<void(const ArcWalkProgress&)>& progress,
                          const std::atomic<bool>* interrupt);
 

@@ -17,6 +17,7 @@
 #include "app/main_window.h"
 #include "app/preferences.h"
 #include "app/arc_walk.h"
+#include "app/measure_plan.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/replace_file.h"
 #include "balloon/balloon_file.h"
@@ -382,13 +383,7 @@ BalloonJobResult runBalloonJob(const BalloonJobOptions& options, const std::func
     if (arcWalk) {
         ArcWalkOptions arc;
         if (options.arc) {
-            for (const ArcMicrophone& m : options.arc->microphones) {
-                arc.angles.push_back(m.angle);
-                arc.channels.push_back(m.channel - 1);
-                arc.lines.push_back(m.line);
-                arc.micCurves.push_back(m.calibration ? std::optional(micCurve(*m.calibration, main->axis()))
-                                                      : std::nullopt);
-            }
+            arc = arcWalkOptionsOf(*options.arc, main->axis());
         } else {
             for (const SimArcMicrophone& m : options.faults.arc)
                 arc.angles.push_back(static_cast<int>(std::lround(m.angleDegrees)));

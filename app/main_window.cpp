@@ -163,7 +163,7 @@ void MainWindow::command(int id, int code)
         MainWindow& window;
         ~RefreshMenus() { window.refreshMenus(); }
     } refresh{*this};
-    if (turntables_->command(id, code) || sequenceCommand(id) || menuCommand(id))
+    if (arcCommand(id, code) || turntables_->command(id, code) || sequenceCommand(id) || menuCommand(id))
         return;
     switch (id) {
     case kMeasurements:
@@ -249,6 +249,10 @@ void MainWindow::closeRequested()
 {
     if (destroyed_)
         return;
+    if (arcBusy()) { // the walk stops at its next stop; the window stays for what it tells
+        (void)arcCommand(main_ids::kAbortTest, kNotifyClicked);
+        return;
+    }
     if (!preferences_.save(settings_, calibration_))
         host_->message("Unable To SAVE Preferences File", kCaption, MessageIcon::Warning);
     host_->beep(BeepKind::Exclamation);
@@ -281,6 +285,9 @@ void MainWindow::openMeasurementWindow()
         };
         context.nearFieldMeasured = [this](const AxisLevelPhase& r, double radiusMm) { nearFieldMeasured(r, radiusMm); };
         context.mergeNearField = [this] { mergeNearField(); };
+        context.openArc = [this](WindowHost& owner) { chooseArc(owner); };
+        context.calibrateArc = [this](WindowHost& owner) { calibrateArc(owner); };
+        context.arcBusy = [this] { return arcBusy(); };
         measurement_ = std::make_unique<MeasurementWindow>(std::move(context));
     }
     measurement_->open(); // brings an open window forward instead of making a second one

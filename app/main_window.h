@@ -3,12 +3,16 @@
 // curve, selection, sequence state), the hub that forwards each control to its module, the
 // painter of the status panel, the view area and the legend, and the confirmed exit.
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/arc_calibration.h"
+#include "app/arc_file.h"
+#include "app/arc_walk.h"
 #include "balloon/angle_grid.h"
 #include "balloon/balloon_autosave.h"
 #include "balloon/balloon_matrix.h"
@@ -107,6 +111,12 @@ public:
     // a chosen file, then shown in "Fine Mode".
     void openBalloonAtStart(const std::string& path);
 
+    // The microphone arc "RUN Test" walks instead of the single microphone (main_window_arc.cpp),
+    // read from path (empty: the simulated rig's own), with its self-calibration if any.
+    void useArc(ArcDescription arc, std::string path, std::optional<ArcCalibration> calibration);
+    // An arc walk or self-calibration runs: the windows take no other command meanwhile.
+    bool arcBusy() const;
+
 private:
     MainWindow(Platform& platform, Devices devices, const std::string& startDirectory);
     [[nodiscard]] bool allocateRecords();
@@ -134,6 +144,14 @@ private:
     AutosaveProgress autosaveProgress(AutosaveState state) const;
     // atStartUp: a "Yes" is followed by what the operator does next.
     void offerResume(bool atStartUp = false);
+    // main_window_arc.cpp: "Arc..." (the description read and its channels shown; a refused one
+    // changes nothing), "Arc Calibrate", and "RUN Test" / "ABORT Test" while an arc is chosen.
+    void chooseArc(WindowHost& owner);
+    void calibrateArc(WindowHost& owner);
+    bool arcCommand(int id, int code);
+    void walkArc();
+    // The walk's options for the arc chosen, or nothing when it may not start (the user is told).
+    std::optional<ArcWalkOptions> arcWalkOptions(WindowHost& owner, bool calibrated);
     // main_window_distortion.cpp: the harmonics of sweep measurements, kept and autosaved
     // beside the balloon.
     void storeHarmonics(int hAngle, int vAngle, const HarmonicResponses& harmonics);
@@ -247,6 +265,12 @@ private:
     std::unique_ptr<InputDialog> inputDialog_;
     std::optional<DistortionQuantity> viewQuantity_; // none: the level of the responses
     std::optional<BalloonMatrix> quantityMatrix_;    // the levels the views draw meanwhile
+    std::optional<ArcDescription> arc_;
+    std::optional<ArcDescription> rigArc_; // the simulated rig's microphones, as wired at start
+    std::string arcPath_, arcCalibrationPath_;
+    std::optional<ArcCalibration> arcCalibration_;
+    bool arcRunning_ = false;
+    std::atomic<bool> arcInterrupt_{false};
     int menusShowWalk_ = -1; // whether the menus show the walk's holds; -1 before the first look
 };
 

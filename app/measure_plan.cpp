@@ -53,26 +53,20 @@ MeasurePlan planMeasure(MeasureRequest o, const std::string& startDirectory)
                           true);
         gateMs = ms;
     }
-    if (!o.simArc.empty() && !o.arcFile.empty())
-        return failed("give one arc: --arc FILE or --sim-arc N,STEP", true);
-    if (o.micErrorsSeed && o.simArc.empty() && o.arcFile.empty())
-        return failed("--sim-mic-errors needs an arc: --sim-arc N,STEP or --arc FILE", true);
+    const ArcOptions arcOptions{o.simArc, o.arcFile, o.arcCalibration, o.micErrorsSeed};
+    if (std::string error = arcOptionsProblem(arcOptions); !error.empty())
+        return failed(error, true);
     if (!o.arcFile.empty() && (o.excitation != "mls" || !o.gate.empty() || !o.micFile.empty()))
         return failed("a microphone arc measures with the MLS, without --gate and --mic-file (its microphones' files "
                       "are named in the arc description)",
                       true);
     if (!o.simArc.empty()) {
-        std::string error;
-        auto arc = parseSimArc(o.simArc, error);
-        if (!arc)
-            return failed("--sim-arc '" + o.simArc + "': " + error, true);
+        if (std::string error = readSimArcOption(arcOptions, o.faults); !error.empty())
+            return failed(error, true);
         if (o.excitation != "mls")
             return failed("a microphone arc measures with the MLS: leave out --excitation", true);
         if (!o.gate.empty() || !o.micFile.empty())
             return failed("a microphone arc measures without --gate and --mic-file", true);
-        if (o.micErrorsSeed)
-            plantMicErrors(*arc, *o.micErrorsSeed);
-        o.faults.arc = std::move(*arc);
     }
     std::string resumeDirectory;
     if (!o.resume.empty() && (!o.faults.arc.empty() || !o.arcFile.empty())) {
@@ -142,42 +136,15 @@ MeasurePlan planMeasure(MeasureRequest o, const std::string& startDirectory)
 
     MeasurePlan plan;
     BalloonJobOptions& job = plan.job;
-    if (!o.arcFile.empty()) {
-        std::string error;
-        const AngleGrid grid = o.grid == 5 ? AngleGrid::Grid5 : AngleGrid::Grid10;
-        auto arc = readArcDescription(o.arcFile, grid, kMaxInputChannels, error);
-        if (!arc)
-            return failed("--arc " + o.arcFile + ": " + error, true);
-        int lowest = 180, highest = -180, lastChannel = 1, files = 0;
-        for (const ArcMicrophone& m : arc->microphones) {
-            lowest = std::min(lowest, m.angle);
-            highest = std::max(highest, m.angle);
-            lastChannel = std::max(lastChannel, m.channel);
-            files += m.calibration ? 1 : 0;
-        }
-        plan.notes.push_back(o.arcFile + ": radius " + fixedText(arc->radius, 3) + " m, " +
-                             std::to_string(arc->microphones.size()) + " microphones on channels up to " +
-                             std::to_string(lastChannel) + ", angles " + std::to_string(lowest) + ".." +
-                             std::to_string(highest) + " deg, " + std::to_string(files) + " microphone files");
-        if (o.simulate) { // the simulated rig wires its microphones as the description says
-            o.faults.arc.assign(static_cast<std::size_t>(lastChannel - 1), SimArcMicrophone{0, 0, 0, 0, false});
-            for (const ArcMicrophone& m : arc->microphones)
-                o.faults.arc[static_cast<std::size_t>(m.channel - 2)] = SimArcMicrophone{static_cast<double>(m.angle)};
-            if (o.micErrorsSeed)
-                plantMicErrors(o.faults.arc, *o.micErrorsSeed);
-            o.faults.arcRadius = arc->radius;
-        }
-        job.arc = std::move(arc);
-    }
-    if (!o.arcCalibration.empty()) {
-        if (o.simArc.empty() && o.arcFile.empty())
-            return failed("--arc-calibration needs an arc: --arc FILE or --sim-arc N,STEP", true);
-        std::string error;
-        auto set = readArcCalibration(o.arcCalibration, error);
-        if (!set)
-            return failed("--arc-calibration " + o.arcCalibration + ": " + error, true);
-        job.arcCalibration = std::move(set);
-    }
+    ArcSetup arcSetup;
+    if (std::string error = readArcFileOptions(arcOptions, o.grid == 5 ? AngleGrid::Grid5 : AngleGrid::Grid10, o.simulate,
+                                               o.faults, arcSetup);
+        !error.empty())
+        return failed(error, true);
+    if (!arcSetup.note.empty())
+        plan.notes.push_back(arcSetup.note);
+    job.arc = std::move(arcSetup.arc);
+    job.arcCalibration = std::move(arcSetup.calibration);
     if (!o.micFile.empty()) {
         MicReadResult mic = readMicFile(o.micFile);
         if (!mic.calibration)
@@ -212,6 +179,112 @@ MeasurePlan planMeasure(MeasureRequest o, const std::string& startDirectory)
     job.windowType = o.windowType;
     job.windowPosition = o.windowPosition;
     return plan;
+}
+
+std::string arcOptionsProblem(const ArcOptions& o)
+{
+    const bool arc = !o.simArc.empty() || !o.arcFile.empty();
+    if (!o.simArc.empty() && !o.arcFile.empty())
+        return "give one arc: --arc FILE or --sim-arc N,STEP";
+    if (o.micErrorsSeed && !arc)
+        return "--sim-mic-errors needs an arc: --sim-arc N,STEP or --arc FILE";
+    if (!o.arcCalibration.empty() && !arc)
+        return "--arc-calibration needs an arc: --arc FILE or --sim-arc N,STEP";
+    return {};
+}
+
+std::string readSimArcOption(const ArcOptions& o, SimFaults& faults)
+{
+    if (o.simArc.empty())
+        return {};
+    std::string error;
+    auto arc = parseSimArc(o.simArc, error);
+    if (!arc)
+        return "--sim-arc '" + o.simArc + "': " + error;
+    if (o.micErrorsSeed)
+        plantMicErrors(*arc, *o.micErrorsSeed);
+    faults.arc = std::move(*arc);
+    return {};
+}
+
+std::string readArcFileOptions(const ArcOptions& o, AngleGrid grid, bool simulate, SimFaults& faults, ArcSetup& setup)
+{
+    if (!o.arcFile.empty()) {
+        std::string error;
+        auto arc = readArcDescription(o.arcFile, grid, kMaxInputChannels, error);
+        if (!arc)
+            return "--arc " + o.arcFile + ": " + error;
+        int lowest = 180, highest = -180, lastChannel = 1, files = 0;
+        for (const ArcMicrophone& m : arc->microphones) {
+            lowest = std::min(lowest, m.angle);
+            highest = std::max(highest, m.angle);
+            lastChannel = std::max(lastChannel, m.channel);
+            files += m.calibration ? 1 : 0;
+        }
+        setup.note = o.arcFile + ": radius " + fixedText(arc->radius, 3) + " m, " + std::to_string(arc->microphones.size()) +
+                     " microphones on channels up to " + std::to_string(lastChannel) + ", angles " +
+                     std::to_string(lowest) + ".." + std::to_string(highest) + " deg, " + std::to_string(files) +
+                     " microphone files";
+        if (simulate) { // the simulated rig wires its microphones as the description says
+            faults.arc.assign(static_cast<std::size_t>(lastChannel - 1), SimArcMicrophone{0, 0, 0, 0, false});
+            for (const ArcMicrophone& m : arc->microphones)
+                faults.arc[static_cast<std::size_t>(m.channel - 2)] = SimArcMicrophone{static_cast<double>(m.angle)};
+            if (o.micErrorsSeed)
+                plantMicErrors(faults.arc, *o.micErrorsSeed);
+            faults.arcRadius = arc->radius;
+        }
+        setup.arc = std::move(arc);
+    }
+    if (!o.arcCalibration.empty()) {
+        std::string error;
+        auto set = readArcCalibration(o.arcCalibration, error);
+        if (!set)
+            return "--arc-calibration " + o.arcCalibration + ": " + error;
+        setup.calibration = std::move(set);
+    }
+    return {};
+}
+
+ArcWalkOptions arcWalkOptionsOf(const ArcDescription& arc, const FrequencyAxis& axis)
+{
+    ArcWalkOptions o;
+    for (const ArcMicrophone& m : arc.microphones) {
+        o.angles.push_back(m.angle);
+        o.channels.push_back(m.channel - 1);
+        o.lines.push_back(m.line);
+        o.micCurves.push_back(m.calibration ? std::optional(micCurve(*m.calibration, axis)) : std::nullopt);
+    }
+    return o;
+}
+
+std::string readArcOptions(const ArcOptions& o, bool simulate, SimFaults& faults, std::optional<ArcSetup>& setup)
+{
+    if (o.simArc.empty() && o.arcFile.empty() && !o.micErrorsSeed && o.arcCalibration.empty())
+        return {};
+    if (std::string error = arcOptionsProblem(o); !error.empty())
+        return error;
+    if (!simulate && (!o.simArc.empty() || o.micErrorsSeed))
+        return "--sim-arc and --sim-mic-errors need --simulate";
+    if (std::string error = readSimArcOption(o, faults); !error.empty())
+        return error;
+    ArcSetup read;
+    if (std::string error = readArcFileOptions(o, AngleGrid::Grid5, simulate, faults, read); !error.empty())
+        return error;
+    if (!read.arc)
+        read.arc = simulatedArcDescription(faults);
+    setup = std::move(read);
+    return {};
+}
+
+ArcDescription simulatedArcDescription(const SimFaults& faults)
+{
+    ArcDescription arc;
+    arc.radius = faults.arcRadius;
+    for (std::size_t m = 0; m < faults.arc.size(); ++m)
+        if (faults.arc[m].present)
+            arc.microphones.push_back({0, static_cast<int>(m) + 2, static_cast<int>(std::lround(faults.arc[m].angleDegrees)),
+                                       {}, std::nullopt});
+    return arc;
 }
 
 std::string clockText(double seconds)

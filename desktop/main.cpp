@@ -1,5 +1,6 @@
 // vantrel: the desktop program.
-//   vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]] [--sim-offset X,Y,Z]]
+//   vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]] [--sim-offset X,Y,Z]
+//           [--sim-arc N,STEP [--sim-mic-errors SEED]]] [--arc FILE] [--arc-calibration FILE]
 //           [--speed N] [--log] [--screenshot FILE] [--api [PORT]] [--help] [--version] [FILE.BAL]
 // --simulate binds both turntables and the sound card to the built-in simulated rig; --speed
 // runs the clock N times faster; --screenshot renders the main window after start-up to FILE
@@ -9,6 +10,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QHostAddress>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -33,7 +36,9 @@ namespace {
 int usage()
 {
     std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]]\n"
-                         "               [--sim-offset X,Y,Z]] [--speed N] [--log] [--screenshot FILE] [--api [PORT]]\n"
+                         "               [--sim-offset X,Y,Z] [--sim-arc N,STEP [--sim-mic-errors SEED]]]\n"
+                         "               [--arc FILE] [--arc-calibration FILE]\n"
+                         "               [--speed N] [--log] [--screenshot FILE] [--api [PORT]]\n"
                          "               [FILE.BAL]\n"
                          "  --fault: %.*s\n", static_cast<int>(vantrel::kSimFaultHelp.size()), vantrel::kSimFaultHelp.data());
     return 2;
@@ -56,6 +61,14 @@ void help()
                 "  --sim-rig-height M with --sim-room: the rig's height above the floor (default 1.3 m)\n"
                 "  --sim-offset X,Y,Z with --simulate: the loudspeaker's baffle centre X,Y,Z mm off the rotation\n"
                 "                     centre, in its own frame (+z its axis, +y up the baffle, +x right-handed)\n"
+                "  --sim-arc N,STEP   with --simulate: N microphones on an arc, STEP degrees apart; \"RUN Test\"\n"
+                "                     walks the arc's stops (\"Arc...\" in the measurement window shows them)\n"
+                "  --sim-mic-errors SEED\n"
+                "                     with an arc on the simulated rig: its microphones' level, phase and radius\n"
+                "                     errors, drawn from SEED\n"
+                "  --arc FILE         the microphone arc described in FILE (as \"Arc...\" opens it)\n"
+                "  --arc-calibration FILE\n"
+                "                     with an arc: its self-calibration set (\"Arc Calibrate\" writes one)\n"
                 "  --speed N          with --simulate: run the clock N times faster\n"
                 "  --log              print every event (serial bytes, timers, message boxes with their\n"
                 "                     answers, file dialogs) to standard error\n"
@@ -89,6 +102,7 @@ int main(int argc, char** argv)
     std::optional<std::string> offsetText;
     std::optional<int> apiPort;
     std::optional<std::string> balloonFile;
+    vantrel::ArcOptions arcOptions;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help") {
@@ -111,6 +125,17 @@ int main(int argc, char** argv)
             rigHeightText = argv[++i];
         } else if (a == "--sim-offset" && i + 1 < argc) {
             offsetText = argv[++i];
+        } else if (a == "--sim-arc" && i + 1 < argc) {
+            arcOptions.simArc = argv[++i];
+        } else if (a == "--sim-mic-errors" && i + 1 < argc) {
+            double seed = 0;
+            if (!vantrel::parseDecimal(argv[++i], seed) || !(seed >= 0 && seed <= 4294967295.0) || seed != std::floor(seed))
+                return usage();
+            arcOptions.micErrorsSeed = static_cast<std::uint32_t>(seed);
+        } else if (a == "--arc" && i + 1 < argc) {
+            arcOptions.arcFile = argv[++i];
+        } else if (a == "--arc-calibration" && i + 1 < argc) {
+            arcOptions.arcCalibration = argv[++i];
         } else if (a == "--log")
             options.logEvents = true;
         else if (a == "--speed" && i + 1 < argc) {
@@ -161,6 +186,12 @@ int main(int argc, char** argv)
             return 2;
         }
         faults.room = room;
+    }
+    // The microphone arc: read as the command line's measure reads it, refused alike.
+    std::optional<vantrel::ArcSetup> arcSetup;
+    if (const std::string error = vantrel::readArcOptions(arcOptions, simulate, faults, arcSetup); !error.empty()) {
+        std::fprintf(stderr, "vantrel: %s\n", error.c_str());
+        return 2;
     }
     if (apiPort && !simulate) {
         std::fprintf(stderr, "vantrel: --api needs --simulate here (the window holds the turntables' ports); "
@@ -232,6 +263,8 @@ int main(int argc, char** argv)
             host.showDrawing();
         });
     }
+    if (arcSetup)
+        mainWindow->useArc(std::move(*arcSetup->arc), arcOptions.arcFile, std::move(arcSetup->calibration));
     if (balloonFile)
         mainWindow->openBalloonAtStart(*balloonFile);
     if (!screenshot.empty()) {

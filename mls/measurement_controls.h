@@ -73,6 +73,10 @@ inline constexpr int kNearFieldButton = 20050;
 inline constexpr int kRadiusEdit = 20051;
 inline constexpr int kMergeNearFieldButton = 20053;
 
+// The microphone arc: its description read ("Arc...") and its self-calibration.
+inline constexpr int kArcButton = 20055;
+inline constexpr int kArcCalibrateButton = 20056;
+
 // Device lists (and their labels) are the sound card's: 20026, 20027, 20016, 20017.
 
 } // namespace vantrel::measure_ids
@@ -107,7 +111,7 @@ constexpr int kAx = 912, kBx = 1084, kCw = 160;
 
 } // namespace measure_detail
 
-inline constexpr std::array<ControlSpec, 74> kMeasureControls{{
+inline constexpr std::array<ControlSpec, 76> kMeasureControls{{
     // Plots and the meter labels.
     measure_detail::plot(10000, kLevelMeterRect),
     {20001, ControlKind::Static, "Ref", 12, 10, 22, 16},
@@ -197,6 +201,10 @@ inline constexpr std::array<ControlSpec, 74> kMeasureControls{{
     {20052, ControlKind::Static, "a [mm]", 576, 7, 48, 16},
     {20051, ControlKind::Edit, "", 626, 3, 56, 22, 0, 0, true},
     {20053, ControlKind::PushButton, "Merge Near Field", 692, 1, 140, 25},
+
+    // The microphone arc, in free space: beside the near field, and in the calibration group.
+    {20055, ControlKind::PushButton, "Arc...", 840, 1, 56, 25},
+    {20056, ControlKind::PushButton, "Arc Calibrate", 806, 674, 84, 28},
 }};
 
 inline constexpr WindowSpec kMeasureWindowSpec{"measure", "MLS Measurement", kMeasureWidth, kMeasureHeight,

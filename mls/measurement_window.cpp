@@ -268,6 +268,11 @@ void MeasurementWindow::command(int id, int code)
 {
     if (!host_)
         return;
+    if (ctx_.arcBusy && ctx_.arcBusy()) { // the arc walk records through the same sound card
+        restoreControl(id);
+        host_->beep(BeepKind::Exclamation);
+        return;
+    }
     if (excitationCommand(id, code))
         return;
     // The other edits take their text as it is typed: the end of an edit adds nothing.
@@ -388,6 +393,14 @@ void MeasurementWindow::freeCommand(int id, int code)
     case kMergeNearFieldButton:
         if (ctx_.mergeNearField)
             ctx_.mergeNearField();
+        return;
+    case kArcButton:
+        if (ctx_.openArc)
+            ctx_.openArc(h);
+        return;
+    case kArcCalibrateButton:
+        if (ctx_.calibrateArc)
+            ctx_.calibrateArc(h);
         return;
     case kClearSpl:
         harmonicsValid_ = false;

@@ -67,6 +67,11 @@ struct MeasurementContext {
     // "Merge Near Field". The owner keeps the curve and merges the balloon with it.
     std::function<void(const AxisLevelPhase& response, double radiusMm)> nearFieldMeasured = {};
     std::function<void()> mergeNearField = {};
+    // "Arc..." and "Arc Calibrate": the owner reads the microphone arc and runs its
+    // self-calibration; while arcBusy says so, the window takes no command.
+    std::function<void(WindowHost& owner)> openArc = {};
+    std::function<void(WindowHost& owner)> calibrateArc = {};
+    std::function<bool()> arcBusy = {};
 };
 
 // The microphone's distance from the cone in a near-field measurement, m.

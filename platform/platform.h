@@ -3,6 +3,7 @@
 // ports, sound card) are handed over separately, so that each turntable link can be bound to
 // its own port factory (a real port or a simulated controller).
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,6 +15,18 @@
 
 namespace vantrel {
 
+// The clock a long job run from a command waits on (the arc walk): while it waits, everything
+// that falls due runs (timers, the rig's completions, the operator's input).
+class JobClock {
+public:
+    virtual ~JobClock() = default;
+    virtual std::uint32_t now() const = 0;
+    // Lets ms pass on the clock, running what falls due meanwhile.
+    virtual void advance(std::uint32_t ms) = 0;
+    // Runs what was posted meanwhile (a sound card's completion).
+    virtual void settle() = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -23,6 +36,7 @@ public:
     // until destroy().
     virtual WindowHost& createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal) = 0;
     virtual Clock& clock() = 0;
+    virtual JobClock& jobClock() = 0;
     virtual EventLog& log() = 0;
     virtual PrintSystem& printing() = 0;
     // Draws on a white width x height image and writes it as a PNG file to path: nothing on

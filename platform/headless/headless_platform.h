@@ -117,13 +117,14 @@ private:
     bool destroyed_ = false;
 };
 
-class HeadlessPlatform final : public Platform, private Clock, private EventLog, private PrintSystem {
+class HeadlessPlatform final : public Platform, public JobClock, private Clock, private EventLog, private PrintSystem {
 public:
     explicit HeadlessPlatform(std::ostream& events);
     ~HeadlessPlatform() override;
 
     WindowHost& createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal) override;
     Clock& clock() override { return *this; }
+    JobClock& jobClock() override { return *this; }
     EventLog& log() override { return *this; }
     PrintSystem& printing() override { return *this; }
     void quit() override;
@@ -146,9 +147,9 @@ public:
     // What the program last put on the clipboard, or nothing.
     const std::optional<Picture>& clipboard() const { return clipboard_; }
     // Advances the virtual clock by ms, firing timers and deferred calls in time order.
-    void advance(std::uint32_t ms);
+    void advance(std::uint32_t ms) override;
     // Runs posted calls and repaints windows that need it, as an idle message loop would.
-    void settle();
+    void settle() override;
     bool quitRequested() const { return quit_; }
     // Real hardware: the waits between commands really pass (the caller paces advance() to
     // the real clock).
@@ -157,7 +158,7 @@ public:
     // background. On by default: the session harness and its tests read the pixels.
     void setPainting(bool on) { painting_ = on; }
     bool painting() const { return painting_; }
-    std::uint32_t now() const { return now_; }
+    std::uint32_t now() const override { return static_cast<std::uint32_t>(now_); }
 
     // Used by the windows.
     MessageAnswer nextAnswer(MessageButtons buttons);

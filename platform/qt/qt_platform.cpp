@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -94,6 +95,24 @@ std::uint32_t QtPlatform::delayMs(std::uint32_t ms)
         return ms;
     }
     return tickMs() - start;
+}
+
+void QtPlatform::advance(std::uint32_t ms)
+{
+    const std::uint32_t start = tickMs();
+    QEventLoop loop;
+    QTimer wake;
+    wake.setSingleShot(true);
+    QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+    for (std::uint32_t passed = 0; passed < ms; passed = tickMs() - start) {
+        wake.start(std::max(1, scaled(static_cast<int>(ms - passed))));
+        loop.exec();
+    }
+}
+
+void QtPlatform::settle()
+{
+    QCoreApplication::processEvents();
 }
 
 void QtPlatform::callAfter(std::chrono::milliseconds delay, std::function<void()> fn)

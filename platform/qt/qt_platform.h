@@ -26,13 +26,14 @@ struct QtPlatformOptions {
     bool logEvents = false;       // print the event log to stderr
 };
 
-class QtPlatform final : public Platform, private Clock, private EventLog {
+class QtPlatform final : public Platform, private Clock, private EventLog, private JobClock {
 public:
     explicit QtPlatform(QtPlatformOptions options = {});
     ~QtPlatform() override;
 
     WindowHost& createWindow(const WindowSpec& layout, WindowClient& client, WindowHost* owner, bool modal) override;
     Clock& clock() override { return *this; }
+    JobClock& jobClock() override { return *this; }
     EventLog& log() override { return *this; }
     PrintSystem& printing() override { return printing_; }
     void quit() override;
@@ -58,6 +59,10 @@ private:
     std::uint32_t delayMs(std::uint32_t ms) override;
     void callAfter(std::chrono::milliseconds delay, std::function<void()> fn) override;
     void record(std::string_view kind, std::string_view details) override;
+    // JobClock: the event loop runs while the job waits, so the window stays live.
+    std::uint32_t now() const override { return tickMs(); }
+    void advance(std::uint32_t ms) override;
+    void settle() override;
 
     struct RigEvent {
         std::uint64_t due, order;
