@@ -66,18 +66,25 @@ double SphereLevels::db(const Vector3& u, int bin) const
            at(r0 + 1, c0 + 1, tr * tc);
 }
 
+void SphereLevels::levels(const Vector3& u, std::array<double, kDataBins>& out) const
+{
+    for (int b = 0; b < kDataBins; ++b)
+        out[static_cast<std::size_t>(b)] = db(u, b);
+}
+
 OrbitLevels rotatedOrbitLevels(const BalloonMatrix& matrix, AngleGrid grid, double axisH, double axisV,
                                double rollDegrees)
 {
-    const SphereLevels sphere(matrix, grid);
+    return rotatedOrbitLevels(SphereLevels(matrix, grid), gridStepDegrees(grid), axisH, axisV, rollDegrees);
+}
+
+OrbitLevels rotatedOrbitLevels(const DirectionLevels& levels, int stepDegrees, double axisH, double axisV,
+                               double rollDegrees)
+{
     OrbitLevels out;
-    const int step = gridStepDegrees(grid);
-    for (int a = -180; a <= 180; a += step) {
+    for (int a = -180; a <= 180; a += stepDegrees) {
         out.angles.push_back(a);
-        std::array<double, kDataBins>& row = out.db.emplace_back();
-        const Vector3 u = orbitDirection(axisH, axisV, rollDegrees, a);
-        for (int b = 0; b < kDataBins; ++b)
-            row[static_cast<std::size_t>(b)] = sphere.db(u, b);
+        levels.levels(orbitDirection(axisH, axisV, rollDegrees, a), out.db.emplace_back());
     }
     return out;
 }

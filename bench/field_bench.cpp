@@ -6,12 +6,22 @@
 //    (solid-angle weights, as `sphere` fits), the basis made.
 //  - BM_ExpandWholeBalloonRingLevel/5: the same at the top order with every ring against its
 //    own level (as `resample` fits).
+//  - BM_PlaneAccuracy/0, /1, /2: not a speed but the accuracy of `directivity --plane 45` read
+//    from the 10-degree balloon between its cells, against the rig's model itself on both
+//    planes every 5 degrees: bilinear (0), the expansion about the rotation centre (1) and about
+//    the centre found per frequency (2). Counters: the worst and rms |error| in dB where the
+//    truth lies within 30 dB of its axis, up to 8 kHz and over the whole band, the worst's
+//    frequency; and the truth's NBD at the best listening axis each finds against the truth's
+//    own best (every 2.5 degrees).
 
 #include <benchmark/benchmark.h>
 
 #include <complex>
 #include <vector>
 
+#include "analysis/metrics.h"
+#include "analysis/orbit.h"
+#include "field/expansion_levels.h"
 #include "field/sound_field.h"
 #include "platform/sim/loudspeaker.h"
 
@@ -65,5 +75,108 @@ void BM_ExpandWholeBalloonRingLevel(benchmark::State& state)
     expand(state, FieldWeighting::ringLevel, gridOrderLimit(gridOf(state)));
 }
 BENCHMARK(BM_ExpandWholeBalloonRingLevel)->Arg(5)->Unit(benchmark::kMillisecond);
+
+constexpr VirtualLoudspeaker::Offset kOffset{0.03, -0.05, 0.08};
+constexpr double kRadius = 2.0; // m, the rig's
+
+// The rig's model in any direction: the truth the balloon's readings are held against.
+class RigLevels : public DirectionLevels {
+public:
+    explicit RigLevels(const FrequencyAxis& axis) : axis_(axis) {}
+    void levels(const Vector3& v, std::array<double, kDataBins>& db) const override
+    {
+        const FieldDirection u = fieldDirection(v.x, v.y, v.z);
+        for (int b = 0; b < kDataBins; ++b)
+            db[static_cast<std::size_t>(b)] =
+                powerToDb(std::norm(rig_.atDistance(axis_[b], u.polar * 57.29577951308232,
+                                                    -u.azimuth * 57.29577951308232, kRadius, kOffset)));
+    }
+
+private:
+    FrequencyAxis axis_;
+    VirtualLoudspeaker rig_;
+};
+
+void BM_PlaneAccuracy(benchmark::State& state)
+{
+    const AngleGrid grid = AngleGrid::Grid10;
+    FrequencyAxis axis;
+    axis.buildFromIndexes(3, 6);
+    std::optional<BalloonMatrix> made = BalloonMatrix::create();
+    BalloonMatrix& matrix = *made;
+    const VirtualLoudspeaker rig;
+    const int step = gridStepDegrees(grid);
+    for (int row = 0; row <= lastRow(grid); ++row)
+        for (int column = 0; column <= lastColumn(grid); ++column) {
+            auto cell = matrix.cell(row, column);
+            for (int b = 0; b < kDataBins; ++b) {
+                const std::complex<double> p = rig.atDistance(axis[b], column * step, 90 - row * step, kRadius, kOffset);
+                cell[static_cast<std::size_t>(b)] = {static_cast<float>(p.real()), static_cast<float>(p.imag())};
+            }
+        }
+    BalloonTrailer trailer;
+    trailer.fromIndex = 3;
+    trailer.toIndex = 6;
+    trailer.angleGridFlag = angleGridFlag(grid);
+    matrix.writeTrailer(trailer);
+    const ValidBand band = validBand(trailer, axis);
+    const RigLevels truth(axis);
+
+    for (auto _ : state) {
+        const SphereLevels bilinear(matrix, grid);
+        std::optional<ExpansionLevels> expansion;
+        if (state.range(0) > 0) {
+            const SphereOptions options =
+                levelsSphereOptions(grid, state.range(0) == 2 ? CentreChoice::found : CentreChoice::none);
+            expansion.emplace(matrix, grid, analyseSphere(matrix, grid, axis, band, options));
+        }
+        const DirectionLevels& read = expansion ? static_cast<const DirectionLevels&>(*expansion) : bilinear;
+        double worst8 = 0, worst = 0, worstHz = 0, sum8 = 0;
+        int count8 = 0;
+        for (const double roll : {45.0, 135.0}) {
+            const OrbitLevels found = rotatedOrbitLevels(read, 5, 0, 0, roll);
+            const OrbitLevels exact = rotatedOrbitLevels(truth, 5, 0, 0, roll);
+            const std::size_t on = exact.axisIndex();
+            for (std::size_t i = 0; i < exact.angles.size(); ++i)
+                for (int b = band.first; b <= band.last; ++b) {
+                    const auto k = static_cast<std::size_t>(b);
+                    if (exact.db[i][k] < exact.db[on][k] - 30)
+                        continue;
+                    const double error = std::abs(found.db[i][k] - exact.db[i][k]);
+                    worst = std::max(worst, error);
+                    if (axis[b] > 8000)
+                        continue;
+                    if (error > worst8) {
+                        worst8 = error;
+                        worstHz = axis[b];
+                    }
+                    sum8 += error * error;
+                    ++count8;
+                }
+        }
+        const std::optional<BestAxis> picked =
+            expansion ? bestListeningAxis(*expansion, axis, band, 2.5) : bestListeningAxis(matrix, grid, axis, band);
+        const std::optional<BestAxis> best = bestListeningAxis(truth, axis, band, 2.5);
+        state.counters["worst_dB_to_8k"] = worst8;
+        state.counters["worst_Hz"] = worstHz;
+        state.counters["rms_dB_to_8k"] = std::sqrt(sum8 / std::max(count8, 1));
+        state.counters["worst_dB"] = worst;
+        if (picked && best) {
+            // The truth's NBD along the axis found.
+            std::array<double, kDataBins> db{};
+            truth.levels(listenerDirection(picked->axis.h, picked->axis.v), db);
+            std::vector<double> hz, at;
+            for (int b = band.first; b <= band.last; ++b) {
+                hz.push_back(axis[b]);
+                at.push_back(db[static_cast<std::size_t>(b)]);
+            }
+            state.counters["axis_h"] = picked->axis.h;
+            state.counters["axis_v"] = picked->axis.v;
+            state.counters["true_nbd_there"] = narrowBandDeviation(hz, at).value_or(0);
+            state.counters["true_best_nbd"] = best->nbd;
+        }
+    }
+}
+BENCHMARK(BM_PlaneAccuracy)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
