@@ -15,6 +15,7 @@
 #include "balloon/resampling_record.h"
 #include "field/acoustic_centre.h"
 #include "field/expansion_levels.h"
+#include "field/resample.h"
 #include "field/sound_field.h"
 #include "field/sphere_analysis.h"
 #include "field/sphere_coefficients.h"
@@ -388,6 +389,59 @@ TEST(ExpansionLevels, TheBestAxisBetweenTheCellsIsFound)
     const std::optional<BestAxis> cells = bestListeningAxis(matrix, AngleGrid::Grid10, axis, band);
     ASSERT_TRUE(cells);
     EXPECT_GT(cells->nbd, between->nbd + 0.005);
+}
+
+// The 10-degree balloon of the two sources resampled to 5 degrees: where the grid's top order
+// holds the field (2 kHz) the new cells hold the closed form; at 8 kHz, where it cannot (k r
+// = 21 for the farther source), the expansion alone misses the shared cells, the axis among
+// them, and the resampled balloon keeps every one of them as measured and stays closer to the
+// closed form between them than the expansion alone.
+TEST(ResampleBalloon, KeepsEveryMeasuredCellAndHoldsTheClosedFormBetween)
+{
+    FrequencyAxis axis;
+    axis.buildFromIndexes(3, 6);
+    const TwoSources field;
+    const BalloonMatrix source = testing::synthesiseBalloon(AngleGrid::Grid10, axis, field);
+    struct Case {
+        double hz;
+        double betweenDb;        // the resampled cells between the source's, within 30 dB of the axis
+        double expansionMissDb;  // the expansion alone at the shared cells, at least
+    };
+    for (const Case c : {Case{2000, 0.01, 0}, Case{8000, 0.15, 0.1}}) {
+        SCOPED_TRACE(c.hz);
+        const ValidBand band = bandOf(axis, c.hz, c.hz * 1.02);
+        const SphereOptions options = levelsSphereOptions(AngleGrid::Grid10, CentreChoice::found);
+        auto made = BalloonMatrix::create();
+        ASSERT_TRUE(made);
+        resampleBalloon(source, AngleGrid::Grid10, axis, band, AngleGrid::Grid5, options, *made);
+        const ExpansionLevels alone(source, AngleGrid::Grid10,
+                                    analyseSphere(source, AngleGrid::Grid10, axis, band, options));
+        const auto b = static_cast<std::size_t>(band.first);
+        const double hz = axis[band.first];
+        const double axisDb = 20 * std::log10(std::abs(field(hz, 0, 0))) + 90;
+        double shared = 0, missed = 0, between = 0, betweenAlone = 0;
+        std::array<double, kDataBins> db{};
+        for (int r = 0; r < lastRow(AngleGrid::Grid5); ++r)
+            for (int col = 0; col <= lastColumn(AngleGrid::Grid5); ++col) {
+                const double h = col * 5.0, v = 90.0 - r * 5;
+                const double truth = 20 * std::log10(std::abs(field(hz, h, v))) + 90;
+                const double resampled = binDb(made->cell(r, col)[b]);
+                const double hr = h * std::numbers::pi / 180, vr = v * std::numbers::pi / 180;
+                alone.levels({std::sin(hr) * std::cos(vr), -std::sin(hr) * std::sin(vr), std::cos(hr)}, db);
+                if (r % 2 == 0 && col % 2 == 0) {
+                    const double measured = binDb(source.cell(r / 2, col / 2)[b]);
+                    shared = std::max(shared, std::abs(resampled - measured));
+                    missed = std::max(missed, std::abs(db[b] - measured));
+                } else if (truth >= axisDb - 30) {
+                    between = std::max(between, std::abs(resampled - truth));
+                    betweenAlone = std::max(betweenAlone, std::abs(db[b] - truth));
+                }
+            }
+        EXPECT_LT(shared, 1e-5);
+        EXPECT_GE(missed, c.expansionMissDb);
+        EXPECT_LT(between, c.betweenDb);
+        EXPECT_LE(between, betweenAlone);
+    }
 }
 
 } // namespace
