@@ -34,6 +34,13 @@ public:
     virtual void levels(const Vector3& u, std::array<double, kDataBins>& db) const = 0;
 };
 
+// Where a direction falls among the grid's cells: the fractional row (0 at V = +90) and column
+// (H / step) of its turntable angles, H in 0..360, V in -90..+90.
+struct GridPlace {
+    double row = 0, column = 0;
+};
+GridPlace gridPlace(const Vector3& u, AngleGrid grid);
+
 class SphereLevels : public DirectionLevels {
 public:
     SphereLevels(const BalloonMatrix& matrix, AngleGrid grid) : matrix_(matrix), grid_(grid) {}

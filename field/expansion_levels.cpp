@@ -1,12 +1,22 @@
 #include "field/expansion_levels.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "analysis/orbit.h"
 #include "field/spherical_harmonics.h"
 
 namespace vantrel {
+
+namespace {
+
+constexpr double kRadPerDeg = 3.14159265358979323846 / 180.0;
+
+std::complex<double> centreShift(const FieldDirection& u, const SphereRow& row)
+{
+    return std::polar(1.0, fieldWavenumber(row.hz) * (u.x * row.centre[0] + u.y * row.centre[1] + u.z * row.centre[2]));
+}
+
+} // namespace
 
 SphereOptions levelsSphereOptions(AngleGrid grid, CentreChoice centre, const FieldVector& given)
 {
@@ -19,27 +29,75 @@ SphereOptions levelsSphereOptions(AngleGrid grid, CentreChoice centre, const Fie
 }
 
 ExpansionLevels::ExpansionLevels(const BalloonMatrix& matrix, AngleGrid grid, SphereAnalysis analysis)
-    : outside_(matrix, grid), analysis_(std::move(analysis))
+    : outside_(matrix, grid), grid_(grid), analysis_(std::move(analysis))
 {
     for (const SphereRow& row : analysis_.rows)
         order_ = std::max(order_, row.fit.order);
+    const std::size_t rows = analysis_.rows.size();
+    const int step = gridStepDegrees(grid);
+    std::vector<std::complex<double>> y(static_cast<std::size_t>(shCount(order_)));
+    for (int r = 0; r < lastRow(grid); ++r)
+        for (int c = 0; c <= lastColumn(grid); ++c) {
+            const double h = c * step * kRadPerDeg, v = (90 - r * step) * kRadPerDeg;
+            const FieldDirection u = fieldDirection(std::sin(h) * std::cos(v), -std::sin(h) * std::sin(v), std::cos(h));
+            sphericalHarmonics(order_, u.polar, u.azimuth, y);
+            const auto cell = matrix.cell(r, c);
+            for (std::size_t i = 0; i < rows; ++i) {
+                const SphereRow& row = analysis_.rows[i];
+                std::complex<double> sum = 0;
+                for (std::size_t j = 0; j < row.fit.coefficients.size() && j < y.size(); ++j)
+                    sum += row.fit.coefficients[j] * y[j];
+                const ComplexBin measured = cell[static_cast<std::size_t>(row.bin)];
+                residual_.push_back(std::complex<double>(measured.re, measured.im) - sum * centreShift(u, row));
+            }
+        }
 }
 
-void ExpansionLevels::levels(const Vector3& v, std::array<double, kDataBins>& db) const
+void ExpansionLevels::fields(const Vector3& v, std::span<std::complex<double>> out) const
 {
-    outside_.levels(v, db);
-    // The harmonics once per direction, every axis point's coefficients against them.
     const FieldDirection u = fieldDirection(v.x, v.y, v.z);
     std::vector<std::complex<double>> y(static_cast<std::size_t>(shCount(order_)));
     sphericalHarmonics(order_, u.polar, u.azimuth, y);
-    for (const SphereRow& row : analysis_.rows) {
+    const std::size_t rows = analysis_.rows.size();
+    for (std::size_t i = 0; i < rows && i < out.size(); ++i) {
+        const SphereRow& row = analysis_.rows[i];
         std::complex<double> sum = 0;
-        const std::size_t count = std::min(row.fit.coefficients.size(), y.size());
-        for (std::size_t j = 0; j < count; ++j)
+        for (std::size_t j = 0; j < row.fit.coefficients.size() && j < y.size(); ++j)
             sum += row.fit.coefficients[j] * y[j];
-        // The centre's phase factor has magnitude 1: the level needs none of it.
-        db[static_cast<std::size_t>(row.bin)] = powerToDb(std::norm(sum));
+        out[i] = sum * centreShift(u, row);
     }
+    // The remainder between the four cells around u, as SphereLevels reads them: the V = -90
+    // row from its source, H = 360 (the axis) from H = 0.
+    const GridPlace place = gridPlace(v, grid_);
+    const int r0 = std::min(static_cast<int>(place.row), lastRow(grid_) - 1);
+    const int c0 = std::min(static_cast<int>(place.column), lastColumn(grid_) - 1);
+    const double tr = place.row - r0, tc = place.column - c0;
+    const auto add = [&](int r, int c, double weight) {
+        if (weight == 0)
+            return;
+        if (r == lastRow(grid_)) {
+            r = 0;
+            c = lastColumn(grid_) - c;
+        }
+        if (c == lastColumn(grid_))
+            c = 0;
+        const std::size_t at = static_cast<std::size_t>(r * (lastColumn(grid_) + 1) + c) * rows;
+        for (std::size_t i = 0; i < rows && i < out.size(); ++i)
+            out[i] += weight * residual_[at + i];
+    };
+    add(r0, c0, (1 - tr) * (1 - tc));
+    add(r0, c0 + 1, (1 - tr) * tc);
+    add(r0 + 1, c0, tr * (1 - tc));
+    add(r0 + 1, c0 + 1, tr * tc);
+}
+
+void ExpansionLevels::levels(const Vector3& u, std::array<double, kDataBins>& db) const
+{
+    outside_.levels(u, db);
+    std::vector<std::complex<double>> values(analysis_.rows.size());
+    fields(u, values);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        db[static_cast<std::size_t>(analysis_.rows[i].bin)] = powerToDb(std::norm(values[i]));
 }
 
 } // namespace vantrel
