@@ -130,7 +130,7 @@ std::optional<std::string> buildDirectivityReport(const BalloonMatrix& matrix, A
     if (out.ctaRefusal)
         return std::nullopt;
     s->listener = options.listener;
-    s->curves = cta2034Curves(matrix, grid, axis, band, s->listener);
+    s->curves = cta2034Curves(matrix, grid, axis, band, s->listener, options.between);
     s->numbers = preferenceNumbers(s->curves);
     out.cta2034.push_back({"CTA-2034", "cta2034.txt", 0, 0, {},
                            cta2034Text(s->curves, source, s->summary.bandText, s->listener, s->numbers)});

@@ -201,9 +201,9 @@ std::function<int()> setupDirectivity(CLI::App& app)
                                          "also the polar map and plots of the plane through the axis rolled by "
                                          "ANGLE degrees (0 horizontal, 90 vertical, 45 diagonal)");
     app.add_option("--interpolation", o->interpolation,
-                   "how --plane and the best listening axis read between the cells: bilinear (in dB, the cells "
-                   "alone as best-axis candidates) or sphere (the spherical-harmonic expansion, candidates every "
-                   "2.5 degrees)")
+                   "how --plane, the best listening axis and the CTA-2034-A orbits around --axis read between "
+                   "the cells: bilinear (in dB, the cells alone as best-axis candidates) or sphere (the "
+                   "spherical-harmonic expansion, best-axis candidates every 2.5 degrees)")
         ->capture_default_str();
     app.add_option("--centre", o->centre,
                    "with --interpolation sphere: expand about the acoustic centre found per frequency (auto) or "

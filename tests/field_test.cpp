@@ -362,6 +362,43 @@ TEST(ExpansionLevels, ARolledPlaneHoldsTheClosedFormWhereBilinearDoesNot)
     }
 }
 
+// The two sources' levels in closed form, as the analyses read levels.
+struct TwoSourceLevels : DirectionLevels {
+    const FrequencyAxis& axis;
+    explicit TwoSourceLevels(const FrequencyAxis& a) : axis(a) {}
+    void levels(const Vector3& u, std::array<double, kDataBins>& db) const override
+    {
+        for (int b = 0; b < kDataBins; ++b)
+            db[static_cast<std::size_t>(b)] = 20 * std::log10(std::abs(TwoSources{}.at(axis[b], u.x, u.y, u.z))) + 90;
+    }
+};
+
+// The CTA-2034-A curves around a listener axis off the loudspeaker's: read through the expansion
+// they are the closed form's; through the cells' bilinear dB they miss it.
+TEST(ExpansionLevels, TheCurvesAroundAListenerAxisAreTheClosedFormsWhereBilinearMisses)
+{
+    FrequencyAxis axis;
+    axis.buildFromIndexes(3, 6);
+    const BalloonMatrix matrix = testing::synthesiseBalloon(AngleGrid::Grid10, axis, TwoSources{});
+    const ValidBand band = bandOf(axis, 1700, 1900);
+    const ExpansionLevels expansion(
+        matrix, AngleGrid::Grid10,
+        analyseSphere(matrix, AngleGrid::Grid10, axis, band, levelsSphereOptions(AngleGrid::Grid10, CentreChoice::found)));
+    const TwoSourceLevels exact(axis);
+    const ListenerAxis listener{15, -7.5};
+    const auto truth = cta2034Curves(matrix, AngleGrid::Grid10, axis, band, listener, &exact);
+    const auto worstAgainstTruth = [&](const std::vector<Cta2034Row>& rows) {
+        double worst = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            for (const auto member : {&Cta2034Row::listeningWindow, &Cta2034Row::earlyReflections,
+                                      &Cta2034Row::soundPower, &Cta2034Row::predictedInRoom})
+                worst = std::max(worst, std::abs(rows[i].*member - truth[i].*member));
+        return worst;
+    };
+    EXPECT_LT(worstAgainstTruth(cta2034Curves(matrix, AngleGrid::Grid10, axis, band, listener, &expansion)), 0.001);
+    EXPECT_GT(worstAgainstTruth(cta2034Curves(matrix, AngleGrid::Grid10, axis, band, listener)), 0.05);
+}
+
 // A response whose ripple in frequency grows with the distance from one listener direction
 // between the cells: the search through the expansion finds that direction; the cells alone,
 // the nearest cell.
