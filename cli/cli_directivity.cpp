@@ -1,8 +1,9 @@
 // vantrel-cli directivity BALLOON.BAL -o DIR [--absolute] [--frequencies F,F,..] [--axis H,V]
-// [--plane ANGLE] [--interpolation bilinear|sphere [--centre auto|X,Y,Z]]: the directivity analysis of a balloon file as pictures and tables in DIR:
-// the horizontal and vertical polar maps, polar plots, sound power, DI and beamwidth with the
-// best listening axis and the coverage angles, and the CTA-2034-A curves with the preference
-// numbers; everything over the balloon's valid band only.
+// [--plane ANGLE] [--interpolation bilinear|sphere [--centre auto|X,Y,Z]]: the directivity
+// analysis of a balloon file as pictures and tables in DIR: the horizontal and vertical polar
+// maps, polar plots, sound power, DI and beamwidth with the best listening axis and the
+// coverage angles, and the CTA-2034-A curves with the preference numbers; everything over the
+// balloon's valid band only.
 
 #include <cmath>
 #include <cstdio>
