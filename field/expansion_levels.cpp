@@ -1,5 +1,6 @@
 #include "field/expansion_levels.h"
 
+#include <Eigen/Dense>
 #include <algorithm>
 
 #include "analysis/orbit.h"
@@ -33,41 +34,58 @@ ExpansionLevels::ExpansionLevels(const BalloonMatrix& matrix, AngleGrid grid, Sp
 {
     for (const SphereRow& row : analysis_.rows)
         order_ = std::max(order_, row.fit.order);
-    const std::size_t rows = analysis_.rows.size();
+    const auto count = static_cast<Eigen::Index>(shCount(order_));
+    const auto rows = static_cast<Eigen::Index>(analysis_.rows.size());
+    coefficients_.assign(static_cast<std::size_t>(count * rows), {});
+    for (Eigen::Index i = 0; i < rows; ++i) {
+        const std::vector<std::complex<double>>& c = analysis_.rows[static_cast<std::size_t>(i)].fit.coefficients;
+        std::copy_n(c.begin(), std::min<std::size_t>(c.size(), static_cast<std::size_t>(count)),
+                    coefficients_.begin() + i * count);
+    }
+    const Eigen::Map<const Eigen::MatrixXcd> coefficients(coefficients_.data(), count, rows);
+    // The expansion at every cell above the V = -90 row at once.
     const int step = gridStepDegrees(grid);
-    std::vector<std::complex<double>> y(static_cast<std::size_t>(shCount(order_)));
+    std::vector<FieldDirection> cells;
     for (int r = 0; r < lastRow(grid); ++r)
         for (int c = 0; c <= lastColumn(grid); ++c) {
             const double h = c * step * kRadPerDeg, v = (90 - r * step) * kRadPerDeg;
-            const FieldDirection u = fieldDirection(std::sin(h) * std::cos(v), -std::sin(h) * std::sin(v), std::cos(h));
-            sphericalHarmonics(order_, u.polar, u.azimuth, y);
-            const auto cell = matrix.cell(r, c);
-            for (std::size_t i = 0; i < rows; ++i) {
-                const SphereRow& row = analysis_.rows[i];
-                std::complex<double> sum = 0;
-                for (std::size_t j = 0; j < row.fit.coefficients.size() && j < y.size(); ++j)
-                    sum += row.fit.coefficients[j] * y[j];
-                const ComplexBin measured = cell[static_cast<std::size_t>(row.bin)];
-                residual_.push_back(std::complex<double>(measured.re, measured.im) - sum * centreShift(u, row));
-            }
+            cells.push_back(fieldDirection(std::sin(h) * std::cos(v), -std::sin(h) * std::sin(v), std::cos(h)));
         }
+    Eigen::MatrixXcd harmonics(static_cast<Eigen::Index>(cells.size()), count);
+    std::vector<std::complex<double>> y(static_cast<std::size_t>(count));
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        sphericalHarmonics(order_, cells[k].polar, cells[k].azimuth, y);
+        for (Eigen::Index j = 0; j < count; ++j)
+            harmonics(static_cast<Eigen::Index>(k), j) = y[static_cast<std::size_t>(j)];
+    }
+    const Eigen::MatrixXcd expanded = harmonics * coefficients;
+    residual_.reserve(cells.size() * static_cast<std::size_t>(rows));
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+        const int r = static_cast<int>(k) / (lastColumn(grid) + 1), c = static_cast<int>(k) % (lastColumn(grid) + 1);
+        const auto cell = matrix.cell(r, c);
+        for (Eigen::Index i = 0; i < rows; ++i) {
+            const SphereRow& row = analysis_.rows[static_cast<std::size_t>(i)];
+            const ComplexBin measured = cell[static_cast<std::size_t>(row.bin)];
+            residual_.push_back(std::complex<double>(measured.re, measured.im) -
+                                expanded(static_cast<Eigen::Index>(k), i) * centreShift(cells[k], row));
+        }
+    }
 }
 
 void ExpansionLevels::fields(const Vector3& v, std::span<std::complex<double>> out) const
 {
     const FieldDirection u = fieldDirection(v.x, v.y, v.z);
-    std::vector<std::complex<double>> y(static_cast<std::size_t>(shCount(order_)));
+    const auto count = static_cast<Eigen::Index>(shCount(order_));
+    const auto rows = static_cast<Eigen::Index>(analysis_.rows.size());
+    std::vector<std::complex<double>> y(static_cast<std::size_t>(count));
     sphericalHarmonics(order_, u.polar, u.azimuth, y);
-    const std::size_t rows = analysis_.rows.size();
-    for (std::size_t i = 0; i < rows && i < out.size(); ++i) {
-        const SphereRow& row = analysis_.rows[i];
-        std::complex<double> sum = 0;
-        for (std::size_t j = 0; j < row.fit.coefficients.size() && j < y.size(); ++j)
-            sum += row.fit.coefficients[j] * y[j];
-        out[i] = sum * centreShift(u, row);
-    }
+    const Eigen::Map<const Eigen::MatrixXcd> coefficients(coefficients_.data(), count, rows);
+    const Eigen::VectorXcd expanded = coefficients.transpose() * Eigen::Map<const Eigen::VectorXcd>(y.data(), count);
+    for (std::size_t i = 0; i < analysis_.rows.size() && i < out.size(); ++i)
+        out[i] = expanded(static_cast<Eigen::Index>(i)) * centreShift(u, analysis_.rows[i]);
     // The remainder between the four cells around u, as SphereLevels reads them: the V = -90
     // row from its source, H = 360 (the axis) from H = 0.
+    const std::size_t rowCount = analysis_.rows.size();
     const GridPlace place = gridPlace(v, grid_);
     const int r0 = std::min(static_cast<int>(place.row), lastRow(grid_) - 1);
     const int c0 = std::min(static_cast<int>(place.column), lastColumn(grid_) - 1);
@@ -81,8 +99,8 @@ void ExpansionLevels::fields(const Vector3& v, std::span<std::complex<double>> o
         }
         if (c == lastColumn(grid_))
             c = 0;
-        const std::size_t at = static_cast<std::size_t>(r * (lastColumn(grid_) + 1) + c) * rows;
-        for (std::size_t i = 0; i < rows && i < out.size(); ++i)
+        const std::size_t at = static_cast<std::size_t>(r * (lastColumn(grid_) + 1) + c) * rowCount;
+        for (std::size_t i = 0; i < rowCount && i < out.size(); ++i)
             out[i] += weight * residual_[at + i];
     };
     add(r0, c0, (1 - tr) * (1 - tc));

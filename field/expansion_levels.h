@@ -35,6 +35,8 @@ private:
     AngleGrid grid_;
     SphereAnalysis analysis_;
     int order_ = 0; // the highest of the rows'
+    // Every row's coefficients, zero beyond its order: shCount(order_) per row, row after row.
+    std::vector<std::complex<double>> coefficients_;
     // Per cell above the V = -90 row (row-major), per row of the analysis: measured - expanded.
     std::vector<std::complex<double>> residual_;
 };
