@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
+#include <optional>
+#include <vector>
 
 #include "analysis/orbit.h"
 #include "analysis/sphere_levels.h"
@@ -38,15 +40,36 @@ bool everyOrbitCell(AngleGrid grid, const auto& visit)
     return true;
 }
 
+// Both orbits around a listener axis, every kOrbitStep from -170 to 180 degrees, read at every
+// axis point at once from levels between the cells.
+struct OrbitTable {
+    std::array<std::vector<std::array<double, kDataBins>>, 2> db; // horizontal, vertical
+    static std::size_t index(int angle) { return static_cast<std::size_t>((angle + 170) / kOrbitStep); }
+};
+
+OrbitTable orbitTable(const DirectionLevels& levels, ListenerAxis listener)
+{
+    OrbitTable t;
+    for (std::size_t p = 0; p < 2; ++p)
+        for (int a = -170; a <= 180; a += kOrbitStep)
+            levels.levels(orbitDirection(listener.h, listener.v, p == 0 ? 0.0 : 90.0, a), t.db[p].emplace_back());
+    return t;
+}
+
 class OrbitPowers {
 public:
-    OrbitPowers(const BalloonMatrix& matrix, AngleGrid grid, int bin, ListenerAxis listener)
-        : matrix_(matrix), grid_(grid), bin_(bin), listener_(listener), sphere_(matrix, grid)
+    OrbitPowers(const BalloonMatrix& matrix, AngleGrid grid, int bin, ListenerAxis listener, const OrbitTable* table)
+        : matrix_(matrix), grid_(grid), bin_(bin), listener_(listener), sphere_(matrix, grid), table_(table)
     {
     }
 
     double at(Plane plane, int angle) const
     {
+        if (!listener_.isOnAxis() && table_) {
+            const double db =
+                table_->db[plane == Plane::Horizontal ? 0 : 1][OrbitTable::index(angle)][static_cast<std::size_t>(bin_)];
+            return std::pow(10.0, (db - 90.0) / 10.0);
+        }
         if (!listener_.isOnAxis()) {
             const Vector3 u = orbitDirection(listener_.h, listener_.v, plane == Plane::Horizontal ? 0.0 : 90.0, angle);
             return std::pow(10.0, (sphere_.db(u, bin_) - 90.0) / 10.0);
@@ -70,6 +93,7 @@ private:
     int bin_;
     ListenerAxis listener_;
     SphereLevels sphere_;
+    const OrbitTable* table_;
 };
 
 } // namespace
@@ -92,14 +116,17 @@ std::optional<std::string> cta2034Refusal(const BalloonMatrix& matrix, AngleGrid
 }
 
 std::vector<Cta2034Row> cta2034Curves(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis,
-                                      const ValidBand& band, ListenerAxis listener)
+                                      const ValidBand& band, ListenerAxis listener, const DirectionLevels* between)
 {
+    std::optional<OrbitTable> table;
+    if (between && !listener.isOnAxis())
+        table = orbitTable(*between, listener);
     constexpr Plane H = Plane::Horizontal;
     constexpr Plane V = Plane::Vertical;
     std::vector<Cta2034Row> rows;
     rows.reserve(static_cast<std::size_t>(band.size()));
     for (int b = band.first; b <= band.last; ++b) {
-        const OrbitPowers p(matrix, grid, b, listener);
+        const OrbitPowers p(matrix, grid, b, listener, table ? &*table : nullptr);
 
         // Listening Window: on axis, +-10 degrees vertical, +-10, +-20, +-30 degrees
         // horizontal, nine curves averaged.

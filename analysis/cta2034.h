@@ -35,8 +35,11 @@ struct ListenerAxis {
 };
 
 // One row per axis point of the valid band. Around the loudspeaker's axis the orbits are read
-// from the grid's cells; around another axis from the sphere, interpolated.
+// from the grid's cells; around another axis from the sphere, interpolated: from `between`
+// when given (sphere_levels.h), else the cells' bilinear dB.
+class DirectionLevels;
 std::vector<Cta2034Row> cta2034Curves(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis,
-                                      const ValidBand& band, ListenerAxis listener = {});
+                                      const ValidBand& band, ListenerAxis listener = {},
+                                      const DirectionLevels* between = nullptr);
 
 } // namespace vantrel

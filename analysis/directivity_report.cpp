@@ -86,8 +86,13 @@ std::optional<std::string> buildDirectivityReport(const BalloonMatrix& matrix, A
         // The plane through the axis at the roll angle and the one square to it, both read
         // from the sphere between the cells.
         const double roll = *options.plane;
-        s->rolled = rotatedOrbitLevels(matrix, grid, 0.0, 0.0, roll);
-        s->across = rotatedOrbitLevels(matrix, grid, 0.0, 0.0, roll + 90.0);
+        if (options.between) {
+            s->rolled = rotatedOrbitLevels(*options.between, s->step, 0.0, 0.0, roll);
+            s->across = rotatedOrbitLevels(*options.between, s->step, 0.0, 0.0, roll + 90.0);
+        } else {
+            s->rolled = rotatedOrbitLevels(matrix, grid, 0.0, 0.0, roll);
+            s->across = rotatedOrbitLevels(matrix, grid, 0.0, 0.0, roll + 90.0);
+        }
         const std::string name = degreesName(roll);
         const std::string tab = "Plane " + name;
         out.items.push_back(picture(tab, "polar-map-plane-" + name + ".png", kPolarMapSize, [s, roll](Canvas& c) {
@@ -100,7 +105,13 @@ std::optional<std::string> buildDirectivityReport(const BalloonMatrix& matrix, A
 
     s->summary.bandText = validBandText(band, axis);
     s->summary.validFrom = validFromText(band, axis);
-    s->summary.bestAxis = bestListeningAxis(matrix, grid, axis, band);
+    if (options.between) {
+        s->summary.bestAxis = bestListeningAxis(*options.between, axis, band, kBetweenCellsAxisStep);
+        s->summary.bestAxisSearch = "flattest direction every " + cleanFixedText(kBetweenCellsAxisStep, 1) +
+                                    " degrees of " + options.betweenName;
+    } else {
+        s->summary.bestAxis = bestListeningAxis(matrix, grid, axis, band);
+    }
     s->summary.coverage = coverageAngles(s->horizontal, s->vertical, axis, band);
     s->rows = directivityTable(matrix, grid, axis, band);
     {
@@ -119,7 +130,7 @@ std::optional<std::string> buildDirectivityReport(const BalloonMatrix& matrix, A
     if (out.ctaRefusal)
         return std::nullopt;
     s->listener = options.listener;
-    s->curves = cta2034Curves(matrix, grid, axis, band, s->listener);
+    s->curves = cta2034Curves(matrix, grid, axis, band, s->listener, options.between);
     s->numbers = preferenceNumbers(s->curves);
     out.cta2034.push_back({"CTA-2034", "cta2034.txt", 0, 0, {},
                            cta2034Text(s->curves, source, s->summary.bandText, s->listener, s->numbers)});

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/cta2034.h"
+#include "analysis/sphere_levels.h"
 #include "balloon/balloon_matrix.h"
 #include "balloon/frequency_axis.h"
 #include "balloon/valid_band.h"
@@ -30,7 +31,16 @@ struct DirectivityReportOptions {
     std::vector<int> bins;      // the polar plots' axis points; empty: the middle of the band
     ListenerAxis listener;      // the CTA-2034-A curves around it
     std::optional<double> plane; // also the plane through the axis rolled by this many degrees
+    // Where the rolled planes, the best-axis search and the CTA-2034-A orbits around a listener
+    // axis off the loudspeaker's read between the cells: nullptr, the
+    // bilinear interpolation of the cells' dB and the cells alone as candidates; else these
+    // levels (kept alive by the caller until the report is built) and candidates every
+    // kBetweenCellsAxisStep degrees, named in directivity.txt by betweenName.
+    const DirectionLevels* between = nullptr;
+    std::string betweenName;
 };
+
+inline constexpr double kBetweenCellsAxisStep = 2.5; // degrees
 
 struct DirectivityReport {
     std::vector<ReportItem> items;    // polar maps and plots, directivity: in the order written

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "analysis/sphere_levels.h"
 #include "balloon/sphere_directions.h"
 
 namespace vantrel {
@@ -162,57 +163,106 @@ PreferenceNumbers preferenceNumbers(const std::vector<Cta2034Row>& rows)
     return p;
 }
 
-std::optional<BestAxis> bestListeningAxis(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis,
-                                          const ValidBand& band)
+namespace {
+
+// The axis points NBD reads (its bands' reach inside the valid band).
+void nbdBins(const FrequencyAxis& axis, const ValidBand& band, std::vector<int>& bins, std::vector<double>& hz)
 {
-    std::vector<int> bins;
-    std::vector<double> hz;
     for (int b = band.first; b <= band.last; ++b)
         if (axis[b] >= kNbdLowHz / std::pow(2.0, 0.25) && axis[b] <= kNbdHighHz * std::pow(2.0, 0.25)) {
             bins.push_back(b);
             hz.push_back(axis[b]);
         }
+}
+
+struct Candidate {
+    ListenerAxis listener;
+    double polarCos = 0;
+};
+
+// The flattest of the candidates, nearest the axis first (the axis itself leads) so that a
+// tie keeps the nearer one; levelsOf(i, db) fills candidate i's dB at the bins.
+template <typename LevelsOf>
+std::optional<BestAxis> flattest(std::vector<Candidate>& candidates, const std::vector<double>& hz,
+                                 const LevelsOf& levelsOf)
+{
+    std::vector<std::size_t> order(candidates.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return candidates[a].polarCos > candidates[b].polarCos; });
+    std::vector<double> db(hz.size());
+    std::optional<BestAxis> best;
+    for (const std::size_t i : order) {
+        levelsOf(i, db);
+        const std::optional<double> nbd = narrowBandDeviation(hz, db);
+        if (!nbd)
+            return std::nullopt;
+        if (!best) {
+            best = BestAxis{candidates[i].listener, *nbd, *nbd};
+            continue;
+        }
+        if (*nbd < best->nbd - kNbdResolution) {
+            best->axis = candidates[i].listener;
+            best->nbd = *nbd;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+std::optional<BestAxis> bestListeningAxis(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis,
+                                          const ValidBand& band)
+{
+    std::vector<int> bins;
+    std::vector<double> hz;
+    nbdBins(axis, band, bins, hz);
     if (bins.empty())
         return std::nullopt;
 
     // Measured directions only, like with like: a direction between cells reads a dB blend of
     // two to four of them, which smooths the ripple inside each band and so would beat the very
-    // cells it blends. The grid's unique directions within the window, nearest the axis first
-    // (the axis itself leads), so that a tie keeps the nearer one.
-    struct Candidate {
-        ListenerAxis listener;
-        CellIndex cell;
-        double polarCos = 0;
-    };
+    // cells it blends. The grid's unique directions within the window.
     std::vector<Candidate> candidates;
+    std::vector<CellIndex> cells;
     for (const SphereDirection& d : sphereDirections(grid)) {
         const double h = d.azimuthDegrees > 180.0 ? d.azimuthDegrees - 360.0 : d.azimuthDegrees;
         const double v = d.elevationDegrees;
-        if (d.x > 0 && std::abs(h) <= kBestAxisHDegrees + 1e-9 && std::abs(v) <= kBestAxisVDegrees + 1e-9)
-            candidates.push_back({{h, v}, d.cell, d.x});
+        if (d.x > 0 && std::abs(h) <= kBestAxisHDegrees + 1e-9 && std::abs(v) <= kBestAxisVDegrees + 1e-9) {
+            candidates.push_back({{h, v}, d.x});
+            cells.push_back(d.cell);
+        }
     }
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.polarCos > b.polarCos; });
+    return flattest(candidates, hz, [&](std::size_t i, std::vector<double>& db) {
+        const auto cell = matrix.cell(cells[i].row, cells[i].column);
+        for (std::size_t k = 0; k < bins.size(); ++k)
+            db[k] = binDb(cell[static_cast<std::size_t>(bins[k])]);
+    });
+}
 
-    std::vector<double> db(bins.size());
-    std::optional<BestAxis> best;
-    for (const Candidate& c : candidates) {
-        const auto cell = matrix.cell(c.cell.row, c.cell.column);
-        for (std::size_t i = 0; i < bins.size(); ++i)
-            db[i] = binDb(cell[static_cast<std::size_t>(bins[i])]);
-        const std::optional<double> nbd = narrowBandDeviation(hz, db);
-        if (!nbd)
-            return std::nullopt;
-        if (!best) {
-            best = BestAxis{c.listener, *nbd, *nbd};
-            continue;
+std::optional<BestAxis> bestListeningAxis(const DirectionLevels& levels, const FrequencyAxis& axis,
+                                          const ValidBand& band, double stepDegrees)
+{
+    std::vector<int> bins;
+    std::vector<double> hz;
+    nbdBins(axis, band, bins, hz);
+    if (bins.empty() || !(stepDegrees > 0))
+        return std::nullopt;
+    std::vector<Candidate> candidates;
+    const int hSteps = static_cast<int>(std::floor(kBestAxisHDegrees / stepDegrees + 1e-9));
+    const int vSteps = static_cast<int>(std::floor(kBestAxisVDegrees / stepDegrees + 1e-9));
+    for (int i = -hSteps; i <= hSteps; ++i)
+        for (int j = -vSteps; j <= vSteps; ++j) {
+            const ListenerAxis listener{i * stepDegrees, j * stepDegrees};
+            candidates.push_back({listener, listenerDirection(listener.h, listener.v).z});
         }
-        if (*nbd < best->nbd - kNbdResolution) {
-            best->axis = c.listener;
-            best->nbd = *nbd;
-        }
-    }
-    return best;
+    std::array<double, kDataBins> row{};
+    return flattest(candidates, hz, [&](std::size_t i, std::vector<double>& db) {
+        levels.levels(listenerDirection(candidates[i].listener.h, candidates[i].listener.v), row);
+        for (std::size_t k = 0; k < bins.size(); ++k)
+            db[k] = row[static_cast<std::size_t>(bins[k])];
+    });
 }
 
 double nominalThirdOctaveHz(int k)

@@ -72,6 +72,12 @@ struct BestAxis {
 };
 std::optional<BestAxis> bestListeningAxis(const BalloonMatrix& matrix, AngleGrid grid, const FrequencyAxis& axis,
                                           const ValidBand& band);
+// The same search over every listener direction stepDegrees apart within the window, each read
+// from levels that hold between the cells what they hold on them (a sound-field expansion): all
+// candidates alike, none favoured by blending.
+class DirectionLevels;
+std::optional<BestAxis> bestListeningAxis(const DirectionLevels& levels, const FrequencyAxis& axis,
+                                          const ValidBand& band, double stepDegrees);
 
 // The -6 dB beamwidth of both planes at the one-third-octave centres (1000 * 10^(k/10) Hz,
 // shown as their nominal values) inside the valid band, each at its nearest axis point.

@@ -40,7 +40,7 @@ double SphereLevels::cellDb(int row, int column, int bin) const
     return binDb(matrix_.cell(row, column)[static_cast<std::size_t>(bin)]);
 }
 
-double SphereLevels::db(const Vector3& u, int bin) const
+GridPlace gridPlace(const Vector3& u, AngleGrid grid)
 {
     // Turntable angles: cos H = u_z with H in 0..180, then V = atan2(-u_y, u_x); a V beyond
     // +-90 is the same direction as (360 - H, V -+ 180).
@@ -55,9 +55,15 @@ double SphereLevels::db(const Vector3& u, int bin) const
         vDeg += 180.0;
         hDeg = 360.0 - hDeg;
     }
-    const double step = gridStepDegrees(grid_);
-    const double c = std::clamp(hDeg / step, 0.0, static_cast<double>(lastColumn(grid_)));
-    const double r = std::clamp((90.0 - vDeg) / step, 0.0, static_cast<double>(lastRow(grid_)));
+    const double step = gridStepDegrees(grid);
+    return {std::clamp((90.0 - vDeg) / step, 0.0, static_cast<double>(lastRow(grid))),
+            std::clamp(hDeg / step, 0.0, static_cast<double>(lastColumn(grid)))};
+}
+
+double SphereLevels::db(const Vector3& u, int bin) const
+{
+    const GridPlace place = gridPlace(u, grid_);
+    const double c = place.column, r = place.row;
     const int c0 = std::min(static_cast<int>(c), lastColumn(grid_) - 1);
     const int r0 = std::min(static_cast<int>(r), lastRow(grid_) - 1);
     const double tc = c - c0, tr = r - r0;
@@ -66,18 +72,25 @@ double SphereLevels::db(const Vector3& u, int bin) const
            at(r0 + 1, c0 + 1, tr * tc);
 }
 
+void SphereLevels::levels(const Vector3& u, std::array<double, kDataBins>& out) const
+{
+    for (int b = 0; b < kDataBins; ++b)
+        out[static_cast<std::size_t>(b)] = db(u, b);
+}
+
 OrbitLevels rotatedOrbitLevels(const BalloonMatrix& matrix, AngleGrid grid, double axisH, double axisV,
                                double rollDegrees)
 {
-    const SphereLevels sphere(matrix, grid);
+    return rotatedOrbitLevels(SphereLevels(matrix, grid), gridStepDegrees(grid), axisH, axisV, rollDegrees);
+}
+
+OrbitLevels rotatedOrbitLevels(const DirectionLevels& levels, int stepDegrees, double axisH, double axisV,
+                               double rollDegrees)
+{
     OrbitLevels out;
-    const int step = gridStepDegrees(grid);
-    for (int a = -180; a <= 180; a += step) {
+    for (int a = -180; a <= 180; a += stepDegrees) {
         out.angles.push_back(a);
-        std::array<double, kDataBins>& row = out.db.emplace_back();
-        const Vector3 u = orbitDirection(axisH, axisV, rollDegrees, a);
-        for (int b = 0; b < kDataBins; ++b)
-            row[static_cast<std::size_t>(b)] = sphere.db(u, b);
+        levels.levels(orbitDirection(axisH, axisV, rollDegrees, a), out.db.emplace_back());
     }
     return out;
 }

@@ -25,9 +25,26 @@ Vector3 listenerDirection(double hDegrees, double vDegrees);
 // 45 the diagonal between left-up and right-down.
 Vector3 orbitDirection(double axisH, double axisV, double rollDegrees, double angleDegrees);
 
-class SphereLevels {
+// Levels at every axis point in any direction: what the analyses that read off the grid (a
+// rolled plane, the best-axis search) take them from.
+class DirectionLevels {
+public:
+    virtual ~DirectionLevels() = default;
+    // dB (90 dB = magnitude 1) in direction u (a unit vector) at every axis point.
+    virtual void levels(const Vector3& u, std::array<double, kDataBins>& db) const = 0;
+};
+
+// Where a direction falls among the grid's cells: the fractional row (0 at V = +90) and column
+// (H / step) of its turntable angles, H in 0..360, V in -90..+90.
+struct GridPlace {
+    double row = 0, column = 0;
+};
+GridPlace gridPlace(const Vector3& u, AngleGrid grid);
+
+class SphereLevels : public DirectionLevels {
 public:
     SphereLevels(const BalloonMatrix& matrix, AngleGrid grid) : matrix_(matrix), grid_(grid) {}
+    void levels(const Vector3& u, std::array<double, kDataBins>& db) const override;
 
     // dB (90 dB = magnitude 1) at the direction, bilinear in dB between the four cells of the
     // turntable angles (H in 0..360, V in -90..+90) around it. A direction on a cell reads
@@ -43,6 +60,9 @@ private:
 // The orbit through the listener axis (axisH, axisV) rolled by rollDegrees, every grid step
 // from -180 to +180 degrees, interpolated on the sphere.
 OrbitLevels rotatedOrbitLevels(const BalloonMatrix& matrix, AngleGrid grid, double axisH, double axisV,
+                               double rollDegrees);
+// The same orbit every stepDegrees, read from any levels.
+OrbitLevels rotatedOrbitLevels(const DirectionLevels& levels, int stepDegrees, double axisH, double axisV,
                                double rollDegrees);
 
 } // namespace vantrel

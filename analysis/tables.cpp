@@ -132,7 +132,7 @@ std::string directivityText(const std::vector<DirectivityRow>& rows, std::string
     text += "-degree grid weighted by solid angle; DI = on axis - sound power\n";
     if (summary.bestAxis) {
         const BestAxis& b = *summary.bestAxis;
-        text += "# best listening axis (flattest measured direction within +-30 H, +-20 V; NBD 100 Hz .. 12 kHz): H ";
+        text += "# best listening axis (" + summary.bestAxisSearch + " within +-30 H, +-20 V; NBD 100 Hz .. 12 kHz): H ";
         text += signedDegrees(b.axis.h);
         text += " V ";
         text += signedDegrees(b.axis.v);

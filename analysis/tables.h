@@ -32,6 +32,7 @@ struct DirectivitySummary {
     std::string bandText;                  // validBandText
     std::string validFrom;                 // validFromText, for the picture
     std::optional<BestAxis> bestAxis;
+    std::string bestAxisSearch = "flattest measured direction"; // how it was found
     std::vector<CoverageRow> coverage;
     std::optional<double> diSlope; // dB per octave over 200 Hz .. 16 kHz
 };

@@ -1,8 +1,9 @@
 // vantrel-cli directivity BALLOON.BAL -o DIR [--absolute] [--frequencies F,F,..] [--axis H,V]
-// [--plane ANGLE]: the directivity analysis of a balloon file as pictures and tables in DIR:
-// the horizontal and vertical polar maps, polar plots, sound power, DI and beamwidth with the
-// best listening axis and the coverage angles, and the CTA-2034-A curves with the preference
-// numbers; everything over the balloon's valid band only.
+// [--plane ANGLE] [--interpolation bilinear|sphere [--centre auto|X,Y,Z]]: the directivity
+// analysis of a balloon file as pictures and tables in DIR: the horizontal and vertical polar
+// maps, polar plots, sound power, DI and beamwidth with the best listening axis and the
+// coverage angles, and the CTA-2034-A curves with the preference numbers; everything over the
+// balloon's valid band only.
 
 #include <cmath>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_distortion.h"
 #include "balloon/measured_balloon.h"
+#include "field/expansion_levels.h"
 #include "platform/number_text.h"
 #include "platform/qt/picture_file.h"
 
@@ -39,6 +41,8 @@ struct DirectivityOptions {
     bool frequenciesGiven = false;
     std::vector<double> listenerAxis; // H,V in degrees
     std::optional<double> plane;      // roll angle in degrees
+    std::string interpolation = "bilinear";
+    std::string centre;               // with sphere: auto, X,Y,Z mm, or empty (the rotation centre)
 };
 
 int refuse(const std::string& message) { return cliRefusal(kName, message); }
@@ -96,6 +100,22 @@ int runDirectivity(const DirectivityOptions& options)
     }
     if (options.plane && !(std::abs(*options.plane) <= 360.0))
         return usageError("--plane takes a roll angle in degrees, -360..360 (0 horizontal, 90 vertical)");
+    const bool sphere = options.interpolation == "sphere";
+    if (!sphere && options.interpolation != "bilinear")
+        return usageError("--interpolation '" + options.interpolation + "': bilinear or sphere");
+    CentreChoice centre = CentreChoice::none;
+    FieldVector given{};
+    if (!options.centre.empty() && !sphere)
+        return usageError("--centre needs --interpolation sphere");
+    if (options.centre == "auto")
+        centre = CentreChoice::found;
+    else if (!options.centre.empty()) {
+        const auto parsed = parseCentreText(options.centre);
+        if (!parsed)
+            return usageError("--centre '" + options.centre + "': auto, or X,Y,Z in mm (the loudspeaker's frame)");
+        centre = CentreChoice::given;
+        given = *parsed;
+    }
 
     std::optional<BalloonMatrix> created = BalloonMatrix::create();
     if (!created)
@@ -115,6 +135,18 @@ int runDirectivity(const DirectivityOptions& options)
     report.plane = options.plane;
     if (auto outside = reportBins(options.frequencies, options.frequenciesGiven, axis, band, report.bins))
         return usageError("--frequencies: " + *outside);
+    std::optional<ExpansionLevels> expansion;
+    if (sphere) {
+        const SphereOptions sphereOptions = levelsSphereOptions(grid, centre, given);
+        if (const auto refusal = sphereRefusal(matrix, grid, band, sphereOptions))
+            return usageError(options.balloon + ": " + *refusal);
+        expansion.emplace(matrix, grid, analyseSphere(matrix, grid, axis, band, sphereOptions));
+        report.between = &*expansion;
+        report.betweenName = "the expansion of order " + std::to_string(sphereOptions.order) + " about " +
+                             (centre == CentreChoice::none    ? std::string("the rotation centre")
+                              : centre == CentreChoice::found ? std::string("the centre found per frequency")
+                                                              : centreText(given) + " mm");
+    }
     DirectivityReport built;
     const std::string source = std::filesystem::path(options.balloon).filename().string();
     if (auto refusal = buildDirectivityReport(matrix, grid, axis, band, source, report, built))
@@ -169,6 +201,14 @@ std::function<int()> setupDirectivity(CLI::App& app)
     auto* planeOption = addDecimalOption(app, "--plane", *plane,
                                          "also the polar map and plots of the plane through the axis rolled by "
                                          "ANGLE degrees (0 horizontal, 90 vertical, 45 diagonal)");
+    app.add_option("--interpolation", o->interpolation,
+                   "how --plane, the best listening axis and the CTA-2034-A orbits around --axis read between "
+                   "the cells: bilinear (in dB, the cells alone as best-axis candidates) or sphere (the "
+                   "spherical-harmonic expansion, best-axis candidates every 2.5 degrees)")
+        ->capture_default_str();
+    app.add_option("--centre", o->centre,
+                   "with --interpolation sphere: expand about the acoustic centre found per frequency (auto) or "
+                   "X,Y,Z mm in the loudspeaker's frame (default the rotation centre)");
     return [o, frequencies, plane, planeOption] {
         o->frequenciesGiven = frequencies->count() > 0;
         if (planeOption->count() > 0)

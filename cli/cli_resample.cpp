@@ -11,6 +11,7 @@
 #include "balloon/measured_balloon.h"
 #include "balloon/replace_file.h"
 #include "cli/cli_command.h"
+#include "field/expansion_levels.h"
 #include "field/resample.h"
 #include "platform/number_text.h"
 
@@ -43,10 +44,7 @@ int runResample(const ResampleOptions& o)
     const ValidBand band = validBand(*loaded.settings, axis, loaded.measured);
     // Every ring fitted against its own level, at the grid's top order: a fit against the
     // whole field leaves a quiet rear 30 dB down with errors of its own size.
-    SphereOptions options;
-    options.centre = CentreChoice::found;
-    options.order = gridOrderLimit(from);
-    options.weighting = FieldWeighting::ringLevel;
+    const SphereOptions options = levelsSphereOptions(from, CentreChoice::found);
     if (const auto refusal = sphereRefusal(source, from, band, options))
         return cliUsageError(kName, o.balloon + ": " + *refusal);
     if (std::filesystem::weakly_canonical(o.out) == std::filesystem::weakly_canonical(o.balloon))

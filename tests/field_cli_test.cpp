@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <locale>
 #include <sstream>
 #include <utility>
@@ -189,6 +191,42 @@ TEST(ResampleCli, TheFiveDegreeBalloonFromTheTenDegreeOneHoldsTheRigsModel)
     EXPECT_EQ(record.record->points.size(), static_cast<std::size_t>(band.size()));
     const auto info = runCli("info '" + five + "'");
     EXPECT_NE(info.out.find("Resampled: from the 10-degree grid of rig.BAL"), std::string::npos) << info.out;
+}
+
+
+// `directivity --interpolation sphere` reads the rolled plane and the best axis from the
+// expansion and says so; what it cannot use is refused before anything is written.
+TEST(DirectivityCli, TheSphereInterpolationIsNamedOrRefused)
+{
+    const TempDir dir;
+    const std::string balloon = rigBalloon(dir);
+    struct Case {
+        std::string options, message;
+    };
+    const Case cases[] = {
+        {"--interpolation cubic", "--interpolation 'cubic': bilinear or sphere"},
+        {"--centre auto", "--centre needs --interpolation sphere"},
+        {"--interpolation sphere --centre 1,2", "--centre '1,2': auto, or X,Y,Z in mm"},
+        {"--interpolation sphere --centre 0,600,0", "y = 600.0 mm lies outside the 1 m cube"},
+    };
+    for (const Case& c : cases) {
+        const std::string out = (dir.path() / "refused").string();
+        const auto run = runCli("directivity '" + balloon + "' -o '" + out + "' --plane 45 " + c.options);
+        EXPECT_EQ(run.status, 2) << c.options;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.options << ": " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.options;
+    }
+    const std::filesystem::path out = dir.path() / "sphere";
+    const auto run =
+        runCli("directivity '" + balloon + "' -o '" + out.string() + "' --plane 45 --interpolation sphere --centre auto");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(out / "polar-map-plane-45.png"));
+    std::ifstream in(out / "directivity.txt");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("best listening axis (flattest direction every 2.5 degrees of the expansion of order 17 about "
+                        "the centre found per frequency within +-30 H, +-20 V"),
+              std::string::npos)
+        << text;
 }
 
 

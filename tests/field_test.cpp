@@ -8,8 +8,14 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/directivity_report.h"
+#include "analysis/metrics.h"
+#include "analysis/pictures.h"
+#include "analysis_balloons.h"
 #include "balloon/resampling_record.h"
 #include "field/acoustic_centre.h"
+#include "field/expansion_levels.h"
+#include "field/resample.h"
 #include "field/sound_field.h"
 #include "field/sphere_analysis.h"
 #include "field/sphere_coefficients.h"
@@ -284,6 +290,199 @@ TEST(ResamplingRecord, ReadsBackAsWrittenOrIsRefusedByLine)
     }
     // A newer writer's key is skipped.
     EXPECT_TRUE(parseResamplingRecord(head + "grid 10 5\nweather fine\n", error)) << error;
+}
+
+// Two point sources 14 cm apart (a two-way's drivers about the rotation centre), a closed
+// form with the lobes and the notch of a crossover: e^{j k u.r1} + g e^{j k u.r2}.
+struct TwoSources {
+    FieldVector r1{0.03, -0.12, 0.08}, r2{0.03, 0.02, 0.08};
+    double gain = 0.8;
+    Complex at(double hz, double x, double y, double z) const
+    {
+        const double k = fieldWavenumber(hz);
+        return std::polar(1.0, k * (x * r1[0] + y * r1[1] + z * r1[2])) +
+               gain * std::polar(1.0, k * (x * r2[0] + y * r2[1] + z * r2[2]));
+    }
+    // Turntable angles, the grid's u = (sin H cos V, -sin H sin V, cos H).
+    Complex operator()(double hz, double hDegrees, double vDegrees) const
+    {
+        const double h = hDegrees * std::numbers::pi / 180, v = vDegrees * std::numbers::pi / 180;
+        return at(hz, std::sin(h) * std::cos(v), -std::sin(h) * std::sin(v), std::cos(h));
+    }
+};
+
+ValidBand bandOf(const FrequencyAxis& axis, double lowHz, double highHz)
+{
+    ValidBand band;
+    band.first = nearestBin(axis, lowHz);
+    band.last = nearestBin(axis, highHz);
+    return band;
+}
+
+// A plane rolled off both of the 10-degree grid's planes, every 5 degrees: read from the
+// expansion it holds the closed form wherever that lies within 30 dB of its axis, about the
+// rotation centre and about the centre found; the cells' bilinear dB misses it by decibels
+// in the lobes' flanks and the notch.
+TEST(ExpansionLevels, ARolledPlaneHoldsTheClosedFormWhereBilinearDoesNot)
+{
+    FrequencyAxis axis;
+    axis.buildFromIndexes(3, 6);
+    const TwoSources field;
+    const BalloonMatrix matrix = testing::synthesiseBalloon(AngleGrid::Grid10, axis, field);
+    const ValidBand band = bandOf(axis, 1700, 4200);
+    const SphereLevels bilinear(matrix, AngleGrid::Grid10);
+    std::vector<ExpansionLevels> expansions;
+    for (const CentreChoice centre : {CentreChoice::none, CentreChoice::found})
+        expansions.emplace_back(
+            matrix, AngleGrid::Grid10,
+            analyseSphere(matrix, AngleGrid::Grid10, axis, band, levelsSphereOptions(AngleGrid::Grid10, centre)));
+    struct Case {
+        double hz, roll, expansionDb, bilinearAtLeastDb;
+    };
+    for (const Case c : {Case{1800, 45, 0.05, 1}, Case{2500, 60, 0.05, 1}, Case{4000, 45, 0.05, 1},
+                         Case{4000, 135, 0.05, 1}}) {
+        SCOPED_TRACE(c.hz);
+        SCOPED_TRACE(c.roll);
+        const auto b = static_cast<std::size_t>(nearestBin(axis, c.hz));
+        const auto worstOf = [&](const DirectionLevels& levels) {
+            const OrbitLevels orbit = rotatedOrbitLevels(levels, 5, 0, 0, c.roll);
+            const double axisDb = 20 * std::log10(std::abs(field.at(axis[static_cast<int>(b)], 0, 0, 1))) + 90;
+            double worst = 0;
+            for (std::size_t i = 0; i < orbit.angles.size(); ++i) {
+                const Vector3 u = orbitDirection(0, 0, c.roll, orbit.angles[i]);
+                const double truth = 20 * std::log10(std::abs(field.at(axis[static_cast<int>(b)], u.x, u.y, u.z))) + 90;
+                if (truth >= axisDb - 30)
+                    worst = std::max(worst, std::abs(orbit.db[i][b] - truth));
+            }
+            return worst;
+        };
+        for (const ExpansionLevels& e : expansions)
+            EXPECT_LT(worstOf(e), c.expansionDb);
+        EXPECT_GT(worstOf(bilinear), c.bilinearAtLeastDb);
+    }
+}
+
+// The two sources' levels in closed form, as the analyses read levels.
+struct TwoSourceLevels : DirectionLevels {
+    const FrequencyAxis& axis;
+    explicit TwoSourceLevels(const FrequencyAxis& a) : axis(a) {}
+    void levels(const Vector3& u, std::array<double, kDataBins>& db) const override
+    {
+        for (int b = 0; b < kDataBins; ++b)
+            db[static_cast<std::size_t>(b)] = 20 * std::log10(std::abs(TwoSources{}.at(axis[b], u.x, u.y, u.z))) + 90;
+    }
+};
+
+// The CTA-2034-A curves around a listener axis off the loudspeaker's: read through the expansion
+// they are the closed form's; through the cells' bilinear dB they miss it.
+TEST(ExpansionLevels, TheCurvesAroundAListenerAxisAreTheClosedFormsWhereBilinearMisses)
+{
+    FrequencyAxis axis;
+    axis.buildFromIndexes(3, 6);
+    const BalloonMatrix matrix = testing::synthesiseBalloon(AngleGrid::Grid10, axis, TwoSources{});
+    const ValidBand band = bandOf(axis, 1700, 1900);
+    const ExpansionLevels expansion(
+        matrix, AngleGrid::Grid10,
+        analyseSphere(matrix, AngleGrid::Grid10, axis, band, levelsSphereOptions(AngleGrid::Grid10, CentreChoice::found)));
+    const TwoSourceLevels exact(axis);
+    const ListenerAxis listener{15, -7.5};
+    const auto truth = cta2034Curves(matrix, AngleGrid::Grid10, axis, band, listener, &exact);
+    const auto worstAgainstTruth = [&](const std::vector<Cta2034Row>& rows) {
+        double worst = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            for (const auto member : {&Cta2034Row::listeningWindow, &Cta2034Row::earlyReflections,
+                                      &Cta2034Row::soundPower, &Cta2034Row::predictedInRoom})
+                worst = std::max(worst, std::abs(rows[i].*member - truth[i].*member));
+        return worst;
+    };
+    EXPECT_LT(worstAgainstTruth(cta2034Curves(matrix, AngleGrid::Grid10, axis, band, listener, &expansion)), 0.001);
+    EXPECT_GT(worstAgainstTruth(cta2034Curves(matrix, AngleGrid::Grid10, axis, band, listener)), 0.05);
+}
+
+// A response whose ripple in frequency grows with the distance from one listener direction
+// between the cells: the search through the expansion finds that direction; the cells alone,
+// the nearest cell.
+TEST(ExpansionLevels, TheBestAxisBetweenTheCellsIsFound)
+{
+    FrequencyAxis axis;
+    axis.buildFromIndexes(3, 6);
+    const Vector3 flattest = listenerDirection(7.5, 5);
+    const BalloonMatrix matrix =
+        testing::synthesiseBalloon(AngleGrid::Grid10, axis, [&](double hz, double hDegrees, double vDegrees) {
+            const double h = hDegrees * std::numbers::pi / 180, v = vDegrees * std::numbers::pi / 180;
+            const double off = 1 - (std::sin(h) * std::cos(v) * flattest.x - std::sin(h) * std::sin(v) * flattest.y +
+                                    std::cos(h) * flattest.z);
+            return Complex(1 + 20 * off * std::sin(2 * std::numbers::pi * std::log2(hz) * 8), 0);
+        });
+    const ValidBand band = bandOf(axis, 1000, 1400);
+    const ExpansionLevels expansion(
+        matrix, AngleGrid::Grid10,
+        analyseSphere(matrix, AngleGrid::Grid10, axis, band, levelsSphereOptions(AngleGrid::Grid10, CentreChoice::none)));
+    const std::optional<BestAxis> between = bestListeningAxis(expansion, axis, band, kBetweenCellsAxisStep);
+    ASSERT_TRUE(between);
+    EXPECT_DOUBLE_EQ(between->axis.h, 7.5);
+    EXPECT_DOUBLE_EQ(between->axis.v, 5);
+    EXPECT_LT(between->nbd, 1e-3);
+    const std::optional<BestAxis> cells = bestListeningAxis(matrix, AngleGrid::Grid10, axis, band);
+    ASSERT_TRUE(cells);
+    EXPECT_GT(cells->nbd, between->nbd + 0.005);
+}
+
+// The 10-degree balloon of the two sources resampled to 5 degrees: where the grid's top order
+// holds the field (2 kHz) the new cells hold the closed form; at 8 kHz, where it cannot (k r
+// = 21 for the farther source), the expansion alone misses the shared cells, the axis among
+// them, and the resampled balloon keeps every one of them as measured and stays closer to the
+// closed form between them than the expansion alone.
+TEST(ResampleBalloon, KeepsEveryMeasuredCellAndHoldsTheClosedFormBetween)
+{
+    FrequencyAxis axis;
+    axis.buildFromIndexes(3, 6);
+    const TwoSources field;
+    const BalloonMatrix source = testing::synthesiseBalloon(AngleGrid::Grid10, axis, field);
+    struct Case {
+        double hz;
+        double betweenDb;        // the resampled cells between the source's, within 30 dB of the axis
+        double expansionMissDb;  // the expansion alone at the shared cells, at least
+    };
+    for (const Case c : {Case{2000, 0.01, 0}, Case{8000, 0.15, 0.1}}) {
+        SCOPED_TRACE(c.hz);
+        const ValidBand band = bandOf(axis, c.hz, c.hz * 1.02);
+        const SphereOptions options = levelsSphereOptions(AngleGrid::Grid10, CentreChoice::found);
+        auto made = BalloonMatrix::create();
+        ASSERT_TRUE(made);
+        resampleBalloon(source, AngleGrid::Grid10, axis, band, AngleGrid::Grid5, options, *made);
+        const SphereAnalysis analysis = analyseSphere(source, AngleGrid::Grid10, axis, band, options);
+        const SphereRow& row = analysis.rows.front();
+        const auto b = static_cast<std::size_t>(band.first);
+        const double hz = axis[band.first];
+        const double axisDb = 20 * std::log10(std::abs(field(hz, 0, 0))) + 90;
+        double shared = 0, missed = 0, between = 0, betweenAlone = 0;
+        for (int r = 0; r < lastRow(AngleGrid::Grid5); ++r)
+            for (int col = 0; col <= lastColumn(AngleGrid::Grid5); ++col) {
+                const double h = col * 5.0, v = 90.0 - r * 5;
+                const double truth = 20 * std::log10(std::abs(field(hz, h, v))) + 90;
+                const double resampled = binDb(made->cell(r, col)[b]);
+                const double hr = h * std::numbers::pi / 180, vr = v * std::numbers::pi / 180;
+                const double alone =
+                    20 * std::log10(std::abs(evaluateField(
+                             row.fit.coefficients, row.fit.order,
+                             fieldDirection(std::sin(hr) * std::cos(vr), -std::sin(hr) * std::sin(vr), std::cos(hr)),
+                             fieldWavenumber(hz), row.centre))) +
+                    90;
+                if (r % 2 == 0 && col % 2 == 0) {
+                    const double measured = binDb(source.cell(r / 2, col / 2)[b]);
+                    shared = std::max(shared, std::abs(resampled - measured));
+                    missed = std::max(missed, std::abs(alone - measured));
+                } else if (truth >= axisDb - 30) {
+                    between = std::max(between, std::abs(resampled - truth));
+                    betweenAlone = std::max(betweenAlone, std::abs(alone - truth));
+                }
+            }
+        EXPECT_LT(shared, 1e-5);
+        EXPECT_GE(missed, c.expansionMissDb);
+        EXPECT_LT(between, c.betweenDb);
+        EXPECT_LE(between, betweenAlone);
+    }
 }
 
 } // namespace
