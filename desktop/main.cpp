@@ -221,6 +221,11 @@ int main(int argc, char** argv)
         vantrel::ApiServerOptions o;
         o.rig.simulate = true;
         o.rig.faults = faults;
+        // Its tables and single measurements use the rig's own microphone; its walks the arc.
+        o.rig.faults.arc.clear();
+        o.rig.faults.arcRadius = 0;
+        o.rig.simArc = arcOptions.simArc;
+        o.rig.micErrorsSeed = arcOptions.micErrorsSeed;
         o.directory = QDir::currentPath().toStdString();
         o.token = vantrel::makeApiToken();
         api = std::make_unique<vantrel::ApiServer>(o);
