@@ -27,7 +27,7 @@ struct ArcCalibrateOptions {
     int input = -1, output = -1;
     int grid = 5;
     int order = 16, rate = 48000;
-    std::string simArc, arcFile, calibration;
+    std::string simArc, arcFile, calibration, preferences;
     std::optional<std::uint32_t> micErrorsSeed;
 };
 
@@ -49,6 +49,7 @@ int run(const ArcCalibrateOptions& o)
     std::error_code ec;
     job.startDirectory = std::filesystem::current_path(ec).string();
     job.arcCalibrationOutput = o.calibration;
+    job.preferencesFile = o.preferences; // the walks' processing, so that the ratios are of like responses
     std::string error;
     if (!o.simArc.empty()) {
         auto arc = parseSimArc(o.simArc, error);
@@ -108,6 +109,9 @@ std::function<int()> setupArcCalibrate(CLI::App& app)
     app.add_option("--rate", o->rate, "sampling rate in Hz: 48000 or 96000")->capture_default_str()
         ->check(CLI::IsMember({48000, 96000}));
     app.add_option("--arc", o->arcFile, "the arc description (see measure --arc)")->check(CLI::ExistingFile);
+    app.add_option("--preferences", o->preferences,
+                   "process as the walks will, with this preferences file's settings (smoothing, window)")
+        ->check(CLI::ExistingFile);
     app.add_option("--sim-arc", o->simArc, "a simulated arc of N microphones STEP degrees apart")
         ->type_name("N,STEP")
         ->needs("--simulate");
