@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "app/main_window.h"
+#include "app/preferences.h"
 #include "app/measure_plan.h"
 #include "balloon/balloon_file.h"
 #include "platform/sim/sim_arc.h"
@@ -172,22 +173,39 @@ TEST(ArcDesktop, ADesktopWalkEqualsMeasureWithTheSameOptions)
     EXPECT_EQ(bytesOf(desk.path() / kArcRecordName), bytesOf(cli.path() / kArcRecordName));
 }
 
-// "Arc Calibrate" runs arc-calibrate's self-calibration and saves the same set.
+// "Arc Calibrate" runs arc-calibrate's self-calibration and saves the same set, processed with
+// the window's settings: the initial ones, or those of the preferences arc-calibrate is given.
 TEST(ArcDesktop, ArcCalibrateSavesTheSetArcCalibrateWrites)
 {
-    TempDir dir;
-    const std::string events = testing::runCliSession(
-        dir.path(), "--simulate --sim-arc 8,20 --sim-mic-errors 3",
-        "press main 1004\npress main 1012\npress main 1038\nselect measure 10003 0\ntype measure 10012 \"8191\"\n"
-        "file \"desk.cal\"\npress measure 20056\n");
-    EXPECT_NE(events.find("The self-calibration of 8 microphones is saved in desk.cal"), std::string::npos) << events;
-    const std::string command = "cd '" + dir.path().string() + "' && '" VANTREL_CLI
-                                "' arc-calibrate --simulate --sim-arc 8,20 --sim-mic-errors 3 --order 13 -o cli.cal "
-                                "> out.txt 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << bytesOf(dir.path() / "out.txt");
-    const std::string desk = bytesOf(dir.path() / "desk.cal");
-    ASSERT_FALSE(desk.empty());
-    EXPECT_TRUE(desk == bytesOf(dir.path() / "cli.cal"));
+    std::string initial; // the set of the initial settings
+    for (const bool preferences : {false, true}) {
+        TempDir dir;
+        if (preferences) {
+            MlsSettings s;
+            s.smoothingIndex = 5; // "None"
+            CalibrationCurve curve{};
+            PreferencesRecord record{};
+            packPreferences(s, curve, record);
+            std::ofstream(dir.path() / "Pellant.pre", std::ios::binary)
+                .write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size()));
+        }
+        const std::string events = testing::runCliSession(
+            dir.path(), "--simulate --sim-arc 8,20 --sim-mic-errors 3",
+            "press main 1004\npress main 1012\npress main 1038\nselect measure 10003 0\ntype measure 10012 \"8191\"\n"
+            "file \"desk.cal\"\npress measure 20056\n");
+        EXPECT_NE(events.find("The self-calibration of 8 microphones is saved in desk.cal"), std::string::npos) << events;
+        const std::string command = "cd '" + dir.path().string() + "' && '" VANTREL_CLI
+                                    "' arc-calibrate --simulate --sim-arc 8,20 --sim-mic-errors 3 --order 13 -o cli.cal " +
+                                    std::string(preferences ? "--preferences Pellant.pre " : "") + "> out.txt 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << bytesOf(dir.path() / "out.txt");
+        const std::string desk = bytesOf(dir.path() / "desk.cal");
+        ASSERT_FALSE(desk.empty());
+        EXPECT_TRUE(desk == bytesOf(dir.path() / "cli.cal")) << (preferences ? "with" : "without") << " preferences";
+        if (preferences)
+            EXPECT_NE(desk, initial) << "the preferences' processing makes another set";
+        else
+            initial = desk;
+    }
 }
 
 } // namespace
