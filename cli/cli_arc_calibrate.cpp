@@ -10,6 +10,7 @@
 
 #include "app/arc_file.h"
 #include "app/balloon_job.h"
+#include "app/measure_plan.h"
 #include "balloon/frequency_axis.h"
 #include "cli/cli_command.h"
 #include "platform/audio_system.h"
@@ -50,29 +51,14 @@ int run(const ArcCalibrateOptions& o)
     job.startDirectory = std::filesystem::current_path(ec).string();
     job.arcCalibrationOutput = o.calibration;
     job.preferencesFile = o.preferences; // the walks' processing, so that the ratios are of like responses
-    std::string error;
-    if (!o.simArc.empty()) {
-        auto arc = parseSimArc(o.simArc, error);
-        if (!arc)
-            return cliUsageError(kName, "--sim-arc '" + o.simArc + "': " + error);
-        job.faults.arc = std::move(*arc);
-    } else {
-        auto arc = readArcDescription(o.arcFile, job.grid, kMaxInputChannels, error);
-        if (!arc)
-            return cliUsageError(kName, "--arc " + o.arcFile + ": " + error);
-        if (o.simulate) {
-            int last = 1;
-            for (const ArcMicrophone& m : arc->microphones)
-                last = std::max(last, m.channel);
-            job.faults.arc.assign(static_cast<std::size_t>(last - 1), SimArcMicrophone{0, 0, 0, 0, false});
-            for (const ArcMicrophone& m : arc->microphones)
-                job.faults.arc[static_cast<std::size_t>(m.channel - 2)] = SimArcMicrophone{static_cast<double>(m.angle)};
-            job.faults.arcRadius = arc->radius;
-        }
-        job.arc = std::move(arc);
-    }
-    if (o.micErrorsSeed)
-        plantMicErrors(job.faults.arc, *o.micErrorsSeed);
+    // Read and wired into the simulated rig as measure reads its arc.
+    const ArcOptions arcOptions{o.simArc, o.arcFile, {}, o.micErrorsSeed};
+    if (std::string error = readSimArcOption(arcOptions, job.faults); !error.empty())
+        return cliUsageError(kName, error);
+    ArcSetup setup;
+    if (std::string error = readArcFileOptions(arcOptions, job.grid, o.simulate, job.faults, setup); !error.empty())
+        return cliUsageError(kName, error);
+    job.arc = std::move(setup.arc);
 
     const BalloonJobResult r = runBalloonJob(job, {}, nullptr);
     if (r.outcome == BalloonJobResult::Outcome::refused)
