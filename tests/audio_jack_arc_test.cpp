@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio_jack_support.h"
 #include "mls/capture.h"
 #include "mls/complex_fft.h"
 #include "mls/impulse_response.h"
@@ -29,28 +30,8 @@ constexpr int kInputs = 5;
 constexpr int kRightLag = 41;                        // frames the right output lags the left
 constexpr int kWiredTo[kInputs] = {0, 1, 0, -1, 1};  // output of each input, -1: none
 
-struct Completions final : AudioCompletion {
-    int outputs = 0, captures = 0;
-    std::size_t bytes = 0;
-    void outputDone() override { ++outputs; }
-    void captureDone(std::size_t b) override
-    {
-        ++captures;
-        bytes = b;
-    }
-};
-
-int jackDevice(AudioSystem& audio, bool input)
-{
-    const int count = input ? audio.inputDeviceCount() : audio.outputDeviceCount();
-    for (int i = 0; i < count; ++i) {
-        AudioDeviceCaps caps;
-        if ((input ? audio.inputCaps(i, caps) : audio.outputCaps(i, caps)) == kAudioOk &&
-            caps.name.find("JACK") != std::string::npos)
-            return i;
-    }
-    return -1;
-}
+using testing::Completions;
+using testing::jackDevice;
 
 // Cuts the program's ports from everything and wires them as kWiredTo says; the period, 0 on
 // failure.

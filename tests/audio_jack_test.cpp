@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio_jack_support.h"
 #include "mls/capture.h"
 #include "mls/complex_fft.h"
 #include "mls/impulse_response.h"
@@ -39,28 +40,8 @@ struct PostWindow {
 };
 
 
-struct Completions final : AudioCompletion {
-    int outputs = 0, captures = 0;
-    std::size_t bytes = 0;
-    void outputDone() override { ++outputs; }
-    void captureDone(std::size_t b) override
-    {
-        ++captures;
-        bytes = b;
-    }
-};
-
-int jackDevice(AudioSystem& audio, bool input)
-{
-    const int count = input ? audio.inputDeviceCount() : audio.outputDeviceCount();
-    for (int i = 0; i < count; ++i) {
-        AudioDeviceCaps caps;
-        if ((input ? audio.inputCaps(i, caps) : audio.outputCaps(i, caps)) == kAudioOk &&
-            caps.name.find("JACK") != std::string::npos)
-            return i;
-    }
-    return -1;
-}
+using testing::Completions;
+using testing::jackDevice;
 
 // Disconnects the program's ports from the server's and wires out_k to in_k. Returns the
 // server's period in frames, 0 on failure.
