@@ -16,6 +16,7 @@
 #include <locale>
 #include <sstream>
 #include <utility>
+#include <initializer_list>
 #include <string>
 
 #include "balloon/balloon_file.h"
@@ -33,6 +34,21 @@ using testing::runCli;
 using testing::TempDir;
 
 constexpr VirtualLoudspeaker::Offset kOffset{0.03, -0.05, 0.08};
+
+// Each command of options refused with status 2, its message, and no output written.
+struct Refusal {
+    std::string options, message;
+};
+void expectRefusals(const TempDir& dir, const std::string& command, std::initializer_list<Refusal> cases)
+{
+    for (const Refusal& c : cases) {
+        const std::string out = (dir.path() / "refused").string();
+        const auto run = runCli(command + " -o '" + out + "' " + c.options);
+        EXPECT_EQ(run.status, 2) << c.options;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.options << ": " << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.options;
+    }
+}
 
 // Every cell as the rig's microphone hears it at 2 m, the delay of the 2 m taken out as the
 // processing's alignment does, at the level of 1 m.
@@ -125,23 +141,14 @@ TEST(SphereCli, RefusesNamingTheValueAndWritesNothing)
 {
     const TempDir dir;
     const std::string balloon = rigBalloon(dir);
-    struct Case {
-        std::string options, message;
-    };
-    const Case cases[] = {
-        {"--order 18", "--order 18 is beyond what the 10-degree grid holds (at most 17)"},
-        {"--order many", "--order 'many': auto, or a whole number"},
-        {"--centre 0,600,0", "y = 600.0 mm lies outside the 1 m cube"},
-        {"--centre 1,2", "--centre '1,2': auto, or X,Y,Z in mm"},
-        {"--band 5000,100", "--band takes two frequencies F1,F2"},
-    };
-    for (const Case& c : cases) {
-        const std::string out = (dir.path() / "refused").string();
-        const auto run = runCli("sphere '" + balloon + "' -o '" + out + "' " + c.options);
-        EXPECT_EQ(run.status, 2) << c.options;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.options << ": " << run.err;
-        EXPECT_FALSE(std::filesystem::exists(out)) << c.options;
-    }
+    expectRefusals(dir, "sphere '" + balloon + "'",
+                   {
+                       {"--order 18", "--order 18 is beyond what the 10-degree grid holds (at most 17)"},
+                       {"--order many", "--order 'many': auto, or a whole number"},
+                       {"--centre 0,600,0", "y = 600.0 mm lies outside the 1 m cube"},
+                       {"--centre 1,2", "--centre '1,2': auto, or X,Y,Z in mm"},
+                       {"--band 5000,100", "--band takes two frequencies F1,F2"},
+                   });
 }
 
 
@@ -200,22 +207,13 @@ TEST(DirectivityCli, TheSphereInterpolationIsNamedOrRefused)
 {
     const TempDir dir;
     const std::string balloon = rigBalloon(dir);
-    struct Case {
-        std::string options, message;
-    };
-    const Case cases[] = {
-        {"--interpolation cubic", "--interpolation 'cubic': bilinear or sphere"},
-        {"--centre auto", "--centre needs --interpolation sphere"},
-        {"--interpolation sphere --centre 1,2", "--centre '1,2': auto, or X,Y,Z in mm"},
-        {"--interpolation sphere --centre 0,600,0", "y = 600.0 mm lies outside the 1 m cube"},
-    };
-    for (const Case& c : cases) {
-        const std::string out = (dir.path() / "refused").string();
-        const auto run = runCli("directivity '" + balloon + "' -o '" + out + "' --plane 45 " + c.options);
-        EXPECT_EQ(run.status, 2) << c.options;
-        EXPECT_NE(run.err.find(c.message), std::string::npos) << c.options << ": " << run.err;
-        EXPECT_FALSE(std::filesystem::exists(out)) << c.options;
-    }
+    expectRefusals(dir, "directivity '" + balloon + "' --plane 45",
+                   {
+                       {"--interpolation cubic", "--interpolation 'cubic': bilinear or sphere"},
+                       {"--centre auto", "--centre needs --interpolation sphere"},
+                       {"--interpolation sphere --centre 1,2", "--centre '1,2': auto, or X,Y,Z in mm"},
+                       {"--interpolation sphere --centre 0,600,0", "y = 600.0 mm lies outside the 1 m cube"},
+                   });
     const std::filesystem::path out = dir.path() / "sphere";
     const auto run =
         runCli("directivity '" + balloon + "' -o '" + out.string() + "' --plane 45 --interpolation sphere --centre auto");
