@@ -3,6 +3,10 @@
 
 #include <fftw3.h>
 
+#include <algorithm>
+#include <map>
+#include <utility>
+
 #include <array>
 #include <atomic>
 #include <bit>
@@ -29,6 +33,7 @@ struct PlanCache {
     std::array<std::array<std::atomic<fftwf_plan>, 2>, ComplexFft::kMaxOrder + 1> realInverse{};
     std::mutex planning; // FFTW's planner is not thread-safe
     std::atomic<std::uint64_t> made{0};
+    std::map<int, std::pair<fftwf_plan, fftwf_plan>> anyLength; // forward r2c, inverse c2r; under planning
 };
 
 PlanCache& cache()
@@ -101,7 +106,83 @@ fftwf_plan realInversePlan(int order, int alignment)
     return slot[alignment].load(std::memory_order_acquire);
 }
 
+// The real forward and inverse plans of length n, for fftwf_malloc'd buffers (out of place).
+std::pair<fftwf_plan, fftwf_plan> anyLengthPlans(int n)
+{
+    PlanCache& c = cache();
+    std::lock_guard lock(c.planning);
+    if (auto it = c.anyLength.find(n); it != c.anyLength.end())
+        return it->second;
+    auto* real = static_cast<float*>(fftwf_malloc(sizeof(float) * static_cast<std::size_t>(n)));
+    auto* bins = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * static_cast<std::size_t>(n / 2 + 1)));
+    std::pair<fftwf_plan, fftwf_plan> plans{nullptr, nullptr};
+    if (real && bins) {
+        plans = {fftwf_plan_dft_r2c_1d(n, real, bins, kPlanFlags), fftwf_plan_dft_c2r_1d(n, bins, real, kPlanFlags)};
+        c.made.fetch_add(2);
+        c.anyLength.emplace(n, plans);
+    }
+    fftwf_free(real);
+    fftwf_free(bins);
+    return plans;
+}
+
+struct FftwBuffers {
+    explicit FftwBuffers(int n)
+        : real(static_cast<float*>(fftwf_malloc(sizeof(float) * static_cast<std::size_t>(n)))),
+          bins(static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * static_cast<std::size_t>(n / 2 + 1))))
+    {
+    }
+    ~FftwBuffers()
+    {
+        fftwf_free(real);
+        fftwf_free(bins);
+    }
+    FftwBuffers(const FftwBuffers&) = delete;
+    FftwBuffers& operator=(const FftwBuffers&) = delete;
+    float* real;
+    fftwf_complex* bins;
+};
+
 } // namespace
+
+bool realSpectrum(std::span<const float> x, std::span<std::complex<float>> spectrum)
+{
+    const int n = static_cast<int>(x.size());
+    if (n < 1 || spectrum.size() != static_cast<std::size_t>(n / 2 + 1))
+        return false;
+    const auto plans = anyLengthPlans(n);
+    FftwBuffers b(n);
+    if (!plans.first || !b.real || !b.bins)
+        return false;
+    std::copy(x.begin(), x.end(), b.real);
+    fftwf_execute_dft_r2c(plans.first, b.real, b.bins);
+    for (std::size_t k = 0; k < spectrum.size(); ++k)
+        spectrum[k] = {b.bins[k][0], b.bins[k][1]};
+    return true;
+}
+
+bool filterCircular(std::span<float> x, std::span<const std::complex<float>> gain)
+{
+    const int n = static_cast<int>(x.size());
+    if (n < 1 || gain.size() != static_cast<std::size_t>(n / 2 + 1))
+        return false;
+    const auto plans = anyLengthPlans(n);
+    FftwBuffers b(n);
+    if (!plans.first || !b.real || !b.bins)
+        return false;
+    std::copy(x.begin(), x.end(), b.real);
+    fftwf_execute_dft_r2c(plans.first, b.real, b.bins);
+    for (std::size_t k = 0; k < gain.size(); ++k) {
+        const std::complex<float> y = std::complex<float>(b.bins[k][0], b.bins[k][1]) * gain[k];
+        b.bins[k][0] = y.real();
+        b.bins[k][1] = y.imag();
+    }
+    fftwf_execute_dft_c2r(plans.second, b.bins, b.real);
+    const float scale = 1.0f / static_cast<float>(n);
+    for (int i = 0; i < n; ++i)
+        x[static_cast<std::size_t>(i)] = b.real[i] * scale;
+    return true;
+}
 
 ComplexFft::ComplexFft(int minOrder, int maxOrder)
 {

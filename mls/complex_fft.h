@@ -9,6 +9,7 @@
 // made by prepare() (or, for a size nobody prepared, on first use); a transform of a prepared
 // size neither plans, allocates nor locks.
 
+#include <complex>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -38,6 +39,14 @@ public:
     // Plans made so far in this process; tests use it to prove a run made none.
     static std::uint64_t planCount();
 };
+
+// Real signals of any length n (odd ones too: an MLS period is 2^order - 1), through FFTW's
+// real transforms. realSpectrum gives the n / 2 + 1 bins X[k] of x (unscaled, as fftForward);
+// filterCircular replaces x by the circular filtering IDFT(DFT(x) gain), gain holding n / 2 + 1
+// bins. Plans are made on first use of a length, under the planner's lock, and kept. Both
+// allocate; false (nothing changed) when the sizes do not match or memory runs out.
+bool realSpectrum(std::span<const float> x, std::span<std::complex<float>> spectrum);
+bool filterCircular(std::span<float> x, std::span<const std::complex<float>> gain);
 
 // Float buffer aligned for the FFT's vector code; allocated once, never resized.
 class AlignedFloats {

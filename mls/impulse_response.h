@@ -7,6 +7,12 @@
 // ((L + 1) h - sum h) / L, and the result is shifted so that the REF peak sits at
 // 50 + alignLead, doubled. IN is shifted by the REF delay, so the acoustic delay between the
 // channels is kept.
+//
+// Measuring in a room, behind a gate (foldRoomTail), the period is made the exact circular
+// response of a room too: the recording one period later is added onto the period's start, all
+// of the pre-roll and as far into the room's tail as it stands above the noise; and with
+// silentTail (the samples the played period left silent) the correlation is corrected to the
+// one a whole sequence gives, without the silence's sidelobes.
 
 #include <span>
 #include <string_view>
@@ -39,6 +45,7 @@ int alignLeadFor(std::string_view frontWindowText, int refDelay);
 
 // Needs the generator's tables for the order of the recording. Signal spans hold at least
 // kSignalLength entries (entries past the recording must be zero).
-ImpulseDelays computeImpulseResponses(MlsGenerator& generator, const ImpulseBuffers& buffers, std::string_view frontWindowText);
+ImpulseDelays computeImpulseResponses(MlsGenerator& generator, const ImpulseBuffers& buffers, std::string_view frontWindowText,
+                                      bool foldRoomTail = false, int silentTail = 0);
 
 } // namespace vantrel

@@ -654,7 +654,7 @@ void MeasurementWindow::processRecording()
     if (sweep)
         engine_.computeSweepResponses(s);
     else
-        engine_.computeImpulseResponses(s);
+        engine_.computeImpulseResponses(s, gate_.mode != GateState::Mode::off);
     harmonicsValid_ = false;
 
     const std::span<const float> ref = engine_.refSignal();

@@ -62,10 +62,12 @@ void MlsEngine::splitCapture(const MlsSettings& settings)
     peaks_ = vantrel::splitCapture(captureCopy_, refSignal_, inSignal_, settings.refPolarity, settings.inPolarity);
 }
 
-void MlsEngine::computeImpulseResponses(const MlsSettings& settings)
+void MlsEngine::computeImpulseResponses(const MlsSettings& settings, bool foldRoomTail)
 {
     const ImpulseBuffers buffers{refSignal_, inSignal_, inImpulseCopy_, scratch_, firstPass_};
-    delays_ = vantrel::computeImpulseResponses(generator_, buffers, settings.frontWindowText);
+    // Pre-emphasis plays the whole period; otherwise its last kSilentTail samples are silent.
+    const int silentTail = textValue(settings.preEmphasisText) > 0 ? 0 : kSilentTail;
+    delays_ = vantrel::computeImpulseResponses(generator_, buffers, settings.frontWindowText, foldRoomTail, silentTail);
 }
 
 MlsStatus MlsEngine::generateSweepForPlayback(const MlsSettings& settings, const ExcitationSettings& excitation)

@@ -54,7 +54,8 @@ public:
 
     // Clears the signals and converts captureCopy() with the settings' polarities.
     void splitCapture(const MlsSettings& settings);
-    void computeImpulseResponses(const MlsSettings& settings);
+    // foldRoomTail: measuring behind a gate, in a room (mls/impulse_response.h).
+    void computeImpulseResponses(const MlsSettings& settings, bool foldRoomTail = false);
 
     // The swept sine instead of the MLS (mls/sweep.h): the play samples of the planned sweep
     // (or the plan's refusal, naming the value), then, after splitCapture, the linear

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <random>
 
 #include "mls/frequency_response.h"
 #include "mls/matched_filter.h"
@@ -87,6 +88,58 @@ TEST_F(MlsChain, InLaterThanRefKeepsItsDelayAndInvertRefFlipsTheResponse)
     record(s, 400, 20);
     EXPECT_FLOAT_EQ(engine->refSignal()[60], -refPeak);
     EXPECT_EQ(engine->refDelay(), 400);
+}
+
+// Behind a gate the period is made the exact circular response of a room. A pure delay then
+// gives ((L + 1) delta - 1) / L, without the sidelobes of the period's silent last 1000 samples
+// (about sqrt(1000) / L at every lag). An echo 3000 samples late outlasts that silence: the
+// response of direct sound and echo is the sum of their own, which it is not without the fold.
+TEST_F(MlsChain, RoomProcessingGivesTheCircularResponseOfAWholeSequence)
+{
+    const MlsSettings s = order(14);
+    ASSERT_TRUE(engine->generateMlsForPlayback(s).ok());
+    const int delay = 400, echoLag = 3000, length = (1 << 14) - 1;
+    auto response = [&](double direct, double echo, double noiseLevel, bool room) {
+        const std::span<const std::int32_t> play = engine->playBuffer();
+        std::span<std::int32_t> capture = engine->captureCopy();
+        std::mt19937 rng(7);
+        std::normal_distribution<double> noise(0.0, 2147483648.0);
+        auto right = [&](long frame) { return frame >= 0 && frame < kPlayFrames - kPlayLead ? double(play[2 * (frame + kPlayLead) + 1]) : 0.0; };
+        for (long k = 0; k < kCaptureFrames; ++k) {
+            capture[2 * k] = static_cast<std::int32_t>(right(k - delay));
+            const double in = direct * right(k - delay) + echo * right(k - delay - echoLag) + noiseLevel * noise(rng);
+            capture[2 * k + 1] = static_cast<std::int32_t>(in);
+        }
+        engine->splitCapture(s);
+        engine->computeImpulseResponses(s, room);
+        const std::span<const float> in = engine->inSignal();
+        return std::vector<float>(in.begin() + 50, in.begin() + 50 + length);
+    };
+    // rms of x - y - z relative to the peak of x (index 10)
+    auto rms = [&](const std::vector<float>& x, const std::vector<float>& y, const std::vector<float>& z) {
+        double power = 0;
+        for (int i = 0; i < length; ++i) {
+            const double d = x[static_cast<std::size_t>(i)] - y[static_cast<std::size_t>(i)] - z[static_cast<std::size_t>(i)];
+            power += d * d;
+        }
+        return std::sqrt(power / length) / x[10];
+    };
+    const std::vector<float> none(static_cast<std::size_t>(length), 0.0f);
+    for (const bool room : {false, true}) {
+        SCOPED_TRACE(room);
+        std::vector<float> ideal = response(0.5, 0.0, 0.0, room);
+        const float peak = ideal[10];
+        std::fill(ideal.begin(), ideal.end(), -peak / (length + 1));
+        ideal[10] = peak;
+        if (room)
+            EXPECT_LT(rms(response(0.5, 0.0, 0.0, room), ideal, none), 3e-5);
+        else
+            EXPECT_GT(rms(response(0.5, 0.0, 0.0, room), ideal, none), 1e-3);
+    }
+    const double folded = rms(response(0.5, 0.15, 2e-4, true), response(0.5, 0.0, 2e-4, true), response(0.0, 0.15, 0.0, true));
+    const double unfolded = rms(response(0.5, 0.15, 2e-4, false), response(0.5, 0.0, 2e-4, false), response(0.0, 0.15, 0.0, false));
+    EXPECT_LT(folded, 3e-5);
+    EXPECT_GT(unfolded, 20 * folded);
 }
 
 TEST_F(MlsChain, SilentReferenceGivesNoImpulseResponse)
