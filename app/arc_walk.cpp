@@ -20,6 +20,7 @@
 #include "mls/sound_card.h"
 #include "platform/audio_system.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/number_text.h"
 #include "platform/sim/motor_rig.h"
 #include "sequencer/arc_plan.h"
 #include "sequencer/balloon_sequencer.h"
@@ -36,6 +37,12 @@ constexpr std::uint32_t kMoveLimitMs = 60000; // a move whose wait has not ended
 constexpr int kMoveSteps[] = {90, 10, 5, 1};  // the steps a move is made of, largest first
 // Repeats compare levels over the band every measurement resolves.
 constexpr double kSpreadLowHz = 100, kSpreadHighHz = 10000;
+// An arc's stop records the period and this much after it, not the single microphone's fixed
+// 5.5 s: the processing reads nothing past the period but the pre-roll, as long as the delay
+// (the card's latency and the flight to the microphone). At order 16 a stop then takes 1.9 s of
+// sound instead of 5.5 s, and every response stays what the whole recording gives, bit for
+// bit. A longer delay halts the walk, naming it.
+constexpr double kArcTailSeconds = 0.5;
 
 // One microphone's response at a stop, or why it has none.
 struct ChannelResponse {
@@ -157,8 +164,11 @@ public:
         engine_.buildTimeWindows(s);
         if (const MlsStatus status = engine_.generateMlsForPlayback(s); !status.ok())
             return std::string(status.message);
-        std::copy(engine_.playBuffer().begin(), engine_.playBuffer().end(), play_.begin());
-        capture_.assign(channels_ * kCaptureBufferFrames, 0);
+        tailFrames_ = static_cast<std::size_t>(kArcTailSeconds * s.sampleRate());
+        frames_ = std::min(kCaptureBufferFrames, static_cast<std::size_t>(s.mlsLength()) + tailFrames_);
+        const std::size_t played = std::min(kPlayBufferFrames, static_cast<std::size_t>(kPlayLead) + frames_);
+        play_.assign(engine_.playBuffer().begin(), engine_.playBuffer().begin() + static_cast<std::ptrdiff_t>(2 * played));
+        capture_.assign(channels_ * frames_, 0);
         split_ = false;
         Completions done;
         const int rate = s.sampleRate();
@@ -192,7 +202,7 @@ public:
         recordingWallSeconds += std::chrono::duration<double>(WallClock::now() - wallStart).count();
         if (!returned)
             return status != kAudioOk ? audio_.errorText(status) : std::string("it never returned");
-        soundSeconds += static_cast<double>(kCaptureBufferFrames) / rate;
+        soundSeconds += static_cast<double>(frames_) / rate;
         return std::nullopt;
     }
 
@@ -261,7 +271,8 @@ public:
     std::size_t workers() const { return workers_; }
     int responsesDone() const { return responses + responses_; }
 
-    double soundSeconds = 0, processingSeconds = 0, processingWallSeconds = 0, recordingWallSeconds = 0;
+    double soundSeconds = 0, standingSeconds = 0, processingSeconds = 0, processingWallSeconds = 0,
+           recordingWallSeconds = 0;
     int responses = 0;
 
 private:
@@ -272,9 +283,9 @@ private:
         if (split_)
             return;
         planes_.resize(capture_.size());
-        for (std::size_t c = 0; c < kCaptureBufferFrames; ++c)
+        for (std::size_t c = 0; c < frames_; ++c)
             for (std::size_t ch = 0; ch < channels_; ++ch)
-                planes_[ch * kCaptureBufferFrames + c] = capture_[channels_ * c + ch];
+                planes_[ch * frames_ + c] = capture_[channels_ * c + ch];
         split_ = true;
     }
 
@@ -288,13 +299,21 @@ private:
         engine.buildTimeWindows(s);
         std::span<std::int32_t> pair = engine.captureCopy();
         const std::int32_t* ref = planes_.data();
-        const std::int32_t* in = planes_.data() + channelOf_[m] * kCaptureBufferFrames;
-        for (std::size_t c = 0; c < kCaptureBufferFrames; ++c) {
+        const std::int32_t* in = planes_.data() + channelOf_[m] * frames_;
+        for (std::size_t c = 0; c < frames_; ++c) {
             pair[2 * c] = ref[c];
             pair[2 * c + 1] = in[c];
         }
+        std::fill(pair.begin() + static_cast<std::ptrdiff_t>(2 * frames_), pair.end(), 0);
         engine.splitCapture(s);
         engine.computeImpulseResponses(s);
+        const int delay = std::max(engine.refDelay(), engine.inDelay());
+        if (static_cast<std::size_t>(delay) >= tailFrames_ && frames_ < kCaptureBufferFrames) {
+            out.failure = "the sound arrived " + cleanFixedText(1000.0 * delay / s.sampleRate(), 1) +
+                          " ms after the sequence started; an arc's stop records " +
+                          cleanFixedText(1000 * kArcTailSeconds, 0) + " ms after it";
+            return out;
+        }
         const bool ownCurve = m < options_.micCurves.size() && options_.micCurves[m];
         MlsSettings channelSettings = s;
         if (ownCurve)
@@ -322,8 +341,10 @@ private:
         for (const int step : kMoveSteps)
             while (left >= step) {
                 // A paced move's end may still be due: the table takes no move before it.
+                const std::uint32_t standing = platform_.now();
                 if (!waitFor([&] { return !tables.busy(turntable); }, kMoveLimitMs))
                     return hung();
+                standingSeconds += static_cast<double>(platform_.now() - standing) / 1000.0;
                 const int failed =
                     turntable == 1 ? tables.moveTurntable1(step, direction) : tables.moveTurntable2(step, direction);
                 if (failed != 0)
@@ -352,7 +373,8 @@ private:
     std::vector<std::unique_ptr<MlsEngine>> extra_; // the further workers'
     std::size_t workers_ = 1;
     int responses_ = 0;                         // channels processAll turned into responses
-    std::vector<std::int32_t> play_ = std::vector<std::int32_t>(2 * kPlayBufferFrames);
+    std::vector<std::int32_t> play_;
+    std::size_t frames_ = 0, tailFrames_ = 0; // recorded per stop, and of them after the period
     std::vector<std::int32_t> capture_;
     std::vector<std::int32_t> planes_; // capture_ channel after channel, once split_
     bool split_ = false;
@@ -504,6 +526,7 @@ ArcWalkResult runArcWalk(JobClock& platform, MainWindow& main, AudioSystem& audi
     result.rigSeconds = static_cast<double>(platform.now() - rigStart) / 1000.0;
     rig.finishMoves();
     result.soundSeconds = rig.soundSeconds;
+    result.standingSeconds = rig.standingSeconds;
     result.processingSeconds = rig.processingSeconds;
     result.processingWallSeconds = rig.processingWallSeconds;
     result.recordingWallSeconds = rig.recordingWallSeconds;

@@ -70,6 +70,8 @@ struct ArcWalkResult {
     double rigSeconds = 0;         // the virtual clock from the first move to the last store
     double soundSeconds = 0;       // the captures of the stops
     double motionSeconds = 0;      // the motors' turning (simulated rig)
+    double standingSeconds = 0;    // a table's fixed wait after its motion, past the recording:
+                                   // the protocol's (2 s on every move of turntable 2)
     double processingSeconds = 0;  // wall time turning the channels into responses, summed
                                    // over the channels (each one's own, whichever engine)
     double processingWallSeconds = 0; // wall time of the stops' processing, side by side

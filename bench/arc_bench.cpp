@@ -4,6 +4,8 @@
 //  - the 5-degree balloon at order 16 with 37 and with 8 microphones 5 degrees apart, paced by
 //    the motors' motion and the results:
 //      rig_s beside sound_motion_s (every stop's capture and every move's motion): rig_ratio;
+//      standing_s, the tables' fixed waits that outlast motion and recording (turntable 2's
+//      2 s after every move);
 //      wall_s beside N x the stops x the processing of one response, that time measured in the
 //      same run: wall_ratio with the mean of each channel's own time in the walk, whichever
 //      engine took it beside another; wall_ratio_alone with the mean of the walk's first four
@@ -130,6 +132,7 @@ void BM_ArcWalkFiveDegreesOrder16(benchmark::State& state)
         state.counters["rig_s"] = r.rigSeconds;
         state.counters["sound_motion_s"] = r.soundAndMotionSeconds;
         state.counters["rig_ratio"] = r.rigSeconds / r.soundAndMotionSeconds;
+        state.counters["standing_s"] = r.arc->standingSeconds;
         state.counters["wall_s"] = r.wallSeconds;
         state.counters["response_ms"] = 1000 * perResponse;
         state.counters["wall_ratio"] = r.wallSeconds / (r.arc->responses * perResponse);

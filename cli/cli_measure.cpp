@@ -210,6 +210,9 @@ int run(MeasureOptions o)
                     clockText(r.rigSeconds).c_str(), o.paced ? "paced" : "fixed waits",
                     clockText(r.soundAndMotionSeconds).c_str(),
                     fixedText(r.rigSeconds / r.soundAndMotionSeconds, 2).c_str());
+        if (r.arc->standingSeconds > 0)
+            std::printf("the turntables' fixed waits past their motion and the recording: %s\n",
+                        clockText(r.arc->standingSeconds).c_str());
         std::printf("wall time: %s s, of it processing %s s (%s ms a response, %d side by side)\n",
                     fixedText(r.wallSeconds, 1).c_str(), fixedText(r.arc->processingWallSeconds, 1).c_str(),
                     fixedText(1000 * r.arc->processingSeconds / std::max(1, r.arc->responses), 1).c_str(),
