@@ -105,7 +105,16 @@ public:
     {
         return card_.openOutput(id, rate, window, completion);
     }
-    AudioStatus prepareOutput(std::span<const std::int32_t> samples) override { return card_.prepareOutput(samples); }
+    // lateFrames > 0: the sound comes that much later, as through a card of that latency.
+    AudioStatus prepareOutput(std::span<const std::int32_t> samples) override
+    {
+        if (lateFrames == 0)
+            return card_.prepareOutput(samples);
+        late_.assign(samples.size(), 0);
+        std::copy(samples.begin(), samples.end() - 2 * lateFrames, late_.begin() + 2 * lateFrames);
+        return card_.prepareOutput(late_);
+    }
+    int lateFrames = 0;
     AudioStatus openInput(int id, int rate, WindowHost& window, AudioCompletion& completion) override
     {
         walk_ = &completion;
@@ -136,6 +145,7 @@ public:
     }
 
 private:
+    std::vector<std::int32_t> late_;
     void watch() { whileTurning += motors_.controller(1).turning() || motors_.controller(2).turning() ? 1 : 0; }
 
     AudioSystem& card_;
@@ -153,7 +163,7 @@ TEST(ArcWalk, PacedByTheMotorsItRecordsOnlyStandingAndSideBySideEqualsInTurn)
         std::string balloon;
         int recordings = 0, whileTurning = 0;
     };
-    const auto walk = [](int workers) {
+    const auto walk = [](int workers, int lateFrames = 0, int order = 13) {
         TempDir dir;
         std::ostringstream events;
         HeadlessPlatform platform(events);
@@ -164,9 +174,10 @@ TEST(ArcWalk, PacedByTheMotorsItRecordsOnlyStandingAndSideBySideEqualsInTurn)
         auto main = MainWindow::start(platform, devices.devices(), dir.path().string(), false);
         EXPECT_TRUE(main);
         std::istringstream setup("press main 1031\npress main 1004\npress main 1012\npress main 1038\n"
-                                 "select measure 10003 0\ntype measure 10012 \"8000\"\n");
+                                 "select measure 10003 " + std::to_string(order - 13) + "\ntype measure 10012 \"8000\"\n");
         EXPECT_FALSE(runSessionScript(platform, setup));
         WatchedAudio audio(devices.audio(), *devices.motors());
+        audio.lateFrames = lateFrames;
         ArcWalkOptions o;
         for (const SimArcMicrophone& m : faults.arc)
             o.angles.push_back(static_cast<int>(std::lround(m.angleDegrees)));
@@ -199,6 +210,14 @@ TEST(ArcWalk, PacedByTheMotorsItRecordsOnlyStandingAndSideBySideEqualsInTurn)
     EXPECT_EQ(sideBySide.result.record, inTurn.result.record);
     EXPECT_FALSE(inTurn.balloon.empty());
     EXPECT_TRUE(sideBySide.balloon == inTurn.balloon);
+
+    // A stop records 0.5 s past the period: a card whose sound comes later halts the walk.
+    const Walk late = walk(1, 25000, 15);
+    EXPECT_EQ(late.result.outcome, ArcWalkResult::Outcome::halted);
+    EXPECT_NE(late.result.message.find("ms after the sequence started; an arc's stop records 500 ms after it"),
+              std::string::npos)
+        << late.result.message;
+    EXPECT_EQ(late.recordings, 1);
 }
 
 TEST(ArcWalk, RefusalsComeBeforeAnyMove)
