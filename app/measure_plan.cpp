@@ -60,6 +60,8 @@ MeasurePlan planMeasure(MeasureRequest o, const std::string& startDirectory)
         return failed("a microphone arc measures with the MLS, without --gate and --mic-file (its microphones' files "
                       "are named in the arc description)",
                       true);
+    if (o.micErrorsSeed && o.simArc.empty() && o.arcFile.empty()) // the one microphone's errors
+        (void)readSimArcOption(arcOptions, o.faults);
     if (!o.simArc.empty()) {
         if (std::string error = readSimArcOption(arcOptions, o.faults); !error.empty())
             return failed(error, true);
@@ -186,8 +188,6 @@ std::string arcOptionsProblem(const ArcOptions& o)
     const bool arc = !o.simArc.empty() || !o.arcFile.empty();
     if (!o.simArc.empty() && !o.arcFile.empty())
         return "give one arc: --arc FILE or --sim-arc N,STEP";
-    if (o.micErrorsSeed && !arc)
-        return "--sim-mic-errors needs an arc: --sim-arc N,STEP or --arc FILE";
     if (!o.arcCalibration.empty() && !arc)
         return "--arc-calibration needs an arc: --arc FILE or --sim-arc N,STEP";
     return {};
@@ -195,6 +195,12 @@ std::string arcOptionsProblem(const ArcOptions& o)
 
 std::string readSimArcOption(const ArcOptions& o, SimFaults& faults)
 {
+    if (o.simArc.empty() && o.arcFile.empty() && o.micErrorsSeed) { // the one microphone: the arc's first
+        std::vector<SimArcMicrophone> one(1);
+        plantMicErrors(one, *o.micErrorsSeed);
+        faults.microphone = one.front();
+        return {};
+    }
     if (o.simArc.empty())
         return {};
     std::string error;
@@ -267,6 +273,8 @@ std::string readArcOptions(const ArcOptions& o, bool simulate, SimFaults& faults
         return "--sim-arc and --sim-mic-errors need --simulate";
     if (std::string error = readSimArcOption(o, faults); !error.empty())
         return error;
+    if (o.simArc.empty() && o.arcFile.empty())
+        return {}; // --sim-mic-errors alone: the one microphone's errors, no arc
     ArcSetup read;
     if (std::string error = readArcFileOptions(o, AngleGrid::Grid5, simulate, faults, read); !error.empty())
         return error;

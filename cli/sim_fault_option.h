@@ -63,7 +63,8 @@ inline void addSimRigOptions(CLI::App& command, MeasureRequest& rig)
     command
         .add_option("--sim-mic-errors", rig.micErrorsSeed,
                     "give every microphone of the simulated arc a reproducible level (+-1 dB), phase (+-10 degrees "
-                    "at 10 kHz, as a delay) and radius (+-3 mm) error drawn from SEED")
+                    "at 10 kHz, as a delay) and radius (+-3 mm) error drawn from SEED; without an arc, the one "
+                    "microphone gets the arc's first microphone's")
         ->type_name("SEED")
         ->needs("--simulate");
 }

@@ -1,6 +1,6 @@
 // vantrel: the desktop program.
 //   vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]] [--sim-offset X,Y,Z]
-//           [--sim-arc N,STEP [--sim-mic-errors SEED]]] [--arc FILE] [--arc-calibration FILE]
+//           [--sim-arc N,STEP] [--sim-mic-errors SEED]] [--arc FILE] [--arc-calibration FILE]
 //           [--speed N] [--log] [--screenshot FILE] [--api [PORT]] [--help] [--version] [FILE.BAL]
 // --simulate binds both turntables and the sound card to the built-in simulated rig; --speed
 // runs the clock N times faster; --screenshot renders the main window after start-up to FILE
@@ -36,7 +36,7 @@ namespace {
 int usage()
 {
     std::fprintf(stderr, "usage: vantrel [--simulate [--fault KIND=N]... [--sim-room L,W,H[,ALPHA] [--sim-rig-height M]]\n"
-                         "               [--sim-offset X,Y,Z] [--sim-arc N,STEP [--sim-mic-errors SEED]]]\n"
+                         "               [--sim-offset X,Y,Z] [--sim-arc N,STEP] [--sim-mic-errors SEED]]\n"
                          "               [--arc FILE] [--arc-calibration FILE]\n"
                          "               [--speed N] [--log] [--screenshot FILE] [--api [PORT]]\n"
                          "               [FILE.BAL]\n"
@@ -64,8 +64,8 @@ void help()
                 "  --sim-arc N,STEP   with --simulate: N microphones on an arc, STEP degrees apart; \"RUN Test\"\n"
                 "                     walks the arc's stops (\"Arc...\" in the measurement window shows them)\n"
                 "  --sim-mic-errors SEED\n"
-                "                     with an arc on the simulated rig: its microphones' level, phase and radius\n"
-                "                     errors, drawn from SEED\n"
+                "                     with --simulate: the arc's microphones' level, phase and radius errors,\n"
+                "                     drawn from SEED; without an arc the one microphone's are the first's\n"
                 "  --arc FILE         the microphone arc described in FILE (as \"Arc...\" opens it)\n"
                 "  --arc-calibration FILE\n"
                 "                     with an arc: its self-calibration set (\"Arc Calibrate\" writes one)\n"

@@ -30,6 +30,7 @@ DeviceSet::DeviceSet(bool simulate, Clock& clock, EventLog& log, const SimFaults
                 return roomSimPaths(room, distance, h, v, 2, offset);
             };
         options.arc = faults.arc;
+        options.microphone = faults.microphone;
         if (faults.arcRadius > 0)
             options.distance = faults.arcRadius;
         audio_ = std::make_unique<SimAudioSystem>(clock, *motors_, options);

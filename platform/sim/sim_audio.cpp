@@ -375,7 +375,7 @@ void SimAudioSystem::record(bool withPlayback)
         }
         const bool heard = withPlayback && (options_.arc.empty() || options_.arc[m].present);
         if (heard)
-            computeIn(options_.arc.empty() ? nullptr : &options_.arc[m]);
+            computeIn(!options_.arc.empty() ? &options_.arc[m] : options_.microphone ? &*options_.microphone : nullptr);
         const bool withRef = m == 0;
         inTwoParts(frames, frames / 2, [&](std::size_t begin, std::size_t end) {
             std::size_t refAt = (refStart + begin * refStride) & mask, inAt = (inStart + begin * inStride) & mask;

@@ -49,6 +49,8 @@ struct SimAudioOptions {
     // each hearing the loudspeaker in its own direction with its own noise; empty: the one
     // microphone of IN, bit for bit.
     std::vector<SimArcMicrophone> arc;
+    // Without an arc, the one microphone's errors (its angle is not used); none: a perfect one.
+    std::optional<SimArcMicrophone> microphone;
 };
 
 // Failures of the simulated device (0 is success); errorText gives their texts.

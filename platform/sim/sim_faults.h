@@ -42,6 +42,10 @@ struct SimFaults {
     // Nor is its microphone arc (--sim-arc, --sim-mic-errors); none: the one microphone.
     std::vector<SimArcMicrophone> arc;
     double arcRadius = 0; // m, the arc's microphones' distance; 0: the rig's own
+    // The one microphone's errors without an arc (--sim-mic-errors alone): those the arc's first
+    // microphone draws from the seed, so that a single-microphone walk is made with the arc's
+    // reference microphone. None: a perfect microphone.
+    std::optional<SimArcMicrophone> microphone;
 
     bool any() const
     {

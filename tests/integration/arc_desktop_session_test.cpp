@@ -115,7 +115,7 @@ TEST(ArcDesktop, TheArcOptionsAreRefusedNamingTheOption)
         {{"8,20", "", "", 3u}, true, ""},
         {{"0,20", "", "", std::nullopt}, true, "--sim-arc '0,20': the number of microphones must be 1..64"},
         {{"8,20", "", "", std::nullopt}, false, "--sim-arc and --sim-mic-errors need --simulate"},
-        {{"", "", "", 3u}, true, "--sim-mic-errors needs an arc: --sim-arc N,STEP or --arc FILE"},
+        {{"", "", "", 3u}, false, "--sim-arc and --sim-mic-errors need --simulate"},
         {{"8,20", off, "", std::nullopt}, true, "give one arc: --arc FILE or --sim-arc N,STEP"},
         {{"", "", off, std::nullopt}, true, "--arc-calibration needs an arc: --arc FILE or --sim-arc N,STEP"},
         {{"", off, "", std::nullopt}, true, "--arc " + off + ": line 3: the angle 12 is not on the 5-degree grid"},
@@ -133,6 +133,19 @@ TEST(ArcDesktop, TheArcOptionsAreRefusedNamingTheOption)
             EXPECT_EQ(faults.arc.size(), 8u);
         }
     }
+
+    // --sim-mic-errors alone: the one microphone is the arc's first, errors and all.
+    SimFaults faults;
+    std::optional<ArcSetup> setup;
+    EXPECT_EQ(readArcOptions({"", "", "", 3u}, true, faults, setup), "");
+    EXPECT_FALSE(setup);
+    EXPECT_TRUE(faults.arc.empty());
+    std::vector<SimArcMicrophone> first = simulatedArc(8, 20);
+    plantMicErrors(first, 3);
+    ASSERT_TRUE(faults.microphone);
+    EXPECT_EQ(faults.microphone->levelDb, first[0].levelDb);
+    EXPECT_EQ(faults.microphone->delaySeconds, first[0].delaySeconds);
+    EXPECT_EQ(faults.microphone->radiusError, first[0].radiusError);
 }
 
 // A walk goes on from its autosave: the desktop and measure --resume walk the same last stops
