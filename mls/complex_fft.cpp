@@ -126,61 +126,75 @@ std::pair<fftwf_plan, fftwf_plan> anyLengthPlans(int n)
     return plans;
 }
 
-struct FftwBuffers {
-    explicit FftwBuffers(int n)
-        : real(static_cast<float*>(fftwf_malloc(sizeof(float) * static_cast<std::size_t>(n)))),
-          bins(static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * static_cast<std::size_t>(n / 2 + 1))))
+// The real transform of x (any length) into bins, with the plans of its length; ok() false when
+// the plans or the buffers could not be made.
+class RealTransform {
+public:
+    explicit RealTransform(std::span<const float> x)
+        : n_(static_cast<int>(x.size())), plans_(anyLengthPlans(n_)),
+          real_(static_cast<float*>(fftwf_malloc(sizeof(float) * x.size()))),
+          bins_(static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * (x.size() / 2 + 1))))
     {
+        if (!ok())
+            return;
+        std::copy(x.begin(), x.end(), real_);
+        fftwf_execute_dft_r2c(plans_.first, real_, bins_);
     }
-    ~FftwBuffers()
+    ~RealTransform()
     {
-        fftwf_free(real);
-        fftwf_free(bins);
+        fftwf_free(real_);
+        fftwf_free(bins_);
     }
-    FftwBuffers(const FftwBuffers&) = delete;
-    FftwBuffers& operator=(const FftwBuffers&) = delete;
-    float* real;
-    fftwf_complex* bins;
+    RealTransform(const RealTransform&) = delete;
+    RealTransform& operator=(const RealTransform&) = delete;
+
+    bool ok() const { return plans_.first && plans_.second && real_ && bins_; }
+    std::complex<float> bin(std::size_t k) const { return {bins_[k][0], bins_[k][1]}; }
+    void setBin(std::size_t k, std::complex<float> v)
+    {
+        bins_[k][0] = v.real();
+        bins_[k][1] = v.imag();
+    }
+    // The inverse of the bins as they stand, scaled by 1 / n, into x.
+    void inverseInto(std::span<float> x)
+    {
+        fftwf_execute_dft_c2r(plans_.second, bins_, real_);
+        const float scale = 1.0f / static_cast<float>(n_);
+        for (int i = 0; i < n_; ++i)
+            x[static_cast<std::size_t>(i)] = real_[i] * scale;
+    }
+
+private:
+    int n_;
+    std::pair<fftwf_plan, fftwf_plan> plans_;
+    float* real_;
+    fftwf_complex* bins_;
 };
 
 } // namespace
 
 bool realSpectrum(std::span<const float> x, std::span<std::complex<float>> spectrum)
 {
-    const int n = static_cast<int>(x.size());
-    if (n < 1 || spectrum.size() != static_cast<std::size_t>(n / 2 + 1))
+    if (x.empty() || spectrum.size() != x.size() / 2 + 1)
         return false;
-    const auto plans = anyLengthPlans(n);
-    FftwBuffers b(n);
-    if (!plans.first || !b.real || !b.bins)
+    const RealTransform t(x);
+    if (!t.ok())
         return false;
-    std::copy(x.begin(), x.end(), b.real);
-    fftwf_execute_dft_r2c(plans.first, b.real, b.bins);
     for (std::size_t k = 0; k < spectrum.size(); ++k)
-        spectrum[k] = {b.bins[k][0], b.bins[k][1]};
+        spectrum[k] = t.bin(k);
     return true;
 }
 
 bool filterCircular(std::span<float> x, std::span<const std::complex<float>> gain)
 {
-    const int n = static_cast<int>(x.size());
-    if (n < 1 || gain.size() != static_cast<std::size_t>(n / 2 + 1))
+    if (x.empty() || gain.size() != x.size() / 2 + 1)
         return false;
-    const auto plans = anyLengthPlans(n);
-    FftwBuffers b(n);
-    if (!plans.first || !b.real || !b.bins)
+    RealTransform t(x);
+    if (!t.ok())
         return false;
-    std::copy(x.begin(), x.end(), b.real);
-    fftwf_execute_dft_r2c(plans.first, b.real, b.bins);
-    for (std::size_t k = 0; k < gain.size(); ++k) {
-        const std::complex<float> y = std::complex<float>(b.bins[k][0], b.bins[k][1]) * gain[k];
-        b.bins[k][0] = y.real();
-        b.bins[k][1] = y.imag();
-    }
-    fftwf_execute_dft_c2r(plans.second, b.bins, b.real);
-    const float scale = 1.0f / static_cast<float>(n);
-    for (int i = 0; i < n; ++i)
-        x[static_cast<std::size_t>(i)] = b.real[i] * scale;
+    for (std::size_t k = 0; k < gain.size(); ++k)
+        t.setBin(k, t.bin(k) * gain[k]);
+    t.inverseInto(x);
     return true;
 }
 
