@@ -9,7 +9,7 @@
 // run out under the recording, and a table takes its next move only after that end. The
 // channels of a stop are processed side by side, each engine on its own channels, with the
 // same bits as one engine taking them in turn; they are stored in the microphones' order.
-// After each stop the balloon ("arc.BAL") and the progress record ("arc.run",
+// After each stop the balloon ("arc-autosave.BAL") and the progress record ("arc-autosave.run",
 // sequencer/arc_record.h) are replaced in the autosave directory, so an interrupted walk
 // resumes at its next stop and loses at most the one it was at.
 
@@ -30,8 +30,8 @@ class JobClock;
 class MainWindow;
 class SimulatedMotors;
 
-inline constexpr const char* kArcBalloonName = "arc.BAL";
-inline constexpr const char* kArcRecordName = "arc.run";
+inline constexpr const char* kArcBalloonName = "arc-autosave.BAL";
+inline constexpr const char* kArcRecordName = "arc-autosave.run";
 
 struct ArcWalkOptions {
     std::vector<int> angles;       // the arc's microphones, degrees along it
@@ -43,7 +43,7 @@ struct ArcWalkOptions {
     std::vector<std::optional<CalibrationCurve>> micCurves;
     bool realTime = false;         // real hardware: the virtual clock follows the wall
     WalkPacing pacing;
-    std::string autosaveDirectory; // where arc.BAL and arc.run are kept
+    std::string autosaveDirectory; // where arc-autosave.BAL and arc-autosave.run are kept
     bool resume = false;           // continue the walk kept there (its settings already applied)
     // The tables turn back home (H=0, V=90), where a walk starts and resumes, once it stops
     // unless a fault halted it: the desktop's next walk runs on the same tables.

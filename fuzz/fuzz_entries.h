@@ -51,7 +51,7 @@ int measurementRecord(Bytes data);
 // The simulated room of --sim-room ("L,W,H[,ALPHA]"): a room taken holds the rig, and its
 // image paths are finite, unit directions, gains within (0, 1].
 int simRoom(Bytes data);
-// The arc walk's progress record (arc.run) and the --sim-arc text.
+// The arc walk's progress record (arc-autosave.run) and the --sim-arc text.
 int arcRecord(Bytes data);
 // The microphone arc's description.
 int arcFile(Bytes data);

@@ -1,6 +1,7 @@
 #pragma once
-// The progress record of an arc walk ("arc.run" beside its autosaved balloon "arc.BAL"),
-// replaced whole after every stop, so that an interrupted walk resumes at its next stop:
+// The progress record of an arc walk ("arc-autosave.run" beside its autosaved balloon
+// "arc-autosave.BAL"), replaced whole after every stop, so that an interrupted walk resumes at
+// its next stop:
 //
 //   Vantrel arc walk 1
 //   grid 10                       5 or 10

@@ -51,7 +51,10 @@ BalloonJobOptions arcJob(const TempDir& dir, const std::string& output)
 TEST(ArcWalk, AResumedWalkEqualsAnUninterruptedOne)
 {
     TempDir whole, cut;
+    // A balloon of the user's called arc.BAL is not the autosave's to replace.
+    std::ofstream(whole.path() / "arc.BAL") << "the user's own";
     const BalloonJobResult a = runBalloonJob(arcJob(whole, "whole.BAL"), {}, nullptr);
+    EXPECT_EQ(bytesOf(whole.path() / "arc.BAL"), "the user's own");
     ASSERT_EQ(a.outcome, BalloonJobResult::Outcome::completed) << a.message;
     ASSERT_TRUE(a.arc);
     EXPECT_EQ(a.arc->record.stops, 36);
