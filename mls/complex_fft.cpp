@@ -33,7 +33,10 @@ struct PlanCache {
     std::array<std::array<std::atomic<fftwf_plan>, 2>, ComplexFft::kMaxOrder + 1> realInverse{};
     std::mutex planning; // FFTW's planner is not thread-safe
     std::atomic<std::uint64_t> made{0};
-    std::map<int, std::pair<fftwf_plan, fftwf_plan>> anyLength; // forward r2c, inverse c2r; under planning
+    // Forward r2c and inverse c2r per length, under planning. Never destroyed, as the plans
+    // above are never freed: a map destroyed at exit would leave them unreachable.
+    using Plans = std::map<int, std::pair<fftwf_plan, fftwf_plan>>;
+    Plans* anyLength = new Plans;
 };
 
 PlanCache& cache()
@@ -111,7 +114,7 @@ std::pair<fftwf_plan, fftwf_plan> anyLengthPlans(int n)
 {
     PlanCache& c = cache();
     std::lock_guard lock(c.planning);
-    if (auto it = c.anyLength.find(n); it != c.anyLength.end())
+    if (auto it = c.anyLength->find(n); it != c.anyLength->end())
         return it->second;
     auto* real = static_cast<float*>(fftwf_malloc(sizeof(float) * static_cast<std::size_t>(n)));
     auto* bins = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * static_cast<std::size_t>(n / 2 + 1)));
@@ -119,7 +122,7 @@ std::pair<fftwf_plan, fftwf_plan> anyLengthPlans(int n)
     if (real && bins) {
         plans = {fftwf_plan_dft_r2c_1d(n, real, bins, kPlanFlags), fftwf_plan_dft_c2r_1d(n, bins, real, kPlanFlags)};
         c.made.fetch_add(2);
-        c.anyLength.emplace(n, plans);
+        c.anyLength->emplace(n, plans);
     }
     fftwf_free(real);
     fftwf_free(bins);
