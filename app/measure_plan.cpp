@@ -60,11 +60,10 @@ MeasurePlan planMeasure(MeasureRequest o, const std::string& startDirectory)
         return failed("a microphone arc measures with the MLS, without --gate and --mic-file (its microphones' files "
                       "are named in the arc description)",
                       true);
-    if (o.micErrorsSeed && o.simArc.empty() && o.arcFile.empty()) // the one microphone's errors
-        (void)readSimArcOption(arcOptions, o.faults);
+    // The arc's microphones, or without an arc the one microphone's errors.
+    if (std::string error = readSimArcOption(arcOptions, o.faults); !error.empty())
+        return failed(error, true);
     if (!o.simArc.empty()) {
-        if (std::string error = readSimArcOption(arcOptions, o.faults); !error.empty())
-            return failed(error, true);
         if (o.excitation != "mls")
             return failed("a microphone arc measures with the MLS: leave out --excitation", true);
         if (!o.gate.empty() || !o.micFile.empty())
