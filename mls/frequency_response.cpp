@@ -18,6 +18,8 @@ long binIndex(double x)
     return static_cast<long>(std::min(x, 1e9));
 }
 
+double wrapDegrees(double p) { return p - 360.0 * std::floor((p + 180.0) / 360.0); }
+
 double angleDegrees(double re, double im) { return std::atan2(im, re == 0 ? 1e-9 : re) * kDegreesPerRadian; }
 
 std::complex<double> polar(double levelDb, double degrees)
@@ -112,6 +114,41 @@ void smoothResponse(const AxisLevelPhase& in, int halfWidth, AxisLevelPhase& out
             phase += in[static_cast<std::size_t>(i)].phase;
         }
         out[static_cast<std::size_t>(j)] = {static_cast<float>(level / (2 * s + 1)), static_cast<float>(phase / (2 * s + 1))};
+    }
+    for (int j = 0; j < s; ++j) {
+        out[static_cast<std::size_t>(j)] = out[static_cast<std::size_t>(s)];
+        out[kLast - static_cast<std::size_t>(j)] = out[kLast - static_cast<std::size_t>(s)];
+    }
+}
+
+void smoothAboutDelay(AxisLevelPhase& work, const FrequencyAxis& axis, double delaySeconds, int halfWidth,
+                      AxisLevelPhase& out)
+{
+    const int s = std::clamp(halfWidth, 0, static_cast<int>(kLast) / 2);
+    if (s == 0) {
+        unwrapPhase(work);
+        smoothResponse(work, s, out);
+        return;
+    }
+    // What is left of the phase turns slowly: each step is taken as the shorter way round
+    // (the 260-degree rule would take a step of 100..180 degrees the long way).
+    const double turnRate = 360.0 * delaySeconds; // degrees per hertz
+    double previous = work[1].phase + turnRate * axis[1];
+    for (std::size_t j = 1; j < work.size(); ++j) {
+        const double p = work[j].phase + turnRate * axis[static_cast<int>(j)];
+        previous += wrapDegrees(p - previous);
+        work[j].phase = static_cast<float>(previous);
+    }
+    work[0].phase = work[1].phase;
+    smoothResponse(work, s, out);
+    for (int j = s; j <= static_cast<int>(kLast) - s; ++j) {
+        double hz = 0;
+        for (int i = j - s; i <= j + s; ++i)
+            hz += axis[i];
+        // Left unwrapped, as the plain smoothing leaves it: the phase is turned back into an
+        // angle by 57.288 degrees per radian, where whole turns are not quite whole.
+        auto& phase = out[static_cast<std::size_t>(j)].phase;
+        phase = static_cast<float>(phase - turnRate * hz / (2 * s + 1));
     }
     for (int j = 0; j < s; ++j) {
         out[static_cast<std::size_t>(j)] = out[static_cast<std::size_t>(s)];

@@ -51,6 +51,18 @@ void unwrapPhase(AxisLevelPhase& response);
 // full mean. s = 0 copies.
 void smoothResponse(const AxisLevelPhase& in, int halfWidth, AxisLevelPhase& out);
 
+// A channel's response smoothed over 2s + 1 points as smoothResponse does it after
+// unwrapPhase, but with the phase unwrapped about the channel's bulk delay. A delay of a few
+// milliseconds turns the phase by more than half a turn between axis points at a few
+// kilohertz; the plain unwrapping's choice of turn there follows the noise, and a mean over
+// 2s + 1 points that takes one point a turn off lands 360/(2s + 1) degrees off. The delay's
+// own phase, 360 f delaySeconds, is taken out, the slow rest unwrapped the shorter way round,
+// and the delay's mean phase over the same points put back after the smoothing: wherever the
+// plain unwrapping follows the phase, the result is the same up to rounding. s = 0 is the
+// plain unwrapping and copy.
+void smoothAboutDelay(AxisLevelPhase& work, const FrequencyAxis& axis, double delaySeconds, int halfWidth,
+                      AxisLevelPhase& out);
+
 // v = max(REF level, 0.0001), M = max |v|, correction = M - v (0 at and above Nyquist).
 void referenceCorrection(const AxisLevelPhase& ref, const FrequencyAxis& axis, double nyquistHz, AxisValues& out);
 

@@ -114,10 +114,29 @@ void MlsEngine::clearWorkArrays()
     refCorrection_.fill(0.0f);
 }
 
+// The sample of signal[offset + j] w[j], j < n, of the largest magnitude (the first of equals):
+// where the windowed response's direct sound lies.
+long MlsEngine::windowPeak(std::span<const float> signal, long offset, std::span<const float> window, int n)
+{
+    const long size = static_cast<long>(signal.size());
+    long peak = 0;
+    float largest = 0;
+    for (long j = 0; j < n; ++j) {
+        const long at = offset + j;
+        const float v = at >= 0 && at < size ? std::fabs(signal[static_cast<std::size_t>(at)] * window[static_cast<std::size_t>(j)]) : 0.0f;
+        if (v > largest) {
+            largest = v;
+            peak = j;
+        }
+    }
+    return peak;
+}
+
 // X[k] = FFT(signal[offset + j] w[j]) [k], times e^(+2 pi i r k/n) when the phase refers to r
-// samples later; into spectrumRe/spectrumIm. Samples outside the signal read as 0.
-void MlsEngine::transformChannel(std::span<const float> signal, long offset, std::span<const float> window, int n,
-                                 double rotateSamples)
+// samples later; into spectrumRe/spectrumIm. Samples outside the signal read as 0. Returns the
+// delay of the windowed response's peak after the phase's reference, in samples.
+double MlsEngine::transformChannel(std::span<const float> signal, long offset, std::span<const float> window, int n,
+                                   double rotateSamples)
 {
     const auto un = static_cast<std::size_t>(n);
     std::span<float> points = generator_.hadamardBuffer();
@@ -143,6 +162,7 @@ void MlsEngine::transformChannel(std::span<const float> signal, long offset, std
         spectrumRe_[k] = points[2 * k];
         spectrumIm_[k] = points[2 * k + 1];
     }
+    return static_cast<double>(windowPeak(signal, offset, window, n)) - rotateSamples;
 }
 
 MlsStatus MlsEngine::computeFrequencyResponse(const MlsSettings& settings, const FrequencyAxis& axis,
@@ -174,15 +194,17 @@ MlsStatus MlsEngine::computeFrequencyResponse(const MlsSettings& settings, const
     const bool symmetric = settings.windowTypeIndex >= 5;
     const int smoothing = settings.smoothingHalfWidth();
 
-    transformChannel(refSignal_, kRefOffset, refWindow_, n, symmetric ? kSymmetricRotation : 0.0);
+    const double refDelay = transformChannel(refSignal_, kRefOffset, refWindow_, n, symmetric ? kSymmetricRotation : 0.0) / rate;
     bandAverage(spectrumRe_, spectrumIm_, axis, binHz, half, nyquist, true, bandValues_);
     toLevelPhase(bandValues_, workResponse_);
-    unwrapPhase(workResponse_);
-    smoothResponse(workResponse_, smoothing, refResponse_);
+    smoothAboutDelay(workResponse_, axis, refDelay, smoothing, refResponse_);
     referenceCorrection(refResponse_, axis, nyquist, refCorrection_);
 
     const long position = settings.fftWindowPosition;
+    double inDelay = 0;
     if (settings.useMatchedFilter) {
+        // The filter's own delay is small beside the window's: the peak of the plain window serves.
+        inDelay = static_cast<double>(windowPeak(inSignal_, position, inWindow_, n));
         const MatchedFilterBuffers buffers{inImpulseCopy_, refWindow_, generator_.hadamardBuffer(), fftBuffer_.span(), spectrumRe_, spectrumIm_};
         if (const MlsStatus status = matchedFilterSpectrum(settings, axis, binHz, n, buffers, matchedFilter_, fft_); !status.ok())
             return status;
@@ -190,15 +212,14 @@ MlsStatus MlsEngine::computeFrequencyResponse(const MlsSettings& settings, const
         const long width = textInt(settings.windowWidthText);
         if (position < width + 1)
             return {kRepositionWindowText};
-        transformChannel(inSignal_, position - (width + 1), inWindow_, n, 0.0);
+        inDelay = transformChannel(inSignal_, position - (width + 1), inWindow_, n, 0.0);
     } else {
-        transformChannel(inSignal_, position, inWindow_, n, 0.0);
+        inDelay = transformChannel(inSignal_, position, inWindow_, n, 0.0);
     }
     bandAverage(spectrumRe_, spectrumIm_, axis, binHz, half, nyquist, false, bandValues_);
     inResponse_.fill({1.0f, 0.0f});
     toLevelPhase(bandValues_, workResponse_);
-    unwrapPhase(workResponse_);
-    smoothResponse(workResponse_, smoothing, inResponse_);
+    smoothAboutDelay(workResponse_, axis, inDelay / rate, smoothing, inResponse_);
 
     transferFunction(refResponse_, inResponse_, refCorrection_, textValue(settings.addDbText), workResponse_);
     if (settings.useCalibration == 1)

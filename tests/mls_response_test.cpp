@@ -297,6 +297,44 @@ TEST(MlsFrequencySteps, SmoothingAndUnwrapping)
     EXPECT_EQ(wrapped[0].phase, wrapped[1].phase);
 }
 
+// A delayed response's phase turns by up to a turn between axis points at a few kilohertz;
+// with noise on it the smoothed phase must still be the mean of the true phases, taken about
+// any delay near the true one, where unwrapping alone lands fifths of a turn off.
+TEST(MlsFrequencySteps, SmoothingAboutTheDelayKeepsTheMeanOfTheTruePhases)
+{
+    const FrequencyAxis axis;
+    struct Case {
+        double delayMs, assumedMs;
+    };
+    int plainMisses = 0;
+    for (const Case c : {Case{0.5, 0.5}, Case{7.0, 7.0}, Case{7.0, 6.3}, Case{12.0, 12.5}}) {
+        SCOPED_TRACE(c.delayMs);
+        std::mt19937 noise(7);
+        std::uniform_real_distribution<double> jitter(-30.0, 30.0);
+        std::array<double, kAxisPoints> truth{};
+        AxisLevelPhase work{}, plain{}, plainOut{}, out{};
+        for (int j = 0; j < kAxisPoints; ++j) {
+            truth[static_cast<std::size_t>(j)] = -360.0 * axis[j] * c.delayMs / 1000 + jitter(noise);
+            work[static_cast<std::size_t>(j)] = {static_cast<float>(j), static_cast<float>(std::remainder(truth[static_cast<std::size_t>(j)], 360.0))};
+        }
+        plain = work;
+        smoothAboutDelay(work, axis, c.assumedMs / 1000, 2, out);
+        unwrapPhase(plain);
+        smoothResponse(plain, 2, plainOut);
+        for (int j = 3; j < kAxisPoints - 2; ++j) { // the unwrapping repeats point 1 at point 0
+            if (axis[j] > 24000)
+                break;
+            double mean = 0;
+            for (int i = j - 2; i <= j + 2; ++i)
+                mean += truth[static_cast<std::size_t>(i)] / 5;
+            ASSERT_NEAR(std::remainder(out[static_cast<std::size_t>(j)].phase - mean, 360.0), 0.0, 0.05) << axis[j];
+            EXPECT_FLOAT_EQ(out[static_cast<std::size_t>(j)].level, static_cast<float>(j));
+            plainMisses += std::fabs(std::remainder(plainOut[static_cast<std::size_t>(j)].phase - mean, 360.0)) > 1.0;
+        }
+    }
+    EXPECT_GT(plainMisses, 100); // what the unwrapping alone gives
+}
+
 TEST(MlsTimeWindows, ShapesStartEndAndRotateAsDescribed)
 {
     const int n = 32768;
