@@ -13,6 +13,7 @@
 #include "cli/cli_command.h"
 #include "field/expansion_levels.h"
 #include "field/resample.h"
+#include "mls/mls_settings.h"
 #include "platform/number_text.h"
 
 namespace vantrel {
@@ -72,6 +73,15 @@ int runResample(const ResampleOptions& o)
                 o.out.c_str(), record.toStep, record.fromStep, record.source.c_str(), lowest, highest,
                 cleanFixedText(worst, 1).c_str());
     std::printf("wrote %s\n", side.c_str());
+    // The measurement's smoothing averages the level in dB over neighbouring frequencies: the
+    // expansion of such a balloon is no sound field where a notch moves with direction.
+    const int smoothing = loaded.settings->smoothingIndex;
+    if (smoothing >= 0 && smoothing + 1 < static_cast<int>(kSmoothingTexts.size()))
+        std::printf("note: %s was measured with Smoothing \"%s\", which averages the level in dB over neighbouring "
+                    "frequencies, as no sound field does: where a notch moves with direction, a new cell can miss "
+                    "the level a walk measures there by several dB; walks measured with Smoothing \"None\" resample "
+                    "as a sound field\n",
+                    record.source.c_str(), std::string(kSmoothingTexts[static_cast<std::size_t>(smoothing)]).c_str());
     return 0;
 }
 

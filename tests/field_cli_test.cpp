@@ -52,11 +52,11 @@ void expectRefusals(const TempDir& dir, const std::string& command, std::initial
 
 // Every cell as the rig's microphone hears it at 2 m, the delay of the 2 m taken out as the
 // processing's alignment does, at the level of 1 m.
-std::string rigBalloon(const TempDir& dir)
+std::string rigBalloon(const TempDir& dir, int smoothingIndex = 3)
 {
     auto m = BalloonMatrix::create();
     EXPECT_TRUE(m);
-    const BalloonTrailer settings{0, 5, 3, 0, 3, 6, 1}; // 10 Hz .. 50 kHz at 48 kHz, 10-degree grid
+    const BalloonTrailer settings{0, 5, smoothingIndex, 0, 3, 6, 1}; // 10 Hz .. 50 kHz at 48 kHz, 10-degree grid
     FrequencyAxis axis;
     axis.buildFromIndexes(settings.fromIndex, settings.toIndex);
     const VirtualLoudspeaker rig;
@@ -198,6 +198,12 @@ TEST(ResampleCli, TheFiveDegreeBalloonFromTheTenDegreeOneHoldsTheRigsModel)
     EXPECT_EQ(record.record->points.size(), static_cast<std::size_t>(band.size()));
     const auto info = runCli("info '" + five + "'");
     EXPECT_NE(info.out.find("Resampled: from the 10-degree grid of rig.BAL"), std::string::npos) << info.out;
+    // A smoothed balloon is named as one; an unsmoothed one is not.
+    EXPECT_NE(run.out.find("note: rig.BAL was measured with Smoothing \"1/24 oct\""), std::string::npos) << run.out;
+    const TempDir plain;
+    const auto unsmoothed = runCli("resample '" + rigBalloon(plain, 5) + "' --grid 5 -o '" + (plain.path() / "p5.BAL").string() + "'");
+    ASSERT_EQ(unsmoothed.status, 0) << unsmoothed.err;
+    EXPECT_EQ(unsmoothed.out.find("note:"), std::string::npos) << unsmoothed.out;
 }
 
 
