@@ -18,6 +18,15 @@ long binIndex(double x)
     return static_cast<long>(std::min(x, 1e9));
 }
 
+// The s points at each end repeat the last full mean.
+void repeatEnds(AxisLevelPhase& out, int s)
+{
+    for (int j = 0; j < s; ++j) {
+        out[static_cast<std::size_t>(j)] = out[static_cast<std::size_t>(s)];
+        out[kLast - static_cast<std::size_t>(j)] = out[kLast - static_cast<std::size_t>(s)];
+    }
+}
+
 double wrapDegrees(double p) { return p - 360.0 * std::floor((p + 180.0) / 360.0); }
 
 double angleDegrees(double re, double im) { return std::atan2(im, re == 0 ? 1e-9 : re) * kDegreesPerRadian; }
@@ -115,10 +124,7 @@ void smoothResponse(const AxisLevelPhase& in, int halfWidth, AxisLevelPhase& out
         }
         out[static_cast<std::size_t>(j)] = {static_cast<float>(level / (2 * s + 1)), static_cast<float>(phase / (2 * s + 1))};
     }
-    for (int j = 0; j < s; ++j) {
-        out[static_cast<std::size_t>(j)] = out[static_cast<std::size_t>(s)];
-        out[kLast - static_cast<std::size_t>(j)] = out[kLast - static_cast<std::size_t>(s)];
-    }
+    repeatEnds(out, s);
 }
 
 void smoothAboutDelay(AxisLevelPhase& work, const FrequencyAxis& axis, double delaySeconds, int halfWidth,
@@ -150,10 +156,7 @@ void smoothAboutDelay(AxisLevelPhase& work, const FrequencyAxis& axis, double de
         auto& phase = out[static_cast<std::size_t>(j)].phase;
         phase = static_cast<float>(phase - turnRate * hz / (2 * s + 1));
     }
-    for (int j = 0; j < s; ++j) {
-        out[static_cast<std::size_t>(j)] = out[static_cast<std::size_t>(s)];
-        out[kLast - static_cast<std::size_t>(j)] = out[kLast - static_cast<std::size_t>(s)];
-    }
+    repeatEnds(out, s);
 }
 
 void referenceCorrection(const AxisLevelPhase& ref, const FrequencyAxis& axis, double nyquistHz, AxisValues& out)

@@ -12,6 +12,27 @@ namespace vantrel {
 
 namespace {
 
+// Hands each windowed sample signal[offset + j] w[j], j < n, to take (0 outside the signal)
+// and returns the j of the largest magnitude, the first of equals: where the direct sound
+// lies. Found on the way, as a second pass would cost a tenth of a response's processing.
+template <class Take>
+std::size_t windowSamples(std::span<const float> signal, long offset, std::span<const float> window, int n, Take take)
+{
+    const long size = static_cast<long>(signal.size());
+    std::size_t peak = 0;
+    float largest = 0;
+    for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j) {
+        const long at = offset + static_cast<long>(j);
+        const float v = at >= 0 && at < size ? signal[static_cast<std::size_t>(at)] * window[j] : 0.0f;
+        take(j, v);
+        if (std::fabs(v) > largest) {
+            largest = std::fabs(v);
+            peak = j;
+        }
+    }
+    return peak;
+}
+
 constexpr std::size_t kMaxPoints = std::size_t{1} << kMaxMlsOrder;
 constexpr int kRefOffset = 52;                 // REF samples enter the FFT from this index
 constexpr double kSymmetricRotation = 9.5;     // samples the symmetric windows' phase refers to
@@ -114,24 +135,6 @@ void MlsEngine::clearWorkArrays()
     refCorrection_.fill(0.0f);
 }
 
-// The sample of signal[offset + j] w[j], j < n, of the largest magnitude (the first of equals):
-// where the windowed response's direct sound lies.
-long MlsEngine::windowPeak(std::span<const float> signal, long offset, std::span<const float> window, int n)
-{
-    const long size = static_cast<long>(signal.size());
-    long peak = 0;
-    float largest = 0;
-    for (long j = 0; j < n; ++j) {
-        const long at = offset + j;
-        const float v = at >= 0 && at < size ? std::fabs(signal[static_cast<std::size_t>(at)] * window[static_cast<std::size_t>(j)]) : 0.0f;
-        if (v > largest) {
-            largest = v;
-            peak = j;
-        }
-    }
-    return peak;
-}
-
 // X[k] = FFT(signal[offset + j] w[j]) [k], times e^(+2 pi i r k/n) when the phase refers to r
 // samples later; into spectrumRe/spectrumIm. Samples outside the signal read as 0. Returns the
 // delay of the windowed response's peak after the phase's reference, in samples.
@@ -140,20 +143,10 @@ double MlsEngine::transformChannel(std::span<const float> signal, long offset, s
 {
     const auto un = static_cast<std::size_t>(n);
     std::span<float> points = generator_.hadamardBuffer();
-    const long size = static_cast<long>(signal.size());
-    // The peak is found on the way: a second pass over the signal costs a tenth of the whole.
-    std::size_t peak = 0;
-    float largest = 0;
-    for (std::size_t j = 0; j < un; ++j) {
-        const long at = offset + static_cast<long>(j);
-        const float v = at >= 0 && at < size ? signal[static_cast<std::size_t>(at)] * window[j] : 0.0f;
+    const std::size_t peak = windowSamples(signal, offset, window, n, [&](std::size_t j, float v) {
         points[2 * j] = v;
         points[2 * j + 1] = 0.0f;
-        if (std::fabs(v) > largest) {
-            largest = std::fabs(v);
-            peak = j;
-        }
-    }
+    });
     (void)fft_.fftForward(points, n);
     if (rotateSamples != 0) {
         const double angle = 2 * std::numbers::pi * rotateSamples / n;
@@ -212,7 +205,7 @@ MlsStatus MlsEngine::computeFrequencyResponse(const MlsSettings& settings, const
     double inDelay = 0;
     if (settings.useMatchedFilter) {
         // The filter's own delay is small beside the window's: the peak of the plain window serves.
-        inDelay = static_cast<double>(windowPeak(inSignal_, position, inWindow_, n));
+        inDelay = static_cast<double>(windowSamples(inSignal_, position, inWindow_, n, [](std::size_t, float) {}));
         const MatchedFilterBuffers buffers{inImpulseCopy_, refWindow_, generator_.hadamardBuffer(), fftBuffer_.span(), spectrumRe_, spectrumIm_};
         if (const MlsStatus status = matchedFilterSpectrum(settings, axis, binHz, n, buffers, matchedFilter_, fft_); !status.ok())
             return status;

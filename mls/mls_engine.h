@@ -103,7 +103,6 @@ public:
 
 private:
     double transformChannel(std::span<const float> signal, long offset, std::span<const float> window, int n, double rotateSamples);
-    static long windowPeak(std::span<const float> signal, long offset, std::span<const float> window, int n);
 
     ComplexFft fft_;
     MlsGenerator generator_;                 // tables and the Hadamard/FFT work buffer
